@@ -1,0 +1,25 @@
+# kz_add_test(<name> SOURCES <files...> [LIBS <targets...>] [LABELS <labels...>] [TIMEOUT <s>])
+# Builds one QtTest program and registers it with CTest. Each test runs in its own
+# scratch folder with a private HOME and XDG data folder, so nothing touches the
+# user's files and tests do not see each other's temporary files.
+set(KZ_LSAN_SUPPRESSIONS ${CMAKE_SOURCE_DIR}/tools/lsan.supp)
+
+function(kz_add_test name)
+    cmake_parse_arguments(T "" "TIMEOUT" "SOURCES;LIBS;LABELS" ${ARGN})
+    add_executable(${name} ${T_SOURCES})
+    target_link_libraries(${name} PRIVATE Qt5::Test ${T_LIBS})
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/bin)
+    target_compile_definitions(${name} PRIVATE
+        KZ_OUTPUT_DIR="${KZ_OUTPUT_DIR}"
+        KZ_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+    set(scratch ${CMAKE_BINARY_DIR}/tests/scratch/${name})
+    file(MAKE_DIRECTORY ${scratch}/home)
+    add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${scratch})
+    if(NOT T_TIMEOUT)
+        set(T_TIMEOUT 300)
+    endif()
+    set_tests_properties(${name} PROPERTIES
+        TIMEOUT ${T_TIMEOUT}
+        LABELS "${T_LABELS}"
+        ENVIRONMENT "HOME=${scratch}/home;XDG_DATA_HOME=${scratch}/home/.local/share;XDG_CONFIG_HOME=${scratch}/home/.config;XDG_RUNTIME_DIR=${scratch}/home/run;QT_QPA_PLATFORM=xcb;LIBGL_ALWAYS_SOFTWARE=1;LSAN_OPTIONS=suppressions=${KZ_LSAN_SUPPRESSIONS}:print_suppressions=0;ASAN_OPTIONS=detect_leaks=1;UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1")
+endfunction()

@@ -1,0 +1,12 @@
+#ifndef KZFUNCTIONGLOBAL_H
+#define KZFUNCTIONGLOBAL_H
+
+#include <QtCore/qglobal.h>
+
+#if defined(KZFUNCTION_LIBRARY)
+#define KZFUNCTION_EXPORT Q_DECL_EXPORT
+#else
+#define KZFUNCTION_EXPORT Q_DECL_IMPORT
+#endif
+
+#endif // KZFUNCTIONGLOBAL_H

@@ -65,7 +65,11 @@ QString Local(const QByteArray &text)
 } // namespace
 
 KzEngineBridge::KzEngineBridge() = default;
-KzEngineBridge::~KzEngineBridge() = default;
+KzEngineBridge::~KzEngineBridge()
+{
+    if (m_nEngineFd >= 0)
+        close(m_nEngineFd);
+}
 
 QString KzEngineBridge::SelfPath()
 {
@@ -101,13 +105,13 @@ void KzEngineBridge::PrintError(const QByteArray &line)
 
 void KzEngineBridge::RemoveTemporaries()
 {
-    for (QByteArray *path : {&m_strEngineOutput, &m_strPartOutput}) {
-        if (!path->isEmpty())
-            unlink(path->constData());
-        path->clear();
-    }
-    KzEngineProcess::RegisterTemporaryFile(0, QByteArray());
-    KzEngineProcess::RegisterTemporaryFile(1, QByteArray());
+    KzEngineProcess::RegisterTemporaryFile(QByteArray());
+    if (!m_strPartOutput.isEmpty())
+        unlink(m_strPartOutput.constData());
+    m_strPartOutput.clear();
+    if (m_nEngineFd >= 0)
+        close(m_nEngineFd);
+    m_nEngineFd = -1;
 }
 
 int KzEngineBridge::Fail(int status, const QString &message)
@@ -119,17 +123,28 @@ int KzEngineBridge::Fail(int status, const QString &message)
     return status;
 }
 
-bool KzEngineBridge::MakeTemporary(const QByteArray &tag, QByteArray &path)
+bool KzEngineBridge::MakeTemporary(const QByteArray &tag, QByteArray &path, int &fd)
 {
     // Beside the output, so the finished file can be renamed into place.
     const QFileInfo output(QFile::decodeName(m_strOutput));
     QByteArray name = QFile::encodeName(output.absolutePath()) + "/." + QFile::encodeName(output.fileName()) + '.'
                       + tag + "-XXXXXX";
-    const int fd = mkstemp(name.data());
+    fd = mkstemp(name.data());
     if (fd < 0)
         return false;
-    close(fd);
     path = name;
+    return true;
+}
+
+bool KzEngineBridge::MakeEngineOutput()
+{
+    // The engine writes into a file that has no name from the start: it
+    // reaches it as /proc/self/fd/N through the descriptor it inherits, and
+    // nothing is left behind however the bridge ends.
+    QByteArray path;
+    if (!MakeTemporary("engine", path, m_nEngineFd))
+        return false;
+    unlink(path.constData());
     return true;
 }
 
@@ -142,7 +157,7 @@ QList<QByteArray> KzEngineBridge::EngineArguments() const
     for (auto it = settings.constBegin(); it != settings.constEnd(); ++it)
         args << "-s" << it.key().toLatin1() + '=' + it.value();
     // Global settings go before the mesh: after -l they would apply to it alone.
-    return args << "-l" << m_line.GetInputPath() << "-o" << m_strEngineOutput;
+    return args << "-l" << m_line.GetInputPath() << "-o" << "/proc/self/fd/" + QByteArray::number(m_nEngineFd);
 }
 
 int KzEngineBridge::Prepare(const QList<QByteArray> &args)
@@ -173,11 +188,9 @@ int KzEngineBridge::Prepare(const QList<QByteArray> &args)
     if (m_strEngine.isEmpty())
         return Fail(1, QStringLiteral("the slicing engine %1 is not installed (not found on PATH; Debian package cura-engine)")
                            .arg(QLatin1String(EngineName)));
-    if (!MakeTemporary("engine", m_strEngineOutput) || !MakeTemporary("part", m_strPartOutput))
+    if (!MakeEngineOutput())
         return Fail(1, QStringLiteral("cannot write in the folder of %1: %2")
                            .arg(Local(m_strOutput), QString::fromLocal8Bit(strerror(errno))));
-    KzEngineProcess::RegisterTemporaryFile(0, m_strEngineOutput);
-    KzEngineProcess::RegisterTemporaryFile(1, m_strPartOutput);
     return 0;
 }
 
@@ -215,12 +228,12 @@ int KzEngineBridge::RunEngine()
 
 int KzEngineBridge::WriteResult()
 {
-    QFile engineFile(QFile::decodeName(m_strEngineOutput));
-    if (!engineFile.open(QIODevice::ReadOnly))
+    QFile engineFile;
+    if (lseek(m_nEngineFd, 0, SEEK_SET) != 0 || !engineFile.open(m_nEngineFd, QIODevice::ReadOnly))
         return Fail(1, QStringLiteral("the engine wrote no G-code"));
     KzGCodeRewriter rewriter(kFirstLine, m_pMap->GetStartCode(), m_pMap->GetEndCode(), m_pConsole->GetHeader());
     const QByteArray gcode = rewriter.Rewrite(engineFile.readAll());
-    engineFile.close();
+    engineFile.close(); // the descriptor stays ours
     if (rewriter.GetModelLayers() == 0) {
         const QString engineError = Local(m_pConsole->GetFirstError());
         return Fail(1, QStringLiteral("the engine produced no layers%1")
@@ -228,10 +241,18 @@ int KzEngineBridge::WriteResult()
                                     ? QStringLiteral(" (is the mesh empty, broken or thinner than the first layer?)")
                                     : QStringLiteral(": ") + engineError));
     }
-    QFile part(QFile::decodeName(m_strPartOutput));
-    if (!part.open(QIODevice::WriteOnly | QIODevice::Truncate) || part.write(gcode) != gcode.size() || !part.flush())
-        return Fail(1, QStringLiteral("cannot write %1").arg(Local(m_strOutput)));
+    // Complete or not at all: written beside the output, then renamed onto it.
+    int partFd = -1;
+    if (!MakeTemporary("part", m_strPartOutput, partFd))
+        return Fail(1, QStringLiteral("cannot write in the folder of %1: %2")
+                           .arg(Local(m_strOutput), QString::fromLocal8Bit(strerror(errno))));
+    KzEngineProcess::RegisterTemporaryFile(m_strPartOutput);
+    QFile part;
+    const bool written = part.open(partFd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)
+                         && part.write(gcode) == gcode.size() && part.flush();
     part.close();
+    if (!written)
+        return Fail(1, QStringLiteral("cannot write %1").arg(Local(m_strOutput)));
     if (rename(m_strPartOutput.constData(), m_strOutput.constData()) != 0)
         return Fail(1, QStringLiteral("cannot write %1: %2").arg(Local(m_strOutput), QString::fromLocal8Bit(strerror(errno))));
     m_strPartOutput.clear();

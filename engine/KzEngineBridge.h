@@ -43,7 +43,8 @@ private:
     int Fail(int status, const QString &message);
     void Print(const QByteArray &line);
     void PrintError(const QByteArray &line);
-    bool MakeTemporary(const QByteArray &tag, QByteArray &path);
+    bool MakeTemporary(const QByteArray &tag, QByteArray &path, int &fd);
+    bool MakeEngineOutput();
     void RemoveTemporaries();
     QList<QByteArray> EngineArguments() const;
     int Prepare(const QList<QByteArray> &args);
@@ -57,7 +58,7 @@ private:
     QByteArray m_strEngine;
     bool m_bVerbose = false;
     QByteArray m_strOutput;
-    QByteArray m_strEngineOutput;
+    int m_nEngineFd = -1;
     QByteArray m_strPartOutput;
 };
 

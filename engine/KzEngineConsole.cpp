@@ -139,7 +139,7 @@ QList<QByteArray> KzEngineConsole::ReadLine(const QByteArray &rawLine)
         return out;
     }
     if (line.startsWith("Progress:")) {
-        const QList<QByteArray> fields = line.split('\t').first().split(':');
+        const QList<QByteArray> fields = line.split('\t').first().trimmed().split(':');
         int done = 0;
         int total = 0;
         if (fields.size() == 4 && ReadNumber(fields.at(2), done) && ReadNumber(fields.at(3), total))

@@ -15,36 +15,31 @@ namespace {
 
 // State the signal handler may touch: plain data only.
 volatile pid_t gChildPid = -1;
-char gTemporary[2][4096];
+char gTemporary[4096];
 
 void OnTerminate(int signal)
 {
     const pid_t child = gChildPid;
     if (child > 0)
         kill(child, SIGKILL);
-    for (char *path : gTemporary) {
-        if (path[0])
-            unlink(path);
-    }
+    if (gTemporary[0])
+        unlink(gTemporary);
     _exit(128 + signal);
 }
 
 } // namespace
 
-void KzEngineProcess::RegisterTemporaryFile(int slot, const QByteArray &path)
+void KzEngineProcess::RegisterTemporaryFile(const QByteArray &path)
 {
-    if (slot < 0 || slot > 1)
-        return;
-    char *const target = gTemporary[slot];
     // The first byte goes last, so a handler never sees half a name; a name too
     // long to hold is not registered at all rather than cut short.
-    target[0] = '\0';
+    gTemporary[0] = '\0';
     const size_t n = size_t(path.size());
-    if (n == 0 || n >= sizeof(gTemporary[slot]))
+    if (n == 0 || n >= sizeof(gTemporary))
         return;
-    memcpy(target + 1, path.constData() + 1, n - 1);
-    target[n] = '\0';
-    target[0] = path.at(0);
+    memcpy(gTemporary + 1, path.constData() + 1, n - 1);
+    gTemporary[n] = '\0';
+    gTemporary[0] = path.at(0);
 }
 
 void KzEngineProcess::InstallSignalHandlers()

@@ -9,7 +9,7 @@
 // The engine as a child process with its standard output and error on one pipe.
 // The child is bound to the bridge: it gets SIGKILL when the bridge dies for
 // any reason (PR_SET_PDEATHSIG), and a SIGTERM, SIGINT, SIGHUP or SIGPIPE to
-// the bridge kills it and removes the registered temporary files first.
+// the bridge kills it and removes the registered temporary file first.
 class KzEngineProcess
 {
 public:
@@ -18,12 +18,13 @@ public:
     KzEngineProcess(const KzEngineProcess &) = delete;
     KzEngineProcess &operator=(const KzEngineProcess &) = delete;
 
-    // Files to remove if the bridge is stopped by a signal (at most two).
-    static void RegisterTemporaryFile(int slot, const QByteArray &path);
+    // The file to remove if the bridge is stopped by a signal (empty: none).
+    static void RegisterTemporaryFile(const QByteArray &path);
     static void InstallSignalHandlers();
 
-    // Starts program with args (program is not repeated in args). False with
-    // GetError when the process cannot be started.
+    // Starts program with args (program is not repeated in args). The child
+    // inherits every descriptor not marked close-on-exec. False with GetError
+    // when the process cannot be started.
     bool Start(const QByteArray &program, const QList<QByteArray> &args);
 
     // Reads the next complete line (without its line end); false at the end of

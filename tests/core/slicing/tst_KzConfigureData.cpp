@@ -1,11 +1,11 @@
 #include "KzConfigureData.h"
+#include "ScratchFolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSet>
-#include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <QtTest>
 
@@ -54,8 +54,8 @@ private slots:
     void initialMachineBeforeAnySelection();
     void missingFileGivesFallbackTables();
     void birchExample();
-    void laterSelectedMachineWins();
-    void selectionNeedsExactTrue();
+    void selectedMachine_data();
+    void selectedMachine();
     void missingDescriptionIsTidemark();
     void machineShapes_data();
     void machineShapes();
@@ -81,30 +81,23 @@ private:
     void WriteMachineFile(const QString &body);
     QProcess *RunProbe(const QString &folder, const QProcessEnvironment &environment);
 
-    std::unique_ptr<QTemporaryDir> m_pFolder;
-    QString m_strOldCurrent;
+    std::unique_ptr<ScratchFolder> m_pFolder;
 };
 
 void TestKzConfigureData::init()
 {
-    m_strOldCurrent = QDir::currentPath();
-    m_pFolder.reset(new QTemporaryDir);
-    QVERIFY(m_pFolder->isValid());
-    QVERIFY(QDir::setCurrent(m_pFolder->path()));
+    m_pFolder.reset(new ScratchFolder);
+    QVERIFY(m_pFolder->IsValid());
 }
 
 void TestKzConfigureData::cleanup()
 {
-    QDir::setCurrent(m_strOldCurrent);
     m_pFolder.reset();
 }
 
 void TestKzConfigureData::WriteMachineFile(const QString &body)
 {
-    QVERIFY(QDir().mkpath(QStringLiteral("Configure")));
-    QFile file(QStringLiteral("Configure/basic.xml"));
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(body.toUtf8());
+    ScratchFolder::WriteFile(QStringLiteral("Configure/basic.xml"), body.toUtf8());
 }
 
 void TestKzConfigureData::initialMachineBeforeAnySelection()
@@ -178,25 +171,33 @@ void TestKzConfigureData::birchExample()
     QCOMPARE(bound.min, QVector3D(-100, -75, 0));
 }
 
-void TestKzConfigureData::laterSelectedMachineWins()
+void TestKzConfigureData::selectedMachine_data()
 {
-    WriteMachineFile(QStringLiteral("<Basic>")
-                     + Machine(QStringLiteral("Name=\"Hazel\" Selected=\"True\""), 200, 200, 180)
-                     + Machine(QStringLiteral("Name=\"Spruce\" Selected=\"True\""), 120, 120, 120)
-                     + Machine(QStringLiteral("Name=\"Cedar\" Selected=\"False\""), 220, 220, 220)
-                     + QStringLiteral("</Basic>"));
-    KzConfigureData data;
-    QCOMPARE(data.selectedMachineType, 5);
+    QTest::addColumn<QString>("machines");
+    QTest::addColumn<int>("selected");
+    QTest::newRow("later selected wins")
+        << Machine(QStringLiteral("Name=\"Hazel\" Selected=\"True\""), 200, 200, 180)
+               + Machine(QStringLiteral("Name=\"Spruce\" Selected=\"True\""), 120, 120, 120)
+               + Machine(QStringLiteral("Name=\"Cedar\" Selected=\"False\""), 220, 220, 220)
+        << 5;
+    QTest::newRow("only the exact text True selects")
+        << Machine(QStringLiteral("Name=\"Cedar\" Selected=\"true\""), 220, 220, 220)
+               + Machine(QStringLiteral("Name=\"Rowan\" Selected=\"TRUE\""), 100, 100, 100)
+        << 0;
+    QTest::newRow("none selected") << Machine(QStringLiteral("Name=\"Birch\""), 200, 150, 100) << 0;
+    QTest::newRow("unknown name selects machine 0")
+        << Machine(QStringLiteral("Name=\"Birch\" Selected=\"True\""), 200, 150, 100)
+               + Machine(QStringLiteral("Name=\"Oak\" Selected=\"True\""), 100, 100, 100)
+        << 0;
 }
 
-void TestKzConfigureData::selectionNeedsExactTrue()
+void TestKzConfigureData::selectedMachine()
 {
-    WriteMachineFile(QStringLiteral("<Basic>")
-                     + Machine(QStringLiteral("Name=\"Cedar\" Selected=\"true\""), 220, 220, 220)
-                     + Machine(QStringLiteral("Name=\"Rowan\" Selected=\"TRUE\""), 100, 100, 100)
-                     + QStringLiteral("</Basic>"));
+    QFETCH(QString, machines);
+    QFETCH(int, selected);
+    WriteMachineFile(QStringLiteral("<Basic>") + machines + QStringLiteral("</Basic>"));
     KzConfigureData data;
-    QCOMPARE(data.selectedMachineType, 0);
+    QCOMPARE(data.selectedMachineType, selected);
 }
 
 void TestKzConfigureData::missingDescriptionIsTidemark()
@@ -456,7 +457,7 @@ void TestKzConfigureData::instanceIsCreatedAtLibraryLoad()
                      + Machine(QStringLiteral("Name=\"Cedar\" Description=\"Cedar 220\" Selected=\"True\""),
                                220, 220, 220)
                      + QStringLiteral("</Basic>"));
-    QProcess *probe = RunProbe(m_pFolder->path(), QProcessEnvironment::systemEnvironment());
+    QProcess *probe = RunProbe(m_pFolder->Path(), QProcessEnvironment::systemEnvironment());
     QCOMPARE(probe->exitStatus(), QProcess::NormalExit);
     QCOMPARE(probe->exitCode(), 0);
     const QString out = QString::fromUtf8(probe->readAllStandardOutput());
@@ -501,7 +502,7 @@ void TestKzConfigureData::machineWithoutNameIsFatal()
     if (!display.isEmpty())
         environment.insert(QStringLiteral("DISPLAY"), display);
 
-    QProcess *probe = RunProbe(m_pFolder->path(), environment);
+    QProcess *probe = RunProbe(m_pFolder->Path(), environment);
     const QString err = QString::fromUtf8(probe->readAllStandardError());
     QCOMPARE(probe->exitStatus(), QProcess::NormalExit);
     QVERIFY2(probe->exitCode() != 0, qPrintable(err));

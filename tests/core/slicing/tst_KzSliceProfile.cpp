@@ -1,10 +1,10 @@
 #include "KzSliceProfile.h"
+#include "ScratchFolder.h"
 
 #include <QDir>
 #include <QFile>
 #include <QRegularExpression>
 #include <QSet>
-#include <QTemporaryDir>
 #include <QXmlStreamReader>
 #include <QtTest>
 
@@ -97,30 +97,23 @@ private slots:
 private:
     void WritePresetFile(const QString &body);
 
-    std::unique_ptr<QTemporaryDir> m_pFolder;
-    QString m_strOldCurrent;
+    std::unique_ptr<ScratchFolder> m_pFolder;
 };
 
 void TestKzSliceProfile::init()
 {
-    m_strOldCurrent = QDir::currentPath();
-    m_pFolder.reset(new QTemporaryDir);
-    QVERIFY(m_pFolder->isValid());
-    QVERIFY(QDir::setCurrent(m_pFolder->path()));
+    m_pFolder.reset(new ScratchFolder);
+    QVERIFY(m_pFolder->IsValid());
 }
 
 void TestKzSliceProfile::cleanup()
 {
-    QDir::setCurrent(m_strOldCurrent);
     m_pFolder.reset();
 }
 
 void TestKzSliceProfile::WritePresetFile(const QString &body)
 {
-    QVERIFY(QDir().mkpath(QStringLiteral("Configure")));
-    QFile file(QStringLiteral("Configure/slice.xml"));
-    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-    file.write(body.toUtf8());
+    ScratchFolder::WriteFile(QStringLiteral("Configure/slice.xml"), body.toUtf8());
 }
 
 void TestKzSliceProfile::defaultArgumentText()

@@ -4,9 +4,11 @@
 #include <QFile>
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <vector>
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
@@ -21,11 +23,51 @@ namespace {
 
 // How long a stopped child may take to end by itself before it is killed.
 const int kTerminateGraceMs = 300;
+// How long to wait for the rest of a killed group to be gone.
+const int kGroupGoneMs = 1000;
 
 void SleepMs(int ms)
 {
     timespec pause{0, ms * 1000000L};
     nanosleep(&pause, nullptr);
+}
+
+// Whether a process of the group still runs. Ended members count as gone even
+// before their new parent collects them, which some init processes do slowly.
+bool GroupIsAlive(pid_t group)
+{
+    if (::kill(-group, 0) != 0)
+        return false;
+    DIR *proc = opendir("/proc");
+    if (!proc)
+        return true;
+    bool alive = false;
+    while (dirent *entry = readdir(proc)) {
+        if (entry->d_name[0] < '1' || entry->d_name[0] > '9')
+            continue;
+        char path[300];
+        std::snprintf(path, sizeof path, "/proc/%s/stat", entry->d_name);
+        const int fd = open(path, O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            continue;
+        char stat[512];
+        const ssize_t size = read(fd, stat, sizeof stat - 1);
+        close(fd);
+        if (size <= 0)
+            continue;
+        stat[size] = '\0';
+        // "pid (name) state ppid pgrp ...": the name may hold blanks and parentheses.
+        const char *fields = std::strrchr(stat, ')');
+        char state = 0;
+        int parent = 0, processGroup = 0;
+        if (fields && std::sscanf(fields + 1, " %c %d %d", &state, &parent, &processGroup) == 3
+            && processGroup == group && state != 'Z' && state != 'X') {
+            alive = true;
+            break;
+        }
+    }
+    closedir(proc);
+    return alive;
 }
 
 QString SystemError(const char *what, int error)
@@ -176,6 +218,11 @@ void KzChildProcess::Kill()
     } while (clock.elapsed() < kTerminateGraceMs);
     ::kill(-m_nPid, SIGKILL);
     Reap(true);
+    // A killed helper may take a moment to go (a large engine unmapping its
+    // memory). Nothing more is sent: the group id could be reused by now.
+    clock.restart();
+    while (GroupIsAlive(m_nPid) && clock.elapsed() < kGroupGoneMs)
+        SleepMs(2);
 }
 
 bool KzChildProcess::Reap(bool block)

@@ -49,23 +49,18 @@ struct Record
     bool engineLeft = false;  // an engine process this process did not collect
 };
 
+// Checked at once, without waiting: a stop reports only when the engine's whole
+// process group is gone.
 bool ProcessGone(pid_t pid)
 {
-    QElapsedTimer clock;
-    clock.start();
-    do {
-        if (::kill(pid, 0) != 0 && errno == ESRCH)
-            return true;
-        QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-        if (stat.open(QIODevice::ReadOnly)) {
-            const QByteArray line = stat.readAll();
-            const int end = line.lastIndexOf(')');
-            if (end > 0 && line.mid(end + 2, 1) == "Z")
-                return true; // ended, waiting for its new parent to collect it
-        }
-        QThread::msleep(20);
-    } while (clock.elapsed() < 3000);
-    return false;
+    if (::kill(pid, 0) != 0 && errno == ESRCH)
+        return true;
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray line = stat.readAll();
+    const int end = line.lastIndexOf(')');
+    return end > 0 && line.mid(end + 2, 1) == "Z"; // ended, its new parent has yet to collect it
 }
 
 // True when the process was a child of this one and has been collected.

@@ -71,6 +71,7 @@ private slots:
     void layerCount();
     void progressAndFigures();
     void startCodeOnceAndNoSecondHeating();
+    void codeLinesAreNoConsoleLines();
     void centredOnPosition_data();
     void centredOnPosition();
     void support_data();
@@ -253,6 +254,23 @@ void tst_KzEngineBridgeRun::startCodeOnceAndNoSecondHeating()
         QVERIFY2(facts.mapMoves.value(type) > 0, type);
     QVERIFY(gcode.contains(";TIME:") && gcode.contains(";Filament used:"));
     QVERIFY(!gcode.contains(";TIME:6666"));
+}
+
+void tst_KzEngineBridgeRun::codeLinesAreNoConsoleLines()
+{
+    // Lines of the start and end code that look like the engine's own log must
+    // not reach the console: the job would take them for progress.
+    const QByteArray start = KzBridgeRun::StartCode(200, 0) + "\r\nM117 Layer count: 7\r\nProgress:export:50:100\n";
+    const QByteArray end = KzBridgeRun::EndCode() + "Print time (s): 5\nFilament (mm^3): 1\n";
+    KzBridgeRun run;
+    const QByteArray gcode = Slice(Mesh("cube"), {"startCode=" + start, "endCode=" + end}, &run);
+    QByteArrayList lines;
+    QVERIFY(run.GetConsoleLines(lines));
+    QCOMPARE(lines.first(), QByteArray("Layer count: 100"));
+    QCOMPARE(lines.count("Progress:export:50:100"), 1); // the engine's own, at the halfway mark
+    QVERIFY(lines.indexOf("Progress:export:50:100") > lines.indexOf("Progress:skin:100:100"));
+    QVERIFY(lines.at(lines.size() - 2).startsWith("Print time: ") && lines.at(lines.size() - 2) != "Print time: 5");
+    QVERIFY(gcode.contains(start) && gcode.contains(end));
 }
 
 void tst_KzEngineBridgeRun::centredOnPosition_data()

@@ -16,6 +16,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <sys/stat.h>
 #include <unistd.h>
 
 const char *const KzEngineBridge::BaseFileName = "engine-base.json";
@@ -247,6 +248,10 @@ int KzEngineBridge::WriteResult()
         return Fail(1, QStringLiteral("cannot write in the folder of %1: %2")
                            .arg(Local(m_strOutput), QString::fromLocal8Bit(strerror(errno))));
     KzEngineProcess::RegisterTemporaryFile(m_strPartOutput);
+    // A temporary file is private; the result gets the permissions of any new file.
+    const mode_t mask = umask(0);
+    umask(mask);
+    fchmod(partFd, 0666 & ~mask);
     QFile part;
     const bool written = part.open(partFd, QIODevice::WriteOnly, QFileDevice::AutoCloseHandle)
                          && part.write(gcode) == gcode.size() && part.flush();

@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <sys/stat.h>
 #include <sys/types.h>
 
 namespace {
@@ -124,6 +125,11 @@ QByteArray tst_KzEngineBridgeRun::Slice(const QString &mesh, const QByteArrayLis
         return QByteArray();
     }
     const QByteArray gcode = ReadFile(output);
+    struct stat info;
+    const mode_t mask = umask(0);
+    umask(mask);
+    if (stat(QFile::encodeName(output).constData(), &info) != 0 || (info.st_mode & 0777) != (0666 & ~mask))
+        QTest::qFail("the G-code does not have the permissions of a new file", __FILE__, __LINE__);
     const KzGCodeFacts facts = KzBridgeRun::Analyse(gcode);
     if (!facts.listWholeCoordinates.isEmpty())
         QTest::qFail(qPrintable("a coordinate without a decimal point: " + facts.listWholeCoordinates.first()),

@@ -1,0 +1,396 @@
+#include "KzSliceProfile.h"
+
+#include <QFile>
+#include <QXmlStreamReader>
+
+#include <cmath>
+#include <limits>
+
+namespace {
+
+// Truncates toward zero like a C cast, but a value beyond int (a typo in the
+// preset file, say) saturates instead of being undefined.
+int Truncate(double value)
+{
+    if (std::isnan(value))
+        return 0;
+    if (value >= double(std::numeric_limits<int>::max()))
+        return std::numeric_limits<int>::max();
+    if (value <= double(std::numeric_limits<int>::min()))
+        return std::numeric_limits<int>::min();
+    return int(value);
+}
+
+int Saturate(qint64 value)
+{
+    if (value > std::numeric_limits<int>::max())
+        return std::numeric_limits<int>::max();
+    if (value < std::numeric_limits<int>::min())
+        return std::numeric_limits<int>::min();
+    return int(value);
+}
+
+QString ColumnName(int mode)
+{
+    switch (mode) {
+    case SliceMode_Custom:
+        return QStringLiteral("Custom");
+    case SliceMode_Fast:
+        return QStringLiteral("Fast");
+    case SliceMode_Standard:
+        return QStringLiteral("Standard");
+    case SliceMode_Optimal:
+        return QStringLiteral("Optimal");
+    default:
+        return QString();
+    }
+}
+
+// %1 nozzle, %2 bed. The first line carries the marker that the slicing job
+// fills with the print time once the engine has reported it.
+QString StartCodeTemplate()
+{
+    return QStringLiteral(";Print time: {print_time}\n"
+                          "M140 S%2\r\nM190 S%2\r\nM104 S%1\r\nM109 S%1\r\n"
+                          "G21\r\nG90\r\nM82\r\nM106 S0\r\nG28 X0 Y0\r\nG28 Z0\r\nG92 Z0\r\n"
+                          "G1 Z15.0 F900\r\nG92 E0\r\nG1 F200 E10\r\nG92 E0\r\nM117 Printing");
+}
+
+QString EndCode()
+{
+    return QStringLiteral("M140 S0\r\nM104 S0\r\nG91\r\nG1 E-1 F300\r\nG28 X0 Y0\r\nM84\r\nG90\r\n");
+}
+
+QString EnginePair(const QString &key, const QString &value)
+{
+    return QStringLiteral(" -s \"%1=%2\"").arg(key, value);
+}
+
+} // namespace
+
+KzSliceProfile::KzSliceProfile(emSliceMode mode)
+    : m_dEdgeWidth(0.4),
+      m_nPrintPosX(50),
+      m_nPrintPosY(50),
+      m_pProfileFile(new QFile(QStringLiteral("Configure/slice.xml")))
+{
+    InitProfile();
+    LoadProfile(mode);
+}
+
+KzSliceProfile::~KzSliceProfile() = default;
+
+void KzSliceProfile::InitProfile()
+{
+    const QString kTrue = QStringLiteral("True");
+    const QString kFalse = QStringLiteral("False");
+    m_mapProfile = {
+        {QStringLiteral("layer_height"), 0.1},
+        {QStringLiteral("wall_thickness"), 0.8},
+        {QStringLiteral("retraction_enable"), kTrue},
+        {QStringLiteral("fill_density"), 20},
+        {QStringLiteral("print_speed"), 50},
+        {QStringLiteral("print_temperature"), 210},
+        {QStringLiteral("print_bed_temperature"), 0},
+        {QStringLiteral("support"), QStringLiteral("Everywhere")},
+        {QStringLiteral("platform_adhesion"), QStringLiteral("Raft")},
+        {QStringLiteral("filament_diameter"), 1.75},
+        {QStringLiteral("filament_flow"), 100},
+        {QStringLiteral("retraction_speed"), 40.0},
+        {QStringLiteral("retraction_amount"), 4.5},
+        {QStringLiteral("retraction_dual_amount"), 16.5},
+        {QStringLiteral("retraction_min_travel"), 1.5},
+        {QStringLiteral("retraction_combing"), QStringLiteral("All")},
+        {QStringLiteral("retraction_minimal_extrusion"), 0.02},
+        {QStringLiteral("retraction_hop"), 0.0},
+        {QStringLiteral("bottom_thickness"), 0.3},
+        {QStringLiteral("layer0_width_factor"), 100},
+        {QStringLiteral("travel_speed"), 150.0},
+        {QStringLiteral("bottom_layer_speed"), 20},
+        {QStringLiteral("infill_speed"), 0.0},
+        {QStringLiteral("solidarea_speed"), 0.0},
+        {QStringLiteral("inset0_speed"), 0.0},
+        {QStringLiteral("insetx_speed"), 0.0},
+        {QStringLiteral("cool_min_layer_time"), 5},
+        {QStringLiteral("fan_enabled"), kTrue},
+        {QStringLiteral("skirt_line_count"), 1},
+        {QStringLiteral("skirt_gap"), 3.0},
+        {QStringLiteral("skirt_minimal_length"), 150.0},
+        {QStringLiteral("fan_full_height"), 0.5},
+        {QStringLiteral("fan_speed"), 100},
+        {QStringLiteral("fan_speed_max"), 100},
+        {QStringLiteral("cool_min_feedrate"), 10},
+        {QStringLiteral("cool_head_lift"), kFalse},
+        {QStringLiteral("upSkin_Count"), 6},
+        {QStringLiteral("downSkin_Count"), 6},
+        {QStringLiteral("fill_overlap"), 15},
+        {QStringLiteral("perimeter_before_infill"), kFalse},
+        {QStringLiteral("support_type"), QStringLiteral("Lines")},
+        {QStringLiteral("support_angle"), 60},
+        {QStringLiteral("support_fill_rate"), 15},
+        {QStringLiteral("support_xy_distance"), 0.7},
+        {QStringLiteral("support_z_distance"), 0.15},
+        {QStringLiteral("brim_line_count"), 20},
+        {QStringLiteral("raft_margin"), 5.0},
+        {QStringLiteral("raft_line_spacing"), 3.0},
+        {QStringLiteral("raft_base_thickness"), 0.3},
+        {QStringLiteral("raft_base_linewidth"), 1.0},
+        {QStringLiteral("raft_interface_thickness"), 0.27},
+        {QStringLiteral("raft_interface_linewidth"), 0.4},
+        {QStringLiteral("raft_airgap_all"), 0.0},
+        {QStringLiteral("raft_airgap"), 0.22},
+        {QStringLiteral("raft_surface_layers"), 2},
+        {QStringLiteral("raft_surface_thickness"), 0.27},
+        {QStringLiteral("raft_surface_linewidth"), 0.4},
+    };
+}
+
+bool KzSliceProfile::LoadProfile(int mode)
+{
+    if (!m_pProfileFile->open(QIODevice::ReadOnly))
+        return false;
+
+    const QString column = ColumnName(mode);
+    QString key = QStringLiteral("error");
+    // A reader error stops the loop; the values read before it stay.
+    QXmlStreamReader reader(m_pProfileFile.get());
+    while (!reader.atEnd() && !reader.hasError()) {
+        if (reader.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (reader.name() == QLatin1String("SliceParam"))
+            key = reader.attributes().value(QLatin1String("Name")).toString();
+        else if (!column.isEmpty() && reader.name() == column)
+            m_mapProfile.insert(key, reader.readElementText());
+    }
+    m_pProfileFile->close();
+    return true;
+}
+
+void KzSliceProfile::SetLayerThickness(double value) { m_mapProfile[QStringLiteral("layer_height")] = value; }
+void KzSliceProfile::SetWallThickness(double value) { m_mapProfile[QStringLiteral("wall_thickness")] = value; }
+void KzSliceProfile::SetInfillRate(int value) { m_mapProfile[QStringLiteral("fill_density")] = value; }
+void KzSliceProfile::SetPrintSpeed(int value) { m_mapProfile[QStringLiteral("print_speed")] = value; }
+void KzSliceProfile::SetPrintTemperature(int value) { m_mapProfile[QStringLiteral("print_temperature")] = value; }
+void KzSliceProfile::SetBedTemperature(int value) { m_mapProfile[QStringLiteral("print_bed_temperature")] = value; }
+void KzSliceProfile::SetSupportArea(const QString &value) { m_mapProfile[QStringLiteral("support")] = value; }
+void KzSliceProfile::SetAdhersionType(const QString &value) { m_mapProfile[QStringLiteral("platform_adhesion")] = value; }
+void KzSliceProfile::SetRetractionSpeed(int value) { m_mapProfile[QStringLiteral("retraction_speed")] = value; }
+void KzSliceProfile::SetRetractionAmount(double value) { m_mapProfile[QStringLiteral("retraction_amount")] = value; }
+void KzSliceProfile::SetRetractionMinTravel(double value) { m_mapProfile[QStringLiteral("retraction_min_travel")] = value; }
+void KzSliceProfile::SetRetractionMinExtrusion(double value) { m_mapProfile[QStringLiteral("retraction_minimal_extrusion")] = value; }
+void KzSliceProfile::SetRetractionZHop(double value) { m_mapProfile[QStringLiteral("retraction_hop")] = value; }
+void KzSliceProfile::SetInitialLayerThickness(double value) { m_mapProfile[QStringLiteral("bottom_thickness")] = value; }
+void KzSliceProfile::SetTravelSpeed(int value) { m_mapProfile[QStringLiteral("travel_speed")] = value; }
+void KzSliceProfile::SetBottomSpeed(int value) { m_mapProfile[QStringLiteral("bottom_layer_speed")] = value; }
+void KzSliceProfile::SetInfillSpeed(int value) { m_mapProfile[QStringLiteral("infill_speed")] = value; }
+void KzSliceProfile::SetSolidAreaSpeed(int value) { m_mapProfile[QStringLiteral("solidarea_speed")] = value; }
+void KzSliceProfile::SetShellSpeed(int value) { m_mapProfile[QStringLiteral("inset0_speed")] = value; }
+void KzSliceProfile::SetInnerSpeed(int value) { m_mapProfile[QStringLiteral("insetx_speed")] = value; }
+void KzSliceProfile::SetUpSkinCount(int value) { m_mapProfile[QStringLiteral("upSkin_Count")] = value; }
+void KzSliceProfile::SetDownSkinCount(int value) { m_mapProfile[QStringLiteral("downSkin_Count")] = value; }
+void KzSliceProfile::SetSupportAngle(int value) { m_mapProfile[QStringLiteral("support_angle")] = value; }
+void KzSliceProfile::SetSupportRate(int value) { m_mapProfile[QStringLiteral("support_fill_rate")] = value; }
+void KzSliceProfile::SetXYDistance(double value) { m_mapProfile[QStringLiteral("support_xy_distance")] = value; }
+void KzSliceProfile::SetZDistance(double value) { m_mapProfile[QStringLiteral("support_z_distance")] = value; }
+void KzSliceProfile::SetBrimEdgeCount(int value) { m_mapProfile[QStringLiteral("brim_line_count")] = value; }
+void KzSliceProfile::SetRaftExtraEdge(double value) { m_mapProfile[QStringLiteral("raft_margin")] = value; }
+void KzSliceProfile::SetRaftLineSpacing(double value) { m_mapProfile[QStringLiteral("raft_line_spacing")] = value; }
+void KzSliceProfile::SetRaftBaseThickness(double value) { m_mapProfile[QStringLiteral("raft_base_thickness")] = value; }
+void KzSliceProfile::SetRaftBaseLinewidth(double value) { m_mapProfile[QStringLiteral("raft_base_linewidth")] = value; }
+void KzSliceProfile::SetRaftInterfaceThickness(double value) { m_mapProfile[QStringLiteral("raft_interface_thickness")] = value; }
+void KzSliceProfile::SetRaftInterfaceLinewidth(double value) { m_mapProfile[QStringLiteral("raft_interface_linewidth")] = value; }
+// The two air-gap setters cross over: Airgap is the gap under every layer, Airgap0
+// the extra gap under the first one.
+void KzSliceProfile::SetRaftAirgap(double value) { m_mapProfile[QStringLiteral("raft_airgap_all")] = value; }
+void KzSliceProfile::SetRaftAirgap0(double value) { m_mapProfile[QStringLiteral("raft_airgap")] = value; }
+void KzSliceProfile::SetSurfaceLayerCount(int value) { m_mapProfile[QStringLiteral("raft_surface_layers")] = value; }
+void KzSliceProfile::SetSurfaceLayerThickness(double value) { m_mapProfile[QStringLiteral("raft_surface_thickness")] = value; }
+void KzSliceProfile::SetSurfaceLayerLinewidth(double value) { m_mapProfile[QStringLiteral("raft_surface_linewidth")] = value; }
+
+void KzSliceProfile::SetPrintPos(double x, double y)
+{
+    m_nPrintPosX = Truncate(x);
+    m_nPrintPosY = Truncate(y);
+}
+
+QMap<QString, QVariant> KzSliceProfile::GetProfileMap()
+{
+    return m_mapProfile;
+}
+
+QString KzSliceProfile::GetCommandStrings()
+{
+    GenSettingMap();
+    QString text;
+    for (auto it = m_mapEngine.cbegin(); it != m_mapEngine.cend(); ++it)
+        text += EnginePair(it.key(), QString::number(it.value()));
+    text += EnginePair(QStringLiteral("startCode"),
+                       StartCodeTemplate().arg(Text("print_temperature"), Text("print_bed_temperature")));
+    text += EnginePair(QStringLiteral("endCode"), EndCode());
+    return text;
+}
+
+double KzSliceProfile::CalProfileEdgeWidth()
+{
+    return m_dEdgeWidth;
+}
+
+int KzSliceProfile::CalProfileLineCount()
+{
+    const double wall = Value("wall_thickness");
+    const double edge = CalProfileEdgeWidth();
+    if (wall < 0.01)
+        return 0;
+    if (wall < edge)
+        return 1;
+    return Truncate(wall / edge);
+}
+
+double KzSliceProfile::Value(const char *key) const
+{
+    return m_mapProfile.value(QLatin1String(key)).toDouble();
+}
+
+int KzSliceProfile::Int(const char *key) const
+{
+    return m_mapProfile.value(QLatin1String(key)).toInt();
+}
+
+int KzSliceProfile::Bool(const char *key) const
+{
+    return m_mapProfile.value(QLatin1String(key)).toBool() ? 1 : 0;
+}
+
+int KzSliceProfile::Micron(const char *key) const
+{
+    return Truncate(Value(key) * 1000);
+}
+
+void KzSliceProfile::Put(const char *key, int value)
+{
+    m_mapEngine.insert(QLatin1String(key), value);
+}
+
+QString KzSliceProfile::Text(const char *key) const
+{
+    return m_mapProfile.value(QLatin1String(key)).toString();
+}
+
+void KzSliceProfile::GenSettingMap()
+{
+    m_mapEngine.clear();
+    const double edge = CalProfileEdgeWidth();
+
+    Put("layerThickness", Micron("layer_height"));
+    Put("initialLayerThickness", Value("bottom_thickness") > 0 ? Micron("bottom_thickness") : Micron("layer_height"));
+    Put("filamentDiameter", Micron("filament_diameter"));
+    Put("filamentFlow", Int("filament_flow"));
+    Put("extrusionWidth", Truncate(edge * 1000));
+    Put("layer0extrusionWidth", Truncate(Value("layer0_width_factor") * edge / 100 * 1000));
+    Put("insetCount", CalProfileLineCount());
+    Put("downSkinCount", Int("downSkin_Count"));
+    Put("upSkinCount", Int("upSkin_Count"));
+    Put("infillOverlap", Int("fill_overlap"));
+    Put("perimeterBeforeInfill", Bool("perimeter_before_infill"));
+    Put("initialSpeedupLayers", 4);
+    Put("initialLayerSpeed", Int("bottom_layer_speed"));
+
+    // Speeds below 1 mm/s mean "as fast as the print speed".
+    const int printSpeed = Int("print_speed");
+    auto speedOrPrint = [printSpeed](int speed) { return speed >= 1 ? speed : printSpeed; };
+    Put("printSpeed", printSpeed);
+    Put("infillSpeed", speedOrPrint(Int("infill_speed")));
+    Put("inset0Speed", speedOrPrint(Int("inset0_speed")));
+    Put("insetXSpeed", speedOrPrint(Int("insetx_speed")));
+    Put("skinSpeed", speedOrPrint(Int("solidarea_speed")));
+    Put("moveSpeed", Int("travel_speed"));
+
+    const bool fan = Bool("fan_enabled");
+    Put("fanSpeedMin", fan ? Int("fan_speed") : 0);
+    Put("fanSpeedMax", fan ? Int("fan_speed_max") : 0);
+
+    const QString support = Text("support");
+    Put("supportAngle", support == QLatin1String("None") ? -1 : Int("support_angle"));
+    Put("supportEverywhere", support == QLatin1String("Everywhere") ? 1 : 0);
+    Put("supportLineDistance",
+        Int("support_fill_rate") >= 1 ? Truncate(edge * 100 * 1000 / Value("support_fill_rate")) : -1);
+    Put("supportXYDistance", Micron("support_xy_distance"));
+    Put("supportZDistance", Micron("support_z_distance"));
+    Put("supportExtruder", -1);
+
+    Put("retractionAmount", Bool("retraction_enable") ? Micron("retraction_amount") : -1);
+    Put("retractionSpeed", Int("retraction_speed"));
+    Put("retractionMinimalDistance", Micron("retraction_min_travel"));
+    Put("retractionAmountExtruderSwitch", Micron("retraction_dual_amount"));
+    Put("retractionZHop", Micron("retraction_hop"));
+    Put("minimalExtrusionBeforeRetraction", Micron("retraction_minimal_extrusion"));
+
+    Put("minimalLayerTime", Int("cool_min_layer_time"));
+    Put("minimalFeedrate", Int("cool_min_feedrate"));
+    Put("coolHeadLift", Bool("cool_head_lift"));
+
+    // The layer at which the fan is fully on. A zero layer height is sent as
+    // 1000 µm below, so count with that height here as well.
+    const qint64 fanHeight = Truncate(m_mapProfile.value(QStringLiteral("fan_full_height")).toFloat() * 1000.0f);
+    const int layerThickness = m_mapEngine.value(QStringLiteral("layerThickness"));
+    const qint64 layerStep = layerThickness > 0 ? layerThickness : 1000;
+    const qint64 fanLayer =
+        (fanHeight - m_mapEngine.value(QStringLiteral("initialLayerThickness")) - 1) / layerStep + 1;
+    Put("fanFullOnLayerNr", fanLayer >= 0 ? Saturate(fanLayer) : 0);
+
+    const QString combing = Text("retraction_combing");
+    Put("enableCombing", combing == QLatin1String("All") ? 1 : combing == QLatin1String("No Skin") ? 2 : 0);
+    if (Text("support_type") == QLatin1String("Lines"))
+        Put("supportType", 1);
+
+    const int density = Int("fill_density");
+    if (density == 0) {
+        Put("sparseInfillLineDistance", -1);
+    } else if (density == 100) {
+        Put("sparseInfillLineDistance", m_mapEngine.value(QStringLiteral("extrusionWidth")));
+        Put("downSkinCount", 10000);
+        Put("upSkinCount", 10000);
+    } else {
+        Put("sparseInfillLineDistance", Truncate(edge * 100 * 1000 / density));
+    }
+
+    GenAdhesionSettings();
+
+    if (layerThickness <= 0)
+        Put("layerThickness", 1000);
+    Put("posx", Saturate(qint64(m_nPrintPosX) * 1000));
+    Put("posy", Saturate(qint64(m_nPrintPosY) * 1000));
+}
+
+void KzSliceProfile::GenAdhesionSettings()
+{
+    const QString adhesion = Text("platform_adhesion");
+
+    if (adhesion == QLatin1String("Brim")) {
+        Put("skirtDistance", 0);
+        Put("skirtLineCount", Int("brim_line_count"));
+    } else if (adhesion == QLatin1String("Raft")) {
+        Put("skirtDistance", 0);
+        Put("skirtLineCount", 0);
+        Put("raftMargin", Micron("raft_margin"));
+        Put("raftLineSpacing", Micron("raft_line_spacing"));
+        Put("raftBaseThickness", Micron("raft_base_thickness"));
+        Put("raftBaseLinewidth", Micron("raft_base_linewidth"));
+        Put("raftInterfaceThickness", Micron("raft_interface_thickness"));
+        Put("raftInterfaceLinewidth", Micron("raft_interface_linewidth"));
+        Put("raftInterfaceLineSpacing", Truncate(Value("raft_interface_linewidth") * 1000 * 2));
+        Put("raftAirGapLayer0", Truncate(Value("raft_airgap") * 1000 + Value("raft_airgap_all") * 1000));
+        Put("raftAirGap", Micron("raft_airgap_all"));
+        Put("raftBaseSpeed", Int("bottom_layer_speed"));
+        Put("raftFanSpeed", 0);
+        Put("raftSurfaceThickness", Micron("raft_surface_thickness"));
+        Put("raftSurfaceLinewidth", Micron("raft_surface_linewidth"));
+        Put("raftSurfaceLineSpacing", Micron("raft_surface_linewidth"));
+        Put("raftSurfaceLayers", Int("raft_surface_layers"));
+        Put("raftSurfaceSpeed", Int("bottom_layer_speed"));
+    } else {
+        Put("skirtDistance", Micron("skirt_gap"));
+        Put("skirtLineCount", Int("skirt_line_count"));
+        Put("skirtMinLength", Micron("skirt_minimal_length"));
+    }
+}

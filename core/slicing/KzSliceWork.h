@@ -1,0 +1,62 @@
+#ifndef KZSLICEWORK_H
+#define KZSLICEWORK_H
+
+#include "KzFunctionGlobal.h"
+
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+
+class KzChildProcess;
+
+// One slicing run: starts the engine "Engine/CuraEngine" (relative to the working
+// folder) on the STL file with the profile's settings, reports its progress, and
+// fills the print time into the G-code it wrote. Lives on a worker thread of its
+// own; slot_StartSlice blocks that thread for the whole run.
+//
+// Result codes of signal_SliceOver: 0 sliced, 1 not started (a path or the
+// settings are empty), 2 stopped, 3 the engine failed (could not be started,
+// ended with an error, or left no G-code with layers).
+class KZFUNCTION_EXPORT KzSliceWork : public QObject
+{
+    Q_OBJECT
+
+public:
+    KzSliceWork();
+    ~KzSliceWork() override;
+
+    void SetGCodeFilePath(const QString &path);
+    void SetSTLFilePath(const QString &path);
+    void SetParamString(const QString &param);
+    // Safe from any thread; a run in progress stops within a fraction of a second.
+    void Stop();
+
+signals:
+    void signal_SliceOver(int resultCode);
+    void signal_UpdateProgressRange(int min, int max);
+    void signal_UpdateProgressValue(int value);
+    void signal_UpdateTipText(QString text);
+    void signal_SendPrintInfo(QString info);
+
+public slots:
+    void slot_StartSlice();
+
+private:
+    QString GetTimeStr(int seconds);
+    QStringList EngineArguments() const;
+    bool ReadEngineOutput(KzChildProcess &engine, QString &output);
+    void ReportLines(const QString &lines, int &layerCount);
+    bool WaitForEngineEnd(KzChildProcess &engine);
+    void StopEngine(KzChildProcess &engine);
+    void FinishRun(const QString &output);
+    void WritePrintTime(const QByteArray &gcode, const QString &timeText);
+
+    QString m_strGCodePath;
+    QString m_strSTLPath;
+    QString m_strParam;
+    std::atomic<bool> m_bStop;
+};
+
+#endif // KZSLICEWORK_H

@@ -9,6 +9,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <atomic>
 #include <cstring>
 
 using Match = KLayerLoadWork::LineMatch;
@@ -117,6 +118,7 @@ private slots:
     void linesAcrossAndBeyondABlock();
     void fileThatCannotBeOpenedDeliversNothing();
     void emptyFileDeliversOneEmptyLayer();
+    void stopRequestedBeforeTheParseBeginsHolds();
 };
 
 void tst_KLayerLoadWork::grammar_data()
@@ -157,6 +159,7 @@ void tst_KLayerLoadWork::grammar_data()
     QTest::newRow("travel negative z") << QByteArray("G0 X1.5 Y2.5 Z-0.3") << Expect(Match::Travel, 1.5f, 2.5f);
     QTest::newRow("travel z two blanks") << QByteArray("G0 X1.5 Y2.5  Z0.3") << Expect(Match::Travel, 1.5f, 2.5f);
     QTest::newRow("travel z glued") << QByteArray("G0 X1.0 Y2.0Z0.3") << Expect(Match::Travel, 1, 2);
+    QTest::newRow("travel z after text") << QByteArray("G0 X1.0 Y2.0_Z0.3") << Expect(Match::Travel, 1, 2);
     QTest::newRow("travel z then text") << QByteArray("G0 X1.0 Y2.0 Z3.0.5") << Expect(Match::Travel, 1, 2, true, 3);
     QTest::newRow("travel y then text") << QByteArray("G0 X1.25 Y2.5abc Z9.0") << Expect(Match::Travel, 1.25f, 2.5f);
     QTest::newRow("travel two blanks") << QByteArray("G0 X1.5  Y2.5") << Expect(Match::None);
@@ -250,7 +253,7 @@ void tst_KLayerLoadWork::randomLinesMatchTheExpressions()
     static const char* const pieces[] = {"G0", "G1", "G10", "G", "X", "Y", "Z", "E", "F", " ", " ", " ", "\t", "\v",
                                          "\x1c", "-", "-", ".", ".", "0", "1", "25", "007", "9", "3.5", "12.75",
                                          "-0.4", ";", ";LAYER:", ";TYPE:", "FILL", "SKIN", "\xc2\xa0", "\xd9\xa3",
-                                         "X1.5 Y2.25", "X-3.125 Y0.5", "X12 Y4.5", " Z0.3", " Z-1.0", "X7.5", "Y8.5"};
+                                         "X1.5 Y2.25", "X-3.125 Y0.5", "X12 Y4.5", " Z0.3", " Z-1.0", "Z0.3", "_", "X7.5", "Y8.5"};
     const int nPieces = int(sizeof pieces / sizeof pieces[0]);
     QRandomGenerator random(20240607);
     int counts[5] = {};
@@ -422,6 +425,36 @@ void tst_KLayerLoadWork::emptyFileDeliversOneEmptyLayer()
     QCOMPARE(delivery.nComplete, 1);
     QCOMPARE(delivery.layers.size(), 1);
     QVERIFY(delivery.layers[0].isEmpty());
+}
+
+void tst_KLayerLoadWork::stopRequestedBeforeTheParseBeginsHolds()
+{
+    // The owner may stop the thread while the request to read is still queued
+    // (a model destroyed right after LoadGcode): the parse must not undo that
+    // by clearing its stop flag, and reads nothing.
+    QTemporaryDir dir;
+    const QString path = GcodeTestData::WriteFile(dir, "s.gcode", ";LAYER:0\nG0 X1.0 Y1.0 Z0.2\nG1 X2.0 Y2.0\n");
+    QThread thread;
+    struct Stopper
+    {
+        QThread& thread;
+        ~Stopper()
+        {
+            thread.quit();
+            thread.wait();
+        }
+    } stopper{thread};
+    auto* work = new KLayerLoadWork;
+    work->moveToThread(&thread);
+    QObject::connect(&thread, &QThread::finished, work, &QObject::deleteLater);
+    std::atomic<int> nSignals{0};
+    QObject::connect(work, &KLayerLoadWork::signal_OneLayerComplete, work, [&] { ++nSignals; }, Qt::DirectConnection);
+    QObject::connect(work, &KLayerLoadWork::signal_LoadCompete, work, [&] { ++nSignals; }, Qt::DirectConnection);
+    thread.start();
+    thread.requestInterruption();
+    QMetaObject::invokeMethod(work, "slot_StartLoad", Qt::QueuedConnection, Q_ARG(QString, path));
+    QMetaObject::invokeMethod(work, [] {}, Qt::BlockingQueuedConnection);   // the parse is over
+    QCOMPARE(nSignals.load(), 0);
 }
 
 QTEST_GUILESS_MAIN(tst_KLayerLoadWork)

@@ -1,8 +1,8 @@
 #ifndef GCODETESTDATA_H
 #define GCODETESTDATA_H
 
-// G-code for the layer tests: files written by the slicing engine, the same
-// files as the engine bridge hands them on, and scratch files.
+// G-code for the layer tests: files written by the slicing engine and by the
+// engine bridge (see data/README.md), and scratch files.
 
 #include <QByteArray>
 #include <QFile>
@@ -17,15 +17,14 @@ inline QString DataPath(const char* name)
     return QStringLiteral(KZ_SOURCE_DIR "/tests/core/geometry/layers/data/") + QLatin1String(name);
 }
 
-// The engine's own output (see data/README.md): whole numbers lose their
-// decimal point, as in "G1 X114 Y90.33".
-inline QByteArray EngineGcode(const char* name)
+inline QByteArray ReadGcode(const char* name)
 {
     QFile file(DataPath(name));
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// The bridge writes every coordinate with a decimal point: "X114" -> "X114.0".
+// The engine writes whole numbers without a decimal point ("G1 X114 Y90.33");
+// the bridge gives every coordinate one, as this does: "X114" -> "X114.0".
 inline QByteArray WithDecimalPoints(const QByteArray& gcode)
 {
     static const QRegularExpression wholeNumber(QStringLiteral("\\b([XYZ]-?\\d+)(?![\\d.])"));

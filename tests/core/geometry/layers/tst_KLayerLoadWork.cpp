@@ -219,11 +219,13 @@ void tst_KLayerLoadWork::engineLinesMatchTheExpressions_data()
 {
     QTest::addColumn<QByteArray>("gcode");
     for (const char* name : {"engine-raft-support.gcode", "engine-skirt.gcode"}) {
-        const QByteArray gcode = GcodeTestData::EngineGcode(name);
-        QTest::newRow(qPrintable(QStringLiteral("%1 as written").arg(QLatin1String(name)))) << gcode;
+        const QByteArray gcode = GcodeTestData::ReadGcode(name);
+        QTest::newRow(name) << gcode;
         QTest::newRow(qPrintable(QStringLiteral("%1 with decimal points").arg(QLatin1String(name))))
             << GcodeTestData::WithDecimalPoints(gcode);
     }
+    for (const char* name : {"bridge-raft-support.gcode", "bridge-skirt.gcode"})
+        QTest::newRow(name) << GcodeTestData::ReadGcode(name);
 }
 
 void tst_KLayerLoadWork::engineLinesMatchTheExpressions()

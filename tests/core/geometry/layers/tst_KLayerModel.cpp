@@ -283,11 +283,13 @@ void tst_KLayerModel::engineFiles_data()
 {
     QTest::addColumn<QByteArray>("gcode");
     for (const char* name : {"engine-raft-support.gcode", "engine-skirt.gcode"}) {
-        const QByteArray gcode = GcodeTestData::EngineGcode(name);
-        QTest::newRow(qPrintable(QStringLiteral("%1 as written").arg(QLatin1String(name)))) << gcode;
+        const QByteArray gcode = GcodeTestData::ReadGcode(name);
+        QTest::newRow(name) << gcode;
         QTest::newRow(qPrintable(QStringLiteral("%1 with decimal points").arg(QLatin1String(name))))
             << GcodeTestData::WithDecimalPoints(gcode);
     }
+    for (const char* name : {"bridge-raft-support.gcode", "bridge-skirt.gcode"})
+        QTest::newRow(name) << GcodeTestData::ReadGcode(name);
 }
 
 void tst_KLayerModel::engineFiles()
@@ -324,7 +326,7 @@ void tst_KLayerModel::decimalPointsKeepEveryMove()
 {
     // The engine drops the decimal point of whole numbers and those moves are
     // skipped; written with decimal points, every move is drawn.
-    const QByteArray engine = GcodeTestData::EngineGcode("engine-raft-support.gcode");
+    const QByteArray engine = GcodeTestData::ReadGcode("engine-raft-support.gcode");
     const QByteArray bridge = GcodeTestData::WithDecimalPoints(engine);
     int nMoves = 0;
     for (const QByteArray& line : engine.split('\n')) {

@@ -27,77 +27,65 @@ inline bool IsDigit(char c)
 
 bool IsAscii(const char* p, const char* pEnd)
 {
-    unsigned char acc = 0;
+    std::uint64_t acc = 0;
+    for (; pEnd - p >= 8; p += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, p, sizeof word);
+        acc |= word;
+    }
     for (; p < pEnd; ++p)
         acc |= static_cast<unsigned char>(*p);
-    return acc < 0x80;
+    return (acc & 0x8080808080808080ULL) == 0;
 }
 
 // Matches "-?\d+\.\d+" (without the sign when !bSigned) at p, taking every
-// digit as the greedy expression does. Returns the end of the number or null.
-const char* ScanDecimal(const char* p, const char* pEnd, bool bSigned)
+// digit as the greedy expression does. Returns the end of the number, or null,
+// and sets value as QString::toFloat converts the digits.
+//
+// toFloat goes through a correctly rounded double. Up to 15 digits the
+// mantissa (below 10^15 < 2^53) and the power of ten are exact doubles and one
+// IEEE division rounds correctly, so that is the same double; longer numbers
+// are left to Qt itself. (The mantissa may wrap for those; it is not used then.)
+const char* ScanNumber(const char* p, const char* pEnd, bool bSigned, float& value)
 {
-    if (bSigned && p < pEnd && *p == '-')
-        ++p;
-    const char* pDigits = p;
-    while (p < pEnd && IsDigit(*p))
-        ++p;
-    if (p == pDigits || p == pEnd || *p != '.')
-        return nullptr;
-    pDigits = ++p;
-    while (p < pEnd && IsDigit(*p))
-        ++p;
-    return p == pDigits ? nullptr : p;
-}
-
-// QString::toFloat goes through a correctly rounded double. A mantissa below
-// 2^53 over a power of ten up to 1e22 is such a double already (both exact,
-// one IEEE division); anything longer is left to Qt itself.
-float ToFloat(const char* pBegin, const char* pEnd)
-{
-    static const double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11,
-                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
-    const char* p = pBegin;
-    const bool bNegative = *p == '-';
+    static const double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    const char* const pStart = p;
+    const bool bNegative = bSigned && p < pEnd && *p == '-';
     if (bNegative)
         ++p;
     std::uint64_t nMantissa = 0;
-    int nFraction = 0;
-    bool bInFraction = false;
-    for (; p < pEnd; ++p) {
-        if (*p == '.') {
-            bInFraction = true;
-            continue;
-        }
-        if (nMantissa > 900719925474098ULL || nFraction == 22)
-            return QString::fromLatin1(pBegin, int(pEnd - pBegin)).toFloat();
+    const char* pDigits = p;
+    for (; p < pEnd && IsDigit(*p); ++p)
         nMantissa = nMantissa * 10 + std::uint64_t(*p - '0');
-        if (bInFraction)
-            ++nFraction;
+    const int nWhole = int(p - pDigits);
+    if (nWhole == 0 || p == pEnd || *p != '.')
+        return nullptr;
+    pDigits = ++p;
+    for (; p < pEnd && IsDigit(*p); ++p)
+        nMantissa = nMantissa * 10 + std::uint64_t(*p - '0');
+    const int nFraction = int(p - pDigits);
+    if (nFraction == 0)
+        return nullptr;
+    if (nWhole + nFraction <= 15) {
+        const double magnitude = double(nMantissa) / kPow10[nFraction];
+        value = float(bNegative ? -magnitude : magnitude);
+    } else {
+        value = QString::fromLatin1(pStart, int(p - pStart)).toFloat();
     }
-    const double value = double(nMantissa) / kPow10[nFraction];
-    return float(bNegative ? -value : value);
+    return p;
 }
 
 // The last "X<num>\sY<num>" that starts at or after pFrom: the greedy ".*" in
 // front of it takes as much of the line as it can.
 bool FindLastPair(const char* pFrom, const char* pEnd, KLayerLoadWork::LineMatch& match, const char*& pPairEnd)
 {
-    for (const char* p = pEnd - 1; p >= pFrom; --p) {
-        if (*p != 'X')
-            continue;
-        const char* pX = p + 1;
-        const char* pXEnd = ScanDecimal(pX, pEnd, true);
+    for (const char* pX = pEnd; (pX = static_cast<const char*>(memrchr(pFrom, 'X', size_t(pX - pFrom))));) {
+        const char* pXEnd = ScanNumber(pX + 1, pEnd, true, match.x);
         if (!pXEnd || pEnd - pXEnd < 2 || !IsSpace(pXEnd[0]) || pXEnd[1] != 'Y')
             continue;
-        const char* pY = pXEnd + 2;
-        const char* pYEnd = ScanDecimal(pY, pEnd, true);
-        if (!pYEnd)
-            continue;
-        match.x = ToFloat(pX, pXEnd);
-        match.y = ToFloat(pY, pYEnd);
-        pPairEnd = pYEnd;
-        return true;
+        pPairEnd = ScanNumber(pXEnd + 2, pEnd, true, match.y);
+        if (pPairEnd)
+            return true;
     }
     return false;
 }
@@ -151,13 +139,8 @@ bool MatchTravel(const char* pBegin, const char* pEnd, KLayerLoadWork::LineMatch
     const char* pPairEnd = nullptr;
     if (!FindLastPair(pBegin + 2, pEnd, match, pPairEnd))
         return false;
-    if (pEnd - pPairEnd >= 2 && IsSpace(pPairEnd[0]) && pPairEnd[1] == 'Z') {
-        const char* pZ = pPairEnd + 2;
-        if (const char* pZEnd = ScanDecimal(pZ, pEnd, false)) {
-            match.z = ToFloat(pZ, pZEnd);
-            match.hasZ = true;
-        }
-    }
+    if (pEnd - pPairEnd >= 2 && IsSpace(pPairEnd[0]) && pPairEnd[1] == 'Z')
+        match.hasZ = ScanNumber(pPairEnd + 2, pEnd, false, match.z) != nullptr;
     return true;
 }
 
@@ -166,6 +149,42 @@ bool MatchExtrude(const char* pBegin, const char* pEnd, KLayerLoadWork::LineMatc
     const char* pG1 = Find(pBegin, pEnd, "G1", 2);
     const char* pPairEnd = nullptr;
     return pG1 && FindLastPair(pG1 + 2, pEnd, match, pPairEnd);
+}
+
+KLayerLoadWork::LineMatch MatchAsciiLine(const char* pBegin, const char* pEnd)
+{
+    KLayerLoadWork::LineMatch match;
+    if (pBegin == pEnd)
+        return match;
+    if (const char* pSemicolon = static_cast<const char*>(std::memchr(pBegin, ';', size_t(pEnd - pBegin)))) {
+        if (MatchLayer(pSemicolon, pEnd)) {
+            match.rule = KLayerLoadWork::LineMatch::Layer;
+            return match;
+        }
+        if (MatchType(pSemicolon, pEnd, match)) {
+            match.rule = KLayerLoadWork::LineMatch::Type;
+            return match;
+        }
+    }
+    if (MatchTravel(pBegin, pEnd, match))
+        match.rule = KLayerLoadWork::LineMatch::Travel;
+    else if (MatchExtrude(pBegin, pEnd, match))
+        match.rule = KLayerLoadWork::LineMatch::Extrude;
+    return match;
+}
+
+// Text mode drops every carriage return; so does this, on [p, p + n).
+qint64 DropCarriageReturns(char* p, qint64 n)
+{
+    char* pEnd = p + n;
+    char* pOut = static_cast<char*>(std::memchr(p, '\r', size_t(n)));
+    if (!pOut)
+        return n;
+    for (const char* pIn = pOut; pIn < pEnd; ++pIn) {
+        if (*pIn != '\r')
+            *pOut++ = *pIn;
+    }
+    return pOut - p;
 }
 
 QMap<QString, int> BuildTypeMap()
@@ -196,26 +215,9 @@ KLayerLoadWork::KLayerLoadWork()
 
 KLayerLoadWork::LineMatch KLayerLoadWork::MatchLine(const char* pBegin, const char* pEnd)
 {
-    if (pBegin == pEnd)
-        return LineMatch();
     if (!IsAscii(pBegin, pEnd))
         return MatchLineByExpressions(QString::fromUtf8(pBegin, int(pEnd - pBegin)));
-    LineMatch match;
-    if (const char* pSemicolon = static_cast<const char*>(std::memchr(pBegin, ';', size_t(pEnd - pBegin)))) {
-        if (MatchLayer(pSemicolon, pEnd)) {
-            match.rule = LineMatch::Layer;
-            return match;
-        }
-        if (MatchType(pSemicolon, pEnd, match)) {
-            match.rule = LineMatch::Type;
-            return match;
-        }
-    }
-    if (MatchTravel(pBegin, pEnd, match))
-        match.rule = LineMatch::Travel;
-    else if (MatchExtrude(pBegin, pEnd, match))
-        match.rule = LineMatch::Extrude;
-    return match;
+    return MatchAsciiLine(pBegin, pEnd);
 }
 
 KLayerLoadWork::LineMatch KLayerLoadWork::MatchLineByExpressions(const QString& line)
@@ -255,15 +257,16 @@ bool KLayerLoadWork::StopRequested(const QThread* pThread) const
 void KLayerLoadWork::slot_StartLoad(const QString& fileName)
 {
     m_bStop = false;
+    // Read as text: the carriage returns go (as QIODevice::Text would drop
+    // them, only faster), lines end at '\n', and lines outside ASCII are UTF-8.
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (!file.open(QIODevice::ReadOnly))
         return;
 
     const QThread* const pThread = QThread::currentThread();
     const QMap<QString, int> types = BuildTypeMap();
     ParseState state;
-    auto handleLine = [&](const char* pBegin, const char* pEnd) {
-        const LineMatch match = MatchLine(pBegin, pEnd);
+    auto handleLine = [&](const LineMatch& match) {
         switch (match.rule) {
         case LineMatch::Layer:
             emit signal_OneLayerComplete(state.layer);
@@ -301,19 +304,23 @@ void KLayerLoadWork::slot_StartLoad(const QString& fileName)
         const qint64 nRead = file.read(buffer.data() + nHave, buffer.size() - nHave);
         bEnd = nRead <= 0;
         if (!bEnd)
-            nHave += nRead;
+            nHave += DropCarriageReturns(buffer.data() + nHave, nRead);
         const char* p = buffer.constData();
-        const char* pEnd = p + nHave;
+        const char* const pEnd = p + nHave;
+        const bool bAscii = IsAscii(p, pEnd);
+        auto match = [bAscii](const char* pBegin, const char* pLineEnd) {
+            return bAscii ? MatchAsciiLine(pBegin, pLineEnd) : MatchLine(pBegin, pLineEnd);
+        };
         while (const char* pNewline = static_cast<const char*>(std::memchr(p, '\n', size_t(pEnd - p)))) {
             if (StopRequested(pThread))
                 return;
-            handleLine(p, pNewline);
+            handleLine(match(p, pNewline));
             p = pNewline + 1;
         }
         if (bEnd && p < pEnd) {   // a last line without '\n'
             if (StopRequested(pThread))
                 return;
-            handleLine(p, pEnd);
+            handleLine(match(p, pEnd));
             p = pEnd;
         }
         nHave = pEnd - p;

@@ -6,36 +6,31 @@
 
 namespace {
 
-// One layer tidied for drawing, walking its paths once: empty paths go; a
+// Tidies one layer for drawing in one walk over its paths: empty paths go; a
 // single point that is not the layer's last path goes too, handing its point
 // to the next path when that one prints another feature (a travel onto the
-// start of a new feature). Every other path stays.
-SingleLayer TrimmedLayer(SingleLayer paths)
+// start of a new feature). Every other path stays. Kept paths move down in
+// place and the rest is cut off at once, so nothing is copied or allocated.
+void TrimLayer(SingleLayer& paths)
 {
-    SingleLayer kept;
-    kept.reserve(paths.size());
-    QVector3D carried;
-    bool bCarried = false;
     const int nPaths = paths.size();
+    int nKept = 0;
     for (int i = 0; i < nPaths; ++i) {
         LayerPath& path = paths[i];
-        if (bCarried) {
-            path.points.prepend(carried);
-            bCarried = false;
-        }
         const int nPoints = path.points.size();
         if (nPoints == 0)
             continue;
         if (nPoints == 1 && i != nPaths - 1) {
-            if (path.type != paths.at(i + 1).type) {
-                carried = path.points.first();
-                bCarried = true;
-            }
+            LayerPath& next = paths[i + 1];
+            if (path.type != next.type)
+                next.points.prepend(path.points.first());
             continue;
         }
-        kept.append(path);
+        if (nKept != i)
+            std::swap(paths[nKept], path);
+        ++nKept;
     }
-    return kept;
+    paths.erase(paths.begin() + nKept, paths.end());
 }
 
 } // namespace
@@ -112,5 +107,5 @@ void KLayerModel::TrimLayers()
     if (!m_vecLayers.isEmpty())
         m_vecLayers.removeFirst();   // what came before the first layer line
     for (SingleLayer& layer : m_vecLayers)
-        layer = TrimmedLayer(std::move(layer));
+        TrimLayer(layer);
 }

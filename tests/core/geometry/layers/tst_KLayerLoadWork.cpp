@@ -193,6 +193,10 @@ void tst_KLayerLoadWork::grammar_data()
     QTest::newRow("G1 glued") << QByteArray("G1X1.0 Y2.0") << Expect(Match::Extrude, 1, 2);
     QTest::newRow("arc") << QByteArray("G2 X1.0 Y2.0") << Expect(Match::None);
     QTest::newRow("long fraction") << QByteArray("G1 X1.000000000000000000000001 Y2.0") << Expect(Match::Extrude, 1, 2);
+    // Seventeen digits just above the midpoint of two floats: only a correctly
+    // rounded double gives the upper float.
+    QTest::newRow("near a float tie") << QByteArray("G1 X1.0000000596046449 Y1.0")
+                                      << Expect(Match::Extrude, float(1.0000000596046449), 1);
     QTest::newRow("long mantissa") << QByteArray("G1 X123456789012345678.5 Y-0.0")
                                    << Expect(Match::Extrude, float(123456789012345678.5), -0.0f);
 
@@ -383,6 +387,11 @@ void tst_KLayerLoadWork::lineEndingsDoNotChangeTheResult()
     // The last line has no line end and still counts.
     QCOMPARE(fromLf.layers[1][2].points.size(), 3);
     QCOMPARE(fromCrlf.layers.size(), fromLf.layers.size());
+    // Read as text, every carriage return goes, also inside a line.
+    const Delivery fromCr = Parse(GcodeTestData::WriteFile(dir, "cr.gcode", ";LAYER:0\nG0 X1.0\r Y1.0\r\r\n"));
+    QCOMPARE(fromCr.layers.size(), 2);
+    QCOMPARE(fromCr.layers[1].size(), 2);
+    QCOMPARE(fromCr.layers[1][1].points, QList<QVector3D>({QVector3D(1, 1, 0)}));
     for (int i = 0; i < fromLf.layers[1].size(); ++i) {
         QCOMPARE(fromCrlf.layers[1][i].type, fromLf.layers[1][i].type);
         QCOMPARE(fromCrlf.layers[1][i].points, fromLf.layers[1][i].points);

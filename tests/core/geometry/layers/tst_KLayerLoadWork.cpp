@@ -117,7 +117,6 @@ private slots:
     void lineEndingsDoNotChangeTheResult();
     void linesAcrossAndBeyondABlock();
     void fileThatCannotBeOpenedDeliversNothing();
-    void emptyFileDeliversOneEmptyLayer();
     void stopRequestedBeforeTheParseBeginsHolds();
 };
 
@@ -427,15 +426,6 @@ void tst_KLayerLoadWork::fileThatCannotBeOpenedDeliversNothing()
         QVERIFY2(delivery.layers.isEmpty(), qPrintable(path));
         QCOMPARE(delivery.nComplete, 0);
     }
-}
-
-void tst_KLayerLoadWork::emptyFileDeliversOneEmptyLayer()
-{
-    QTemporaryDir dir;
-    const Delivery delivery = Parse(GcodeTestData::WriteFile(dir, "empty.gcode", QByteArray()));
-    QCOMPARE(delivery.nComplete, 1);
-    QCOMPARE(delivery.layers.size(), 1);
-    QVERIFY(delivery.layers[0].isEmpty());
 }
 
 void tst_KLayerLoadWork::stopRequestedBeforeTheParseBeginsHolds()

@@ -159,14 +159,12 @@ private slots:
     void tenLayerLinesGiveTenLayers();
     void noLayerLineGivesNoLayer();
     void negativeLayerNumbersCountByOrder();
-    void travelThenExtrusionsFormOnePath();
     void trimming_data();
     void trimming();
     void engineFiles_data();
     void engineFiles();
     void decimalPointsKeepEveryMove();
 
-    void fileThatCannotBeOpenedNeverBecomesReady();
     void aModelServesOneLoad();
     void destroyedWhileReadingStopsTheReader();
     void destroyedBeforeTheReadBegins();
@@ -210,19 +208,6 @@ void tst_KLayerModel::negativeLayerNumbersCountByOrder()
         QCOMPARE(layers[i][0].points.first().x(), float(i + 1));
 }
 
-void tst_KLayerModel::travelThenExtrusionsFormOnePath()
-{
-    QTemporaryDir dir;
-    const auto model = Load(dir, "G28\n;LAYER:0\nG0 X10.0 Y10.0 Z0.3\nG1 X20.0 Y10.0\nG1 X20.0 Y20.0\n");
-    QVERIFY(model->ReadyToRender());
-    const QVector<SingleLayer> layers = model->GetLayers();
-    QCOMPARE(layers.size(), 1);
-    QCOMPARE(layers[0].size(), 1);
-    QCOMPARE(layers[0][0].type, int(PathLayerStart));
-    QCOMPARE(layers[0][0].points,
-             QList<QVector3D>({QVector3D(10, 10, 0.3f), QVector3D(20, 10, 0.3f), QVector3D(20, 20, 0.3f)}));
-}
-
 void tst_KLayerModel::trimming_data()
 {
     // One layer's moves, then the types and first points of the paths kept.
@@ -231,6 +216,9 @@ void tst_KLayerModel::trimming_data()
     QTest::addColumn<QList<QVector3D>>("firstPoints");
     QTest::addColumn<QList<int>>("sizes");
 
+    QTest::newRow("travel right after the layer line")
+        << QByteArray("G0 X10.0 Y10.0 Z0.3\nG1 X20.0 Y10.0\nG1 X20.0 Y20.0\n") << QList<int>{PathLayerStart}
+        << QList<QVector3D>{QVector3D(10, 10, 0.3f)} << QList<int>{3};
     QTest::newRow("fill after a travel") << QByteArray(";TYPE:FILL\nG0 X5.0 Y5.0 Z0.2\nG1 X6.0 Y5.0\nG1 X6.0 Y6.0\n")
                                          << QList<int>{PathFill} << QList<QVector3D>{QVector3D(5, 5, 0.2f)} << QList<int>{3};
     QTest::newRow("travel onto a new type") << QByteArray(";TYPE:SKIN\nG0 X5.0 Y5.0 Z0.2\n;TYPE:FILL\nG1 X6.0 Y5.0\n")
@@ -348,17 +336,6 @@ void tst_KLayerModel::decimalPointsKeepEveryMove()
     QVERIFY2(nEngine < nBridge, qPrintable(QStringLiteral("%1 vs %2").arg(nEngine).arg(nBridge)));
     // Only single travels between paths of one type leave no point behind.
     QVERIFY2(nBridge <= nMoves && nBridge > nMoves * 9 / 10, qPrintable(QStringLiteral("%1 of %2").arg(nBridge).arg(nMoves)));
-}
-
-void tst_KLayerModel::fileThatCannotBeOpenedNeverBecomesReady()
-{
-    QTemporaryDir dir;
-    KLayerModel model;
-    model.LoadGcode(dir.filePath("missing.gcode"));
-    // Nothing is ever delivered; give a wrong delivery time to arrive.
-    QTest::qWait(200);
-    QVERIFY(!model.ReadyToRender());
-    QCOMPARE(model.GetLayerSize(), 0);
 }
 
 void tst_KLayerModel::aModelServesOneLoad()

@@ -98,7 +98,6 @@ class tst_KzRemovableStorage : public QObject
 private slots:
     void partitionOfARemovableDisk();
     void onlyRemovableWritableBlockDevices();
-    void unpartitionedCard();
     void twoCardsInSortedOrder();
     void escapedMountPoints();
     void cardRemoved();
@@ -143,18 +142,10 @@ void tst_KzRemovableStorage::onlyRemovableWritableBlockDevices()
     QCOMPARE(storage.GetStorageList(), QStringList{"/media/maker/RW"});
 }
 
-void tst_KzRemovableStorage::unpartitionedCard()
-{
-    FakeSystem fake;
-    QVERIFY(fake.SetMounts(FakeSystem::Mount("8:32", "/media/maker/CARD", "vfat", "/dev/sdc")));
-    KzRemovableStorage storage = fake.Storage();
-    QVERIFY(storage.DetectRemovableStorage());
-    QCOMPARE(storage.GetStorageList(), QStringList{"/media/maker/CARD"});
-}
-
 void tst_KzRemovableStorage::twoCardsInSortedOrder()
 {
     FakeSystem fake;
+    // One card with a partition table, one without (the whole disk is mounted).
     QVERIFY(fake.SetMounts(FakeSystem::Mount("8:32", "/media/maker/ZETA", "vfat", "/dev/sdc") + FakeSystem::SystemMounts()
                            + FakeSystem::Mount("8:17", "/media/maker/ALPHA")));
     KzRemovableStorage storage = fake.Storage();

@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QString>
 #include <QTemporaryDir>
+#include <QtTest>
 
 namespace GcodeTestData {
 
@@ -29,6 +30,20 @@ inline QByteArray WithDecimalPoints(const QByteArray& gcode)
 {
     static const QRegularExpression wholeNumber(QStringLiteral("\\b([XYZ]-?\\d+)(?![\\d.])"));
     return QString::fromUtf8(gcode).replace(wholeNumber, QStringLiteral("\\1.0")).toUtf8();
+}
+
+// Rows of a data-driven test, column "gcode": the real files as written, and
+// the engine's files once more with decimal points.
+inline void AddRealGcodeRows()
+{
+    QTest::addColumn<QByteArray>("gcode");
+    for (const char* name : {"engine-raft-support.gcode", "engine-skirt.gcode"}) {
+        const QByteArray gcode = ReadGcode(name);
+        QTest::newRow(name) << gcode;
+        QTest::newRow(qPrintable(QStringLiteral("%1 with decimal points").arg(QLatin1String(name)))) << WithDecimalPoints(gcode);
+    }
+    for (const char* name : {"bridge-raft-support.gcode", "bridge-skirt.gcode"})
+        QTest::newRow(name) << ReadGcode(name);
 }
 
 inline QString WriteFile(const QTemporaryDir& dir, const QString& name, const QByteArray& content)

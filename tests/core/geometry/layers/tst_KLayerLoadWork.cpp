@@ -94,6 +94,12 @@ Delivery Parse(const QString& fileName)
     return delivery;
 }
 
+Delivery ParseText(const QByteArray& gcode)
+{
+    QTemporaryDir dir;
+    return Parse(GcodeTestData::WriteFile(dir, QStringLiteral("in.gcode"), gcode));
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(KLayerLoadWork::LineMatch)
@@ -220,15 +226,7 @@ void tst_KLayerLoadWork::grammar()
 
 void tst_KLayerLoadWork::engineLinesMatchTheExpressions_data()
 {
-    QTest::addColumn<QByteArray>("gcode");
-    for (const char* name : {"engine-raft-support.gcode", "engine-skirt.gcode"}) {
-        const QByteArray gcode = GcodeTestData::ReadGcode(name);
-        QTest::newRow(name) << gcode;
-        QTest::newRow(qPrintable(QStringLiteral("%1 with decimal points").arg(QLatin1String(name))))
-            << GcodeTestData::WithDecimalPoints(gcode);
-    }
-    for (const char* name : {"bridge-raft-support.gcode", "bridge-skirt.gcode"})
-        QTest::newRow(name) << GcodeTestData::ReadGcode(name);
+    GcodeTestData::AddRealGcodeRows();
 }
 
 void tst_KLayerLoadWork::engineLinesMatchTheExpressions()
@@ -302,11 +300,8 @@ void tst_KLayerLoadWork::numbersConvertAsToFloat()
 
 void tst_KLayerLoadWork::deliversOneLayerPerLayerLine()
 {
-    QTemporaryDir dir;
-    const QString path = GcodeTestData::WriteFile(dir, "a.gcode",
-                                                  "G28\n;TYPE:SKIRT\n;LAYER:0\nG0 X1.0 Y1.0 Z0.2\n;TYPE:FILL\nG1 X2.0 Y2.0\n"
+    const Delivery delivery = ParseText("G28\n;TYPE:SKIRT\n;LAYER:0\nG0 X1.0 Y1.0 Z0.2\n;TYPE:FILL\nG1 X2.0 Y2.0\n"
                                                   ";LAYER:-1\n;LAYER:1\nG1 X3.0 Y3.0\n");
-    const Delivery delivery = Parse(path);
     QCOMPARE(delivery.nComplete, 1);
     QCOMPARE(delivery.layers.size(), 4);
     // Before the first layer line: the type line's empty path.
@@ -329,11 +324,8 @@ void tst_KLayerLoadWork::deliversOneLayerPerLayerLine()
 
 void tst_KLayerLoadWork::heightComesFromTravelsOnly()
 {
-    QTemporaryDir dir;
-    const QString path = GcodeTestData::WriteFile(dir, "z.gcode",
-                                                  ";LAYER:0\nG0 X0.0 Y0.0 Z0.3\nG1 X1.0 Y0.0 Z9.0\nG0 X2.0 Y0.0\n"
+    const Delivery delivery = ParseText(";LAYER:0\nG0 X0.0 Y0.0 Z0.3\nG1 X1.0 Y0.0 Z9.0\nG0 X2.0 Y0.0\n"
                                                   "G1 X3.0 Y0.0\nG0 X4.0 Y0.0 Z0.6\nG1 X5.0 Y0.0\nG0 X6.0 Y0.0 Z1\nG1 X7.0 Y0.0\n");
-    const Delivery delivery = Parse(path);
     QCOMPARE(delivery.layers.size(), 2);
     QList<QVector3D> points;
     for (const LayerPath& path : delivery.layers[1])
@@ -348,10 +340,7 @@ void tst_KLayerLoadWork::movesWithoutAPathAreIgnored()
 {
     // Before the first layer or type line there is no path to extend or to
     // take a type from: such moves are dropped, their height included.
-    QTemporaryDir dir;
-    const QString path = GcodeTestData::WriteFile(dir, "m.gcode",
-                                                  "G0 X1.0 Y1.0 Z5.0\nG1 X2.0 Y2.0\n;LAYER:0\nG1 X3.0 Y3.0\n");
-    const Delivery delivery = Parse(path);
+    const Delivery delivery = ParseText("G0 X1.0 Y1.0 Z5.0\nG1 X2.0 Y2.0\n;LAYER:0\nG1 X3.0 Y3.0\n");
     QCOMPARE(delivery.layers.size(), 2);
     QVERIFY(delivery.layers[0].isEmpty());
     QCOMPARE(delivery.layers[1].size(), 1);
@@ -360,11 +349,8 @@ void tst_KLayerLoadWork::movesWithoutAPathAreIgnored()
 
 void tst_KLayerLoadWork::typeNamesMapExactly()
 {
-    QTemporaryDir dir;
-    const QString path = GcodeTestData::WriteFile(dir, "t.gcode",
-                                                  ";LAYER:0\n;TYPE:WALL-OUTER\n;TYPE:WALL-INNER\n;TYPE:SKIN\n;TYPE:SKIRT\n"
+    const Delivery delivery = ParseText(";LAYER:0\n;TYPE:WALL-OUTER\n;TYPE:WALL-INNER\n;TYPE:SKIN\n;TYPE:SKIRT\n"
                                                   ";TYPE:FILL\n;TYPE:SUPPORT\n;TYPE:SUPPORT-INTERFACE\n;TYPE:fill\n;TYPE:\n");
-    const Delivery delivery = Parse(path);
     QCOMPARE(delivery.layers.size(), 2);
     QList<int> types;
     for (const LayerPath& path : delivery.layers[1])
@@ -378,23 +364,22 @@ void tst_KLayerLoadWork::lineEndingsDoNotChangeTheResult()
     const QByteArray lf = ";LAYER:0\n;TYPE:FILL\nG0 X1.0 Y1.0 Z0.2\nG1 X2.0 Y2.0\nG1 X3.0 Y3.0";
     QByteArray crlf = lf;
     crlf.replace("\n", "\r\n");
-    QTemporaryDir dir;
-    const Delivery fromLf = Parse(GcodeTestData::WriteFile(dir, "lf.gcode", lf));
-    const Delivery fromCrlf = Parse(GcodeTestData::WriteFile(dir, "crlf.gcode", crlf + "\r\n"));
+    const Delivery fromLf = ParseText(lf);
+    const Delivery fromCrlf = ParseText(crlf + "\r\n");
     QCOMPARE(fromLf.layers.size(), 2);
     QCOMPARE(fromLf.layers[1].size(), 3);
     // The last line has no line end and still counts.
     QCOMPARE(fromLf.layers[1][2].points.size(), 3);
     QCOMPARE(fromCrlf.layers.size(), fromLf.layers.size());
-    // Read as text, every carriage return goes, also inside a line.
-    const Delivery fromCr = Parse(GcodeTestData::WriteFile(dir, "cr.gcode", ";LAYER:0\nG0 X1.0\r Y1.0\r\r\n"));
-    QCOMPARE(fromCr.layers.size(), 2);
-    QCOMPARE(fromCr.layers[1].size(), 2);
-    QCOMPARE(fromCr.layers[1][1].points, QList<QVector3D>({QVector3D(1, 1, 0)}));
     for (int i = 0; i < fromLf.layers[1].size(); ++i) {
         QCOMPARE(fromCrlf.layers[1][i].type, fromLf.layers[1][i].type);
         QCOMPARE(fromCrlf.layers[1][i].points, fromLf.layers[1][i].points);
     }
+    // Read as text, every carriage return goes, also inside a line.
+    const Delivery fromCr = ParseText(";LAYER:0\nG0 X1.0\r Y1.0\r\r\n");
+    QCOMPARE(fromCr.layers.size(), 2);
+    QCOMPARE(fromCr.layers[1].size(), 2);
+    QCOMPARE(fromCr.layers[1][1].points, QList<QVector3D>({QVector3D(1, 1, 0)}));
 }
 
 void tst_KLayerLoadWork::linesAcrossAndBeyondABlock()
@@ -406,8 +391,7 @@ void tst_KLayerLoadWork::linesAcrossAndBeyondABlock()
     for (int i = 1; i <= nMoves; ++i)
         gcode += "G1 X" + QByteArray::number(i) + ".5 Y1.25 E0.1\n";
     gcode += ";LAYER:1\nG1 " + QByteArray(3 << 20, 'F') + " X7.5 Y8.5\n";
-    QTemporaryDir dir;
-    const Delivery delivery = Parse(GcodeTestData::WriteFile(dir, "big.gcode", gcode));
+    const Delivery delivery = ParseText(gcode);
     QCOMPARE(delivery.layers.size(), 3);
     const QList<QVector3D>& fill = delivery.layers[1].last().points;
     QCOMPARE(fill.size(), nMoves + 1);

@@ -269,15 +269,7 @@ void tst_KLayerModel::trimming()
 
 void tst_KLayerModel::engineFiles_data()
 {
-    QTest::addColumn<QByteArray>("gcode");
-    for (const char* name : {"engine-raft-support.gcode", "engine-skirt.gcode"}) {
-        const QByteArray gcode = GcodeTestData::ReadGcode(name);
-        QTest::newRow(name) << gcode;
-        QTest::newRow(qPrintable(QStringLiteral("%1 with decimal points").arg(QLatin1String(name))))
-            << GcodeTestData::WithDecimalPoints(gcode);
-    }
-    for (const char* name : {"bridge-raft-support.gcode", "bridge-skirt.gcode"})
-        QTest::newRow(name) << GcodeTestData::ReadGcode(name);
+    GcodeTestData::AddRealGcodeRows();
 }
 
 void tst_KLayerModel::engineFiles()

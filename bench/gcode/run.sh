@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# Benchmark of the G-code layer model on a large real G-code file.
+#
+#   bash bench/gcode/run.sh [FILE.gcode]
+#
+# Without a file, slices a 190 mm sphere at 0.1 mm layers through the engine
+# bridge (build/bin/Engine/CuraEngine, or $KZ_ENGINE) into bench/data/ once
+# (about a minute, 120+ MB) and reuses it afterwards. Prints the machine load,
+# `wc -l` on the same file as the floor, then the model's figures for three runs.
+# Not a test: run it by hand on a quiet machine.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/../.." && pwd)
+build=${BUILD_DIR:-$root/build}
+out=$root/bench/out
+data=$root/bench/data
+mkdir -p "$out" "$data"
+
+[ -f "$build/bin/libKzFunction.so" ] || JOBS=${JOBS:-2} BUILD_DIR=$build "$root/tools/build.sh"
+cmake --build "$build" -j "${JOBS:-2}" --target KzFunction >/dev/null
+
+# The benchmark program links the library as built (release flags of our own).
+g++ -std=c++17 -O2 -fPIC -Wall -Wextra -o "$out/KLayerModelBench" "$root/bench/gcode/KLayerModelBench.cpp" \
+    -I"$root/core" -I"$root/core/geometry" $(pkg-config --cflags Qt5Core Qt5Gui) \
+    -L"$build/bin" -lKzFunction -Wl,-rpath,"$build/bin" $(pkg-config --libs Qt5Core Qt5Gui)
+bench=$out/KLayerModelBench
+
+gcode=${1:-$data/sphere190.gcode}
+if [ ! -s "$gcode" ]; then
+    engine=${KZ_ENGINE:-$build/bin/Engine/CuraEngine}
+    [ -x "$engine" ] || { echo "No engine bridge at $engine: build it or set KZ_ENGINE, or pass a G-code file." >&2; exit 1; }
+    "$bench" mesh "$data/sphere190.stl" 190
+    echo "slicing through $engine ..."
+    "$engine" -p -v -s "layerThickness=100" -s "initialLayerThickness=300" -s "sparseInfillLineDistance=1000" \
+        -s "posx=100000" -s "posy=100000" -o "$gcode" "$data/sphere190.stl" >"$data/slice.log" 2>&1 \
+        || { echo "slicing failed, see $data/slice.log" >&2; exit 1; }
+fi
+
+echo "== $(date -u +%FT%TZ)  $(nproc) cores"
+echo "load before: $(uptime)"
+cat "$gcode" >/dev/null   # from the page cache from here on, for wc and the model alike
+size=$(stat -c %s "$gcode")
+for run in 1 2 3; do
+    start=$(date +%s%N)
+    lines=$(wc -l <"$gcode")
+    end=$(date +%s%N)
+    ms=$(( (end - start) / 1000000 ))
+    echo "floor wc -l: $lines lines, ${ms} ms, $(( size / 1000 / (ms > 0 ? ms : 1) )) MB/s"
+done
+for run in 1 2 3; do
+    echo "-- run $run"
+    "$bench" parse "$gcode"
+    "$bench" load "$gcode"
+done
+echo "-- per point, 5 million points in paths of 12"
+"$bench" points 5000000 12
+echo "load after: $(uptime)"

@@ -1,0 +1,111 @@
+#include "KLayerModel.h"
+
+#include "KLayerLoadWork.h"
+
+#include <QDebug>
+
+namespace {
+
+// Tidies one layer for drawing in one walk over its paths: empty paths go; a
+// single point that is not the layer's last path goes too, handing its point
+// to the next path when that one prints another feature (a travel onto the
+// start of a new feature). Every other path stays. Kept paths move down in
+// place and the rest is cut off at once, so nothing is copied or allocated.
+void TrimLayer(SingleLayer& paths)
+{
+    const int nPaths = paths.size();
+    int nKept = 0;
+    for (int i = 0; i < nPaths; ++i) {
+        LayerPath& path = paths[i];
+        const int nPoints = path.points.size();
+        if (nPoints == 0)
+            continue;
+        if (nPoints == 1 && i != nPaths - 1) {
+            LayerPath& next = paths[i + 1];
+            if (path.type != next.type)
+                next.points.prepend(path.points.first());
+            continue;
+        }
+        if (nKept != i)
+            std::swap(paths[nKept], path);
+        ++nKept;
+    }
+    paths.erase(paths.begin() + nKept, paths.end());
+}
+
+} // namespace
+
+KLayerModel::KLayerModel()
+    : QObject(nullptr)
+    , m_pWork(new KLayerLoadWork)
+    , m_bReady(false)
+{
+    qRegisterMetaType<SingleLayer>("SingleLayer");
+    connect(this, &KLayerModel::signal_StartLoad, m_pWork, &KLayerLoadWork::slot_StartLoad, Qt::QueuedConnection);
+    connect(m_pWork, &KLayerLoadWork::signal_OneLayerComplete, this, &KLayerModel::slot_ReceiveOneLayer,
+            Qt::QueuedConnection);
+    connect(m_pWork, &KLayerLoadWork::signal_LoadCompete, this, &KLayerModel::slot_LoadComplete, Qt::QueuedConnection);
+    connect(&m_loadThread, &QThread::finished, m_pWork, &QObject::deleteLater);
+}
+
+KLayerModel::~KLayerModel()
+{
+    if (m_loadThread.isRunning()) {
+        // Both requests reach the parse before its next line; the interruption
+        // also holds when the parse has not begun yet (it clears m_bStop).
+        m_loadThread.requestInterruption();
+        m_pWork->m_bStop = true;
+        m_loadThread.quit();
+        m_loadThread.wait();
+    } else if (!m_loadThread.isFinished()) {
+        delete m_pWork;   // never moved to the thread, so no finished signal will free it
+    }
+}
+
+void KLayerModel::LoadGcode(const QString& fileName)
+{
+    if (m_loadThread.isRunning() || m_loadThread.isFinished()) {
+        qDebug() << "KLayerModel: a model reads one file only; ignored" << fileName;
+        return;
+    }
+    m_pWork->moveToThread(&m_loadThread);
+    m_loadThread.start(QThread::InheritPriority);
+    emit signal_StartLoad(fileName);
+}
+
+QVector<QList<LayerPath>> KLayerModel::GetLayers()
+{
+    return m_vecLayers;
+}
+
+int KLayerModel::GetLayerSize()
+{
+    return m_vecLayers.size();
+}
+
+bool KLayerModel::ReadyToRender()
+{
+    return m_bReady;
+}
+
+void KLayerModel::slot_ReceiveOneLayer(SingleLayer oneLayer)
+{
+    if (!m_bReady)   // the layers do not change once trimmed
+        m_vecLayers.append(oneLayer);
+}
+
+void KLayerModel::slot_LoadComplete()
+{
+    if (m_bReady)   // trimming twice would drop a real layer
+        return;
+    TrimLayers();
+    m_bReady = true;
+}
+
+void KLayerModel::TrimLayers()
+{
+    if (!m_vecLayers.isEmpty())
+        m_vecLayers.removeFirst();   // what came before the first layer line
+    for (SingleLayer& layer : m_vecLayers)
+        TrimLayer(layer);
+}

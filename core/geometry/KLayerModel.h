@@ -1,0 +1,53 @@
+#ifndef KLAYERMODEL_H
+#define KLAYERMODEL_H
+
+#include "KzFunctionGlobal.h"
+#include "LayerPath.h"
+#include "SingleLayer.h"
+
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QThread>
+#include <QVector>
+
+class KLayerLoadWork;
+
+// The layers of one G-code file for the preview. The file is read on the
+// model's own thread; layers arrive one at a time through the GUI thread's
+// event loop and are tidied once the whole file has been read. One model
+// serves one load: the view makes a new model for every file it shows.
+class KZFUNCTION_EXPORT KLayerModel : public QObject
+{
+    Q_OBJECT
+
+public:
+    KLayerModel();
+    virtual ~KLayerModel();
+
+    // Starts reading fileName and returns at once. A second call is ignored.
+    void LoadGcode(const QString& fileName);
+
+    // The layers received so far, bottom first (a shared copy: cheap). Until
+    // the model is ready the first entry is what came before the first layer.
+    QVector<QList<LayerPath>> GetLayers();
+    int GetLayerSize();
+    bool ReadyToRender();
+
+signals:
+    void signal_StartLoad(const QString& fileName);
+
+public slots:
+    void slot_ReceiveOneLayer(SingleLayer oneLayer);
+    void slot_LoadComplete();
+
+private:
+    void TrimLayers();
+
+    KLayerLoadWork* m_pWork;
+    QThread m_loadThread;
+    QVector<QList<LayerPath>> m_vecLayers;
+    bool m_bReady;
+};
+
+#endif // KLAYERMODEL_H

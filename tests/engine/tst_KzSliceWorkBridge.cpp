@@ -1,4 +1,5 @@
 // The slicing job running the bridge and Debian's engine, as the program does.
+#include "KLayerModel.h"
 #include "KzLayerEstimate.h"
 #include "KzSliceProfile.h"
 #include "KzSliceWork.h"
@@ -116,6 +117,30 @@ void tst_KzSliceWorkBridge::defaultProfile()
     QCOMPARE(run.strGCode.count("\n;LAYER:") - run.strGCode.count("\n;LAYER:-"), layers);
     for (const char *type : {";TYPE:WALL-OUTER", ";TYPE:WALL-INNER", ";TYPE:SKIN", ";TYPE:FILL", ";TYPE:SKIRT"})
         QVERIFY2(run.strGCode.contains(type), type);
+
+    // The preview reads every layer, with its moves where the print was placed.
+    KLayerModel model;
+    model.LoadGcode(m_dir.filePath("tmpGCode.gcode"));
+    QTRY_VERIFY_WITH_TIMEOUT(model.ReadyToRender(), 20000);
+    QCOMPARE(model.GetLayerSize(), layers);
+    const QList<LayerPath> layer = model.GetLayers().at(layers / 2);
+    float minX = 1e9f, maxX = -1e9f, minY = 1e9f, maxY = -1e9f;
+    QSet<int> types;
+    for (const LayerPath &path : layer) {
+        types << path.type;
+        if (path.type != PathWallOuter)
+            continue;
+        for (const QVector3D &point : path.points) {
+            minX = qMin(minX, point.x());
+            maxX = qMax(maxX, point.x());
+            minY = qMin(minY, point.y());
+            maxY = qMax(maxY, point.y());
+        }
+    }
+    QVERIFY(types.contains(PathWallOuter) && types.contains(PathWallInner) && types.contains(PathFill));
+    QVERIFY2(qAbs((minX + maxX) / 2 - 60.0f) <= 0.5f && qAbs((minY + maxY) / 2 - 70.0f) <= 0.5f,
+             qPrintable(QStringLiteral("%1..%2, %3..%4").arg(minX).arg(maxX).arg(minY).arg(maxY)));
+    QVERIFY(qAbs(maxX - minX - 19.6f) <= 0.2f);
 }
 
 void tst_KzSliceWorkBridge::presets_data()

@@ -1,0 +1,52 @@
+#ifndef KZENGINEPROCESS_H
+#define KZENGINEPROCESS_H
+
+#include <QByteArray>
+#include <QList>
+
+#include <sys/types.h>
+
+// The engine as a child process with its standard output and error on one pipe.
+// The child is bound to the bridge: it gets SIGKILL when the bridge dies for
+// any reason (PR_SET_PDEATHSIG), and a SIGTERM, SIGINT, SIGHUP or SIGPIPE to
+// the bridge kills it and removes the registered temporary file first.
+class KzEngineProcess
+{
+public:
+    KzEngineProcess() = default;
+    ~KzEngineProcess();
+    KzEngineProcess(const KzEngineProcess &) = delete;
+    KzEngineProcess &operator=(const KzEngineProcess &) = delete;
+
+    // The file to remove if the bridge is stopped by a signal (empty: none).
+    static void RegisterTemporaryFile(const QByteArray &path);
+    static void InstallSignalHandlers();
+
+    // Starts program with args (program is not repeated in args). The child
+    // inherits every descriptor not marked close-on-exec. False with GetError
+    // when the process cannot be started.
+    bool Start(const QByteArray &program, const QList<QByteArray> &args);
+
+    // Reads the next complete line (without its line end); false at the end of
+    // the output, after which the last unterminated text, if any, has been returned.
+    bool ReadLine(QByteArray &line);
+
+    // Waits for the end. Returns the exit status, or -1 when the child was killed
+    // by a signal (GetSignal).
+    int Wait();
+    int GetSignal() const { return m_nSignal; }
+    QByteArray GetError() const { return m_strError; }
+    pid_t GetPid() const { return m_nPid; }
+
+private:
+    bool Fill();
+
+    pid_t m_nPid = -1;
+    int m_nFd = -1;
+    int m_nSignal = 0;
+    QByteArray m_strPending;
+    bool m_bEof = false;
+    QByteArray m_strError;
+};
+
+#endif

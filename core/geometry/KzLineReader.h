@@ -7,6 +7,12 @@
 
 class QIODevice;
 
+// Bytes the readers take from a file at a time. The fuzzing build makes it
+// tiny so that every line and record crosses block boundaries.
+#ifndef KZ_READ_BLOCK
+#define KZ_READ_BLOCK (1 << 20)
+#endif
+
 // Hands out the lines of a device one at a time without copying them, reading
 // it in large blocks. A line runs up to (not including) '\n'; the last line
 // needs no '\n'. The buffer grows only for a line longer than a block, and at
@@ -14,7 +20,7 @@ class QIODevice;
 class KzLineReader
 {
 public:
-    explicit KzLineReader(QIODevice& device, qint64 byteLimit = -1, int blockSize = 1 << 20);
+    explicit KzLineReader(QIODevice& device, qint64 byteLimit = -1, int blockSize = KZ_READ_BLOCK);
 
     // Sets [begin, end) to the next line; false at the end of the data.
     bool Next(const char*& begin, const char*& end);

@@ -21,7 +21,7 @@ namespace {
 
 const qint64 kBinaryHeader = 84;
 const qint64 kBinaryRecord = 50;
-const qint64 kRecordsPerBlock = 20000;   // 1 MB of records per read
+const qint64 kRecordsPerBlock = qMax(1, KZ_READ_BLOCK / 50);
 const qint64 kProbeBytes = 1 << 20;      // the ASCII check never reads further
 
 float LittleFloat(const uchar* p)

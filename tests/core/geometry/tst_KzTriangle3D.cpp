@@ -42,6 +42,10 @@ private slots:
                                          << QVector3D(0, 0, 0);
         QTest::newRow("large, made unit") << QVector3D(0, 0, 0) << QVector3D(0, 50, 0) << QVector3D(0, 0, 50)
                                           << QVector3D(1, 0, 0);
+        QTest::newRow("huge: no overflow") << QVector3D(-3e38f, 0, 0) << QVector3D(3e38f, 0, 0)
+                                           << QVector3D(3e38f, 3e38f, 0) << QVector3D(0, 0, 1);
+        QTest::newRow("tiny: still unit") << QVector3D(0, 0, 0) << QVector3D(1e-20f, 0, 0)
+                                          << QVector3D(0, 1e-20f, 0) << QVector3D(0, 0, 1);
         QTest::newRow("tilted") << QVector3D(0, 0, 0) << QVector3D(1, 0, 0) << QVector3D(1, 1, 1)
                                 << QVector3D(0, -1, 1).normalized();
     }

@@ -17,6 +17,53 @@ float FiniteFloat(double d)
     return float(d);
 }
 
+// Decimal numbers as mesh files write them ("12.5", "-1.234567e+01"):
+// a mantissa of at most 19 digits below 2^53 and a power of ten within
+// +-22 give the correctly rounded double with one IEEE operation. Anything
+// else returns false and goes to from_chars.
+bool ParseSimpleDecimal(const char* p, const char* end, double& value, const char*& stop)
+{
+    static const double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+    quint64 mantissa = 0;
+    int digits = 0;
+    int exponent = 0;
+    const char* q = p;
+    for (; q < end && *q >= '0' && *q <= '9'; ++q, ++digits)
+        mantissa = mantissa * 10 + quint64(*q - '0');
+    if (q < end && *q == '.') {
+        for (++q; q < end && *q >= '0' && *q <= '9'; ++q, ++digits, --exponent)
+            mantissa = mantissa * 10 + quint64(*q - '0');
+    }
+    if (digits == 0 || digits > 19)
+        return false;
+    if (q < end && (*q == 'e' || *q == 'E')) {
+        const char* e = q + 1;
+        bool negative = false;
+        if (e < end && (*e == '+' || *e == '-'))
+            negative = *e++ == '-';
+        if (e < end && *e >= '0' && *e <= '9') {   // else the 'e' is not part of the number
+            int power = 0;
+            for (; e < end && *e >= '0' && *e <= '9'; ++e) {
+                if (power > 1000)
+                    return false;
+                power = power * 10 + (*e - '0');
+            }
+            exponent += negative ? -power : power;
+            q = e;
+        }
+    }
+    stop = q;
+    if (mantissa == 0) {
+        value = 0.0;
+        return true;
+    }
+    if (mantissa > (quint64(1) << 53) || exponent < -22 || exponent > 22)
+        return false;
+    value = exponent < 0 ? double(mantissa) / kPow10[-exponent] : double(mantissa) * kPow10[exponent];
+    return true;
+}
+
 // Parses a number at [p, end), locale-independent; sets used to the bytes taken
 // (0 when there is no number). Accepts a leading '+' like strtod does.
 double ParseNumber(const char* p, const char* end, size_t& used)
@@ -27,14 +74,20 @@ double ParseNumber(const char* p, const char* end, size_t& used)
         negative = *p == '-';
         ++p;
     }
+    double value = 0.0;
+    const char* stop = p;
+    const bool hex = end - p > 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X');
+    if (!hex && ParseSimpleDecimal(p, end, value, stop)) {
+        used = size_t(stop - start);
+        return negative ? -value : value;
+    }
     // from_chars takes its own '-' only; a second sign after ours is no number.
     if (p == end || *p == '+' || *p == '-') {
         used = 0;
         return 0.0;
     }
-    double value = 0.0;
     std::from_chars_result r;
-    if (end - p > 2 && p[0] == '0' && (p[1] == 'x' || p[1] == 'X')) {
+    if (hex) {
         r = std::from_chars(p + 2, end, value, std::chars_format::hex);
         if (r.ec == std::errc::invalid_argument)       // "0x" alone reads as 0
             r = std::from_chars(p, p + 1, value);
@@ -52,19 +105,6 @@ double ParseNumber(const char* p, const char* end, size_t& used)
 }
 
 } // namespace
-
-bool KzMeshText::NextWord(const char*& p, const char* end, const char*& wordBegin, const char*& wordEnd)
-{
-    while (p < end && IsSpace(*p))
-        ++p;
-    if (p == end)
-        return false;
-    wordBegin = p;
-    while (p < end && !IsSpace(*p))
-        ++p;
-    wordEnd = p;
-    return true;
-}
 
 bool KzMeshText::MatchVertexLine(const char* begin, const char* end, float xyz[3])
 {

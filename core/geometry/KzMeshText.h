@@ -36,7 +36,18 @@ public:
 
     // Advances p past whitespace, then sets [wordBegin, wordEnd) to the next
     // word; false when only whitespace is left.
-    static bool NextWord(const char*& p, const char* end, const char*& wordBegin, const char*& wordEnd);
+    static bool NextWord(const char*& p, const char* end, const char*& wordBegin, const char*& wordEnd)
+    {
+        while (p < end && IsSpace(*p))
+            ++p;
+        if (p == end)
+            return false;
+        wordBegin = p;
+        while (p < end && !IsSpace(*p))
+            ++p;
+        wordEnd = p;
+        return true;
+    }
 };
 
 #endif // KZMESHTEXT_H

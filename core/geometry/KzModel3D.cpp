@@ -18,6 +18,7 @@ KzModel3D::KzModel3D()
       m_vCenter(0, 0, 0), m_vMaxBound(0, 0, 0), m_vMinBound(0, 0, 0)
 {
     connect(this, &KzModel3D::signal_StartLoad, m_pLoader, &KzModelLoader::slot_StartLoad);
+    connect(m_pLoader, &KzModelLoader::signal_FacetsExpected, this, &KzModel3D::slot_FacetsExpected);
     connect(m_pLoader, &KzModelLoader::signal_TriangleReady, this, &KzModel3D::slot_TriangleReady);
     connect(m_pLoader, &KzModelLoader::signal_LoadComplete, this, &KzModel3D::slot_LoadComplete);
     connect(&m_loadThread, &QThread::finished, m_pLoader, &QObject::deleteLater);
@@ -45,6 +46,11 @@ bool KzModel3D::LoadSTLFile(QString path)
     emit signal_StartLoad();   // direct: the whole file is read before this returns
     m_strFileName = path;
     return true;
+}
+
+void KzModel3D::slot_FacetsExpected(int count)
+{
+    m_vecTriangles.reserve(m_vecTriangles.size() + count);
 }
 
 void KzModel3D::slot_TriangleReady(KzTriangle3D tri)

@@ -51,6 +51,7 @@ signals:
     void signal_StartLoad();
 
 private slots:
+    void slot_FacetsExpected(int count);
     void slot_TriangleReady(KzTriangle3D tri);
     void slot_LoadComplete();
 

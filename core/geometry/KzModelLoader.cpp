@@ -10,6 +10,7 @@
 #include <QtEndian>
 
 #include <cmath>
+#include <limits>
 #include <cstring>
 #include <vector>
 
@@ -23,6 +24,8 @@ const qint64 kBinaryHeader = 84;
 const qint64 kBinaryRecord = 50;
 const qint64 kRecordsPerBlock = qMax(1, KZ_READ_BLOCK / 50);
 const qint64 kProbeBytes = 1 << 20;      // the ASCII check never reads further
+// The most triangles one list can hold (its bytes must fit in an int).
+const qint64 kMaxFacets = (qint64(std::numeric_limits<int>::max()) - 64) / qint64(sizeof(KzTriangle3D));
 
 float LittleFloat(const uchar* p)
 {
@@ -58,6 +61,7 @@ KzModelLoader::~KzModelLoader() = default;
 void KzModelLoader::slot_StartLoad()
 {
     m_bStop = false;
+    m_nDelivered = 0;
     if (m_nFileType == 0)
         ReadBinarySTL(m_strFileName);
     else if (m_nFileType == 1)
@@ -71,6 +75,15 @@ void KzModelLoader::Deliver(KzTriangle3D& tri)
 {
     tri.UpdateNormal();
     emit signal_TriangleReady(tri);
+    if (++m_nDelivered == kMaxFacets) {
+        qDebug() << "too many facets: reading stops after" << kMaxFacets;
+        m_bStop = true;
+    }
+}
+
+void KzModelLoader::Expect(qint64 count)
+{
+    emit signal_FacetsExpected(int(qMin(count, kMaxFacets)));
 }
 
 // OBJ by name; an STL is binary when its size matches its facet count exactly,
@@ -156,6 +169,7 @@ void KzModelLoader::ReadBinarySTL(QString path)
     // The count is believed only as far as the file holds complete records.
     const qint64 stored = qMax<qint64>(0, (file.size() - kBinaryHeader) / kBinaryRecord);
     qint64 left = qMin<qint64>(qFromLittleEndian<quint32>(header + 80), stored);
+    Expect(left);
     std::vector<char> block(size_t(qMin(left, kRecordsPerBlock) * kBinaryRecord));
     KzTriangle3D tri;
     while (left > 0 && !m_bStop) {
@@ -179,8 +193,11 @@ void KzModelLoader::ReadObjFile(QString path)
     const KzObjReader reader(QFile::encodeName(path).toStdString());
     const KzObjData& data = reader.Data();
     const qint64 vertices = qint64(data.m_vecVertices.size());
+    Expect(qint64(data.m_vecFaces.size()));
     KzTriangle3D tri;
     for (const KzObjData::Face& face : data.m_vecFaces) {
+        if (m_bStop)
+            break;
         qCDebug(lcObjFaces, "Indacies into faces:\n");
         qCDebug(lcObjFaces, "%d; %d; %d", face.vertex[0], face.vertex[1], face.vertex[2]);
         bool inside = true;

@@ -22,6 +22,9 @@ public:
     ~KzModelLoader() override;
 
 signals:
+    // Before the facets, when the reader knows how many the file holds at
+    // most, so the model can size its list once.
+    void signal_FacetsExpected(int count);
     void signal_TriangleReady(KzTriangle3D tri);
     void signal_LoadComplete();
 
@@ -36,12 +39,14 @@ private:
 
     bool ProbeAscii(QFile& file);
     void Deliver(KzTriangle3D& tri);
+    void Expect(qint64 count);
 
     QString m_strFileName;
     qint32 m_nFileType;      // 0 binary STL, 1 ASCII STL, 2 OBJ
     qint32 m_nProbeLines;    // lines the ASCII check looks at
     bool m_bValid;
     bool m_bStop;
+    qint64 m_nDelivered = 0;
 };
 
 #endif // KZMODELLOADER_H

@@ -6,7 +6,7 @@
 #include <QDebug>
 #include <QFile>
 
-#include <algorithm>
+#include <cstring>
 #include <limits>
 
 KzObjReader::KzObjReader(const std::string& path)
@@ -111,7 +111,8 @@ qint32 ZeroBased(qint64 oneBased)
 } // namespace
 
 // "f v v v", "f v/t v/t v/t", "f v//n ...", "f v/t/n ...": the first three
-// corners make the face, later ones are ignored.
+// corners make the face, later ones are ignored. Each number is the integer at
+// the start of its part of the word, as atoi reads it.
 void KzObjReader::ReadFace(const char* p, const char* end)
 {
     KzObjData::Face face;
@@ -123,12 +124,12 @@ void KzObjReader::ReadFace(const char* p, const char* end)
         face.vertex[c] = ZeroBased(KzMeshText::ToIntPrefix(wb, we));
         face.texture[c] = -1;
         face.normal[c] = -1;
-        const char* slash = std::find(wb, we, '/');
-        if (slash == we)
+        const char* slash = static_cast<const char*>(std::memchr(wb, '/', size_t(we - wb)));
+        if (!slash)
             continue;
         face.texture[c] = ZeroBased(KzMeshText::ToIntPrefix(slash + 1, we));
-        const char* slash2 = std::find(slash + 1, we, '/');
-        if (slash2 != we)
+        const char* slash2 = static_cast<const char*>(std::memchr(slash + 1, '/', size_t(we - slash - 1)));
+        if (slash2)
             face.normal[c] = ZeroBased(KzMeshText::ToIntPrefix(slash2 + 1, we));
     }
     m_data.m_vecFaces.push_back(face);

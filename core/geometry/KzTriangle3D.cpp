@@ -23,7 +23,8 @@ void KzTriangle3D::UpdateNormal()
         m_normal = QVector3D(0, 0, 0);
         return;
     }
-    m_normal = QVector3D(float(n[0] / length), float(n[1] / length), float(n[2] / length));
+    const double inverse = 1.0 / length;
+    m_normal = QVector3D(float(n[0] * inverse), float(n[1] * inverse), float(n[2] * inverse));
 }
 
 KzTriangle3D& KzTriangle3D::Convert(const QMatrix4x4& m)

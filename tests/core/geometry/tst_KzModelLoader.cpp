@@ -2,7 +2,10 @@
 #include "KzModel3D.h"
 #include "KzModelLoader.h"
 
+#include <QRandomGenerator>
 #include <QtTest>
+
+#include <cmath>
 
 #include <memory>
 
@@ -136,6 +139,46 @@ private slots:
         QVERIFY(model);
         QCOMPARE(model->Count(), 1);
         QCOMPARE(model->Item(0)[0], corner);
+    }
+
+    // Corners read exactly as QString::toFloat reads them, over many spellings.
+    void asciiNumbersMatchQtParsing()
+    {
+        QRandomGenerator rng(99);
+        QVector<QByteArray> words;
+        for (int i = 0; i < 6000; ++i) {
+            const double magnitude = std::pow(10.0, rng.bounded(20.0) - 10);
+            const double value = (rng.bounded(2) ? -1 : 1) * rng.generateDouble() * magnitude;
+            switch (i % 6) {
+            case 0: words.append(QByteArray::number(value, 'e', int(rng.bounded(12)))); break;
+            case 1: words.append(QByteArray::number(value, 'f', int(rng.bounded(12)))); break;
+            case 2: words.append(QByteArray::number(value, 'g', 17)); break;
+            case 3: words.append(QByteArray::number(qint64(value * 1000))); break;
+            case 4: words.append(QByteArray::number(value, 'g', 25) + "00"); break;   // long mantissas
+            default: words.append("+" + QByteArray::number(value, 'E', 3)); break;
+            }
+        }
+        QByteArray text = "solid\n";
+        for (int i = 0; i + 9 <= words.size(); i += 9) {
+            text += "facet\n";
+            for (int c = 0; c < 3; ++c)
+                text += "vertex " + words[i + 3 * c] + " " + words[i + 3 * c + 1] + " " + words[i + 3 * c + 2] + "\n";
+            text += "endfacet\n";
+        }
+        auto model = Load(Write("spellings.stl", text));
+        QVERIFY(model);
+        QCOMPARE(model->Count(), words.size() / 9);
+        for (int i = 0; i < model->Count(); ++i) {
+            for (int c = 0; c < 3; ++c) {
+                for (int axis = 0; axis < 3; ++axis) {
+                    const QByteArray& word = words[i * 9 + c * 3 + axis];
+                    const float expected = QString::fromLatin1(word).toFloat();
+                    if (model->Item(i)[c][axis] != expected)
+                        QFAIL(qPrintable("read " + QString::number(double(model->Item(i)[c][axis]), 'g', 9) + " for "
+                                         + QString::fromLatin1(word)));
+                }
+            }
+        }
     }
 
     // Several megabytes: lines straddle the reader's blocks.

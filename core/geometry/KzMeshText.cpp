@@ -158,23 +158,3 @@ float KzMeshText::ToFloatPrefix(const char* begin, const char* end)
     const double d = ParseNumber(begin, end, used);
     return used == 0 ? 0.0f : FiniteFloat(d);
 }
-
-qint64 KzMeshText::ToIntPrefix(const char* begin, const char* end)
-{
-    const char* p = begin;
-    bool negative = false;
-    if (p < end && (*p == '+' || *p == '-')) {
-        negative = *p == '-';
-        ++p;
-    }
-    qint64 value = 0;
-    for (; p < end && *p >= '0' && *p <= '9'; ++p) {
-        value = value * 10 + (*p - '0');
-        if (value > qint64(std::numeric_limits<qint32>::max()) + 1)
-            return 0;
-    }
-    value = negative ? -value : value;
-    if (value > std::numeric_limits<qint32>::max() || value < std::numeric_limits<qint32>::min())
-        return 0;
-    return value;
-}

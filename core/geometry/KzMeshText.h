@@ -30,10 +30,6 @@ public:
     // gives 150); no number, or a value that is not a finite float, gives 0.
     static float ToFloatPrefix(const char* begin, const char* end);
 
-    // The integer at the start of the word ("12/4/7" gives 12); no digits give
-    // 0. Values outside 32 bits give 0 as well, so they can never index.
-    static qint64 ToIntPrefix(const char* begin, const char* end);
-
     // Advances p past whitespace, then sets [wordBegin, wordEnd) to the next
     // word; false when only whitespace is left.
     static bool NextWord(const char*& p, const char* end, const char*& wordBegin, const char*& wordEnd)

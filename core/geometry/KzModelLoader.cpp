@@ -194,12 +194,15 @@ void KzModelLoader::ReadObjFile(QString path)
     const KzObjData& data = reader.Data();
     const qint64 vertices = qint64(data.m_vecVertices.size());
     Expect(qint64(data.m_vecFaces.size()));
+    const bool trace = lcObjFaces().isDebugEnabled();
     KzTriangle3D tri;
     for (const KzObjData::Face& face : data.m_vecFaces) {
         if (m_bStop)
             break;
-        qCDebug(lcObjFaces, "Indacies into faces:\n");
-        qCDebug(lcObjFaces, "%d; %d; %d", face.vertex[0], face.vertex[1], face.vertex[2]);
+        if (trace) {
+            qCDebug(lcObjFaces, "Indacies into faces:\n");
+            qCDebug(lcObjFaces, "%d; %d; %d", face.vertex[0], face.vertex[1], face.vertex[2]);
+        }
         bool inside = true;
         for (int c = 0; c < 3; ++c)
             inside = inside && face.vertex[c] >= 0 && face.vertex[c] < vertices;

@@ -6,7 +6,6 @@
 #include <QDebug>
 #include <QFile>
 
-#include <cstring>
 #include <limits>
 
 KzObjReader::KzObjReader(const std::string& path)
@@ -100,37 +99,59 @@ bool KzObjReader::ReadLines()
 
 namespace {
 
-// One-based index as written, made zero-based; out-of-range values end up
-// negative or past the count and are rejected by the consumer.
-qint32 ZeroBased(qint64 oneBased)
+// The integer at p as atoi reads it, made zero-based; p moves past it. No
+// digits give -1, as does a value outside 32 bits, so it can never index.
+qint32 IndexAt(const char*& p, const char* end)
 {
-    const qint64 i = oneBased - 1;
-    return i < std::numeric_limits<qint32>::min() ? -1 : qint32(i);
+    bool negative = false;
+    if (p < end && (*p == '+' || *p == '-'))
+        negative = *p++ == '-';
+    qint64 value = 0;
+    bool overflow = false;
+    for (; p < end && *p >= '0' && *p <= '9'; ++p) {
+        if (value > std::numeric_limits<qint32>::max())
+            overflow = true;
+        else
+            value = value * 10 + (*p - '0');
+    }
+    value = (negative ? -value : value) - 1;
+    if (overflow || value < std::numeric_limits<qint32>::min() || value > std::numeric_limits<qint32>::max())
+        return -1;
+    return qint32(value);
+}
+
+// Moves p to the next '/' of the word, or to its end.
+void SkipToSlash(const char*& p, const char* end)
+{
+    while (p < end && *p != '/' && !KzMeshText::IsSpace(*p))
+        ++p;
 }
 
 } // namespace
 
 // "f v v v", "f v/t v/t v/t", "f v//n ...", "f v/t/n ...": the first three
-// corners make the face, later ones are ignored. Each number is the integer at
-// the start of its part of the word, as atoi reads it.
+// corners make the face, later ones are ignored. Each number is the integer
+// at the start of its part of the word.
 void KzObjReader::ReadFace(const char* p, const char* end)
 {
     KzObjData::Face face;
     for (int c = 0; c < 3; ++c) {
-        const char* wb;
-        const char* we;
-        if (!KzMeshText::NextWord(p, end, wb, we))
+        while (p < end && KzMeshText::IsSpace(*p))
+            ++p;
+        if (p == end)
             return;   // fewer than three corners: not a face we can draw
-        face.vertex[c] = ZeroBased(KzMeshText::ToIntPrefix(wb, we));
+        face.vertex[c] = IndexAt(p, end);
         face.texture[c] = -1;
         face.normal[c] = -1;
-        const char* slash = static_cast<const char*>(std::memchr(wb, '/', size_t(we - wb)));
-        if (!slash)
-            continue;
-        face.texture[c] = ZeroBased(KzMeshText::ToIntPrefix(slash + 1, we));
-        const char* slash2 = static_cast<const char*>(std::memchr(slash + 1, '/', size_t(we - slash - 1)));
-        if (slash2)
-            face.normal[c] = ZeroBased(KzMeshText::ToIntPrefix(slash2 + 1, we));
+        SkipToSlash(p, end);
+        if (p < end && *p == '/') {
+            face.texture[c] = IndexAt(++p, end);
+            SkipToSlash(p, end);
+            if (p < end && *p == '/')
+                face.normal[c] = IndexAt(++p, end);
+        }
+        while (p < end && !KzMeshText::IsSpace(*p))
+            ++p;
     }
     m_data.m_vecFaces.push_back(face);
 }

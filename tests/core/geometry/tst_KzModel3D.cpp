@@ -124,16 +124,6 @@ private slots:
         QVERIFY(model.IsRefered());
     }
 
-    void emptyStateBeforeLoad()
-    {
-        KzModel3D model;
-        QVERIFY(!model.ReadyToRender());
-        QCOMPARE(model.Count(), 0);
-        QVERIFY(model.FileName().isEmpty());
-        QCOMPARE(model.GetCenter(), QVector3D(0, 0, 0));
-        QVERIFY(model.GetDisplayList().isEmpty());
-    }
-
     void failedLoadLeavesModelEmpty_data()
     {
         QTest::addColumn<QString>("name");

@@ -41,8 +41,8 @@ def ours(path, gl):
     r = subprocess.run(cmd, capture_output=True, text=True, env=env)
     if r.returncode != 0:
         raise SystemExit("failed: %s\n%s" % (" ".join(cmd), r.stderr))
-    sec, facets, before, peak = r.stdout.split()
-    return float(sec), int(facets), int(before), int(peak)
+    sec, facets, before, peak, cpu = r.stdout.split()
+    return float(sec), int(facets), int(before), int(peak), float(cpu)
 
 def best_median(values):
     return min(values), statistics.median(values)
@@ -50,9 +50,9 @@ def best_median(values):
 uptime = subprocess.run(["uptime"], capture_output=True, text=True).stdout.strip()
 print("Machine:", uptime, "| %d cores | %d runs each" % (os.cpu_count(), runs))
 print()
-print("| file | MB | cat s | ours s (best/median) | ours MB/s | ours + display lists s | "
-      "assimp info s | assimp info -r s | load memory / triangles | assimp peak MB |")
-print("|---|---|---|---|---|---|---|---|---|---|")
+print("| file | MB | cat s | ours s (best / median) | ours MB/s (best) | ours CPU s (best) | "
+      "ours + display lists s | assimp info s | assimp info -r s | our load memory / triangles | assimp peak MB |")
+print("|---|---|---|---|---|---|---|---|---|---|---|")
 for label, name in files:
     path = os.path.join(data, name)
     mb = os.path.getsize(path) / 1e6
@@ -62,6 +62,7 @@ for label, name in files:
     cat = best_median([timed(["sh", "-c", 'cat "$0" > /dev/null', path])[0] for _ in range(runs)])
     plain = [ours(path, False) for _ in range(runs)]
     t = best_median([p[0] for p in plain])
+    cpu = min(p[4] for p in plain)
     facets = plain[0][1]
     growth = min(p[3] - p[2] for p in plain) * 1024 / (facets * 48.0)
     gl = best_median([ours(path, True)[0] for _ in range(runs)])
@@ -73,10 +74,11 @@ for label, name in files:
         ar = best_median([timed(["assimp", "info", path, "-r"])[0] for _ in range(runs)])
         apeak = "%.0f" % (min(x[1] for x in am) / 1024)
     fmt = lambda bm: bm[0] if isinstance(bm[0], str) else "%.3f / %.3f" % bm
-    print("| %s | %.1f | %.3f | %s | %.0f | %s | %s | %s | %.2f x | %s |" % (
-        label, mb, cat[0], fmt(t), mb / t[0], fmt(gl), fmt(a), fmt(ar), growth, apeak))
+    print("| %s | %.1f | %.3f | %s | %.0f | %.3f | %s | %s | %s | %.2f x | %s |" % (
+        label, mb, cat[0], fmt(t), mb / t[0], cpu, fmt(gl), fmt(a), fmt(ar), growth, apeak))
 print()
-print("ours: KzModel3D::LoadSTLFile to a complete model, timed inside the process (median MB/s = MB / median).")
+print("ours: KzModel3D::LoadSTLFile to a complete model, timed inside the process; CPU s: user + system")
+print("time of that load (less sensitive to other work on the machine than wall time).")
 print("load memory: peak RSS minus RSS before the load, over the triangles' own size (facets x 48 bytes).")
 print("assimp, cat: whole process wall time (GNU time); assimp's start-up is included.")
 print("Machine after:", subprocess.run(["uptime"], capture_output=True, text=True).stdout.strip())

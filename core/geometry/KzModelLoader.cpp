@@ -10,8 +10,8 @@
 #include <QtEndian>
 
 #include <cmath>
-#include <limits>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 // The per-face trace of OBJ loading; off unless enabled with

@@ -18,9 +18,14 @@ float FiniteFloat(double d)
 }
 
 // Decimal numbers as mesh files write them ("12.5", "-1.234567e+01"):
-// a mantissa of at most 19 digits below 2^53 and a power of ten within
-// +-22 give the correctly rounded double with one IEEE operation. Anything
-// else returns false and goes to from_chars.
+// a mantissa of at most 19 digits below 2^53 and a power of ten within +-22.
+// A positive power gives the correctly rounded double with one multiplication.
+// A negative one multiplies by the (inexact) reciprocal, which is within two
+// units of the last place of the exact quotient; narrowed to float that gives
+// the same result unless the product lies next to a point halfway between two
+// floats, and only then is the slower exact division done. So the value is
+// exact to float precision, which is all the readers keep. Anything else
+// returns false and goes to from_chars.
 bool ParseSimpleDecimal(const char* p, const char* end, double& value, const char*& stop)
 {
     static const double kPow10[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
@@ -60,7 +65,20 @@ bool ParseSimpleDecimal(const char* p, const char* end, double& value, const cha
     }
     if (mantissa > (quint64(1) << 53) || exponent < -22 || exponent > 22)
         return false;
-    value = exponent < 0 ? double(mantissa) / kPow10[-exponent] : double(mantissa) * kPow10[exponent];
+    static const double kPow10Negative[] = {1e0,   1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
+                                            1e-8,  1e-9,  1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15,
+                                            1e-16, 1e-17, 1e-18, 1e-19, 1e-20, 1e-21, 1e-22};
+    if (exponent >= 0) {
+        value = double(mantissa) * kPow10[exponent];
+        return true;
+    }
+    value = double(mantissa) * kPow10Negative[-exponent];
+    // The 29 bits of a double below float precision; 1 << 28 is a halfway point.
+    quint64 bits;
+    std::memcpy(&bits, &value, sizeof bits);
+    const quint64 below = bits & ((quint64(1) << 29) - 1);
+    if (below + 16 - (quint64(1) << 28) <= 32)
+        value = double(mantissa) / kPow10[-exponent];
     return true;
 }
 
@@ -119,15 +137,26 @@ bool KzMeshText::MatchVertexLine(const char* begin, const char* end, float xyz[3
             break;
     }
     // The first "vertex" followed by whitespace decides: any later one has
-    // fewer words after it.
+    // fewer words after it. Each word is parsed where it lies; one that is
+    // not entirely a number reads as 0.
     const char* p = begin + at;
-    const char* words[3][2];
-    for (auto& w : words) {
-        if (!NextWord(p, end, w[0], w[1]))
+    for (int i = 0; i < 3; ++i) {
+        while (p < end && IsSpace(*p))
+            ++p;
+        if (p == end)
             return false;
+        size_t used = 0;
+        const double d = ParseNumber(p, end, used);
+        const char* after = p + used;
+        if (used > 0 && (after == end || IsSpace(*after))) {
+            xyz[i] = FiniteFloat(d);
+            p = after;
+            continue;
+        }
+        xyz[i] = 0.0f;
+        while (p < end && !IsSpace(*p))
+            ++p;
     }
-    for (int i = 0; i < 3; ++i)
-        xyz[i] = ToFloat(words[i][0], words[i][1]);
     return true;
 }
 

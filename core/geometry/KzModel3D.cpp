@@ -1,5 +1,6 @@
 #include "KzModel3D.h"
 
+#include "KzHugePages.h"
 #include "KzModelLoader.h"
 
 #include <QDebug>
@@ -51,6 +52,7 @@ bool KzModel3D::LoadSTLFile(QString path)
 void KzModel3D::slot_FacetsExpected(int count)
 {
     m_vecTriangles.reserve(m_vecTriangles.size() + count);
+    KzHugePages::Advise(m_vecTriangles.constData(), size_t(m_vecTriangles.capacity()) * sizeof(KzTriangle3D));
 }
 
 void KzModel3D::slot_TriangleReady(KzTriangle3D tri)

@@ -1,5 +1,6 @@
 #include "KzObjReader.h"
 
+#include "KzHugePages.h"
 #include "KzLineReader.h"
 #include "KzMeshText.h"
 
@@ -54,6 +55,7 @@ bool KzObjReader::CountLines()
     m_data.m_vecNormals.reserve(counts[Normal]);
     m_data.m_vecTexCoords.reserve(counts[TexCoord]);
     m_data.m_vecFaces.reserve(counts[Face]);
+    KzHugePages::Advise(m_data.m_vecFaces.data(), m_data.m_vecFaces.capacity() * sizeof(KzObjData::Face));
     return true;
 }
 

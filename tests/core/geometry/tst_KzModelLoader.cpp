@@ -146,16 +146,23 @@ private slots:
     {
         QRandomGenerator rng(99);
         QVector<QByteArray> words;
-        for (int i = 0; i < 6000; ++i) {
+        for (int i = 0; i < 7000; ++i) {
             const double magnitude = std::pow(10.0, rng.bounded(20.0) - 10);
             const double value = (rng.bounded(2) ? -1 : 1) * rng.generateDouble() * magnitude;
-            switch (i % 6) {
+            switch (i % 7) {
             case 0: words.append(QByteArray::number(value, 'e', int(rng.bounded(12)))); break;
             case 1: words.append(QByteArray::number(value, 'f', int(rng.bounded(12)))); break;
             case 2: words.append(QByteArray::number(value, 'g', 17)); break;
             case 3: words.append(QByteArray::number(qint64(value * 1000))); break;
             case 4: words.append(QByteArray::number(value, 'g', 25) + "00"); break;   // long mantissas
-            default: words.append("+" + QByteArray::number(value, 'E', 3)); break;
+            case 5: words.append("+" + QByteArray::number(value, 'E', 3)); break;
+            default: {
+                // Next to a point halfway between two floats: the hard case for rounding.
+                const float f = float(value);
+                const double halfway = (double(f) + double(std::nextafter(f, 2 * f))) / 2;
+                words.append(QByteArray::number(halfway + halfway * 1e-16 * (int(rng.bounded(5)) - 2), 'g', 17));
+                break;
+            }
             }
         }
         QByteArray text = "solid\n";

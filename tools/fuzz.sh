@@ -1,0 +1,72 @@
+#!/usr/bin/env bash
+# Fuzzes the mesh readers with libFuzzer, ASan and UBSan (clang).
+#   tools/fuzz.sh [SECONDS] [TARGET...]     TARGET: binary_stl ascii_stl obj (default all)
+# Each target runs for SECONDS (default 600), one after the other, starting from
+# small generated seeds. Not part of the tests or of CI. Build: build-fuzz/ (or $FUZZ_DIR).
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=${FUZZ_DIR:-$root/build-fuzz}
+seconds=${1:-600}
+shift || true
+targets=("$@")
+[ ${#targets[@]} -gt 0 ] || targets=(binary_stl ascii_stl obj)
+
+cmake -S "$root" -B "$out" -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKZ_FUZZ=ON >/dev/null
+for t in "${targets[@]}"; do
+    cmake --build "$out" -j "${JOBS:-2}" --target "kz_fuzz_$t" >/dev/null
+done
+
+# Seeds: a few tiny, valid files of each kind.
+seeds=$out/fuzz/seeds
+mkdir -p "$seeds/binary_stl" "$seeds/ascii_stl" "$seeds/obj"
+python3 - "$seeds" <<'PY'
+import struct, sys
+d = sys.argv[1]
+def binary(facets, count=None, header=b"fuzz"):
+    out = header.ljust(80, b"\0") + struct.pack("<I", len(facets) if count is None else count)
+    for f in facets:
+        out += struct.pack("<12fH", 0, 0, 1, *[c for v in f for c in v], 0)
+    return out
+tri = [(0, 0, 0), (1, 0, 0), (0, 1, 0)]
+tet = [[(0,0,0),(0,1,0),(1,0,0)], [(0,0,0),(1,0,0),(0,0,1)], [(0,0,0),(0,0,1),(0,1,0)], [(1,0,0),(0,1,0),(0,0,1)]]
+open(f"{d}/binary_stl/one", "wb").write(binary([tri]))
+open(f"{d}/binary_stl/tetra", "wb").write(binary(tet))
+open(f"{d}/binary_stl/short_count", "wb").write(binary(tet, count=9)[:-20])
+def ascii(facets):
+    s = ""
+    for f in facets:
+        s += "facet normal 0 0 1\n outer loop\n" + "".join("  vertex %g %g %g\n" % v for v in f) + " endloop\nendfacet\n"
+    return (s + "endsolid fuzz\n").encode()
+open(f"{d}/ascii_stl/tetra", "wb").write(ascii(tet))
+open(f"{d}/ascii_stl/one_crlf", "wb").write(ascii([tri]).replace(b"\n", b"\r\n"))
+open(f"{d}/obj/quad", "wb").write(b"v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvn 0 0 1\nvt 0 0\nf 1/1/1 2/1/1 3/1/1 4/1/1\n")
+open(f"{d}/obj/plain", "wb").write(b"# tetra\nv 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\nf 1 3 2\nf 1 2 4\nf 1 4 3\nf 2 3 4\n")
+PY
+printf '%s\n' '"solid"' '"facet normal "' '"outer loop"' '"vertex "' '"endloop"' '"endfacet"' '"endsolid"' \
+    '"1e39"' '"nan"' '"\x0a"' > "$seeds/ascii_stl.dict"
+printf '%s\n' '"v "' '"vn "' '"vt "' '"f "' '"/"' '"//"' '"-1"' '"\x0a"' '"#"' > "$seeds/obj.dict"
+
+export QT_NO_GLIB=1   # the plain event dispatcher starts threads far faster
+export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=0
+export LSAN_OPTIONS=suppressions=$root/tools/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+status=0
+for t in "${targets[@]}"; do
+    corpus=$out/fuzz/corpus/$t
+    mkdir -p "$corpus" "$out/fuzz/artifacts/$t"
+    dict=()
+    [ -f "$seeds/$t.dict" ] && dict=(-dict="$seeds/$t.dict")
+    log=$out/fuzz/$t.log
+    echo "== $t: ${seconds}s, log $log"
+    if "$out/fuzz/kz_fuzz_$t" "$corpus" "$seeds/$t" "${dict[@]}" -max_total_time="$seconds" \
+        -max_len=8192 -rss_limit_mb=2048 -print_final_stats=1 \
+        -artifact_prefix="$out/fuzz/artifacts/$t/" >"$log" 2>&1; then
+        echo "   ok: $(grep -E '^Done [0-9]+ runs' "$log" || tail -1 "$log")"
+    else
+        echo "   FAILED: see $log and $out/fuzz/artifacts/$t/"
+        status=1
+    fi
+    grep -E 'stat::number_of_executed_units|stat::peak_rss_mb|cov: ' "$log" | tail -3 | sed 's/^/   /'
+done
+exit $status

@@ -1,0 +1,102 @@
+#include "KzRotateCoord.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+
+namespace {
+const int kSegments = 80;
+const double kPi = 3.14159265358979323846;
+
+void CompileCircle()
+{
+    glBegin(GL_LINES);
+    for (int i = 0; i < kSegments; ++i) {
+        const double a = i * kPi / 40.0;
+        const double b = (i + 1) * kPi / 40.0;
+        glVertex3d(std::cos(a), std::sin(a), 0.0);
+        glVertex3d(std::cos(b), std::sin(b), 0.0);
+    }
+    glEnd();
+}
+}
+
+KzRotateCoord::KzRotateCoord()
+    : m_nActive(-1)
+    , m_nHovered(-1)
+    , m_nSolidList(0)
+    , m_nStippledList(0)
+    , m_dRadius(1.0)
+{
+}
+
+// The lists belong to the view's context and are released with it.
+KzRotateCoord::~KzRotateCoord() = default;
+
+void KzRotateCoord::DeleteDisplayLists()
+{
+    if (m_nSolidList != 0)
+        glDeleteLists(m_nSolidList, ms_nRings);
+    if (m_nStippledList != 0)
+        glDeleteLists(m_nStippledList, ms_nRings);
+    m_nSolidList = 0;
+    m_nStippledList = 0;
+}
+
+void KzRotateCoord::InitDisplayLists()
+{
+    DeleteDisplayLists();
+    m_nSolidList = glGenLists(ms_nRings);
+    glNewList(m_nSolidList, GL_COMPILE);
+    CompileCircle();  // xy plane: turns about z
+    glEndList();
+    glNewList(m_nSolidList + 1, GL_COMPILE);
+    glPushMatrix();
+    glRotatef(90, 1, 0, 0);  // xz plane: turns about y
+    CompileCircle();
+    glPopMatrix();
+    glEndList();
+    glNewList(m_nSolidList + 2, GL_COMPILE);
+    glPushMatrix();
+    glRotatef(90, 0, 1, 0);  // yz plane: turns about x
+    CompileCircle();
+    glPopMatrix();
+    glEndList();
+
+    m_nStippledList = glGenLists(ms_nRings);
+    for (int i = 0; i < ms_nRings; ++i) {
+        glNewList(m_nStippledList + i, GL_COMPILE);
+        glEnable(GL_LINE_STIPPLE);
+        glCallList(m_nSolidList + i);
+        glDisable(GL_LINE_STIPPLE);
+        glEndList();
+    }
+}
+
+void KzRotateCoord::SetCenter(const QVector3D& center, double radius)
+{
+    m_vCenter = center;
+    m_dRadius = radius;
+}
+
+void KzRotateCoord::Draw()
+{
+    if (m_nSolidList == 0)
+        return;
+    glEnable(GL_DEPTH_TEST);
+    glPushMatrix();
+    glTranslatef(m_vCenter.x(), m_vCenter.y(), m_vCenter.z());
+    glScaled(m_dRadius, m_dRadius, m_dRadius);
+    glLineWidth(2);
+    for (int i = 0; i < ms_nRings; ++i) {
+        const GLfloat level = (i == m_nActive) ? 1.0f : 0.4f;
+        // Ring 0 blue, ring 1 green, ring 2 red.
+        GLfloat rgb[3] = {0, 0, 0};
+        rgb[2 - i] = level;
+        glColor3fv(rgb);
+        glCallList((i == m_nHovered ? m_nStippledList : m_nSolidList) + i);
+    }
+    glLineWidth(1);
+    glPopMatrix();
+    glDisable(GL_DEPTH_TEST);
+}

@@ -1,0 +1,400 @@
+// The view widget under Xvfb: its surface, the camera driven by mouse and wheel
+// input, and frames grabbed from it checked pixel by pixel against the camera's
+// projection.
+#include "KzViewTestSupport.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QOpenGLContext>
+#include <QtTest>
+
+#include <GL/gl.h>
+
+#include <cmath>
+
+using namespace KzViewTest;
+
+namespace {
+const int kW = 640;
+const int kH = 480;
+const QColor kBoxFace(179, 181, 184);  // (0.7, 0.71, 0.72)
+
+// Records keys that reach it, to see whether the view passes them on.
+class KeyRecorder : public QWidget
+{
+public:
+    int m_nKeys = 0;
+
+protected:
+    void keyPressEvent(QKeyEvent*) override { ++m_nKeys; }
+};
+
+QColor Grey(double v)
+{
+    const int g = int(std::lround(v));
+    return QColor(g, g, g);
+}
+}
+
+class tst_KzGLView : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init();
+    void cleanup();
+
+    void surfaceIsMultisampledCompatibility();
+    void freshViewHasDefaultCamera();
+    void rightDragOrbitsWithinPitchRange();
+    void leftDragPansByWidgetSpan();
+    void pressesNearEdgesAreIgnored();
+    void unlistedButtonsDoNothing();
+    void wheelZoomsWithinBounds();
+    void resetRestoresDefaultView();
+    void keysAreNotPassedOn();
+    void zeroHeightResizeKeepsProjectionFinite();
+
+    void frameShowsBackgroundBoxAndGrid();
+    void frameFollowsTheCamera();
+    void frameFollowsThePrintBound();
+    void gizmoSitsInTheLowerRightCorner();
+
+private:
+    QImage Grab();
+    void CheckTile(const QImage& img, const QVector3D& p, const char* what);
+
+    KzTestView* m_pView = nullptr;
+};
+
+void tst_KzGLView::init()
+{
+    m_pView = new KzTestView(nullptr);
+    m_pView->resize(kW, kH);
+    m_pView->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pView));
+}
+
+void tst_KzGLView::cleanup()
+{
+    delete m_pView;
+    m_pView = nullptr;
+}
+
+QImage tst_KzGLView::Grab()
+{
+    QImage img = m_pView->grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    return img;
+}
+
+void tst_KzGLView::surfaceIsMultisampledCompatibility()
+{
+    Grab();
+    m_pView->makeCurrent();
+    QCOMPARE(m_pView->context()->format().profile(), QSurfaceFormat::CompatibilityProfile);
+    GLint samples = 0;
+    glGetIntegerv(GL_SAMPLES, &samples);
+    QCOMPARE(samples, 4);
+    // The fixed-function pipeline is there: immediate mode raises no error.
+    while (glGetError() != GL_NO_ERROR) {
+    }
+    glBegin(GL_POINTS);
+    glVertex3f(0, 0, 0);
+    glEnd();
+    QCOMPARE(glGetError(), GLenum(GL_NO_ERROR));
+    m_pView->doneCurrent();
+}
+
+void tst_KzGLView::freshViewHasDefaultCamera()
+{
+    const KzCamera& c = m_pView->GetCamera();
+    QCOMPARE(c.m_dYaw, 30.0);
+    QCOMPARE(c.m_dPitch, -80.0);
+    QCOMPARE(c.m_dPanX, 13.0);
+    QCOMPARE(c.m_dPanY, -20.0);
+    QCOMPARE(c.m_dZoom, 1.0);
+    QCOMPARE(c.m_dDistance, 100.0);
+    QCOMPARE(c.m_dBaseScale, 0.5);
+}
+
+void tst_KzGLView::rightDragOrbitsWithinPitchRange()
+{
+    const KzCamera& c = m_pView->GetCamera();
+    const QPoint start(300, 200);
+
+    Press(m_pView, start, Qt::RightButton);
+    Move(m_pView, start + QPoint(0, 500), Qt::RightButton);
+    double yaw = 0, pitch = 0;
+    c.GetAngles(yaw, pitch);
+    QCOMPARE(pitch, 0.0);
+    Release(m_pView, start + QPoint(0, 500), Qt::RightButton);
+    QCOMPARE(c.m_dPitch, 0.0);
+
+    Drag(m_pView, start, start + QPoint(0, -500), Qt::RightButton);
+    QCOMPARE(c.m_dPitch, -180.0);
+
+    // 90 px to the right turns the plate 90 degrees about z.
+    Drag(m_pView, start, start + QPoint(90, 0), Qt::RightButton);
+    QCOMPARE(c.m_dYaw, 120.0);
+    QCOMPARE(c.m_dPitch, -180.0);
+    QCOMPARE(c.m_dDragYaw, 0.0);
+}
+
+void tst_KzGLView::leftDragPansByWidgetSpan()
+{
+    const KzCamera& c = m_pView->GetCamera();
+    const QPoint start(100, 100);
+
+    Press(m_pView, start, Qt::LeftButton);
+    Move(m_pView, start + QPoint(kW, 0), Qt::LeftButton);
+    QCOMPARE(c.m_dDragPanX, 150.0);
+    QCOMPARE(c.m_dPanX, 13.0);
+    Release(m_pView, start + QPoint(kW, 0), Qt::LeftButton);
+    QCOMPARE(c.m_dPanX, 163.0);
+    QCOMPARE(c.m_dDragPanX, 0.0);
+
+    // Downwards on the screen is towards -y in the scene; scaled by the height.
+    Drag(m_pView, start, start + QPoint(0, kH / 2), Qt::LeftButton);
+    QCOMPARE(c.m_dPanY, -20.0 - 75.0);
+    QCOMPARE(c.m_dPanX, 163.0);
+}
+
+void tst_KzGLView::pressesNearEdgesAreIgnored()
+{
+    const KzCamera& c = m_pView->GetCamera();
+    const QPoint edges[] = {QPoint(5, 200), QPoint(kW - 5, 200), QPoint(300, kH - 5)};
+    for (const QPoint& p : edges) {
+        Press(m_pView, p, Qt::LeftButton);
+        Move(m_pView, p + QPoint(-200, -200), Qt::LeftButton);
+        QCOMPARE(c.m_dDragPanX, 0.0);
+        QCOMPARE(c.m_dDragPanY, 0.0);
+        Release(m_pView, p + QPoint(-200, -200), Qt::LeftButton);
+        Press(m_pView, p, Qt::RightButton);
+        Move(m_pView, p + QPoint(-200, -40), Qt::RightButton);
+        QCOMPARE(c.m_dDragYaw, 0.0);
+        Release(m_pView, p + QPoint(-200, -40), Qt::RightButton);
+    }
+    QCOMPARE(c.m_dPanX, 13.0);
+    QCOMPARE(c.m_dPanY, -20.0);
+    QCOMPARE(c.m_dYaw, 30.0);
+    QCOMPARE(c.m_dPitch, -80.0);
+
+    // The band ends 10 px from the edge, and the top edge has none.
+    Drag(m_pView, QPoint(10, 5), QPoint(10 + kW / 10, 5), Qt::LeftButton);
+    QCOMPARE(c.m_dPanX, 28.0);
+    Drag(m_pView, QPoint(kW - 10, kH - 10), QPoint(kW - 10 - 20, kH - 10), Qt::RightButton);
+    QCOMPARE(c.m_dYaw, 10.0);
+}
+
+void tst_KzGLView::unlistedButtonsDoNothing()
+{
+    const KzCamera& c = m_pView->GetCamera();
+    const QPoint start(300, 200);
+    Press(m_pView, start, Qt::LeftButton);
+    Move(m_pView, start + QPoint(50, 60), Qt::LeftButton | Qt::RightButton);
+    QCOMPARE(c.m_dDragPanX, 0.0);
+    QCOMPARE(c.m_dDragPitch, 0.0);
+    QCOMPARE(c.m_dDragYaw, 0.0);
+    Release(m_pView, start + QPoint(50, 60), Qt::LeftButton);
+
+    Drag(m_pView, start, start + QPoint(50, 60), Qt::MiddleButton);
+    QCOMPARE(c.m_dPanX, 13.0);
+    QCOMPARE(c.m_dPanY, -20.0);
+    QCOMPARE(c.m_dYaw, 30.0);
+    QCOMPARE(c.m_dPitch, -80.0);
+}
+
+void tst_KzGLView::wheelZoomsWithinBounds()
+{
+    const KzCamera& c = m_pView->GetCamera();
+    Wheel(m_pView, 120);
+    QCOMPARE(c.m_dZoom, 1.0 / 0.9);
+    Wheel(m_pView, 0);
+    QCOMPARE(c.m_dZoom, 1.0 / 0.9);
+    Wheel(m_pView, -120);
+    QVERIFY(std::abs(c.m_dZoom - 1.0) < 1e-12);
+
+    for (int i = 0; i < 100; ++i)
+        Wheel(m_pView, 120);
+    QVERIFY(c.m_dZoom >= 100.0 && c.m_dZoom < 100.0 / 0.9);
+    for (int i = 0; i < 200; ++i)
+        Wheel(m_pView, -15);
+    QVERIFY(c.m_dZoom <= 0.2 && c.m_dZoom > 0.2 * 0.9);
+}
+
+void tst_KzGLView::resetRestoresDefaultView()
+{
+    const KzCamera& c = m_pView->GetCamera();
+    Drag(m_pView, QPoint(300, 200), QPoint(340, 150), Qt::RightButton);
+    Drag(m_pView, QPoint(300, 200), QPoint(340, 150), Qt::LeftButton);
+    Wheel(m_pView, 120);
+    QVERIFY(c.m_dYaw != 30.0 && c.m_dPanX != 13.0 && c.m_dZoom != 1.0);
+    m_pView->slot_ResetView();
+    QCOMPARE(c.m_dYaw, 30.0);
+    QCOMPARE(c.m_dPitch, -80.0);
+    QCOMPARE(c.m_dPanX, 13.0);
+    QCOMPARE(c.m_dPanY, -20.0);
+    QCOMPARE(c.m_dZoom, 1.0);
+    QCOMPARE(c.m_dBaseScale, 0.5);
+}
+
+void tst_KzGLView::keysAreNotPassedOn()
+{
+    KeyRecorder parent;
+    KzTestView* view = new KzTestView(&parent);
+    QKeyEvent escape(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier);
+    QCoreApplication::sendEvent(view, &escape);
+    QKeyEvent letter(QEvent::KeyPress, Qt::Key_A, Qt::NoModifier, QStringLiteral("a"));
+    QCoreApplication::sendEvent(view, &letter);
+    QCOMPARE(parent.m_nKeys, 0);
+}
+
+void tst_KzGLView::zeroHeightResizeKeepsProjectionFinite()
+{
+    Grab();
+    m_pView->makeCurrent();
+    m_pView->resizeGL(200, 0);
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    QCOMPARE(viewport[2], 200);
+    QCOMPARE(viewport[3], 1);
+    GLfloat projection[16];
+    glGetFloatv(GL_PROJECTION_MATRIX, projection);
+    for (GLfloat v : projection)
+        QVERIFY(std::isfinite(v));
+    // Aspect 200: x is squeezed by the aspect against y.
+    QVERIFY(std::abs(projection[5] / projection[0] - 200.0f) < 0.01f);
+    m_pView->resizeGL(kW, kH);
+    m_pView->doneCurrent();
+}
+
+// The centre of a plate tile: the tile over its cell over the background.
+void tst_KzGLView::CheckTile(const QImage& img, const QVector3D& p, const char* what)
+{
+    const QPoint px = ProjectToImage(m_pView->GetCamera(), p, img.width(), img.height()).toPoint();
+    QVERIFY2(img.rect().contains(px), what);
+    const QColor bg = Grey(BackgroundAt(px.y(), img.height()));
+    const QColor cell = Blend(QColor::fromRgbF(0.38, 0.45, 0.47), 0.3, bg);
+    const QColor tile = Blend(QColor::fromRgbF(0.45, 0.56, 0.6), 0.8, cell);
+    const QColor got = img.pixelColor(px);
+    QVERIFY2(Close(got, tile, 4),
+             qPrintable(QStringLiteral("%1 at (%2, %3): got %4, expected %5")
+                            .arg(what).arg(px.x()).arg(px.y()).arg(got.name(), tile.name())));
+}
+
+void tst_KzGLView::frameShowsBackgroundBoxAndGrid()
+{
+    const QImage img = Grab();
+    QCOMPARE(img.size(), QSize(kW, kH));
+
+    // Gradient from (160, 160, 160) at the top to (100, 100, 100) at the bottom;
+    // the corners on the left are clear of the scene.
+    QVERIFY(Close(img.pixelColor(2, 0), Grey(160), 2));
+    QVERIFY(Close(img.pixelColor(2, kH - 1), Grey(100), 2));
+    QVERIFY(Close(img.pixelColor(2, kH / 2), Grey(BackgroundAt(kH / 2, kH)), 2));
+
+    // Grid: 10 x 10 tiles over the 100 x 100 default plate, 0.2 below z = 0.
+    const float z = -0.15f;  // top of a tile
+    CheckTile(img, QVector3D(5, 5, z), "tile right of the centre");
+    CheckTile(img, QVector3D(-45, 45, z), "back left tile");
+    CheckTile(img, QVector3D(45, -45, z), "front right tile");
+    CheckTile(img, QVector3D(-45, -45, z), "front left tile");
+
+    // The back wall (y = 50, 100 high, 0.2 alpha) over the background, and just
+    // above the box's open top nothing but background.
+    const KzCamera& c = m_pView->GetCamera();
+    QPoint px = ProjectToImage(c, QVector3D(0, 50, 50), kW, kH).toPoint();
+    QColor bg = Grey(BackgroundAt(px.y(), kH));
+    QVERIFY2(Close(img.pixelColor(px), Blend(kBoxFace, 0.2, bg), 3),
+             qPrintable(img.pixelColor(px).name()));
+    px = ProjectToImage(c, QVector3D(0, 50, 97), kW, kH).toPoint();
+    bg = Grey(BackgroundAt(px.y(), kH));
+    QVERIFY(Close(img.pixelColor(px), Blend(kBoxFace, 0.2, bg), 3));
+    px = ProjectToImage(c, QVector3D(0, 50, 103), kW, kH).toPoint();
+    QVERIFY(Close(img.pixelColor(px), Grey(BackgroundAt(px.y(), kH)), 2));
+}
+
+void tst_KzGLView::frameFollowsTheCamera()
+{
+    // Look straight down on the plate, turned, panned and zoomed out: the tiles
+    // must follow.
+    Drag(m_pView, QPoint(300, 200), QPoint(300 + 15, 200 + 80), Qt::RightButton);
+    Drag(m_pView, QPoint(300, 200), QPoint(300 - 64, 200 - 96), Qt::LeftButton);
+    Wheel(m_pView, -120);
+    const KzCamera& c = m_pView->GetCamera();
+    QCOMPARE(c.m_dPitch, 0.0);
+    QCOMPARE(c.m_dYaw, 45.0);
+    QCOMPARE(c.m_dPanX, -2.0);
+    QCOMPARE(c.m_dPanY, 10.0);
+    const QImage img = Grab();
+    const float z = -0.15f;
+    CheckTile(img, QVector3D(-45, 45, z), "back left tile");
+    CheckTile(img, QVector3D(45, -45, z), "front right tile");
+    CheckTile(img, QVector3D(-5, -35, z), "tile near the centre");
+    CheckTile(img, QVector3D(25, 15, z), "tile right of the centre");
+}
+
+void tst_KzGLView::frameFollowsThePrintBound()
+{
+    m_pView->GetScene().SetPrintBound(QVector3D(60, 40, 80), QVector3D(-60, -40, 0));
+    const QImage img = Grab();
+    // Cells of 12 x 8 mm: the corner tiles' centres lie 6 and 4 mm inside.
+    const float z = -0.15f;
+    CheckTile(img, QVector3D(-54, 36, z), "back left tile");
+    CheckTile(img, QVector3D(54, -36, z), "front right tile");
+    CheckTile(img, QVector3D(54, 36, z), "back right tile");
+    // The back wall now stands at y = 40 and is 80 high.
+    const KzCamera& c = m_pView->GetCamera();
+    QPoint px = ProjectToImage(c, QVector3D(0, 40, 77), kW, kH).toPoint();
+    QVERIFY(Close(img.pixelColor(px), Blend(kBoxFace, 0.2, Grey(BackgroundAt(px.y(), kH))), 3));
+    px = ProjectToImage(c, QVector3D(0, 40, 83), kW, kH).toPoint();
+    QVERIFY(Close(img.pixelColor(px), Grey(BackgroundAt(px.y(), kH)), 2));
+}
+
+void tst_KzGLView::gizmoSitsInTheLowerRightCorner()
+{
+    for (int turn = 0; turn < 2; ++turn) {
+        const QImage img = Grab();
+        double yaw = 0, pitch = 0;
+        m_pView->GetCamera().GetAngles(yaw, pitch);
+        QMatrix4x4 m;
+        m.perspective(45, 1, 0.1f, 1000);
+        m.translate(0, 0, -3);
+        m.rotate(float(pitch), 1, 0, 0);
+        m.rotate(float(yaw), 0, 0, 1);
+        // The middle of each arrow's cone, in the 100 px square 150 px from the right.
+        for (int axis = 0; axis < 3; ++axis) {
+            QVector3D tip;
+            tip[axis] = 0.8f;
+            const QVector3D ndc = m.map(tip);
+            const QPoint px(int(kW - 150 + (ndc.x() + 1) * 50), int(kH - (ndc.y() + 1) * 50));
+            const QColor got = img.pixelColor(px);
+            const int own[3] = {got.red(), got.green(), got.blue()};
+            for (int other = 0; other < 3; ++other) {
+                if (other != axis)
+                    QVERIFY2(own[axis] > own[other] + 40,
+                             qPrintable(QStringLiteral("axis %1 at (%2, %3): %4")
+                                            .arg(axis).arg(px.x()).arg(px.y()).arg(got.name())));
+            }
+            // Its label is drawn in light text near the projected end of the axis.
+            const QPoint label = m_pView->GetXYZPainter().GetLabelPos(axis);
+            QVERIFY(label.x() > kW - 160 && label.x() < kW - 40 && label.y() > kH - 110);
+            bool lit = false;
+            for (int y = label.y() - 12; y <= label.y() && !lit; ++y)
+                for (int x = label.x(); x < label.x() + 10 && !lit; ++x)
+                    lit = img.rect().contains(x, y) && img.pixelColor(x, y).red() > 215;
+            QVERIFY2(lit, qPrintable(QStringLiteral("label %1").arg(axis)));
+        }
+        Drag(m_pView, QPoint(300, 200), QPoint(300 + 120, 200 + 50), Qt::RightButton);
+    }
+}
+
+int main(int argc, char** argv)
+{
+    QSurfaceFormat::setDefaultFormat(KzGLView::DefaultSurfaceFormat());
+    QApplication app(argc, argv);
+    tst_KzGLView test;
+    return QTest::qExec(&test, argc, argv);
+}
+
+#include "tst_KzGLView.moc"

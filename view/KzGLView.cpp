@@ -1,5 +1,7 @@
 #include "KzGLView.h"
 
+#include "KzConfigureData.h"
+
 #include <QKeyEvent>
 #include <QLinearGradient>
 #include <QMouseEvent>
@@ -32,7 +34,11 @@ KzGLView::KzGLView(QWidget* parent)
     connect(&m_scene, &Kz3DScene::signal_RenderText, this, &KzGLView::slot_RenderText);
 }
 
-KzGLView::~KzGLView() = default;
+KzGLView::~KzGLView()
+{
+    // The scene's models free their display lists while the context is current.
+    makeCurrent();
+}
 
 QSurfaceFormat KzGLView::DefaultSurfaceFormat()
 {
@@ -167,6 +173,16 @@ void KzGLView::slot_ResetView()
 
 void KzGLView::slot_ReloadSize()
 {
+    const std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
+    QVector3D max;
+    QVector3D min;
+    config->GetPrintBound(max, min);
+    m_scene.SetPrintBound(max, min);
+    m_camera.SetBaseScale(float(config->GetReviseFactor()));
+    double x = 0;
+    double y = 0;
+    config->GetLayerModelOffset(x, y);
+    m_scene.SetLayerOffset(x, y);
 }
 
 void KzGLView::mousePressEvent(QMouseEvent* e)

@@ -8,14 +8,15 @@ namespace {
 const int kSegments = 80;
 const double kPi = 3.14159265358979323846;
 
+// One strip rather than separate segments: the stipple pattern restarts with
+// every separate segment, and on a small ring each segment would be shorter than
+// the pattern's first dash, so the hovered ring would look solid.
 void CompileCircle()
 {
-    glBegin(GL_LINES);
-    for (int i = 0; i < kSegments; ++i) {
+    glBegin(GL_LINE_STRIP);
+    for (int i = 0; i <= kSegments; ++i) {
         const double a = i * kPi / 40.0;
-        const double b = (i + 1) * kPi / 40.0;
         glVertex3d(std::cos(a), std::sin(a), 0.0);
-        glVertex3d(std::cos(b), std::sin(b), 0.0);
     }
     glEnd();
 }

@@ -1,6 +1,8 @@
 #include "KzViewTestSupport.h"
 
 #include <QCoreApplication>
+#include <QDataStream>
+#include <QFile>
 #include <QMouseEvent>
 #include <QWheelEvent>
 
@@ -70,6 +72,53 @@ bool Close(const QColor& a, const QColor& b, int tol)
 {
     return std::abs(a.red() - b.red()) <= tol && std::abs(a.green() - b.green()) <= tol
            && std::abs(a.blue() - b.blue()) <= tol;
+}
+
+QVector<KzTriangle3D> BoxTriangles(const QVector3D& min, const QVector3D& max)
+{
+    QVector3D corner[8];
+    for (int k = 0; k < 8; ++k) {
+        const bool hiX = (k % 4 == 1) || (k % 4 == 2);
+        const bool hiY = (k % 4 == 2) || (k % 4 == 3);
+        corner[k] = QVector3D(hiX ? max.x() : min.x(), hiY ? max.y() : min.y(),
+                              k >= 4 ? max.z() : min.z());
+    }
+    static const int face[6][4] = {
+        {0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4}, {1, 2, 6, 5}, {2, 3, 7, 6}, {3, 0, 4, 7},
+    };
+    QVector<KzTriangle3D> out;
+    for (const auto& f : face) {
+        const int tri[2][3] = {{f[0], f[1], f[2]}, {f[0], f[2], f[3]}};
+        for (const auto& t : tri) {
+            KzTriangle3D facet;
+            for (int k = 0; k < 3; ++k)
+                facet[k] = corner[t[k]];
+            facet.UpdateNormal();
+            out.append(facet);
+        }
+    }
+    return out;
+}
+
+bool WriteBinaryStl(const QString& path, const QVector<KzTriangle3D>& triangles)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return false;
+    QDataStream out(&file);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
+    const QByteArray header(80, ' ');
+    out.writeRawData(header.constData(), header.size());
+    out << quint32(triangles.size());
+    for (const KzTriangle3D& t : triangles) {
+        const QVector3D n = t.GetNormal();
+        out << n.x() << n.y() << n.z();
+        for (int k = 0; k < 3; ++k)
+            out << t[k].x() << t[k].y() << t[k].z();
+        out << quint16(0);
+    }
+    return out.status() == QDataStream::Ok && file.flush();
 }
 
 } // namespace KzViewTest

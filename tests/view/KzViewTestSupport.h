@@ -7,9 +7,13 @@
 
 #include "KzGLView.h"
 
+#include "KzTriangle3D.h"
+
 #include <QColor>
 #include <QImage>
 #include <QPointF>
+#include <QString>
+#include <QVector>
 
 class KzTestView : public KzGLView
 {
@@ -41,6 +45,13 @@ QColor Blend(const QColor& over, double alpha, const QColor& under);
 
 // True when every channel is within tol.
 bool Close(const QColor& a, const QColor& b, int tol);
+
+// The twelve facets of an axis-aligned box, wound counter-clockwise seen from
+// outside.
+QVector<KzTriangle3D> BoxTriangles(const QVector3D& min, const QVector3D& max);
+
+// Writes facets as a binary STL file; false when the file cannot be written.
+bool WriteBinaryStl(const QString& path, const QVector<KzTriangle3D>& triangles);
 
 } // namespace KzViewTest
 

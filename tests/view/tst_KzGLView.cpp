@@ -1,9 +1,15 @@
 // The view widget under Xvfb: its surface, the camera driven by mouse and wheel
 // input, and frames grabbed from it checked pixel by pixel against the camera's
 // projection.
+#include "KzConfigureData.h"
+#include "KzModel3D.h"
+#include "KzModelPainter.h"
 #include "KzViewTestSupport.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QProcess>
+#include <QTemporaryDir>
 #include <QKeyEvent>
 #include <QOpenGLContext>
 #include <QtTest>
@@ -59,8 +65,15 @@ private slots:
     void frameFollowsTheCamera();
     void frameFollowsThePrintBound();
     void gizmoSitsInTheLowerRightCorner();
+    void instancesAreColouredByBoundAndSelection();
+    void rotateHandleRingsAroundTheSelection();
+
+    void reloadSizeTakesTheSelectedMachine_data();
+    void reloadSizeTakesTheSelectedMachine();
 
 private:
+    KzModelPainter* AddBox(const QVector3D& min, const QVector3D& max);
+    QColor PixelAt(const QImage& img, const QVector3D& p);
     QImage Grab();
     void CheckTile(const QImage& img, const QVector3D& p, const char* what);
 
@@ -389,10 +402,190 @@ void tst_KzGLView::gizmoSitsInTheLowerRightCorner()
     }
 }
 
+KzModelPainter* tst_KzGLView::AddBox(const QVector3D& min, const QVector3D& max)
+{
+    static int files = 0;
+    static QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("box%1.stl").arg(files++));
+    if (!WriteBinaryStl(path, BoxTriangles(min, max)))
+        return nullptr;
+    m_pView->makeCurrent();  // the model compiles its display lists
+    auto* model = new KzModel3D;
+    if (!model->LoadSTLFile(path)) {
+        delete model;
+        return nullptr;
+    }
+    m_pView->GetScene().AdoptModel(model);
+    auto* painter = new KzModelPainter(model);
+    m_pView->GetScene().AdoptPainter(painter);
+    return painter;
+}
+
+QColor tst_KzGLView::PixelAt(const QImage& img, const QVector3D& p)
+{
+    return img.pixelColor(
+        ProjectToImage(m_pView->GetCamera(), p, img.width(), img.height()).toPoint());
+}
+
+void tst_KzGLView::instancesAreColouredByBoundAndSelection()
+{
+    Kz3DScene& scene = m_pView->GetScene();
+    KzModelPainter* box = AddBox(QVector3D(0, 0, 0), QVector3D(20, 20, 30));
+    QVERIFY(box);
+    auto grey = [](const QColor& c) {
+        return std::abs(c.red() - c.green()) < 8 && std::abs(c.green() - c.blue()) < 8
+               && c.red() > 110;
+    };
+    auto red = [](const QColor& c) { return c.red() > c.green() + 30 && c.red() > c.blue() + 20; };
+    auto blue = [](const QColor& c) { return c.blue() > c.red() + 30 && c.green() > c.red() + 15; };
+    // The middle of the front face, which faces the default camera.
+    auto front = [box]() {
+        return QVector3D(box->GetCenter().x(), box->GetMin().y(), box->GetCenter().z());
+    };
+
+    QColor c = PixelAt(Grab(), front());
+    QVERIFY2(grey(c), qPrintable(c.name()));
+
+    // Touching the bound's x maximum is out for an unselected instance (strict)...
+    box->Translate(QVector2D(40, 0));
+    QCOMPARE(box->GetMax().x(), 50.0f);
+    c = PixelAt(Grab(), front());
+    QVERIFY2(red(c), qPrintable(c.name()));
+    const QColor outside = c;
+    // ...but in for the selected one (inclusive).
+    scene.SelectPainter(box->GetPickCode());
+    c = PixelAt(Grab(), front());
+    QVERIFY2(blue(c), qPrintable(c.name()));
+    // Beyond it, the selected instance is marked in a brighter red.
+    box->Translate(QVector2D(1, 0));
+    c = PixelAt(Grab(), front());
+    QVERIFY2(red(c) && c.red() > outside.red() + 20, qPrintable(c.name() + outside.name()));
+
+    // Taller than the bound: only the selected instance is marked.
+    scene.SelectPainter(0);
+    KzModelPainter* tall = AddBox(QVector3D(0, 0, 0), QVector3D(10, 10, 120));
+    QVERIFY(tall);
+    tall->Translate(QVector2D(-25, 0));
+    const QVector3D low(tall->GetCenter().x(), tall->GetMin().y(), 20);
+    c = PixelAt(Grab(), low);
+    QVERIFY2(grey(c), qPrintable(c.name()));
+    scene.SelectPainter(tall->GetPickCode());
+    c = PixelAt(Grab(), low);
+    QVERIFY2(red(c), qPrintable(c.name()));
+}
+
+void tst_KzGLView::rotateHandleRingsAroundTheSelection()
+{
+    Kz3DScene& scene = m_pView->GetScene();
+    KzModelPainter* box = AddBox(QVector3D(0, 0, 0), QVector3D(16, 16, 16));
+    QVERIFY(box);
+    // Pixels of ring 1 (about -y, green) inside the square the rings span.
+    auto countGreen = [this, box](int minGreen) {
+        const QImage img = Grab();
+        const KzCamera& c = m_pView->GetCamera();
+        const float r = box->Diagonal() * 0.5f;
+        QRectF area;
+        for (int k = 0; k < 8; ++k) {
+            const QVector3D corner = box->GetCenter()
+                                     + QVector3D(k & 1 ? r : -r, k & 2 ? r : -r, k & 4 ? r : -r);
+            const QPointF p = ProjectToImage(c, corner, img.width(), img.height());
+            area = area.isNull() ? QRectF(p, QSizeF(1, 1)) : area.united(QRectF(p, QSizeF(1, 1)));
+        }
+        int n = 0;
+        const QRect px = area.toAlignedRect() & img.rect();
+        for (int y = px.top(); y <= px.bottom(); ++y)
+            for (int x = px.left(); x <= px.right(); ++x) {
+                const QColor q = img.pixelColor(x, y);
+                n += (q.green() >= minGreen && q.green() > 2 * q.red() && q.green() > 2 * q.blue());
+            }
+        return n;
+    };
+
+    scene.SelectPainter(box->GetPickCode());
+    QCOMPARE(countGreen(60), 0);  // move mode: no rings
+    scene.SetEditMode(1);
+    const int solid = countGreen(60);
+    QVERIFY2(solid > 100, qPrintable(QString::number(solid)));
+    QCOMPARE(countGreen(200), 0);  // not active: drawn at 0.4
+
+    scene.GetRotateCoord().SetHovered(1);
+    const int stippled = countGreen(60);
+    QVERIFY2(stippled < solid * 3 / 4 && stippled > solid / 4,
+             qPrintable(QStringLiteral("%1 of %2").arg(stippled).arg(solid)));
+    scene.GetRotateCoord().SetHovered(-1);
+    scene.GetRotateCoord().SetActive(1);
+    QVERIFY(countGreen(200) > solid / 2);
+
+    scene.SelectPainter(0);
+    QCOMPARE(countGreen(60), 0);  // no selection, no handle
+}
+
+void tst_KzGLView::reloadSizeTakesTheSelectedMachine_data()
+{
+    QTest::addColumn<QString>("machines");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("one machine")
+        << "<Machine Name=\"Birch\" Selected=\"True\"><Length>200</Length>"
+           "<Width>150</Width><Height>100</Height></Machine>"
+        << "box 200 150 100 grid 200 150 scale 0.25 offset -100 -75 reset 0.25";
+    QTest::newRow("the later selected of two")
+        << "<Machine Name=\"Alder\" Selected=\"True\"><Length>100</Length>"
+           "<Width>100</Width><Height>100</Height></Machine>"
+           "<Machine Name=\"Cedar\" Selected=\"True\"><Length>241</Length>"
+           "<Width>99</Width><Height>60</Height></Machine>"
+        << "box 241 99 60 grid 241 99 scale 0.207469 offset -120.5 -49.5 reset 0.207469";
+    QTest::newRow("no machine file") << QString()
+                                     << "box 100 0 0 grid 100 0 scale 0.5 offset -50 0 reset 0.5";
+}
+
+// The store reads its machine file once, when the library loads, from the
+// working folder: each machine file gets a process of its own.
+void tst_KzGLView::reloadSizeTakesTheSelectedMachine()
+{
+    QFETCH(QString, machines);
+    QFETCH(QString, expected);
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    if (!machines.isNull()) {
+        QVERIFY(QDir(dir.path()).mkpath(QStringLiteral("Configure")));
+        QFile file(dir.filePath(QStringLiteral("Configure/basic.xml")));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("<?xml version=\"1.0\"?><Basic>" + machines.toUtf8() + "</Basic>");
+    }
+    QProcess child;
+    child.setWorkingDirectory(dir.path());
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--reload-child")});
+    QVERIFY(child.waitForFinished(30000));
+    QCOMPARE(child.exitCode(), 0);
+    QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()).trimmed(), expected);
+}
+
+// Child mode: start as the program does (the selected machine), reload, report.
+static int ReloadChild()
+{
+    const std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
+    config->SetMachineType(config->selectedMachineType);
+    KzTestView view(nullptr);
+    view.slot_ReloadSize();
+    const KzPrinterBox& box = view.GetScene().GetPrinterBox();
+    const KzGridding& grid = view.GetScene().GetGridding();
+    double x = 0, y = 0;
+    view.GetScene().GetLayerOffset(x, y);
+    const double scale = view.GetCamera().m_dBaseScale;
+    view.slot_ResetView();
+    QTextStream(stdout) << "box " << box.GetSizeX() << ' ' << box.GetSizeY() << ' '
+                        << box.GetSizeZ() << " grid " << grid.GetSizeX() << ' ' << grid.GetSizeY()
+                        << " scale " << scale << " offset " << x << ' ' << y << " reset "
+                        << view.GetCamera().m_dBaseScale << '\n';
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     QSurfaceFormat::setDefaultFormat(KzGLView::DefaultSurfaceFormat());
     QApplication app(argc, argv);
+    if (argc > 1 && qstrcmp(argv[1], "--reload-child") == 0)
+        return ReloadChild();
     tst_KzGLView test;
     return QTest::qExec(&test, argc, argv);
 }

@@ -35,6 +35,51 @@ protected:
     void keyPressEvent(QKeyEvent*) override { ++m_nKeys; }
 };
 
+// Labels a scene point through the scene's text signal after each frame.
+class LabelView : public KzTestView
+{
+public:
+    using KzTestView::KzTestView;
+    QVector3D m_vLabel;
+
+protected:
+    void paintGL() override
+    {
+        KzTestView::paintGL();
+        emit GetScene().signal_RenderText(QStringLiteral("X = 10.0mm"), m_vLabel);
+    }
+};
+
+// An instance that asks for a label while it is drawn, as edit feedback does.
+class LabellingPainter : public KzModelPainter
+{
+public:
+    LabellingPainter(KzModel3D* model, Kz3DScene* scene, const QVector3D& label)
+        : KzModelPainter(model), m_pScene(scene), m_vLabel(label)
+    {
+    }
+    void Draw() override
+    {
+        KzModelPainter::Draw();
+        emit m_pScene->signal_RenderText(QStringLiteral("Y = -3.5mm"), m_vLabel);
+    }
+
+private:
+    Kz3DScene* m_pScene;
+    QVector3D m_vLabel;
+};
+
+// Pixels of label text (238, 236, 234) in an area; nothing else drawn is that light.
+int LitPixels(const QImage& img, const QRect& area)
+{
+    int n = 0;
+    const QRect r = area & img.rect();
+    for (int y = r.top(); y <= r.bottom(); ++y)
+        for (int x = r.left(); x <= r.right(); ++x)
+            n += img.pixelColor(x, y).red() > 215;
+    return n;
+}
+
 QColor Grey(double v)
 {
     const int g = int(std::lround(v));
@@ -67,6 +112,8 @@ private slots:
     void gizmoSitsInTheLowerRightCorner();
     void instancesAreColouredByBoundAndSelection();
     void rotateHandleRingsAroundTheSelection();
+
+    void labelIsDrawnAtTheProjectedPoint();
 
     void reloadSizeTakesTheSelectedMachine_data();
     void reloadSizeTakesTheSelectedMachine();
@@ -518,6 +565,39 @@ void tst_KzGLView::rotateHandleRingsAroundTheSelection()
 
     scene.SelectPainter(0);
     QCOMPARE(countGreen(60), 0);  // no selection, no handle
+}
+
+void tst_KzGLView::labelIsDrawnAtTheProjectedPoint()
+{
+    LabelView view(nullptr);
+    view.resize(kW, kH);
+    view.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&view));
+    auto lit = LitPixels;
+    for (const QVector3D& p : {QVector3D(0, 0, 50), QVector3D(-40, 30, 0)}) {
+        view.m_vLabel = p;
+        const QImage img = view.grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+        const QPoint at = ProjectToImage(view.GetCamera(), p, kW, kH).toPoint();
+        // drawText puts the baseline at the point; the text runs to the right.
+        QVERIFY2(lit(img, QRect(at.x(), at.y() - 14, 90, 16)) > 20,
+                 qPrintable(QStringLiteral("no label at (%1, %2)").arg(at.x()).arg(at.y())));
+        QCOMPARE(lit(img, QRect(at.x() - 100, at.y() - 60, 90, 40)), 0);
+    }
+
+    // Asked for while the scene is drawn: shown in the same frame, over the scene.
+    static QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("label.stl"));
+    QVERIFY(WriteBinaryStl(path, BoxTriangles(QVector3D(0, 0, 0), QVector3D(10, 10, 10))));
+    m_pView->makeCurrent();
+    auto* model = new KzModel3D;
+    QVERIFY(model->LoadSTLFile(path));
+    m_pView->GetScene().AdoptModel(model);
+    const QVector3D p(-30, -20, 5);
+    m_pView->GetScene().AdoptPainter(new LabellingPainter(model, &m_pView->GetScene(), p));
+    const QImage img = Grab();
+    const QPoint at = ProjectToImage(m_pView->GetCamera(), p, kW, kH).toPoint();
+    QVERIFY2(lit(img, QRect(at.x(), at.y() - 14, 90, 16)) > 20,
+             qPrintable(QStringLiteral("no label at (%1, %2)").arg(at.x()).arg(at.y())));
 }
 
 void tst_KzGLView::reloadSizeTakesTheSelectedMachine_data()

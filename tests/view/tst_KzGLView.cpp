@@ -96,7 +96,6 @@ private slots:
     void cleanup();
 
     void surfaceIsMultisampledCompatibility();
-    void freshViewHasDefaultCamera();
     void rightDragOrbitsWithinPitchRange();
     void leftDragPansByWidgetSpan();
     void pressesNearEdgesAreIgnored();
@@ -163,18 +162,6 @@ void tst_KzGLView::surfaceIsMultisampledCompatibility()
     glEnd();
     QCOMPARE(glGetError(), GLenum(GL_NO_ERROR));
     m_pView->doneCurrent();
-}
-
-void tst_KzGLView::freshViewHasDefaultCamera()
-{
-    const KzCamera& c = m_pView->GetCamera();
-    QCOMPARE(c.m_dYaw, 30.0);
-    QCOMPARE(c.m_dPitch, -80.0);
-    QCOMPARE(c.m_dPanX, 13.0);
-    QCOMPARE(c.m_dPanY, -20.0);
-    QCOMPARE(c.m_dZoom, 1.0);
-    QCOMPARE(c.m_dDistance, 100.0);
-    QCOMPARE(c.m_dBaseScale, 0.5);
 }
 
 void tst_KzGLView::rightDragOrbitsWithinPitchRange()

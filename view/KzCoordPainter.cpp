@@ -1,0 +1,5 @@
+#include "KzCoordPainter.h"
+
+KzCoordPainter::KzCoordPainter() = default;
+
+KzCoordPainter::~KzCoordPainter() = default;

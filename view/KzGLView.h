@@ -1,0 +1,102 @@
+#ifndef KZGLVIEW_H
+#define KZGLVIEW_H
+
+#include "Kz3DScene.h"
+#include "KzCamera.h"
+#include "KzGLViewGlobal.h"
+#include "KzXYZPainter.h"
+
+#include <QList>
+#include <QMap>
+#include <QPair>
+#include <QOpenGLFunctions>
+#include <QOpenGLWidget>
+#include <QPoint>
+#include <QSurfaceFormat>
+#include <QVariant>
+#include <QVector3D>
+
+class QPainter;
+
+// The 3D view of the build plate. It repaints itself every 16 ms: a grey gradient,
+// the scene drawn with the fixed-function pipeline, and the axes gizmo.
+// Right-drag orbits, left-drag on empty space pans, the wheel zooms.
+class KZGLVIEW_EXPORT KzGLView : public QOpenGLWidget, protected QOpenGLFunctions
+{
+    Q_OBJECT
+
+public:
+    explicit KzGLView(QWidget* parent = nullptr);
+    ~KzGLView() override;
+
+    // The surface the drawing expects: a compatibility profile (fixed-function
+    // pipeline) with 4 samples and a depth buffer. Set it as the default format
+    // before the first view is created.
+    static QSurfaceFormat DefaultSurfaceFormat();
+
+public slots:
+    // Takes the build volume and the view scale of the machine now selected in
+    // the configuration store.
+    void slot_ReloadSize();
+    // Back to the default camera; the machine's view scale is kept.
+    void slot_ResetView();
+
+signals:
+    void signal_SendEditList(QList<QVariant> editList);
+    void signal_ShowHideEditControl(bool bShow);
+    void signal_MaxLayerChanged(int);
+    void signal_ModelClicked();
+    void signal_DisableSaveGCode();
+
+protected:
+    void initializeGL() override;
+    void resizeGL(int w, int h) override;
+    void paintGL() override;
+    void timerEvent(QTimerEvent* e) override;
+    void wheelEvent(QWheelEvent* e) override;
+    void keyPressEvent(QKeyEvent* e) override;
+    void mousePressEvent(QMouseEvent* e) override;
+    void mouseMoveEvent(QMouseEvent* e) override;
+    void mouseReleaseEvent(QMouseEvent* e) override;
+
+    // For code that builds on the view (its tests and benchmarks among them).
+    const KzCamera& GetCamera() const { return m_camera; }
+    Kz3DScene& GetScene() { return m_scene; }
+    const KzXYZPainter& GetXYZPainter() const { return m_xyzPainter; }
+
+private slots:
+    void slot_RenderText(QString text, const QVector3D& pos);
+
+private:
+    typedef void (KzGLView::*MouseHandler)();
+
+    void Draw3DScene(QPainter& painter);
+    void DrawLocalBackground(QPainter& painter);
+    void DrawPendingText(QPainter& painter);
+    void InitFunTable();
+
+    void MouseMove_LeftButton();
+    void MouseMove_RightButton();
+    void MousePress_LeftButton();
+    void MousePress_RightButton();
+    void MouseRelease_LeftButton();
+    void MouseRelease_RightButton();
+
+    KzXYZPainter m_xyzPainter;
+    Kz3DScene m_scene;
+    KzCamera m_camera;
+    QPoint m_ptMove;
+    QPoint m_ptPress;
+    int m_nSelectedCode;
+    QMap<int, MouseHandler> m_mapMouseMove;
+    QMap<int, MouseHandler> m_mapMousePress;
+    QMap<int, MouseHandler> m_mapMouseRelease;
+    bool m_bIgnoreMouse;
+    // The frame's painter while a frame is drawn. Labels asked for meanwhile are
+    // drawn with it once the native painting ends: a second painter opened on the
+    // widget during the frame would leak the paint engine's state every frame.
+    QPainter* m_pFramePainter;
+    QList<QPair<QPoint, QString>> m_listPendingText;
+};
+
+#endif // KZGLVIEW_H

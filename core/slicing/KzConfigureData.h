@@ -1,0 +1,84 @@
+#ifndef KZCONFIGUREDATA_H
+#define KZCONFIGUREDATA_H
+
+#include "KzFunctionGlobal.h"
+
+#include <QMap>
+#include <QString>
+#include <QVector3D>
+
+#include <memory>
+
+// One printer model of the machine file.
+struct MachineInfo
+{
+    int type = 0;
+    QString description;
+    QString selected;
+    int length = 0;
+    int width = 0;
+    int height = 0;
+};
+
+// One filament material of the machine file.
+struct MaterialInfo
+{
+    int id = 0;
+    int printTemperature = 0;
+    int bedTemperature = 0;
+};
+
+// The process-wide printer configuration: machines and materials read from
+// "Configure/basic.xml", the current and saved choice of each, where the models
+// stand on the plate, and the temporary files of a slicing run. The one instance
+// is created while the library loads; reach it through GetInstance().
+class KZFUNCTION_EXPORT KzConfigureData
+{
+public:
+    KzConfigureData();
+
+    static std::shared_ptr<KzConfigureData> GetInstance();
+
+    QString GetCurrentMachineName();
+    int GetCurrentMachineType();
+    int GetLastMachineType();
+    void SetMachineType(int type);
+    void SetMaterialID(int id);
+
+    void SaveMachine();
+    void RevokeMachine();
+    void SaveMaterial();
+    void RevokeMaterial();
+
+    void GetMaterialTemperature(int &print, int &bed);
+    void GetPrintBound(QVector3D &max, QVector3D &min);
+    void GetPrintPos(double &x, double &y);
+    void GetLayerModelOffset(double &x, double &y);
+    double GetReviseFactor();
+    void SetModelPos(double x, double y);
+
+    QString GetTmpSTLFilePath();
+    QString GetTmpGcodeFilePath();
+
+    int selectedMachineType;
+
+private:
+    bool LoadBasicMap();
+    void InitBasicMap();
+
+    QMap<int, MachineInfo> m_mapMachine;
+    QMap<int, MaterialInfo> m_mapMaterial;
+    MachineInfo m_currentMachine;
+    MachineInfo m_savedMachine;
+    MaterialInfo m_currentMaterial;
+    MaterialInfo m_savedMaterial;
+    double m_dModelPosX;
+    double m_dModelPosY;
+    QString m_strAppDataPath;
+
+    static std::shared_ptr<KzConfigureData> m_pThis;
+
+    Q_DISABLE_COPY(KzConfigureData)
+};
+
+#endif // KZCONFIGUREDATA_H

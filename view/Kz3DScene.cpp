@@ -1,15 +1,28 @@
 #include "Kz3DScene.h"
 
+#include "KzModel3D.h"
+#include "KzModelPainter.h"
+
 #include <GL/gl.h>
 
 Kz3DScene::Kz3DScene(QObject* parent)
     : QObject(parent)
+    , m_pCurPainter(nullptr)
+    , m_nEditMode(0)
+    , m_bKeepScale(true)
     , m_vBoundMax(50, 50, 100)
     , m_vBoundMin(-50, -50, 0)
+    , m_dLayerOffsetX(0)
+    , m_dLayerOffsetY(0)
 {
 }
 
-Kz3DScene::~Kz3DScene() = default;
+Kz3DScene::~Kz3DScene()
+{
+    // Instances first: they release their models' references.
+    qDeleteAll(m_mapPainters);
+    qDeleteAll(m_mapModels);
+}
 
 void Kz3DScene::InitGL()
 {
@@ -52,8 +65,118 @@ void Kz3DScene::InitGL()
 void Kz3DScene::DrawModelScene()
 {
     m_gridding.Draw();
+    for (KzModelPainter* painter : qAsConst(m_mapPainters))
+        DrawInstance(painter);
+
+    if (m_pCurPainter != nullptr) {
+        if (m_nEditMode == 1) {
+            m_rotateCoord.Draw();
+        } else if (m_nEditMode == 2 && !m_bKeepScale) {
+            glPushMatrix();
+            glMultMatrixf(m_matPending.constData());
+            m_scaleCoord.Draw();
+            glPopMatrix();
+        }
+    }
     // Last: its faces are translucent.
     m_printerBox.Draw();
+}
+
+bool Kz3DScene::ExceedsBound(const QVector3D& c) const
+{
+    // Below the plate is allowed in z: only the height is limited.
+    return c.x() > m_vBoundMax.x() || c.y() > m_vBoundMax.y() || c.z() > m_vBoundMax.z()
+           || c.x() < m_vBoundMin.x() || c.y() < m_vBoundMin.y();
+}
+
+void Kz3DScene::DrawInstance(KzModelPainter* painter)
+{
+    if (!painter->IsSelected()) {
+        if (IsInBound(painter))
+            glColor3f(0.61f, 0.60f, 0.61f);
+        else
+            glColor3f(0.5f, 0.0f, 0.1f);
+        painter->Draw();
+        return;
+    }
+
+    // The selected instance is judged where the edit in progress would put it.
+    const bool mapped = (m_nEditMode == 0 || m_nEditMode == 2);
+    QVector3D max = painter->GetMax();
+    QVector3D min = painter->GetMin();
+    if (mapped) {
+        max = m_matPending.map(max);
+        min = m_matPending.map(min);
+    }
+    if (ExceedsBound(max) || ExceedsBound(min))
+        glColor3f(0.76f, 0.0f, 0.1f);
+    else
+        glColor3f(0.3f, 0.6f, 0.8f);
+
+    glPushMatrix();
+    glMultMatrixf(m_matPending.constData());
+    painter->Draw();
+    // The shadow follows a move or scale preview; for a rotation it stays put.
+    if (mapped)
+        painter->DrawHull();
+    glPopMatrix();
+    if (!mapped)
+        painter->DrawHull();
+}
+
+void Kz3DScene::SetLayerOffset(double x, double y)
+{
+    m_dLayerOffsetX = x;
+    m_dLayerOffsetY = y;
+}
+
+void Kz3DScene::GetLayerOffset(double& x, double& y) const
+{
+    x = m_dLayerOffsetX;
+    y = m_dLayerOffsetY;
+}
+
+void Kz3DScene::AdoptModel(KzModel3D* model)
+{
+    m_mapModels.insert(model->ID(), model);
+}
+
+void Kz3DScene::AdoptPainter(KzModelPainter* painter)
+{
+    m_mapPainters.insert(painter->GetID(), painter);
+}
+
+void Kz3DScene::SelectPainter(int code)
+{
+    if (m_pCurPainter != nullptr) {
+        m_pCurPainter->SetSelected(false);
+        m_pCurPainter = nullptr;
+    }
+    if (code % 10 != 0 || code / 10 <= 0)
+        return;
+    KzModelPainter* painter = m_mapPainters.value(code / 10, nullptr);
+    if (painter == nullptr)
+        return;
+    painter->SetSelected(true);
+    m_pCurPainter = painter;
+    UpdateHandles();
+}
+
+void Kz3DScene::UpdateHandles()
+{
+    if (m_pCurPainter == nullptr)
+        return;
+    m_rotateCoord.SetCenter(m_pCurPainter->GetCenter(), m_pCurPainter->Diagonal() * 0.5);
+    m_scaleCoord.SetBox(m_pCurPainter->GetMax(), m_pCurPainter->GetMin());
+    // A new selection starts with no handle pressed; hovering is kept.
+    m_rotateCoord.SetActive(-1);
+    m_scaleCoord.SetActive(-1);
+}
+
+bool Kz3DScene::IsInBound(const KzModelPainter* p) const
+{
+    return p->GetMax().x() < m_vBoundMax.x() && p->GetMax().y() < m_vBoundMax.y()
+           && p->GetMin().x() > m_vBoundMin.x() && p->GetMin().y() > m_vBoundMin.y();
 }
 
 void Kz3DScene::SetPrintBound(const QVector3D& max, const QVector3D& min)

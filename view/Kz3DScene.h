@@ -7,11 +7,18 @@
 #include "KzRotateCoord.h"
 #include "KzScaleCoord.h"
 
+#include <QMap>
+#include <QMatrix4x4>
 #include <QObject>
 #include <QString>
 #include <QVector3D>
 
-// What one view shows: the build volume, the plate grid and the edit handles.
+class KzModel3D;
+class KzModelPainter;
+
+// What one view shows: the build volume, the plate grid, the placed model
+// instances and the edit handles around the selected one. The scene owns every
+// loaded model and every instance.
 class KZGLVIEW_EXPORT Kz3DScene : public QObject
 {
     Q_OBJECT
@@ -30,19 +37,59 @@ public:
     void SetPrintBound(const QVector3D& max, const QVector3D& min);
     void GetPrintBound(QVector3D& max, QVector3D& min) const;
 
+    // Offset from the engine's coordinates (origin at a bed corner) to the plate's.
+    void SetLayerOffset(double x, double y);
+    void GetLayerOffset(double& x, double& y) const;
+
+    // Takes ownership of a loaded model, keyed by its id.
+    void AdoptModel(KzModel3D* model);
+    // Takes ownership of an instance as it stands, keyed by its id; placing it
+    // beside the others is up to the caller.
+    void AdoptPainter(KzModelPainter* painter);
+    const QMap<int, KzModel3D*>& GetModels() const { return m_mapModels; }
+    const QMap<int, KzModelPainter*>& GetPainters() const { return m_mapPainters; }
+
+    // Selects the instance of a pick code (painter id x 10); any other code
+    // selects nothing. Puts the handles around the selected instance.
+    void SelectPainter(int code);
+    void UpdateHandles();
+    KzModelPainter* GetCurrentPainter() const { return m_pCurPainter; }
+
+    // Strictly inside the print bound in x and y; height is not tested.
+    bool IsInBound(const KzModelPainter* painter) const;
+
+    // 0 move, 1 rotate, 2 scale, 3 lay flat.
+    void SetEditMode(int mode) { m_nEditMode = mode; }
+    int GetEditMode() const { return m_nEditMode; }
+    void SetKeepScale(bool keep) { m_bKeepScale = keep; }
+    bool GetKeepScale() const { return m_bKeepScale; }
+
     const KzPrinterBox& GetPrinterBox() const { return m_printerBox; }
     const KzGridding& GetGridding() const { return m_gridding; }
+    KzRotateCoord& GetRotateCoord() { return m_rotateCoord; }
+    KzScaleCoord& GetScaleCoord() { return m_scaleCoord; }
 
 signals:
     void signal_RenderText(QString text, const QVector3D& pos);
 
 private:
+    void DrawInstance(KzModelPainter* painter);
+    bool ExceedsBound(const QVector3D& corner) const;
+
     KzPrinterBox m_printerBox;
     KzRotateCoord m_rotateCoord;
     KzScaleCoord m_scaleCoord;
     KzGridding m_gridding;
+    QMap<int, KzModel3D*> m_mapModels;
+    QMap<int, KzModelPainter*> m_mapPainters;
+    KzModelPainter* m_pCurPainter;
+    QMatrix4x4 m_matPending;  // previewed on the selected instance during an edit
+    int m_nEditMode;
+    bool m_bKeepScale;
     QVector3D m_vBoundMax;
     QVector3D m_vBoundMin;
+    double m_dLayerOffsetX;
+    double m_dLayerOffsetY;
 };
 
 #endif // KZ3DSCENE_H

@@ -1,5 +1,7 @@
 #include "KzGLView.h"
 
+#include "KzConfigureData.h"
+
 #include <QKeyEvent>
 #include <QLinearGradient>
 #include <QMouseEvent>
@@ -23,6 +25,7 @@ KzGLView::KzGLView(QWidget* parent)
     : QOpenGLWidget(parent)
     , m_nSelectedCode(0)
     , m_bIgnoreMouse(false)
+    , m_pFramePainter(nullptr)
 {
     setAttribute(Qt::WA_MouseTracking, true);
     setFocusPolicy(Qt::ClickFocus);
@@ -32,7 +35,11 @@ KzGLView::KzGLView(QWidget* parent)
     connect(&m_scene, &Kz3DScene::signal_RenderText, this, &KzGLView::slot_RenderText);
 }
 
-KzGLView::~KzGLView() = default;
+KzGLView::~KzGLView()
+{
+    // The scene's models free their display lists while the context is current.
+    makeCurrent();
+}
 
 QSurfaceFormat KzGLView::DefaultSurfaceFormat()
 {
@@ -78,8 +85,10 @@ void KzGLView::paintGL()
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, true);
+    m_pFramePainter = &painter;
     DrawLocalBackground(painter);
     Draw3DScene(painter);
+    m_pFramePainter = nullptr;
     glFlush();
 }
 
@@ -111,11 +120,19 @@ void KzGLView::Draw3DScene(QPainter& painter)
     double pitch = 0;
     m_camera.GetAngles(yaw, pitch);
     m_xyzPainter.SetAngles(float(yaw), float(pitch));
-    QPainter labels(this);
-    m_xyzPainter.SetPainter(&labels);
     m_xyzPainter.Draw();
 
     painter.endNativePainting();
+    DrawPendingText(painter);
+    m_xyzPainter.DrawLabels(painter);
+}
+
+void KzGLView::DrawPendingText(QPainter& painter)
+{
+    painter.setPen(kLabelColor);
+    for (const auto& label : qAsConst(m_listPendingText))
+        painter.drawText(label.first, label.second);
+    m_listPendingText.clear();
 }
 
 void KzGLView::slot_RenderText(QString text, const QVector3D& pos)
@@ -129,11 +146,17 @@ void KzGLView::slot_RenderText(QString text, const QVector3D& pos)
     glGetIntegerv(GL_VIEWPORT, viewport);
     GLdouble wx = 0, wy = 0, wz = 0;
     gluProject(pos.x(), pos.y(), pos.z(), modelView, projection, viewport, &wx, &wy, &wz);
+    const QPoint at(int(wx), int(viewport[3] - wy));
 
+    if (m_pFramePainter != nullptr) {
+        m_listPendingText.append(qMakePair(at, text));
+        return;
+    }
     QPainter painter(this);
     painter.setPen(kLabelColor);
-    painter.drawText(QPoint(int(wx), int(viewport[3] - wy)), text);
+    painter.drawText(at, text);
     painter.end();
+    // The painter changes these; the 3D drawing relies on them.
     glEnable(GL_MULTISAMPLE);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 }
@@ -167,6 +190,16 @@ void KzGLView::slot_ResetView()
 
 void KzGLView::slot_ReloadSize()
 {
+    const std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
+    QVector3D max;
+    QVector3D min;
+    config->GetPrintBound(max, min);
+    m_scene.SetPrintBound(max, min);
+    m_camera.SetBaseScale(float(config->GetReviseFactor()));
+    double x = 0;
+    double y = 0;
+    config->GetLayerModelOffset(x, y);
+    m_scene.SetLayerOffset(x, y);
 }
 
 void KzGLView::mousePressEvent(QMouseEvent* e)

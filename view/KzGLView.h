@@ -8,6 +8,7 @@
 
 #include <QList>
 #include <QMap>
+#include <QPair>
 #include <QOpenGLFunctions>
 #include <QOpenGLWidget>
 #include <QPoint>
@@ -71,6 +72,7 @@ private:
 
     void Draw3DScene(QPainter& painter);
     void DrawLocalBackground(QPainter& painter);
+    void DrawPendingText(QPainter& painter);
     void InitFunTable();
 
     void MouseMove_LeftButton();
@@ -90,6 +92,11 @@ private:
     QMap<int, MouseHandler> m_mapMousePress;
     QMap<int, MouseHandler> m_mapMouseRelease;
     bool m_bIgnoreMouse;
+    // The frame's painter while a frame is drawn. Labels asked for meanwhile are
+    // drawn with it once the native painting ends: a second painter opened on the
+    // widget during the frame would leak the paint engine's state every frame.
+    QPainter* m_pFramePainter;
+    QList<QPair<QPoint, QString>> m_listPendingText;
 };
 
 #endif // KZGLVIEW_H

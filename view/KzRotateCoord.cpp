@@ -8,14 +8,15 @@ namespace {
 const int kSegments = 80;
 const double kPi = 3.14159265358979323846;
 
+// One strip rather than separate segments: the stipple pattern restarts with
+// every separate segment, and on a small ring each segment would be shorter than
+// the pattern's first dash, so the hovered ring would look solid.
 void CompileCircle()
 {
-    glBegin(GL_LINES);
-    for (int i = 0; i < kSegments; ++i) {
+    glBegin(GL_LINE_STRIP);
+    for (int i = 0; i <= kSegments; ++i) {
         const double a = i * kPi / 40.0;
-        const double b = (i + 1) * kPi / 40.0;
         glVertex3d(std::cos(a), std::sin(a), 0.0);
-        glVertex3d(std::cos(b), std::sin(b), 0.0);
     }
     glEnd();
 }
@@ -46,22 +47,18 @@ void KzRotateCoord::DeleteDisplayLists()
 void KzRotateCoord::InitDisplayLists()
 {
     DeleteDisplayLists();
+    // The unit circle in the xy plane (turns about z), turned into the xz plane
+    // (about y) and the yz plane (about x).
+    static const GLfloat kTurn[ms_nRings][4] = {{0, 0, 0, 1}, {90, 1, 0, 0}, {90, 0, 1, 0}};
     m_nSolidList = glGenLists(ms_nRings);
-    glNewList(m_nSolidList, GL_COMPILE);
-    CompileCircle();  // xy plane: turns about z
-    glEndList();
-    glNewList(m_nSolidList + 1, GL_COMPILE);
-    glPushMatrix();
-    glRotatef(90, 1, 0, 0);  // xz plane: turns about y
-    CompileCircle();
-    glPopMatrix();
-    glEndList();
-    glNewList(m_nSolidList + 2, GL_COMPILE);
-    glPushMatrix();
-    glRotatef(90, 0, 1, 0);  // yz plane: turns about x
-    CompileCircle();
-    glPopMatrix();
-    glEndList();
+    for (int i = 0; i < ms_nRings; ++i) {
+        glNewList(m_nSolidList + i, GL_COMPILE);
+        glPushMatrix();
+        glRotatef(kTurn[i][0], kTurn[i][1], kTurn[i][2], kTurn[i][3]);
+        CompileCircle();
+        glPopMatrix();
+        glEndList();
+    }
 
     m_nStippledList = glGenLists(ms_nRings);
     for (int i = 0; i < ms_nRings; ++i) {

@@ -77,7 +77,6 @@ KzXYZPainter::KzXYZPainter()
     , m_nGizmoList(0)
     , m_fYaw(0)
     , m_fPitch(0)
-    , m_pPainter(nullptr)
 {
 }
 
@@ -112,9 +111,12 @@ void KzXYZPainter::SetAngles(float yaw, float pitch)
     m_fPitch = pitch;
 }
 
-void KzXYZPainter::SetPainter(QPainter* painter)
+void KzXYZPainter::DrawLabels(QPainter& painter) const
 {
-    m_pPainter = painter;
+    static const char* const kLabel[3] = {"X", "Y", "Z"};
+    painter.setPen(QColor(238, 236, 234));
+    for (int axis = 0; axis < 3; ++axis)
+        painter.drawText(m_ptLabel[axis], QString::fromLatin1(kLabel[axis]));
 }
 
 void KzXYZPainter::Draw()
@@ -169,16 +171,4 @@ void KzXYZPainter::Draw()
     glViewport(saved[0], saved[1], saved[2], saved[3]);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_LIGHTING);
-
-    if (m_pPainter != nullptr) {
-        m_pPainter->setPen(QColor(238, 236, 234));
-        static const char* const kLabel[3] = {"X", "Y", "Z"};
-        for (int axis = 0; axis < 3; ++axis)
-            m_pPainter->drawText(m_ptLabel[axis], QString::fromLatin1(kLabel[axis]));
-        m_pPainter->end();
-        m_pPainter = nullptr;
-    }
-    // The painter changes these; the 3D drawing relies on them.
-    glEnable(GL_MULTISAMPLE);
-    glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 }

@@ -15,13 +15,14 @@ public:
     KzXYZPainter();
     ~KzXYZPainter() override;
 
-    // Draws the arrows, then the labels with the painter given by SetPainter, which
-    // it ends. Without a painter the labels are left out.
+    // Draws the arrows and finds where their labels go.
     void Draw() override;
     void InitDisplayLists() override;
+    // Draws the labels of the last Draw. Call it after the native painting that
+    // Draw took part in has ended.
+    void DrawLabels(QPainter& painter) const;
 
     void SetAngles(float yaw, float pitch);
-    void SetPainter(QPainter* painter);
 
     // Window positions (widget pixels, y down) of the X, Y and Z labels of the
     // last Draw.
@@ -37,7 +38,6 @@ private:
     unsigned int m_nGizmoList;
     float m_fYaw;
     float m_fPitch;
-    QPainter* m_pPainter;
     QPoint m_ptLabel[3];
 };
 

@@ -1,0 +1,148 @@
+// Frame time of the view with one model on the plate.
+//   bench_KzGLView <facets> <samples> [frames]
+// Prints the time of one frame's drawing (paintGL up to glFinish) over the
+// measured frames, and the rate at which the 16 ms frame loop delivers frames.
+#include "KzModel3D.h"
+#include "KzModelPainter.h"
+#include "KzViewTestSupport.h"
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QOpenGLContext>
+#include <QTemporaryDir>
+#include <QTextStream>
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+class BenchView : public KzTestView
+{
+public:
+    using KzTestView::KzTestView;
+    std::vector<double> m_vecPaintMs;
+
+protected:
+    void paintGL() override
+    {
+        QElapsedTimer t;
+        t.start();
+        KzTestView::paintGL();
+        glFinish();
+        m_vecPaintMs.push_back(t.nsecsElapsed() / 1e6);
+    }
+};
+
+// A closed UV sphere of radius r with about `facets` facets, standing on z = 0.
+QVector<KzTriangle3D> Sphere(int facets, float r)
+{
+    const int rows = std::max(2, int(std::sqrt(facets / 4.0)));
+    const int cols = std::max(3, facets / (2 * rows));
+    const double pi = 3.14159265358979323846;
+    auto at = [&](int i, int j) {
+        const double th = pi * i / rows;
+        const double ph = 2 * pi * j / cols;
+        return QVector3D(float(r * std::sin(th) * std::cos(ph)), float(r * std::sin(th) * std::sin(ph)),
+                         float(r + r * std::cos(th)));
+    };
+    QVector<KzTriangle3D> out;
+    out.reserve(2 * rows * cols);
+    for (int i = 0; i < rows; ++i) {
+        for (int j = 0; j < cols; ++j) {
+            const QVector3D a = at(i, j), b = at(i + 1, j), c = at(i + 1, j + 1), d = at(i, j + 1);
+            KzTriangle3D t1, t2;
+            t1[0] = a; t1[1] = b; t1[2] = c;
+            t2[0] = a; t2[1] = c; t2[2] = d;
+            t1.UpdateNormal();
+            t2.UpdateNormal();
+            out << t1 << t2;
+        }
+    }
+    return out;
+}
+
+double Median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0 : v[v.size() / 2];
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    const int facets = argc > 1 ? std::atoi(argv[1]) : 200000;
+    const int samples = argc > 2 ? std::atoi(argv[2]) : 4;
+    const int frames = argc > 3 ? std::atoi(argv[3]) : 40;
+
+    QSurfaceFormat format = KzGLView::DefaultSurfaceFormat();
+    format.setSamples(samples);
+    QSurfaceFormat::setDefaultFormat(format);
+    QApplication app(argc, argv);
+    QTextStream out(stdout);
+
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sphere.stl"));
+    const QVector<KzTriangle3D> mesh = Sphere(facets, 40.0f);
+    if (!KzViewTest::WriteBinaryStl(path, mesh)) {
+        fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return 1;
+    }
+
+    BenchView view(nullptr);
+    view.resize(1024, 768);
+    view.show();
+    QElapsedTimer wait;
+    wait.start();
+    while (view.m_vecPaintMs.empty() && wait.elapsed() < 20000)
+        app.processEvents(QEventLoop::AllEvents, 50);
+
+    view.makeCurrent();
+    GLint realSamples = 0;
+    glGetIntegerv(GL_SAMPLES, &realSamples);
+    QElapsedTimer load;
+    load.start();
+    auto* model = new KzModel3D;
+    if (!model->LoadSTLFile(path)) {
+        fprintf(stderr, "cannot load %s\n", qPrintable(path));
+        return 1;
+    }
+    const double loadMs = load.nsecsElapsed() / 1e6;
+    load.restart();
+    view.GetScene().AdoptModel(model);
+    view.GetScene().AdoptPainter(new KzModelPainter(model));
+    const double placeMs = load.nsecsElapsed() / 1e6;
+    view.doneCurrent();
+
+    // Warm up, then measure what the 16 ms loop delivers.
+    int swapped = 0;
+    QObject::connect(&view, &QOpenGLWidget::frameSwapped, [&swapped]() { ++swapped; });
+    while (swapped < 3)
+        app.processEvents(QEventLoop::AllEvents, 50);
+    view.m_vecPaintMs.clear();
+    swapped = 0;
+    QElapsedTimer run;
+    run.start();
+    while (swapped < frames)
+        app.processEvents(QEventLoop::AllEvents, 5);
+    const double wallMs = run.nsecsElapsed() / 1e6;
+
+    const std::vector<double>& v = view.m_vecPaintMs;
+    double sum = 0;
+    for (double ms : v)
+        sum += ms;
+    out << QStringLiteral("facets %1 (%2 display lists), samples requested %3 got %4: "
+                          "load %5 ms, place %6 ms; draw median %7 ms, mean %8 ms, max %9 ms "
+                          "over %10 frames; delivered %11 frames/s\n")
+               .arg(model->Count()).arg(model->GetDisplayList().size()).arg(samples).arg(realSamples)
+               .arg(loadMs, 0, 'f', 0).arg(placeMs, 0, 'f', 0)
+               .arg(Median(v), 0, 'f', 1).arg(v.empty() ? 0 : sum / v.size(), 0, 'f', 1)
+               .arg(v.empty() ? 0 : *std::max_element(v.begin(), v.end()), 0, 'f', 1)
+               .arg(v.size()).arg(swapped * 1000.0 / wallMs, 0, 'f', 1);
+    return 0;
+}

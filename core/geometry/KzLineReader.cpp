@@ -1,0 +1,59 @@
+#include "KzLineReader.h"
+
+#include <QIODevice>
+
+#include <cstring>
+
+KzLineReader::KzLineReader(QIODevice& device, qint64 byteLimit, int blockSize)
+    : m_device(device), m_vecBuffer(size_t(qMax(blockSize, 16))), m_nRemaining(byteLimit)
+{
+}
+
+bool KzLineReader::Next(const char*& begin, const char*& end)
+{
+    for (;;) {
+        const char* data = m_vecBuffer.data();
+        if (m_nPos < m_nEnd) {
+            const void* nl = std::memchr(data + m_nPos, '\n', m_nEnd - m_nPos);
+            if (nl) {
+                begin = data + m_nPos;
+                end = static_cast<const char*>(nl);
+                m_nPos = size_t(end - data) + 1;
+                return true;
+            }
+        }
+        if (m_bEof || !Fill()) {
+            if (m_nPos >= m_nEnd)
+                return false;
+            begin = m_vecBuffer.data() + m_nPos;
+            end = m_vecBuffer.data() + m_nEnd;
+            m_nPos = m_nEnd;
+            return true;
+        }
+    }
+}
+
+// Moves the unfinished line to the front and reads more after it. False when
+// the device gave nothing more.
+bool KzLineReader::Fill()
+{
+    if (m_nPos > 0) {
+        std::memmove(m_vecBuffer.data(), m_vecBuffer.data() + m_nPos, m_nEnd - m_nPos);
+        m_nEnd -= m_nPos;
+        m_nPos = 0;
+    }
+    if (m_nEnd == m_vecBuffer.size())
+        m_vecBuffer.resize(m_vecBuffer.size() * 2);   // one line longer than a block
+    qint64 want = qint64(m_vecBuffer.size() - m_nEnd);
+    if (m_nRemaining >= 0)
+        want = qMin(want, m_nRemaining);
+    const qint64 got = want > 0 ? m_device.read(m_vecBuffer.data() + m_nEnd, want) : 0;
+    if (got <= 0) {
+        m_bEof = true;
+        return false;
+    }
+    m_nEnd += size_t(got);
+    if (m_nRemaining >= 0)
+        m_nRemaining -= got;
+    return true;
+}

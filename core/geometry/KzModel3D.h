@@ -1,0 +1,79 @@
+#ifndef KZMODEL3D_H
+#define KZMODEL3D_H
+
+#include "KzFunctionGlobal.h"
+#include "KzTriangle3D.h"
+
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <QThread>
+#include <QVector>
+#include <QVector3D>
+
+class KzModelLoader;
+class QOpenGLContext;
+
+// One mesh file in memory: its triangles, bounds and centre, the display lists
+// that draw it, a unique id and the number of placed copies that share it.
+//
+// LoadSTLFile compiles the display lists with the OpenGL context current on
+// the calling thread (none current: no lists). The destructor deletes them
+// only when that context, or one sharing with it, is current; so whoever owns
+// the context makes it current before deleting models.
+class KZFUNCTION_EXPORT KzModel3D : public QObject
+{
+    Q_OBJECT
+
+public:
+    KzModel3D();
+    ~KzModel3D() override;
+
+    bool LoadSTLFile(QString path);
+
+    int Count() const { return m_vecTriangles.size(); }
+    KzTriangle3D Item(int i) const { return m_vecTriangles.at(i); }
+    KzTriangle3D* ItemPtr(int i) { return &m_vecTriangles[i]; }   // detaches first
+    QVector<KzTriangle3D> Triangls() const { return m_vecTriangles; }
+    QString FileName() const { return m_strFileName; }
+    int ID() const { return m_nID; }
+    QVector3D MinBound() const { return m_vMinBound; }
+    QVector3D MaxBound() const { return m_vMaxBound; }
+    QVector3D GetCenter() const { return m_vCenter; }
+    QVector<unsigned int> GetDisplayList() const { return m_vecDisplayList; }
+    bool ReadyToRender() const { return m_bReady; }
+
+    void IncreaseReference() { ++m_nReference; }
+    void DecreaseReference() { --m_nReference; }
+    bool IsRefered() const { return m_nReference > 0; }
+
+signals:
+    void signal_StartLoad();
+
+private slots:
+    void slot_TriangleReady(KzTriangle3D tri);
+    void slot_LoadComplete();
+
+private:
+    void UpdataData();
+    void UpdateBounds();
+    void CompileDisplayLists();
+    void DeleteDisplayLists();
+
+    QThread m_loadThread;
+    KzModelLoader* m_pLoader;
+    QVector<KzTriangle3D> m_vecTriangles;
+    QString m_strFileName;
+    qint32 m_nReference;
+    qint32 m_nID;
+    bool m_bReady;
+    QVector<unsigned int> m_vecDisplayList;
+    QVector3D m_vCenter;
+    QVector3D m_vMaxBound;
+    QVector3D m_vMinBound;
+    QPointer<QOpenGLContext> m_pListContext;   // the context that owns the lists
+
+    static qint32 ms_nModelCount;
+};
+
+#endif // KZMODEL3D_H

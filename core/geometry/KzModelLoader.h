@@ -1,0 +1,47 @@
+#ifndef KZMODELLOADER_H
+#define KZMODELLOADER_H
+
+#include "KzFunctionGlobal.h"
+#include "KzTriangle3D.h"
+
+#include <QObject>
+#include <QString>
+
+class QFile;
+
+// Reads one mesh file (binary STL, ASCII STL or OBJ) and hands every facet to
+// its model, in file order, by signal_TriangleReady; signal_LoadComplete ends
+// every load. Normals are always computed from the corner order.
+class KZFUNCTION_EXPORT KzModelLoader : public QObject
+{
+    Q_OBJECT
+    friend class KzModel3D;
+
+public:
+    KzModelLoader();
+    ~KzModelLoader() override;
+
+signals:
+    void signal_TriangleReady(KzTriangle3D tri);
+    void signal_LoadComplete();
+
+public slots:
+    void slot_StartLoad();
+
+private:
+    void CheckFileType();
+    void ReadBinarySTL(QString path);
+    void ReadAsciiSTL(QString path);
+    void ReadObjFile(QString path);
+
+    bool ProbeAscii(QFile& file);
+    void Deliver(KzTriangle3D& tri);
+
+    QString m_strFileName;
+    qint32 m_nFileType;      // 0 binary STL, 1 ASCII STL, 2 OBJ
+    qint32 m_nProbeLines;    // lines the ASCII check looks at
+    bool m_bValid;
+    bool m_bStop;
+};
+
+#endif // KZMODELLOADER_H

@@ -1,0 +1,6 @@
+#include "KzObjData.h"
+
+void KzObjData::Clear()
+{
+    *this = KzObjData();
+}

@@ -1,0 +1,266 @@
+#include "KzMeshFixtures.h"
+#include "KzModel3D.h"
+
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QSurfaceFormat>
+#include <QtTest>
+
+#include <GL/gl.h>
+
+#include <memory>
+
+using namespace KzMeshFixtures;
+
+class TestKzModel3D : public QObject
+{
+    Q_OBJECT
+
+private:
+    QTemporaryDir m_dir;
+    QOffscreenSurface m_surface;
+    std::unique_ptr<QOpenGLContext> m_pContext;
+
+    QString WriteGrid(int n)
+    {
+        const QString path = m_dir.filePath(QString("grid%1.stl").arg(n));
+        if (!QFile::exists(path))
+            WriteBytes(path, BinaryStl(Grid(n)));
+        return path;
+    }
+
+    std::unique_ptr<QOpenGLContext> MakeContext(QOpenGLContext* share = nullptr)
+    {
+        auto context = std::make_unique<QOpenGLContext>();
+        QSurfaceFormat format;
+        format.setProfile(QSurfaceFormat::CompatibilityProfile);
+        context->setFormat(format);
+        context->setShareContext(share);
+        if (!context->create())
+            return nullptr;
+        return context;
+    }
+
+    // Facets a display list draws, counted through the feedback buffer.
+    static int FacetsInList(GLuint name)
+    {
+        std::vector<GLfloat> buffer(10000 * 11 + 16);
+        glFeedbackBuffer(GLsizei(buffer.size()), GL_3D, buffer.data());
+        glRenderMode(GL_FEEDBACK);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glDisable(GL_CULL_FACE);
+        glCallList(name);
+        const GLint values = glRenderMode(GL_RENDER);
+        if (values < 0)
+            return -1;   // overflow: more than a list may hold
+        int facets = 0;
+        for (GLint i = 0; i < values;) {
+            if (GLint(buffer[size_t(i)]) != GL_POLYGON_TOKEN)
+                return -2;
+            const GLint corners = GLint(buffer[size_t(i) + 1]);
+            if (corners != 3)
+                return -3;
+            ++facets;
+            i += 2 + corners * 3;
+        }
+        return facets;
+    }
+
+private slots:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        m_surface.create();
+        m_pContext = MakeContext();
+        QVERIFY2(m_pContext, "no OpenGL context (run under Xvfb)");
+        QVERIFY(m_pContext->makeCurrent(&m_surface));
+    }
+
+    // Must stay the first test: no model exists before it in this process.
+    void idsStartAtOneAndAreNeverReused()
+    {
+        auto first = std::make_unique<KzModel3D>();
+        auto second = std::make_unique<KzModel3D>();
+        QCOMPARE(first->ID(), 1);
+        QCOMPARE(second->ID(), 2);
+        first.reset();
+        KzModel3D third;
+        QCOMPARE(third.ID(), 3);
+    }
+
+    void referenceCountHasNoBounds()
+    {
+        KzModel3D model;
+        QVERIFY(!model.IsRefered());
+        model.DecreaseReference();
+        QVERIFY(!model.IsRefered());   // -1
+        model.IncreaseReference();
+        QVERIFY(!model.IsRefered());   // 0
+        model.IncreaseReference();
+        model.IncreaseReference();
+        QVERIFY(model.IsRefered());
+        model.DecreaseReference();
+        QVERIFY(model.IsRefered());
+    }
+
+    void emptyStateBeforeLoad()
+    {
+        KzModel3D model;
+        QVERIFY(!model.ReadyToRender());
+        QCOMPARE(model.Count(), 0);
+        QVERIFY(model.FileName().isEmpty());
+        QCOMPARE(model.GetCenter(), QVector3D(0, 0, 0));
+        QVERIFY(model.GetDisplayList().isEmpty());
+    }
+
+    void failedLoadLeavesModelEmpty_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::newRow("unknown suffix") << "model.3mf";
+        QTest::newRow("no suffix") << "model";
+        QTest::newRow("missing stl") << "missing.stl";
+    }
+
+    void failedLoadLeavesModelEmpty()
+    {
+        QFETCH(QString, name);
+        const QString path = m_dir.filePath(name);
+        if (!name.startsWith("missing"))
+            QVERIFY(WriteBytes(path, BinaryStl(Grid(3))));
+        // The loader of a failed load is freed with the model (the sanitizer
+        // build's leak check sees it otherwise).
+        KzModel3D model;
+        QVERIFY(!model.LoadSTLFile(path));
+        QVERIFY(!model.ReadyToRender());
+        QVERIFY(model.FileName().isEmpty());
+        QCOMPARE(model.Count(), 0);
+    }
+
+    void displayListsHoldTenThousandFacetsEach_data()
+    {
+        QTest::addColumn<int>("facets");
+        QTest::addColumn<QVector<int>>("perList");
+        QTest::newRow("0") << 0 << QVector<int>{};
+        QTest::newRow("1") << 1 << QVector<int>{1};
+        QTest::newRow("10000") << 10000 << QVector<int>{10000, 0};
+        QTest::newRow("10001") << 10001 << QVector<int>{10000, 1};
+        QTest::newRow("25000") << 25000 << QVector<int>{10000, 10000, 5000};
+    }
+
+    void displayListsHoldTenThousandFacetsEach()
+    {
+        QFETCH(int, facets);
+        QFETCH(QVector<int>, perList);
+        auto model = std::make_unique<KzModel3D>();
+        QVERIFY(model->LoadSTLFile(WriteGrid(facets)));
+        QVERIFY(model->ReadyToRender());
+        QCOMPARE(model->Count(), facets);
+        const QVector<unsigned int> names = model->GetDisplayList();
+        QCOMPARE(names.size(), perList.size());
+        for (int i = 0; i < names.size(); ++i) {
+            QVERIFY(glIsList(names[i]));
+            QCOMPARE(FacetsInList(names[i]), perList[i]);
+        }
+        model.reset();   // context current: the lists go with the model
+        for (unsigned int name : names)
+            QVERIFY(!glIsList(name));
+        QCOMPARE(glGetError(), GLenum(GL_NO_ERROR));
+    }
+
+    void emptyModelKeepsZeroBounds()
+    {
+        KzModel3D model;
+        QVERIFY(model.LoadSTLFile(WriteGrid(0)));
+        QVERIFY(model.ReadyToRender());
+        QCOMPARE(model.MinBound(), QVector3D(0, 0, 0));
+        QCOMPARE(model.MaxBound(), QVector3D(0, 0, 0));
+        QCOMPARE(model.GetCenter(), QVector3D(0, 0, 0));
+        QCOMPARE(model.FileName(), WriteGrid(0));
+    }
+
+    void boundsAndCentre()
+    {
+        std::vector<Facet> facets(2);
+        facets[0].corner[0] = QVector3D(-4, 2, 1);
+        facets[0].corner[1] = QVector3D(6, 3, 1);
+        facets[0].corner[2] = QVector3D(0, 8, 1);
+        facets[1].corner[0] = QVector3D(1, -1, -3);
+        facets[1].corner[1] = QVector3D(2, 0, 9);
+        facets[1].corner[2] = QVector3D(1, 1, 0);
+        const QString path = m_dir.filePath("bounds.stl");
+        QVERIFY(WriteBytes(path, BinaryStl(facets)));
+        KzModel3D model;
+        QVERIFY(model.LoadSTLFile(path));
+        QCOMPARE(model.MinBound(), QVector3D(-4, -1, -3));
+        QCOMPARE(model.MaxBound(), QVector3D(6, 8, 9));
+        QCOMPARE(model.GetCenter(), QVector3D(1, 3.5f, 3));
+    }
+
+    void itemPtrDetachesFromTakenCopies()
+    {
+        KzModel3D model;
+        QVERIFY(model.LoadSTLFile(WriteGrid(5)));
+        const QVector<KzTriangle3D> before = model.Triangls();
+        const QVector3D old = before[2][1];
+        model.ItemPtr(2)->operator[](1) = QVector3D(42, 42, 42);
+        QCOMPARE(before[2][1], old);
+        QCOMPARE(model.Item(2)[1], QVector3D(42, 42, 42));
+        QCOMPARE(model.Triangls()[2][1], QVector3D(42, 42, 42));
+    }
+
+    void listsOfAnotherContextAreNotTouched()
+    {
+        auto model = std::make_unique<KzModel3D>();
+        QVERIFY(model->LoadSTLFile(WriteGrid(1)));
+        const GLuint ours = model->GetDisplayList().at(0);
+
+        // A context that does not share with ours has its own names: give it
+        // a list under the same number.
+        std::unique_ptr<QOpenGLContext> other = MakeContext();
+        QVERIFY(other);
+        QVERIFY(other->makeCurrent(&m_surface));
+        const GLuint theirs = ours;
+        glNewList(theirs, GL_COMPILE);
+        glEndList();
+        QVERIFY(glIsList(theirs));
+        model.reset();
+        QVERIFY(glIsList(theirs));
+        glDeleteLists(theirs, 1);
+
+        QVERIFY(m_pContext->makeCurrent(&m_surface));
+        QVERIFY(glIsList(ours));   // left alone, not deleted in the wrong place
+        glDeleteLists(ours, 1);
+    }
+
+    void sharingContextDeletesTheLists()
+    {
+        auto model = std::make_unique<KzModel3D>();
+        QVERIFY(model->LoadSTLFile(WriteGrid(1)));
+        const GLuint name = model->GetDisplayList().at(0);
+        std::unique_ptr<QOpenGLContext> shared = MakeContext(m_pContext.get());
+        QVERIFY(shared);
+        QVERIFY(shared->makeCurrent(&m_surface));
+        model.reset();
+        QVERIFY(m_pContext->makeCurrent(&m_surface));
+        QVERIFY(!glIsList(name));
+    }
+
+    void noContextMeansNoListsButBounds()
+    {
+        m_pContext->doneCurrent();
+        KzModel3D model;
+        QVERIFY(model.LoadSTLFile(WriteGrid(3)));
+        QVERIFY(m_pContext->makeCurrent(&m_surface));
+        QVERIFY(model.ReadyToRender());
+        QCOMPARE(model.Count(), 3);
+        QVERIFY(model.GetDisplayList().isEmpty());
+        QCOMPARE(model.MinBound(), QVector3D(0, 0, 0));
+        QVERIFY(qFuzzyCompare(model.MaxBound(), QVector3D(0.025f, 0.005f, 0)));
+    }
+};
+
+QTEST_MAIN(TestKzModel3D)
+#include "tst_KzModel3D.moc"

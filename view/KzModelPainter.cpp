@@ -1,0 +1,138 @@
+#include "KzModelPainter.h"
+
+#include "KPolygonAlgorithm.h"
+#include "KzModel3D.h"
+
+#include <GL/gl.h>
+
+#include <cmath>
+
+namespace {
+// Instances closer to the plate than this are left where they are.
+const float kFloorTolerance = 0.01f;
+
+// Grows an outline by 1 mm on every side: models keep that gap between them.
+const QVector<QVector2D>& Margin()
+{
+    static const QVector<QVector2D> square = {
+        QVector2D(-1, -1), QVector2D(1, -1), QVector2D(1, 1), QVector2D(-1, 1)};
+    return square;
+}
+}
+
+KzModelPainter::KzModelPainter(KzModel3D* model)
+    : m_pModel(model)
+    , m_bSelected(false)
+{
+    m_pModel->IncreaseReference();
+    ComputeBounds();
+    CenterOnPlate();
+    DropToFloor();
+}
+
+KzModelPainter::~KzModelPainter()
+{
+    m_pModel->DecreaseReference();
+}
+
+void KzModelPainter::ComputeBounds()
+{
+    const QVector<KzTriangle3D> triangles = m_pModel->Triangls();
+    if (triangles.isEmpty())
+        return;
+    m_vMax = m_vMin = m_matModel.map(triangles.first()[0]);
+    QVector<QVector2D> points;
+    points.reserve(triangles.size() * 3);
+    for (const KzTriangle3D& t : triangles) {
+        for (int k = 0; k < 3; ++k) {
+            const QVector3D p = m_matModel.map(t[k]);
+            for (int axis = 0; axis < 3; ++axis) {
+                m_vMax[axis] = std::max(m_vMax[axis], p[axis]);
+                m_vMin[axis] = std::min(m_vMin[axis], p[axis]);
+            }
+            points.append(p.toVector2D());
+        }
+    }
+    m_vCenter = m_matModel.map(m_pModel->GetCenter());
+
+    QVector<QVector2D> hull;
+    KPolygonAlgorithm::FormConvexPolygon(hull, points);
+    m_vecHull = KPolygonAlgorithm::MinkowskHull(hull, Margin());
+}
+
+void KzModelPainter::CenterOnPlate()
+{
+    QMatrix4x4 t;
+    t.translate(-(m_vMin.x() + m_vMax.x()) / 2, -(m_vMin.y() + m_vMax.y()) / 2, 0);
+    m_matModel = t * m_matModel;
+    ComputeBounds();
+}
+
+void KzModelPainter::DropToFloor()
+{
+    if (std::abs(m_vMin.z()) <= kFloorTolerance)
+        return;
+    QMatrix4x4 t;
+    t.translate(0, 0, -m_vMin.z());
+    m_matModel = t * m_matModel;
+    ComputeBounds();
+}
+
+void KzModelPainter::ApplyTransform(const QMatrix4x4& m, bool recompute)
+{
+    m_matModel = m * m_matModel;
+    m_matModel.optimize();
+    if (recompute) {
+        ComputeBounds();
+        DropToFloor();
+        return;
+    }
+    m_vMax = m.map(m_vMax);
+    m_vMin = m.map(m_vMin);
+    m_vCenter = m.map(m_vCenter);
+    for (QVector2D& p : m_vecHull)
+        p = m.map(QVector3D(p, 0)).toVector2D();
+}
+
+void KzModelPainter::Translate(const QVector2D& d)
+{
+    QMatrix4x4 t;
+    t.translate(d.x(), d.y(), 0);
+    ApplyTransform(t, false);
+}
+
+void KzModelPainter::ResetTransform()
+{
+    m_matModel.setToIdentity();
+    ComputeBounds();
+    CenterOnPlate();
+    DropToFloor();
+}
+
+void KzModelPainter::Draw()
+{
+    glEnable(GL_LIGHTING);
+    glEnable(GL_DEPTH_TEST);
+    glPushMatrix();
+    glMultMatrixf(m_matModel.constData());
+    if (m_pModel->ReadyToRender()) {
+        for (unsigned int list : m_pModel->GetDisplayList())
+            glCallList(list);
+    }
+    glPopMatrix();
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+}
+
+void KzModelPainter::DrawHull() const
+{
+    glEnable(GL_DEPTH_TEST);
+    glEnable(GL_BLEND);
+    glColor4f(0.2f, 0.2f, 0.2f, 0.1f);
+    glBegin(GL_POLYGON);
+    for (const QVector2D& p : m_vecHull)
+        glVertex3f(p.x(), p.y(), 0.0f);
+    glEnd();
+    glDisable(GL_BLEND);
+    glDisable(GL_DEPTH_TEST);
+}

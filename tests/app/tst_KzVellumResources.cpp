@@ -9,7 +9,6 @@
 #include <QRegularExpression>
 #include <QSet>
 #include <QTemporaryDir>
-#include <QTranslator>
 #include <QXmlStreamReader>
 #include <QtTest>
 
@@ -63,9 +62,7 @@ class tst_KzVellumResources : public QObject
 private slots:
     void picturesHaveTheirSizes_data();
     void picturesHaveTheirSizes();
-    void pressedPicturesDifferFromNormal();
     void everyPictureTheSourcesNameIsEmbedded();
-    void translationGivesTheEnglishTexts();
     void everyMarkedTextHasAFinishedTranslation();
 };
 
@@ -97,18 +94,6 @@ void tst_KzVellumResources::picturesHaveTheirSizes()
     QVERIFY(path.endsWith("app.png") || path.endsWith("KzVellum.png") || inked < size.width() * size.height());
 }
 
-void tst_KzVellumResources::pressedPicturesDifferFromNormal()
-{
-    for (const char* b : { "08", "09", "09-2", "010" }) {
-        const QImage normal(QString(":/Resources/%1p.png").arg(b));
-        const QImage pressed(QString(":/Resources/%1.png").arg(b));
-        QVERIFY(!normal.isNull() && !pressed.isNull());
-        QVERIFY2(normal != pressed, b);
-        // Same glyph, another colour: the inked areas match.
-        QCOMPARE(InkedPixels(normal), InkedPixels(pressed));
-    }
-}
-
 // Any ":/Resources/....png" written in the program's code or forms must be
 // embedded; a missing one would silently show nothing.
 void tst_KzVellumResources::everyPictureTheSourcesNameIsEmbedded()
@@ -126,19 +111,6 @@ void tst_KzVellumResources::everyPictureTheSourcesNameIsEmbedded()
     QVERIFY2(named.size() >= 11, "the window names at least its own eleven pictures");
     for (const QString& path : named)
         QVERIFY2(QFile::exists(path), qPrintable(path + " is named but not embedded"));
-}
-
-void tst_KzVellumResources::translationGivesTheEnglishTexts()
-{
-    QTranslator translator;
-    QVERIFY(translator.load(":/kzvellum_en.qm"));
-    QCOMPARE(translator.translate("KzVellumClass", "KzVellum"), QString("Tidemark"));
-    QCOMPARE(translator.translate("KzVellumClass", "选择机型"), QString("Select Type"));
-    QCOMPARE(translator.translate("KzVellumClass", "选择材料"), QString("Select Material"));
-    QCOMPARE(translator.translate("KzVellum", "选择机型"), QString("Select Type"));
-    QCOMPARE(translator.translate("KzVellum", "选择材料"), QString("Select Material"));
-    // Contexts are kept apart: the form's texts are not the class's.
-    QVERIFY(translator.translate("KzVellum", "KzVellum").isEmpty());
 }
 
 // Runs lupdate over the program's sources and forms: every text it finds

@@ -7,8 +7,12 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/tools/build.sh"
 bin=${BUILD_DIR:-$root/build}/bin
 if [ ! -x "$bin/KzVellum" ]; then
-    echo "The KzVellum window is not built yet: this checkout holds the core libraries only." >&2
-    echo "Run tools/test.sh to build and test what exists." >&2
+    echo "run: the build did not produce $bin/KzVellum" >&2
+    exit 1
+fi
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    echo "run: no display to open the window on." >&2
+    echo "     Without one, 'bash tools/screenshot.sh' saves a picture of the window instead." >&2
     exit 1
 fi
 cd "$bin" && exec ./KzVellum

@@ -1,0 +1,438 @@
+// The main window under a bare X server: title-bar drag, edge and corner
+// resizing with their limits and cursors, maximise/restore pairing, buttons,
+// language texts, keys, and the state the window starts in.
+#include "KzConfigureData.h"
+#include "KzGLView.h"
+#include "KzVellum.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QFontInfo>
+#include <QFontMetrics>
+#include <QLabel>
+#include <QPushButton>
+#include <QSurfaceFormat>
+#include <QWindow>
+#include <QXmlStreamReader>
+#include <QtTest>
+
+#include <memory>
+
+namespace {
+
+// The machine file's selected machine, read independently of the store.
+struct SelectedMachine
+{
+    int type = 0;
+    QString description;
+};
+
+int MachineType(const QString& name)
+{
+    const QStringList names = { "Alder", "Hazel", "Cedar", "Birch", "Rowan", "Spruce" };
+    return qMax(0, names.indexOf(name));
+}
+
+SelectedMachine ReadSelectedMachine(int& plaPrint, int& plaBed)
+{
+    SelectedMachine selected;
+    QFile file("Configure/basic.xml");
+    if (!file.open(QIODevice::ReadOnly))
+        return selected;
+    QXmlStreamReader xml(&file);
+    bool inPla = false;
+    while (!xml.atEnd() && !xml.hasError()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const QXmlStreamAttributes a = xml.attributes();
+        if (xml.name() == QLatin1String("Machine")) {
+            if (a.value("Selected") == QLatin1String("True")) {
+                selected.type = MachineType(a.value("Name").toString());
+                selected.description = a.value("Description").toString();
+            }
+        } else if (xml.name() == QLatin1String("Material")) {
+            inPla = a.value("Name") == QLatin1String("PLA");
+        } else if (inPla && xml.name() == QLatin1String("PrintTemperature")) {
+            plaPrint = xml.readElementText().toInt();
+        } else if (inPla && xml.name() == QLatin1String("BedTemperature")) {
+            plaBed = xml.readElementText().toInt();
+        }
+    }
+    return selected;
+}
+
+} // namespace
+
+class tst_KzVellum : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void startsOnTheSelectedMachineInEnglish();
+    void languageSwitchesBetweenChineseAndEnglish();
+    void titleBarDragMovesTheWindow();
+    void pressInTheEdgeBandResizesInsteadOfDragging();
+    void edgeDragsStopAtTheMinimumSize();
+    void cornersResizeBothWays();
+    void hoverSetsTheEdgeCursor();
+    void maximiseAndRestoreStayPaired();
+    void maximisedWindowIgnoresDragAndEdgeHover();
+    void backMinimiseAndCloseButtons();
+    void escapeAndEnterDoNotCloseOrMinimise();
+
+private:
+    template <typename T> T* Child(const char* name) const
+    {
+        T* child = m_window->findChild<T*>(name);
+        if (!child)
+            qFatal("the form has no %s", name);
+        return child;
+    }
+    void Place(const QRect& geometry);
+    void Mouse(QEvent::Type type, const QPoint& global, Qt::MouseButtons buttons,
+               Qt::MouseButton button = Qt::NoButton);
+    void Hover(const QPoint& local);
+    void Press(const QPoint& local);
+    void DragTo(const QPoint& global);
+    void Release();
+    void DoubleClick(QWidget* widget, const QPoint& local);
+
+    std::unique_ptr<KzVellum> m_window;
+    QPoint m_ptCursor;  // global position of the simulated pointer
+    int m_nTimestamp = 1;
+};
+
+void tst_KzVellum::initTestCase()
+{
+    QVERIFY2(QFile::exists("Configure/basic.xml"), "the test runs beside a copy of the machine file");
+}
+
+void tst_KzVellum::init()
+{
+    m_window.reset(new KzVellum(nullptr));
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+}
+
+void tst_KzVellum::cleanup()
+{
+    m_window.reset();
+}
+
+// Moves and sizes the window and waits until the X server has done it.
+void tst_KzVellum::Place(const QRect& geometry)
+{
+    m_window->setGeometry(geometry);
+    QTRY_COMPARE(m_window->geometry(), geometry);
+}
+
+// Mouse events go through the window system layer, as a real pointer's do:
+// the window finds the child under the pointer, grabs the pressed button and
+// lets unhandled events climb to the parents.
+void tst_KzVellum::Mouse(QEvent::Type type, const QPoint& global, Qt::MouseButtons buttons,
+                         Qt::MouseButton button)
+{
+    m_ptCursor = global;
+    const QPoint local = global - m_window->geometry().topLeft();
+    qt_handleMouseEvent(m_window->windowHandle(), local, global, buttons, button, type, Qt::NoModifier,
+                        m_nTimestamp);
+    // Far apart in time, so separate presses never make a double click.
+    m_nTimestamp += 1000;
+}
+
+void tst_KzVellum::Hover(const QPoint& local)
+{
+    Mouse(QEvent::MouseMove, m_window->geometry().topLeft() + local, Qt::NoButton);
+}
+
+void tst_KzVellum::Press(const QPoint& local)
+{
+    Hover(local);
+    Mouse(QEvent::MouseButtonPress, m_ptCursor, Qt::LeftButton, Qt::LeftButton);
+}
+
+void tst_KzVellum::DragTo(const QPoint& global)
+{
+    Mouse(QEvent::MouseMove, global, Qt::LeftButton);
+}
+
+void tst_KzVellum::Release()
+{
+    Mouse(QEvent::MouseButtonRelease, m_ptCursor, Qt::NoButton, Qt::LeftButton);
+}
+
+void tst_KzVellum::DoubleClick(QWidget* widget, const QPoint& local)
+{
+    QTest::mouseDClick(widget, Qt::LeftButton, Qt::NoModifier, local);
+    QCoreApplication::processEvents();
+}
+
+void tst_KzVellum::startsOnTheSelectedMachineInEnglish()
+{
+    int plaPrint = -1, plaBed = -1;
+    const SelectedMachine selected = ReadSelectedMachine(plaPrint, plaBed);
+    QVERIFY(!selected.description.isEmpty());
+
+    std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
+    QCOMPARE(config->GetCurrentMachineType(), selected.type);
+    QCOMPARE(Child<QLabel>("windowTitle")->text(), selected.description);
+    int print = 0, bed = 0;
+    config->GetMaterialTemperature(print, bed);
+    QCOMPARE(print, plaPrint);
+    QCOMPARE(bed, (selected.type == 4 || selected.type == 5) ? 0 : plaBed);
+
+    QVERIFY(Child<QWidget>("widget_GL")->isVisible());
+    QVERIFY(Child<KzGLView>("openGLWidget")->isVisible());
+    QVERIFY(Child<QWidget>("widget_MachineSelect")->isHidden());
+    QVERIFY(Child<QWidget>("widget_MaterialSelect")->isHidden());
+
+    QVERIFY(!m_window->isMaximized());
+    QVERIFY(Child<QPushButton>("pushButton_Maximize")->isVisible());
+    QVERIFY(Child<QPushButton>("pushButton_Normalize")->isHidden());
+    QVERIFY(m_window->windowFlags() & Qt::FramelessWindowHint);
+    QCOMPARE(m_window->minimumSize(), QSize(1200, 700));
+    QCOMPARE(QSurfaceFormat::defaultFormat().samples(), 4);
+    QVERIFY(!m_window->windowIcon().isNull());
+
+    QCOMPARE(m_window->windowTitle(), QString("Tidemark"));
+    QCOMPARE(Child<QLabel>("label_SelectMachine")->text(), QString("Select Type"));
+    QCOMPARE(Child<QLabel>("label_SelectMaterial")->text(), QString("Select Material"));
+    QComboBox* language = Child<QComboBox>("comboBox");
+    QCOMPARE(language->count(), 1);
+    QCOMPARE(language->currentIndex(), 0);
+    QCOMPARE(language->itemText(0), QString("English"));
+}
+
+void tst_KzVellum::languageSwitchesBetweenChineseAndEnglish()
+{
+    QLabel* machine = Child<QLabel>("label_SelectMachine");
+    QLabel* material = Child<QLabel>("label_SelectMaterial");
+    QMetaObject::invokeMethod(m_window.get(), "slot_LanguageChanged", Q_ARG(int, 0));
+    QCOMPARE(machine->text(), QString("选择机型"));
+    QCOMPARE(material->text(), QString("选择材料"));
+    QCOMPARE(m_window->windowTitle(), QString("KzVellum"));
+    QCOMPARE(Child<QComboBox>("comboBox")->itemText(0), QString("English"));
+    // The form's Windows font family resolves to a font with these glyphs.
+    QCOMPARE(QFontInfo(machine->font()).family(), QString("WenQuanYi Micro Hei"));
+    const QFontMetrics metrics(machine->font());
+    for (const QChar c : machine->text() + material->text())
+        QVERIFY2(metrics.inFont(c), qPrintable(QString("no glyph for %1").arg(c)));
+
+    QMetaObject::invokeMethod(m_window.get(), "slot_LanguageChanged", Q_ARG(int, 1));
+    QCOMPARE(machine->text(), QString("Select Type"));
+    QCOMPARE(material->text(), QString("Select Material"));
+    QCOMPARE(m_window->windowTitle(), QString("Tidemark"));
+
+    // No file for that index: the translator is left empty, Chinese shows.
+    QMetaObject::invokeMethod(m_window.get(), "slot_LanguageChanged", Q_ARG(int, 7));
+    QCOMPARE(machine->text(), QString("选择机型"));
+}
+
+void tst_KzVellum::titleBarDragMovesTheWindow()
+{
+    Place(QRect(40, 40, 1200, 700));
+    Press(QPoint(400, 15));
+    DragTo(m_ptCursor + QPoint(60, 45));
+    QTRY_COMPARE(m_window->pos(), QPoint(100, 85));
+    DragTo(m_ptCursor + QPoint(-30, 10));
+    QTRY_COMPARE(m_window->pos(), QPoint(70, 95));
+    Release();
+    QCOMPARE(m_window->size(), QSize(1200, 700));
+
+    // Once released, moving the pointer leaves the window where it is.
+    Hover(QPoint(500, 20));
+    Mouse(QEvent::MouseMove, m_ptCursor + QPoint(50, 50), Qt::NoButton);
+    QTest::qWait(50);
+    QCOMPARE(m_window->pos(), QPoint(70, 95));
+
+    // A press on the 3D view, below the title bar, does not drag the window.
+    Press(QPoint(600, 300));
+    DragTo(m_ptCursor + QPoint(40, 40));
+    Release();
+    QTest::qWait(50);
+    QCOMPARE(m_window->pos(), QPoint(70, 95));
+}
+
+void tst_KzVellum::pressInTheEdgeBandResizesInsteadOfDragging()
+{
+    Place(QRect(40, 200, 1200, 700));
+    // y = 4 lies on the title bar and in the top edge band.
+    Press(QPoint(400, 4));
+    DragTo(m_ptCursor + QPoint(80, -50));
+    QTRY_COMPARE(m_window->geometry().top(), 200 + 4 - 50 - 1);
+    Release();
+    QCOMPARE(m_window->geometry().left(), 40);
+    QCOMPARE(m_window->geometry().bottom(), 200 + 700 - 1);
+    QCOMPARE(m_window->width(), 1200);
+}
+
+void tst_KzVellum::edgeDragsStopAtTheMinimumSize()
+{
+    // Left edge dragged far to the right: 1202 wide, the right edge stays.
+    Place(QRect(20, 20, 1240, 900));
+    Press(QPoint(3, 400));
+    DragTo(QPoint(1200, m_ptCursor.y()));
+    QTRY_COMPARE(m_window->width(), 1202);
+    Release();
+    QCOMPARE(m_window->geometry().right(), 20 + 1240 - 1);
+    QCOMPARE(m_window->height(), 900);
+
+    // Top edge dragged far down: 702 high, the bottom edge stays.
+    Place(QRect(20, 20, 1240, 900));
+    Press(QPoint(600, 3));
+    DragTo(QPoint(m_ptCursor.x(), 1000));
+    QTRY_COMPARE(m_window->height(), 702);
+    Release();
+    QCOMPARE(m_window->geometry().bottom(), 20 + 900 - 1);
+    QCOMPARE(m_window->width(), 1240);
+
+    // Right edge: follows the pointer outwards, stops at 1202 inwards.
+    Place(QRect(20, 20, 1220, 760));
+    Press(QPoint(1220 - 3, 400));
+    DragTo(QPoint(1260, m_ptCursor.y()));
+    QTRY_COMPARE(m_window->geometry().right(), 1261);
+    DragTo(QPoint(300, m_ptCursor.y()));
+    QTRY_COMPARE(m_window->width(), 1202);
+    Release();
+    QCOMPARE(m_window->geometry().left(), 20);
+}
+
+void tst_KzVellum::cornersResizeBothWays()
+{
+    // Top-left: both the left and the top edge follow the pointer.
+    Place(QRect(60, 60, 1210, 760));
+    Press(QPoint(2, 2));
+    QCOMPARE(m_window->cursor().shape(), Qt::SizeFDiagCursor);
+    DragTo(QPoint(30, 20));
+    QTRY_COMPARE(m_window->geometry().topLeft(), QPoint(29, 19));
+    Release();
+    QCOMPARE(m_window->geometry().bottomRight(), QPoint(60 + 1210 - 1, 60 + 760 - 1));
+
+    // Bottom-left, moved inwards past the limits: both stop.
+    Place(QRect(60, 60, 1210, 760));
+    Press(QPoint(2, 760 - 2));
+    QCOMPARE(m_window->cursor().shape(), Qt::SizeBDiagCursor);
+    DragTo(QPoint(900, 100));
+    QTRY_COMPARE(m_window->size(), QSize(1202, 702));
+    Release();
+    QCOMPARE(m_window->geometry().topRight(), QPoint(60 + 1210 - 1, 60));
+}
+
+void tst_KzVellum::hoverSetsTheEdgeCursor()
+{
+    Place(QRect(30, 30, 1200, 700));
+    const struct { QPoint at; Qt::CursorShape shape; } cases[] = {
+        { QPoint(600, 350), Qt::ArrowCursor },       // middle of the 3D view
+        { QPoint(4, 350), Qt::SizeHorCursor },       // left, over the 3D view
+        { QPoint(1200 - 4, 350), Qt::SizeHorCursor },
+        { QPoint(600, 700 - 4), Qt::SizeVerCursor }, // bottom, over the 3D view
+        { QPoint(600, 3), Qt::SizeVerCursor },       // top, over the title bar
+        { QPoint(1200 - 3, 3), Qt::SizeBDiagCursor },
+        { QPoint(3, 700 - 3), Qt::SizeBDiagCursor },
+        { QPoint(3, 3), Qt::SizeFDiagCursor },
+        { QPoint(1200 - 3, 700 - 3), Qt::SizeFDiagCursor },
+        { QPoint(10, 10), Qt::ArrowCursor },         // just inside the band
+        { QPoint(600, 15), Qt::ArrowCursor },        // title bar, off the band
+    };
+    for (const auto& c : cases) {
+        Hover(c.at);
+        QVERIFY2(m_window->cursor().shape() == c.shape,
+                 qPrintable(QString("at %1,%2 the cursor is %3, expected %4")
+                                .arg(c.at.x()).arg(c.at.y()).arg(m_window->cursor().shape()).arg(c.shape)));
+    }
+}
+
+void tst_KzVellum::maximiseAndRestoreStayPaired()
+{
+    QWidget* title = Child<QWidget>("widget_Titile");
+    QPushButton* maximize = Child<QPushButton>("pushButton_Maximize");
+    QPushButton* normalize = Child<QPushButton>("pushButton_Normalize");
+    auto paired = [&](bool maximised) {
+        return m_window->isMaximized() == maximised && normalize->isVisible() == maximised
+            && maximize->isVisible() == !maximised;
+    };
+    // By the buttons, by double clicks on the title bar, and mixed.
+    QTest::mouseClick(maximize, Qt::LeftButton);
+    QTRY_VERIFY(paired(true));
+    QTest::mouseClick(normalize, Qt::LeftButton);
+    QTRY_VERIFY(paired(false));
+    DoubleClick(title, QPoint(400, 15));
+    QTRY_VERIFY(paired(true));
+    DoubleClick(title, QPoint(400, 15));
+    QTRY_VERIFY(paired(false));
+    DoubleClick(title, QPoint(400, 15));
+    QTRY_VERIFY(paired(true));
+    QTest::mouseClick(normalize, Qt::LeftButton);
+    QTRY_VERIFY(paired(false));
+}
+
+void tst_KzVellum::maximisedWindowIgnoresDragAndEdgeHover()
+{
+    Place(QRect(30, 30, 1200, 700));
+    Hover(QPoint(600, 350));
+    QTest::mouseClick(Child<QPushButton>("pushButton_Maximize"), Qt::LeftButton);
+    QTRY_VERIFY(m_window->isMaximized());
+    const QRect maximised = m_window->geometry();
+
+    Hover(QPoint(3, 350));
+    QCOMPARE(m_window->cursor().shape(), Qt::ArrowCursor);
+    Press(QPoint(400, 15));
+    DragTo(m_ptCursor + QPoint(70, 40));
+    Release();
+    QTest::qWait(50);
+    QCOMPARE(m_window->geometry(), maximised);
+    QVERIFY(m_window->isMaximized());
+}
+
+void tst_KzVellum::backMinimiseAndCloseButtons()
+{
+    Child<QPushButton>("pushButton_Back")->click();
+    QVERIFY(Child<QWidget>("widget_MachineSelect")->isVisible());
+    QVERIFY(Child<QWidget>("widget_MaterialSelect")->isHidden());
+    QVERIFY(Child<QWidget>("widget_GL")->isHidden());
+    QVERIFY(m_window->isVisible());
+
+    QTest::mouseClick(Child<QPushButton>("pushButton_Minimize"), Qt::LeftButton);
+    QTRY_VERIFY(m_window->isMinimized());
+    m_window->showNormal();
+    QTRY_VERIFY(!m_window->isMinimized());
+
+    QTest::mouseClick(Child<QPushButton>("pushButton_Close"), Qt::LeftButton);
+    QTRY_VERIFY(!m_window->isVisible());
+}
+
+void tst_KzVellum::escapeAndEnterDoNotCloseOrMinimise()
+{
+    // Escape closes a dialog; the main window must stay, wherever the focus is.
+    QTest::keyClick(m_window.get(), Qt::Key_Escape);
+    QVERIFY(m_window->isVisible());
+    KzGLView* view = Child<KzGLView>("openGLWidget");
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_Escape);
+    QVERIFY(m_window->isVisible());
+    QComboBox* language = Child<QComboBox>("comboBox");
+    language->setFocus();
+    QTest::keyClick(language, Qt::Key_Escape);
+    QVERIFY(m_window->isVisible());
+    QCOMPARE(m_window->result(), 0);
+
+    // A click on a title button must not leave it as the dialog's default
+    // button, or the next Enter would minimise or close the window.
+    QTest::mouseClick(Child<QPushButton>("pushButton_Maximize"), Qt::LeftButton);
+    QTest::mouseClick(Child<QPushButton>("pushButton_Normalize"), Qt::LeftButton);
+    QVERIFY(!m_window->isMaximized());
+    for (const Qt::Key key : { Qt::Key_Return, Qt::Key_Enter, Qt::Key_Space }) {
+        QTest::keyClick(m_window.get(), key);
+        QTest::qWait(20);
+        QVERIFY(m_window->isVisible());
+        QVERIFY(!m_window->isMinimized());
+        QVERIFY(!m_window->isMaximized());
+    }
+}
+
+QTEST_MAIN(tst_KzVellum)
+#include "tst_KzVellum.moc"

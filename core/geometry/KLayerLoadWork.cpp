@@ -1,5 +1,6 @@
 #include "KLayerLoadWork.h"
 
+#include "KzLineReader.h"
 #include "emPathType.h"
 
 #include <QFile>
@@ -11,8 +12,6 @@
 #include <cstring>
 
 namespace {
-
-const int kBlockSize = 1 << 20;
 
 // \s and \d of QRegExp, restricted to ASCII (other lines take the slow road).
 inline bool IsSpace(char c)
@@ -173,20 +172,6 @@ KLayerLoadWork::LineMatch MatchAsciiLine(const char* pBegin, const char* pEnd)
     return match;
 }
 
-// Text mode drops every carriage return; so does this, on [p, p + n).
-qint64 DropCarriageReturns(char* p, qint64 n)
-{
-    char* pEnd = p + n;
-    char* pOut = static_cast<char*>(std::memchr(p, '\r', size_t(n)));
-    if (!pOut)
-        return n;
-    for (const char* pIn = pOut; pIn < pEnd; ++pIn) {
-        if (*pIn != '\r')
-            *pOut++ = *pIn;
-    }
-    return pOut - p;
-}
-
 QMap<QString, int> BuildTypeMap()
 {
     QMap<QString, int> types;
@@ -292,40 +277,17 @@ void KLayerLoadWork::slot_StartLoad(const QString& fileName)
         }
     };
 
-    // Lines are cut out of large blocks in place; only a line longer than a
-    // block makes the buffer grow.
-    QByteArray buffer(kBlockSize, Qt::Uninitialized);
-    qint64 nHave = 0;
-    for (bool bEnd = false; !bEnd;) {
+    KzLineReader lines(file, -1, KZ_READ_BLOCK, true);
+    lines.SetStopCheck([this, pThread] { return StopRequested(pThread); });
+    const char* pBegin = nullptr;
+    const char* pEnd = nullptr;
+    while (lines.Next(pBegin, pEnd)) {
         if (StopRequested(pThread))
             return;
-        if (nHave == buffer.size())
-            buffer.resize(buffer.size() * 2);
-        const qint64 nRead = file.read(buffer.data() + nHave, buffer.size() - nHave);
-        bEnd = nRead <= 0;
-        if (!bEnd)
-            nHave += DropCarriageReturns(buffer.data() + nHave, nRead);
-        const char* p = buffer.constData();
-        const char* const pEnd = p + nHave;
-        const bool bAscii = IsAscii(p, pEnd);
-        auto match = [bAscii](const char* pBegin, const char* pLineEnd) {
-            return bAscii ? MatchAsciiLine(pBegin, pLineEnd) : MatchLine(pBegin, pLineEnd);
-        };
-        while (const char* pNewline = static_cast<const char*>(std::memchr(p, '\n', size_t(pEnd - p)))) {
-            if (StopRequested(pThread))
-                return;
-            handleLine(match(p, pNewline));
-            p = pNewline + 1;
-        }
-        if (bEnd && p < pEnd) {   // a last line without '\n'
-            if (StopRequested(pThread))
-                return;
-            handleLine(match(p, pEnd));
-            p = pEnd;
-        }
-        nHave = pEnd - p;
-        std::memmove(buffer.data(), p, size_t(nHave));
+        handleLine(MatchLine(pBegin, pEnd));
     }
+    if (StopRequested(pThread))
+        return;
 
     emit signal_OneLayerComplete(state.layer);
     file.close();

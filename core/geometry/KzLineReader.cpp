@@ -4,8 +4,9 @@
 
 #include <cstring>
 
-KzLineReader::KzLineReader(QIODevice& device, qint64 byteLimit, int blockSize)
-    : m_device(device), m_vecBuffer(size_t(qMax(blockSize, 16))), m_nRemaining(byteLimit)
+KzLineReader::KzLineReader(QIODevice& device, qint64 byteLimit, int blockSize, bool dropCarriageReturns)
+    : m_device(device), m_vecBuffer(size_t(qMax(blockSize, 16))), m_nRemaining(byteLimit),
+      m_bDropCarriageReturns(dropCarriageReturns)
 {
 }
 
@@ -37,6 +38,11 @@ bool KzLineReader::Next(const char*& begin, const char*& end)
 // the device gave nothing more.
 bool KzLineReader::Fill()
 {
+    if (m_fnStop && m_fnStop()) {
+        m_bEof = true;
+        m_nPos = m_nEnd;   // an unfinished line is not handed out either
+        return false;
+    }
     if (m_nPos > 0) {
         std::memmove(m_vecBuffer.data(), m_vecBuffer.data() + m_nPos, m_nEnd - m_nPos);
         m_nEnd -= m_nPos;
@@ -52,8 +58,22 @@ bool KzLineReader::Fill()
         m_bEof = true;
         return false;
     }
-    m_nEnd += size_t(got);
     if (m_nRemaining >= 0)
         m_nRemaining -= got;
+    m_nEnd += size_t(m_bDropCarriageReturns ? DropCarriageReturns(m_vecBuffer.data() + m_nEnd, got) : got);
     return true;
+}
+
+// Removes every '\r' from [p, p + n); returns the bytes left.
+qint64 KzLineReader::DropCarriageReturns(char* p, qint64 n) const
+{
+    char* pEnd = p + n;
+    char* pOut = static_cast<char*>(std::memchr(p, '\r', size_t(n)));
+    if (!pOut)
+        return n;
+    for (const char* pIn = pOut; pIn < pEnd; ++pIn) {
+        if (*pIn != '\r')
+            *pOut++ = *pIn;
+    }
+    return pOut - p;
 }

@@ -3,6 +3,7 @@
 
 #include <QtGlobal>
 
+#include <functional>
 #include <vector>
 
 class QIODevice;
@@ -16,17 +17,24 @@ class QIODevice;
 // Hands out the lines of a device one at a time without copying them, reading
 // it in large blocks. A line runs up to (not including) '\n'; the last line
 // needs no '\n'. The buffer grows only for a line longer than a block, and at
-// most to the bytes given by the byte limit.
+// most to the bytes given by the byte limit. With dropCarriageReturns every '\r'
+// is removed as the data arrives, as a device opened in text mode would do.
 class KzLineReader
 {
 public:
-    explicit KzLineReader(QIODevice& device, qint64 byteLimit = -1, int blockSize = KZ_READ_BLOCK);
+    explicit KzLineReader(QIODevice& device, qint64 byteLimit = -1, int blockSize = KZ_READ_BLOCK,
+                          bool dropCarriageReturns = false);
 
-    // Sets [begin, end) to the next line; false at the end of the data.
+    // Asked before every read from the device: true ends the lines at once, so an
+    // endless input without line ends can still be abandoned.
+    void SetStopCheck(std::function<bool()> stop) { m_fnStop = std::move(stop); }
+
+    // Sets [begin, end) to the next line; false at the end of the data or on a stop.
     bool Next(const char*& begin, const char*& end);
 
 private:
     bool Fill();
+    qint64 DropCarriageReturns(char* p, qint64 n) const;
 
     QIODevice& m_device;
     std::vector<char> m_vecBuffer;
@@ -34,6 +42,8 @@ private:
     size_t m_nEnd = 0;      // end of the valid bytes in the buffer
     qint64 m_nRemaining;    // bytes still allowed from the device (-1: no limit)
     bool m_bEof = false;
+    bool m_bDropCarriageReturns;
+    std::function<bool()> m_fnStop;
 };
 
 #endif // KZLINEREADER_H

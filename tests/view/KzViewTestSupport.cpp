@@ -1,8 +1,8 @@
 #include "KzViewTestSupport.h"
 
+#include "KzModelWriter.h"
+
 #include <QCoreApplication>
-#include <QDataStream>
-#include <QFile>
 #include <QMouseEvent>
 #include <QWheelEvent>
 
@@ -102,23 +102,9 @@ QVector<KzTriangle3D> BoxTriangles(const QVector3D& min, const QVector3D& max)
 
 bool WriteBinaryStl(const QString& path, const QVector<KzTriangle3D>& triangles)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QDataStream out(&file);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
-    const QByteArray header(80, ' ');
-    out.writeRawData(header.constData(), header.size());
-    out << quint32(triangles.size());
-    for (const KzTriangle3D& t : triangles) {
-        const QVector3D n = t.GetNormal();
-        out << n.x() << n.y() << n.z();
-        for (int k = 0; k < 3; ++k)
-            out << t[k].x() << t[k].y() << t[k].z();
-        out << quint16(0);
-    }
-    return out.status() == QDataStream::Ok && file.flush();
+    KzModelWriter writer;
+    writer.AddTriangles(triangles);
+    return writer.WriterBinary(path);
 }
 
 } // namespace KzViewTest

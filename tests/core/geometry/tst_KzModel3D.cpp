@@ -7,10 +7,7 @@
 #include <QtTest>
 
 #include <GL/gl.h>
-#include <dlfcn.h>
-#include <link.h>
 
-#include <cstring>
 #include <memory>
 
 using namespace KzMeshFixtures;
@@ -72,20 +69,6 @@ private:
         return facets;
     }
 
-    // Keeps the loaded OpenGL driver mapped at exit, so that the leak checker
-    // of the sanitizer build can name it (and apply its suppressions) instead
-    // of reporting the driver's own allocations from an unknown module.
-    static void PinOpenGLDriver()
-    {
-        dl_iterate_phdr(
-            [](dl_phdr_info* info, size_t, void*) {
-                if (info->dlpi_name && std::strstr(info->dlpi_name, "/dri/"))
-                    dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
-                return 0;
-            },
-            nullptr);
-    }
-
 private slots:
     void initTestCase()
     {
@@ -94,7 +77,6 @@ private slots:
         m_pContext = MakeContext();
         QVERIFY2(m_pContext, "no OpenGL context (run under Xvfb)");
         QVERIFY(m_pContext->makeCurrent(&m_surface));
-        PinOpenGLDriver();
     }
 
     // Must stay the first test: no model exists before it in this process.

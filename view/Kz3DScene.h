@@ -2,6 +2,7 @@
 #define KZ3DSCENE_H
 
 #include "KzGLViewGlobal.h"
+#include "KLayerFeature.h"
 #include "KzGridding.h"
 #include "KzPrinterBox.h"
 #include "KzRotateCoord.h"
@@ -64,6 +65,17 @@ public:
     void SetKeepScale(bool keep) { m_bKeepScale = keep; }
     bool GetKeepScale() const { return m_bKeepScale; }
 
+    // Layer preview: the sliced layers, the grid and the box; no model, handle
+    // or feedback. Layers arriving from the reading thread are announced by
+    // signal_LayersChanged.
+    void DrawLayerScene();
+    void LoadLayerModel(QString path);
+    void ClearLayerModel();
+    void SetCurrentLayer(int layer);
+    void SetMultiLayer(bool multi);
+    int GetMaxLayer() const;
+    KLayerFeature& GetLayerFeature() { return m_layerFeature; }
+
     const KzPrinterBox& GetPrinterBox() const { return m_printerBox; }
     const KzGridding& GetGridding() const { return m_gridding; }
     KzRotateCoord& GetRotateCoord() { return m_rotateCoord; }
@@ -71,6 +83,10 @@ public:
 
 signals:
     void signal_RenderText(QString text, const QVector3D& pos);
+    void signal_LayersChanged();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void DrawInstance(KzModelPainter* painter);
@@ -80,6 +96,7 @@ private:
     KzRotateCoord m_rotateCoord;
     KzScaleCoord m_scaleCoord;
     KzGridding m_gridding;
+    KLayerFeature m_layerFeature;
     QMap<int, KzModel3D*> m_mapModels;
     QMap<int, KzModelPainter*> m_mapPainters;
     KzModelPainter* m_pCurPainter;
@@ -88,8 +105,6 @@ private:
     bool m_bKeepScale;
     QVector3D m_vBoundMax;
     QVector3D m_vBoundMin;
-    double m_dLayerOffsetX;
-    double m_dLayerOffsetY;
 };
 
 #endif // KZ3DSCENE_H

@@ -35,4 +35,27 @@
         <translation>Select Material</translation>
     </message>
 </context>
+<context>
+    <name>LayerControlWidget</name>
+    <message>
+        <source>Form</source>
+        <translation>Form</translation>
+    </message>
+    <message>
+        <source>45</source>
+        <translation>45</translation>
+    </message>
+    <message>
+        <source>00</source>
+        <translation>00</translation>
+    </message>
+    <message>
+        <source>单层</source>
+        <translation>Single</translation>
+    </message>
+    <message>
+        <source>多层</source>
+        <translation>Multi</translation>
+    </message>
+</context>
 </TS>

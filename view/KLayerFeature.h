@@ -1,0 +1,95 @@
+#ifndef KLAYERFEATURE_H
+#define KLAYERFEATURE_H
+
+#include "Kz3DPainter.h"
+#include "SingleLayer.h"
+
+#include <QColor>
+#include <QMap>
+#include <QPair>
+#include <QString>
+#include <QVector>
+
+class KLayerModel;
+
+// The sliced layers of the preview: every layer's tool paths as polylines in the
+// colour of their feature, either all layers up to the current one (fill only
+// near the top, so the inside of the print stays readable) or the current layer
+// alone with its travel moves. Layers are drawn while the file is still read.
+//
+// A print of a few hours has millions of points, too many to send every frame.
+// Each layer that has arrived is compiled once into display lists: one list per
+// run of consecutive fill or non-fill paths (so the paths keep their file order
+// while the fill rule and the line widths stay outside the lists) and one for
+// its travel connections. The lists are rebuilt only when the layers change:
+// when the model trims them after reading, or for a new file.
+class KZGLVIEW_EXPORT KLayerFeature : public Kz3DPainter
+{
+public:
+    KLayerFeature();
+    ~KLayerFeature() override;
+
+    void Draw() override;
+
+    // Starts reading a G-code file into a new layer model; the old one goes.
+    void LoadLayerModel(const QString& path);
+    void ClearLayerModel();
+    // Layer 0 when n lies outside 0..layer count (n == count shows all layers).
+    void SetCurrentLayer(int n);
+    void SetMultiLayer(bool multi);
+    // Layer count - 1, or 0 without layers.
+    int GetMaxLayer() const;
+
+    int GetCurrentLayer() const { return m_nCurrentLayer; }
+    bool IsMultiLayer() const { return m_bMultiLayer; }
+    KLayerModel* GetLayerModel() const { return m_pLayerModel; }
+    // The colour of a path type; black for a type without one.
+    QColor GetColor(int type) const;
+
+    // Off draws every frame in immediate mode, as a reference for the compiled way.
+    void SetUseDisplayLists(bool use);
+
+    // From the engine's coordinates (origin at a bed corner) to the plate's
+    // (origin at its centre); one offset for the whole view library.
+    static void SetLayerOffset(double x, double y);
+    static void GetLayerOffset(double& x, double& y);
+
+private:
+    // The display lists of one layer: one per run of paths, then its travels.
+    struct CompiledLayer
+    {
+        bool bCompiled = false;
+        unsigned int nBase = 0;      // 0 when compiling failed: drawn immediately
+        QVector<bool> vecFillRun;    // per run: a run of fill paths
+    };
+
+    void DrawMultiLayer(const QVector<SingleLayer>& layers);
+    void DrawSingleLayer(const QVector<SingleLayer>& layers);
+    void DrawLayerPaths(const SingleLayer& paths, bool fillOn) const;
+    void DrawAllPaths(const SingleLayer& paths) const;
+    void DrawTravels(const SingleLayer& paths) const;
+    void DrawStrip(const LayerPath& path) const;
+    void SetColor(int type) const;
+
+    // Lists follow the layers: dropped when the model trims or changes.
+    void SyncCompiledLayers(const QVector<SingleLayer>& layers);
+    const CompiledLayer& Compiled(int index, const SingleLayer& paths);
+    void DropCompiledLayers();
+    void FreeStaleLists();
+
+    KLayerModel* m_pLayerModel;
+    QMap<int, QColor> m_mapColors;
+    int m_nCurrentLayer;
+    bool m_bMultiLayer;
+
+    bool m_bUseDisplayLists;
+    QVector<CompiledLayer> m_vecCompiled;
+    bool m_bCompiledTrimmed;            // the lists hold the trimmed layers
+    // Lists to free in the next frame, when the context is current: (base, count).
+    QVector<QPair<unsigned int, int>> m_vecStale;
+
+    static double ms_dOffsetX;
+    static double ms_dOffsetY;
+};
+
+#endif // KLAYERFEATURE_H

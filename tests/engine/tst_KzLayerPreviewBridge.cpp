@@ -172,6 +172,10 @@ void tst_KzLayerPreviewBridge::slicedModelIsPreviewedWhereItStood()
 
     // What the user sees from the default angle, all layers and one.
     view.slot_ResetView();
+    Drag(&view, QPoint(400, 300), QPoint(400, 335), Qt::RightButton);
+    Drag(&view, QPoint(560, 440), QPoint(400, 330), Qt::LeftButton);
+    for (int i = 0; i < 5; ++i)
+        Wheel(&view, 120);
     view.SetCurrentLayer(top * 2 / 3);
     n = Count(Grab("preview-multi"));
     QVERIFY(n[Wall] > 500 && n[Fill] > 100);

@@ -10,6 +10,9 @@ const GLfloat kWideWidth = 4.0f;    // fill near the top, and every path of a si
 const GLfloat kTravelWidth = 1.0f;
 // Fill is drawn in the current layer and this many below it.
 const int kFillDepth = 5;
+// Points compiled into lists in one frame: a large file is compiled over a few
+// frames, its other layers drawn immediately meanwhile, so no frame stalls.
+const int kCompileBudget = 400000;
 }
 
 double KLayerFeature::ms_dOffsetX = 0.0;
@@ -21,6 +24,8 @@ KLayerFeature::KLayerFeature()
     , m_bMultiLayer(true)
     , m_bUseDisplayLists(true)
     , m_bCompiledTrimmed(false)
+    , m_nCompileBudget(0)
+    , m_bCompilePending(false)
 {
     const QColor wall(0, 12, 200);
     const QColor skin(112, 200, 0);
@@ -99,6 +104,8 @@ void KLayerFeature::SetUseDisplayLists(bool use)
 void KLayerFeature::Draw()
 {
     FreeStaleLists();
+    m_nCompileBudget = kCompileBudget;
+    m_bCompilePending = false;
     if (m_pLayerModel == nullptr)
         return;
     // Read every frame: layers appear while the file is still being read.
@@ -233,10 +240,17 @@ void KLayerFeature::SyncCompiledLayers(const QVector<SingleLayer>& layers)
 
 const KLayerFeature::CompiledLayer& KLayerFeature::Compiled(int index, const SingleLayer& paths)
 {
+    static const CompiledLayer notYet;
     CompiledLayer& c = m_vecCompiled[index];
     if (c.bCompiled)
         return c;
+    if (m_nCompileBudget <= 0) {
+        m_bCompilePending = true;
+        return notYet;   // drawn immediately this time
+    }
     c.bCompiled = true;
+    for (const LayerPath& path : paths)
+        m_nCompileBudget -= path.points.size();
     for (int i = 0; i < paths.size(); ++i) {
         const bool fill = paths[i].type == PathFill;
         if (i == 0 || fill != c.vecFillRun.last())
@@ -254,8 +268,13 @@ const KLayerFeature::CompiledLayer& KLayerFeature::Compiled(int index, const Sin
                 glEndList();
             glNewList(c.nBase + ++run, GL_COMPILE);
         }
+        // The colour goes inside the strip: with no state change between
+        // strips, the driver keeps a run's strips in one draw.
+        glBegin(GL_LINE_STRIP);
         SetColor(paths[i].type);
-        DrawStrip(paths[i]);
+        for (const QVector3D& p : paths[i].points)
+            glVertex3f(p.x(), p.y(), p.z());
+        glEnd();
     }
     if (run >= 0)
         glEndList();

@@ -48,6 +48,8 @@ public:
 
     // Off draws every frame in immediate mode, as a reference for the compiled way.
     void SetUseDisplayLists(bool use);
+    // The last frame left layers to compile: another frame will compile more.
+    bool IsCompilePending() const { return m_bCompilePending; }
 
     // From the engine's coordinates (origin at a bed corner) to the plate's
     // (origin at its centre); one offset for the whole view library.
@@ -85,6 +87,8 @@ private:
     bool m_bUseDisplayLists;
     QVector<CompiledLayer> m_vecCompiled;
     bool m_bCompiledTrimmed;            // the lists hold the trimmed layers
+    int m_nCompileBudget;               // points this frame may still compile
+    bool m_bCompilePending;
     // Lists to free in the next frame, when the context is current: (base, count).
     QVector<QPair<unsigned int, int>> m_vecStale;
 

@@ -328,6 +328,8 @@ void KzGLView::SetEnableMultiLayer(bool multi)
 void KzGLView::DrawLayerFrame()
 {
     m_scene.DrawLayerScene();
+    if (m_scene.GetLayerFeature().IsCompilePending())
+        update();   // the next frame compiles the next layers
     const int maxLayer = m_scene.GetMaxLayer();
     if (maxLayer != m_nMaxLayer) {
         m_nMaxLayer = maxLayer;

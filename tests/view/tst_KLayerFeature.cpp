@@ -94,6 +94,7 @@ private slots:
     void singleLayerDrawsItsPathsAndTravels();
     void currentLayerOutsideTheLayersSelectsLayerZero();
     void maxLayerFollowsTheReadingAndTheTrim();
+    void largeFileIsCompiledOverSeveralFrames();
     void unreadableFileLeavesGridAndBox();
     void unreadableFileCompletesWithoutLayers();
 
@@ -402,6 +403,36 @@ void tst_KLayerFeature::maxLayerFollowsTheReadingAndTheTrim()
     QVERIFY(!m_pView->IsLayerMode());
     QVERIFY(m_pView->GetScene().GetLayerFeature().GetLayerModel() == nullptr);
     QCOMPARE(m_pView->GetScene().GetMaxLayer(), 0);
+}
+
+// Half a million points: more than one frame compiles. The frames in between
+// draw the rest immediately, look the same, and ask for the next frame.
+void tst_KLayerFeature::largeFileIsCompiledOverSeveralFrames()
+{
+    QVector<Layer> layers;
+    for (int i = 0; i < 500; ++i) {
+        Path wall{QStringLiteral("WALL-INNER"), {}};
+        Path fill{QStringLiteral("FILL"), {}};
+        for (int k = 0; k < 500; ++k) {
+            wall.vecPoints.append(QPointF(60 + 20 * std::cos(k * 0.0126), 50 + 20 * std::sin(k * 0.0126)));
+            fill.vecPoints.append(QPointF(25 + (k % 2) * 10, 30 + k * 0.08));
+        }
+        layers.append({wall, fill});
+    }
+    LookFromAbove();
+    KLayerFeature& feature = m_pView->GetScene().GetLayerFeature();
+    feature.SetUseDisplayLists(false);
+    Load(Write(layers));
+    m_pView->SetCurrentLayer(499);
+    const QImage immediate = Grab();
+    feature.SetUseDisplayLists(true);
+    const int frames = m_pView->m_nFrames;
+    QVERIFY(Grab() == immediate);
+    QVERIFY(feature.IsCompilePending());
+    QTRY_VERIFY_WITH_TIMEOUT(!feature.IsCompilePending(), 20000);
+    QVERIFY2(m_pView->m_nFrames >= frames + 2, qPrintable(QString::number(m_pView->m_nFrames - frames)));
+    QVERIFY(Grab() == immediate);
+    QVERIFY(Close(BestMatch(immediate, At(74.14, 64.14, 100.1), kWall), kWall, 40));   // the top wall
 }
 
 void tst_KLayerFeature::unreadableFileLeavesGridAndBox()

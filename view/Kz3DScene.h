@@ -18,7 +18,8 @@ class KzModel3D;
 class KzModelPainter;
 
 // What one view shows: the build volume, the plate grid, the placed model
-// instances and the edit handles around the selected one. The scene owns every
+// instances and the edit handles around the selected one, or instead of the
+// models the layers of a sliced G-code file. The scene owns every
 // loaded model and every instance.
 class KZGLVIEW_EXPORT Kz3DScene : public QObject
 {

@@ -78,6 +78,8 @@ void tst_KzVellumResources::picturesHaveTheirSizes_data()
         QTest::newRow(qPrintable(QString(b) + "p")) << QString(":/Resources/%1p.png").arg(b) << QSize(25, 20);
     }
     QTest::newRow("back") << ":/Resources/13.png" << QSize(20, 20);
+    QTest::newRow("layer panel back") << ":/Resources/002.png" << QSize(50, 20);
+    QTest::newRow("layer panel back, pressed") << ":/Resources/002p.png" << QSize(50, 20);
 }
 
 void tst_KzVellumResources::picturesHaveTheirSizes()

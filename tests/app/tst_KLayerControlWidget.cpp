@@ -231,6 +231,8 @@ void tst_KLayerControlWidget::textsAreTranslated()
     QCOMPARE(panel.findChild<QPushButton*>(QStringLiteral("MultiLayerButton"))->text(), QStringLiteral("Multi"));
     QCOMPARE(panel.windowTitle(), QStringLiteral("Form"));
     QCOMPARE(panel.findChild<QLabel*>(QStringLiteral("MinValueLabel"))->text(), QStringLiteral("00"));
+    if (qEnvironmentVariableIsSet("KZ_SAVE_FRAMES"))
+        panel.grab().save(qEnvironmentVariable("KZ_SAVE_FRAMES") + "/layer-panel-en.png");
     QVERIFY(!QImage(QStringLiteral(":/Resources/002.png")).isNull());
     QVERIFY(!QImage(QStringLiteral(":/Resources/002p.png")).isNull());
 }

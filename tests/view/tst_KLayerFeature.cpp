@@ -197,6 +197,11 @@ void tst_KLayerFeature::colourTableAndBlackDefault()
     QCOMPARE(f.GetColor(PathSupport), kFill);
     QCOMPARE(f.GetColor(7), QColor(0, 0, 0));
     QCOMPARE(f.GetColor(-1), QColor(0, 0, 0));
+
+    // The scene's painters in their order: box, handles, grid, layers.
+    Kz3DScene& scene = m_pView->GetScene();
+    QCOMPARE(scene.GetGridding().GetID(), scene.GetPrinterBox().GetID() + 3);
+    QCOMPARE(f.GetID(), scene.GetGridding().GetID() + 1);
 }
 
 // Ten layers, one row of tiles each (y = 5, 15, ..., 95): a fill line on the

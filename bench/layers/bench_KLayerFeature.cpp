@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QTextStream>
 
 #include <GL/gl.h>
@@ -68,6 +69,18 @@ Figures Measure(QApplication& app, BenchView& view, int frames)
     return f;
 }
 
+// Resident memory of the process, MB.
+long ResidentMb()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            return line.mid(6).trimmed().split(' ').first().toLong() / 1024;
+    return -1;
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -106,8 +119,8 @@ int main(int argc, char** argv)
         for (const auto& p : layer)
             points += p.points.size();
     }
-    out << QStringLiteral("%1: %2 layers, %3 paths, %4 points, read in %5 ms\n")
-               .arg(path).arg(layers.size()).arg(paths).arg(points).arg(loadMs, 0, 'f', 0);
+    out << QStringLiteral("%1: %2 layers, %3 paths, %4 points, read in %5 ms; resident %6 MB\n")
+               .arg(path).arg(layers.size()).arg(paths).arg(points).arg(loadMs, 0, 'f', 0).arg(ResidentMb());
     out.flush();
 
     KLayerFeature& feature = view.GetScene().GetLayerFeature();
@@ -135,7 +148,8 @@ int main(int argc, char** argv)
                    .arg(immediate.dFirst, 0, 'f', 1).arg(immediate.dMedian, 0, 'f', 1).arg(immediate.dMean, 0, 'f', 1)
             << QStringLiteral("  display lists  compiled over %1 frames in %2 ms; then median %3 ms, mean %4 ms\n")
                    .arg(compileFrames).arg(compileMs, 0, 'f', 0).arg(lists.dMedian, 0, 'f', 1).arg(lists.dMean, 0, 'f', 1)
-            << QStringLiteral("  speed-up of the median: %1x\n").arg(immediate.dMedian / lists.dMedian, 0, 'f', 1);
+            << QStringLiteral("  speed-up of the median: %1x; resident with the lists %2 MB\n")
+                   .arg(immediate.dMedian / lists.dMedian, 0, 'f', 1).arg(ResidentMb());
         out.flush();
     }
     return 0;

@@ -79,6 +79,9 @@ void tst_KzLayerPreviewBridge::initTestCase()
 {
     // Run from the program's folder: Configure/ and Engine/ are found there.
     QVERIFY(QFileInfo(QStringLiteral("Engine/CuraEngine")).isExecutable());
+    // The sanitizer build preloads the GL driver into this test; the engine
+    // started below is no GL program and must not inherit that.
+    qunsetenv("LD_PRELOAD");
     const std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
     config->SetMachineType(config->selectedMachineType);
     QVERIFY(QDir().mkpath(QFileInfo(config->GetTmpGcodeFilePath()).path()));

@@ -2,6 +2,10 @@
 
 #include "KLayerModel.h"
 
+#include <QOpenGLContext>
+#include <QOpenGLExtraFunctions>
+#include <QOpenGLFramebufferObject>
+
 #include <GL/gl.h>
 
 namespace {
@@ -13,6 +17,9 @@ const int kFillDepth = 5;
 // Points compiled into lists in one frame: a large file is compiled over a few
 // frames, its other layers drawn immediately meanwhile, so no frame stalls.
 const int kCompileBudget = 400000;
+// The saved picture holds the layers up to this many below the fill window, so
+// moving the current layer down a little still finds them there.
+const int kSavedMargin = 32;
 }
 
 double KLayerFeature::ms_dOffsetX = 0.0;
@@ -26,6 +33,10 @@ KLayerFeature::KLayerFeature()
     , m_bCompiledTrimmed(false)
     , m_nCompileBudget(0)
     , m_bCompilePending(false)
+    , m_bUseSavedFrame(true)
+    , m_pSavedFrame(nullptr)
+    , m_nSavedLayers(0)
+    , m_nModelSerial(0)
 {
     const QColor wall(0, 12, 200);
     const QColor skin(112, 200, 0);
@@ -43,6 +54,7 @@ KLayerFeature::KLayerFeature()
 KLayerFeature::~KLayerFeature()
 {
     delete m_pLayerModel;
+    delete m_pSavedFrame;   // the view's context is current as it goes
 }
 
 void KLayerFeature::SetLayerOffset(double x, double y)
@@ -66,6 +78,8 @@ void KLayerFeature::LoadLayerModel(const QString& path)
 
 void KLayerFeature::ClearLayerModel()
 {
+    ++m_nModelSerial;   // a new model may come at the old one's address
+    m_nSavedLayers = 0;
     DropCompiledLayers();
     delete m_pLayerModel;
     m_pLayerModel = nullptr;
@@ -97,6 +111,7 @@ QColor KLayerFeature::GetColor(int type) const
 void KLayerFeature::SetUseDisplayLists(bool use)
 {
     m_bUseDisplayLists = use;
+    m_nSavedLayers = 0;
     if (!use)
         DropCompiledLayers();
 }
@@ -128,24 +143,136 @@ void KLayerFeature::Draw()
 void KLayerFeature::DrawMultiLayer(const QVector<SingleLayer>& layers)
 {
     const int n = qMin(m_nCurrentLayer + 1, layers.size());
-    for (int i = 0; i < n; ++i) {
-        const bool fillOn = i >= m_nCurrentLayer - kFillDepth;
-        if (!m_bUseDisplayLists) {
-            DrawLayerPaths(layers[i], fillOn);
-            continue;
-        }
-        const CompiledLayer& c = Compiled(i, layers[i]);
-        if (c.nBase == 0) {
-            DrawLayerPaths(layers[i], fillOn);
-            continue;
-        }
-        for (int r = 0; r < c.vecFillRun.size(); ++r) {
-            if (c.vecFillRun[r] && !fillOn)
-                continue;
-            glLineWidth(c.vecFillRun[r] ? kWideWidth : kPathWidth);
-            glCallList(c.nBase + r);
-        }
+    // Below the fill window a layer looks the same whatever the current layer.
+    const int still = qBound(0, m_nCurrentLayer - kFillDepth, n);
+    int first = 0;
+    int save = -1;
+    if (m_bUseSavedFrame) {
+        const FrameKey key = CurrentFrameKey();
+        first = RestoreFrame(key, still);
+        // Saving stalls the frame until what came before is drawn: not while
+        // the camera moves from frame to frame, as when the view is turned.
+        const int target = still - kSavedMargin;
+        const bool resting = key == m_lastKey;
+        m_lastKey = key;
+        if (resting && target > first && (first == 0 || first < still - 2 * kSavedMargin))
+            save = target;
     }
+    for (int i = first; i < n; ++i) {
+        if (i == save)
+            SaveFrame(i);
+        DrawLayer(i, layers[i], i >= m_nCurrentLayer - kFillDepth);
+    }
+}
+
+void KLayerFeature::DrawLayer(int index, const SingleLayer& paths, bool fillOn)
+{
+    if (!m_bUseDisplayLists) {
+        DrawLayerPaths(paths, fillOn);
+        return;
+    }
+    const CompiledLayer& c = Compiled(index, paths);
+    if (c.nBase == 0) {
+        DrawLayerPaths(paths, fillOn);
+        return;
+    }
+    for (int r = 0; r < c.vecFillRun.size(); ++r) {
+        if (c.vecFillRun[r] && !fillOn)
+            continue;
+        glLineWidth(c.vecFillRun[r] ? kWideWidth : kPathWidth);
+        glCallList(c.nBase + r);
+    }
+}
+
+// ---- The saved picture of the lower layers ----
+//
+// Orbiting needs every layer drawn again, but while the camera rests (moving
+// the current layer, a new layer arriving, any other repaint) the layers below
+// the fill window do not change. The frame's samples and depths after drawing
+// them are kept, with what they were drawn under, and copied back when the
+// next frame would draw the same; then only the layers above them are drawn.
+// The copy is of every sample, so the picture is the same as drawing all.
+
+KLayerFeature::FrameKey KLayerFeature::CurrentFrameKey() const
+{
+    FrameKey key;
+    glGetFloatv(GL_MODELVIEW_MATRIX, key.modelView.data());
+    glGetFloatv(GL_PROJECTION_MATRIX, key.projection.data());
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    key.viewport = QRect(viewport[0], viewport[1], viewport[2], viewport[3]);
+    GLint samples = 0;
+    glGetIntegerv(GL_SAMPLES, &samples);
+    key.nSamples = samples;
+    key.nModel = m_nModelSerial;
+    key.bTrimmed = m_pLayerModel->ReadyToRender();
+    return key;
+}
+
+bool KLayerFeature::FrameKey::operator==(const FrameKey& o) const
+{
+    return modelView == o.modelView && projection == o.projection && viewport == o.viewport
+           && nSamples == o.nSamples && nModel == o.nModel && bTrimmed == o.bTrimmed;
+}
+
+int KLayerFeature::RestoreFrame(const FrameKey& key, int still)
+{
+    if (m_pSavedFrame == nullptr || m_nSavedLayers == 0 || m_nSavedLayers > still)
+        return 0;
+    if (!(key == m_savedKey))
+        return 0;
+    const unsigned int frame = CurrentFramebuffer();
+    CopyFrame(m_pSavedFrame->handle(), frame, key.viewport);
+    QOpenGLContext::currentContext()->extraFunctions()->glBindFramebuffer(GL_FRAMEBUFFER, frame);
+    return m_nSavedLayers;
+}
+
+void KLayerFeature::SaveFrame(int layers)
+{
+    const FrameKey key = CurrentFrameKey();
+    // Creating a framebuffer object changes the binding: note the frame's first.
+    const unsigned int frame = CurrentFramebuffer();
+    const QSize size = key.viewport.size();
+    if (m_pSavedFrame == nullptr || m_pSavedFrame->size() != size || m_pSavedFrame->format().samples() != key.nSamples) {
+        delete m_pSavedFrame;
+        QOpenGLFramebufferObjectFormat format;
+        format.setAttachment(QOpenGLFramebufferObject::CombinedDepthStencil);
+        format.setSamples(key.nSamples);
+        m_pSavedFrame = new QOpenGLFramebufferObject(size, format);
+        QOpenGLContext::currentContext()->extraFunctions()->glBindFramebuffer(GL_FRAMEBUFFER, frame);
+    }
+    m_nSavedLayers = 0;
+    if (!m_pSavedFrame->isValid())
+        return;
+    CopyFrame(frame, m_pSavedFrame->handle(), key.viewport);
+    QOpenGLContext::currentContext()->extraFunctions()->glBindFramebuffer(GL_FRAMEBUFFER, frame);
+    m_savedKey = key;
+    m_nSavedLayers = layers;
+}
+
+unsigned int KLayerFeature::CurrentFramebuffer()
+{
+    GLint frame = 0;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &frame);
+    return unsigned(frame);
+}
+
+// Copies colour, depth and stencil of every sample from one framebuffer to
+// another; the caller binds the frame again.
+void KLayerFeature::CopyFrame(unsigned int from, unsigned int to, const QRect& r)
+{
+    QOpenGLExtraFunctions* gl = QOpenGLContext::currentContext()->extraFunctions();
+    gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, from);
+    gl->glBindFramebuffer(GL_DRAW_FRAMEBUFFER, to);
+    gl->glBlitFramebuffer(r.x(), r.y(), r.x() + r.width(), r.y() + r.height(), r.x(), r.y(),
+                          r.x() + r.width(), r.y() + r.height(),
+                          GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT, GL_NEAREST);
+}
+
+void KLayerFeature::SetUseSavedFrame(bool use)
+{
+    m_bUseSavedFrame = use;
+    m_nSavedLayers = 0;
 }
 
 void KLayerFeature::DrawSingleLayer(const QVector<SingleLayer>& layers)

@@ -7,10 +7,12 @@
 #include <QColor>
 #include <QMap>
 #include <QPair>
+#include <QRect>
 #include <QString>
 #include <QVector>
 
 class KLayerModel;
+class QOpenGLFramebufferObject;
 
 // The sliced layers of the preview: every layer's tool paths as polylines in the
 // colour of their feature, either all layers up to the current one (fill only
@@ -48,6 +50,10 @@ public:
 
     // Off draws every frame in immediate mode, as a reference for the compiled way.
     void SetUseDisplayLists(bool use);
+    // Off draws every layer in every frame, as a reference for the saved picture
+    // of the layers below the fill window.
+    void SetUseSavedFrame(bool use);
+    int GetSavedLayers() const { return m_nSavedLayers; }
     // The last frame left layers to compile: another frame will compile more.
     bool IsCompilePending() const { return m_bCompilePending; }
 
@@ -67,6 +73,7 @@ private:
 
     void DrawMultiLayer(const QVector<SingleLayer>& layers);
     void DrawSingleLayer(const QVector<SingleLayer>& layers);
+    void DrawLayer(int index, const SingleLayer& paths, bool fillOn);
     void DrawLayerPaths(const SingleLayer& paths, bool fillOn) const;
     void DrawAllPaths(const SingleLayer& paths) const;
     void DrawTravels(const SingleLayer& paths) const;
@@ -79,6 +86,24 @@ private:
     void DropCompiledLayers();
     void FreeStaleLists();
 
+    // What a saved picture was drawn under.
+    struct FrameKey
+    {
+        QMatrix4x4 modelView;
+        QMatrix4x4 projection;
+        QRect viewport;
+        int nSamples = 0;
+        int nModel = -1;
+        bool bTrimmed = false;
+        bool operator==(const FrameKey& o) const;
+    };
+    FrameKey CurrentFrameKey() const;
+    // The layers the restored picture holds (0 when none could be restored).
+    int RestoreFrame(const FrameKey& key, int still);
+    void SaveFrame(int layers);
+    static unsigned int CurrentFramebuffer();
+    static void CopyFrame(unsigned int from, unsigned int to, const QRect& viewport);
+
     KLayerModel* m_pLayerModel;
     QMap<int, QColor> m_mapColors;
     int m_nCurrentLayer;
@@ -89,6 +114,12 @@ private:
     bool m_bCompiledTrimmed;            // the lists hold the trimmed layers
     int m_nCompileBudget;               // points this frame may still compile
     bool m_bCompilePending;
+    bool m_bUseSavedFrame;
+    QOpenGLFramebufferObject* m_pSavedFrame;
+    FrameKey m_savedKey;
+    FrameKey m_lastKey;                 // of the last multi-layer frame
+    int m_nSavedLayers;                 // layers in the saved picture, 0 for none
+    int m_nModelSerial;                 // counts the layer models shown
     // Lists to free in the next frame, when the context is current: (base, count).
     QVector<QPair<unsigned int, int>> m_vecStale;
 

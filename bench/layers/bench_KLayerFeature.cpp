@@ -1,10 +1,12 @@
 // Frame time of the layer preview on a large G-code file, drawn from the
 // per-layer display lists against immediate mode, side by side in one run.
 //   bench_KLayerFeature <file.gcode> [frames] [window width, default 1024]
-// Prints the load time, the points read, then for multi-layer mode at the top
-// layer and single-layer mode at the middle layer: for immediate mode the first
-// frame and the median and mean of the next ones; for the lists the frames and
-// time their compilation takes (spread over frames), then median and mean.
+// Prints the load time and the points read, then per case (multi-layer at the
+// top layer with the camera at rest, the slider moving down, the camera
+// turning; single layer) and per way of drawing (immediate mode, display
+// lists, lists with the lower layers' picture kept) the first frame and the
+// median and mean of the next ones; for the lists, the frames and time their
+// compilation takes first (spread over frames).
 // A frame is paintGL up to glFinish.
 #include "KLayerModel.h"
 #include "KzViewTestSupport.h"
@@ -17,6 +19,7 @@
 #include <GL/gl.h>
 
 #include <algorithm>
+#include <functional>
 #include <vector>
 
 namespace {
@@ -53,13 +56,17 @@ struct Figures
     double dFirst = 0, dMedian = 0, dMean = 0;
 };
 
-Figures Measure(QApplication& app, BenchView& view, int frames)
+// One frame first (not counted), then `frames` frames, each after `step`.
+Figures Measure(QApplication& app, BenchView& view, int frames, const std::function<void()>& step)
 {
     Figures f;
+    step();
     f.dFirst = Frame(app, view);
     std::vector<double> v;
-    for (int i = 0; i < frames; ++i)
+    for (int i = 0; i < frames; ++i) {
+        step();
         v.push_back(Frame(app, view));
+    }
     double sum = 0;
     for (double ms : v)
         sum += ms;
@@ -125,14 +132,15 @@ int main(int argc, char** argv)
 
     KLayerFeature& feature = view.GetScene().GetLayerFeature();
     const int top = feature.GetMaxLayer();
-    struct Case { const char* name; bool multi; int layer; };
-    const Case cases[] = {{"multi-layer, top layer", true, top}, {"single layer, middle", false, top / 2}};
-    for (const Case& c : cases) {
-        view.SetEnableMultiLayer(c.multi);
-        view.SetCurrentLayer(c.layer);
-        feature.SetUseDisplayLists(false);
-        const Figures immediate = Measure(app, view, frames);
-        feature.SetUseDisplayLists(true);
+    // The three ways: every frame in immediate mode; from the display lists;
+    // from the lists with the lower layers' picture kept while the camera rests.
+    enum Way { Immediate, Lists, ListsAndKept };
+    const char* const wayNames[] = {"immediate     ", "display lists ", "lists + kept  "};
+    auto use = [&](Way way) {
+        feature.SetUseDisplayLists(way != Immediate);
+        feature.SetUseSavedFrame(way == ListsAndKept);
+        if (way == Immediate)
+            return;
         // Compiling is spread over the first frames; measure once it is done.
         QElapsedTimer compile;
         compile.start();
@@ -141,16 +149,44 @@ int main(int argc, char** argv)
             Frame(app, view);
             ++compileFrames;
         } while (feature.IsCompilePending());
-        const double compileMs = compile.nsecsElapsed() / 1e6;
-        const Figures lists = Measure(app, view, frames);
-        out << QStringLiteral("%1 (layer %2), %3 frames:\n").arg(c.name).arg(c.layer).arg(frames)
-            << QStringLiteral("  immediate      first %1 ms, median %2 ms, mean %3 ms\n")
-                   .arg(immediate.dFirst, 0, 'f', 1).arg(immediate.dMedian, 0, 'f', 1).arg(immediate.dMean, 0, 'f', 1)
-            << QStringLiteral("  display lists  compiled over %1 frames in %2 ms; then median %3 ms, mean %4 ms\n")
-                   .arg(compileFrames).arg(compileMs, 0, 'f', 0).arg(lists.dMedian, 0, 'f', 1).arg(lists.dMean, 0, 'f', 1)
-            << QStringLiteral("  speed-up of the median: %1x; resident with the lists %2 MB\n")
-                   .arg(immediate.dMedian / lists.dMedian, 0, 'f', 1).arg(ResidentMb());
-        out.flush();
+        out << QStringLiteral("    (lists compiled over %1 frames in %2 ms; resident %3 MB)\n")
+                   .arg(compileFrames).arg(compile.nsecsElapsed() / 1e6, 0, 'f', 0).arg(ResidentMb());
+    };
+    int layer = top;
+    const QPoint turnFrom(400, 300);
+    struct Case
+    {
+        const char* name;
+        bool multi;
+        std::function<void()> reset;
+        std::function<void()> step;
+    };
+    const Case cases[] = {
+        {"multi-layer at the top layer, camera at rest", true, [&] { view.SetCurrentLayer(top); }, [] {}},
+        {"multi-layer, the slider one layer down each frame", true, [&] { layer = top; },
+         [&] { view.SetCurrentLayer(layer--); }},
+        {"multi-layer at the top layer, camera turning 1 degree each frame", true,
+         [&] { view.SetCurrentLayer(top); },
+         [&] { KzViewTest::Drag(&view, turnFrom, turnFrom + QPoint(1, 0), Qt::RightButton); }},
+        {"single layer in the middle", false, [&] { view.SetCurrentLayer(top / 2); }, [] {}},
+    };
+    for (const Case& c : cases) {
+        view.SetEnableMultiLayer(c.multi);
+        out << c.name << QStringLiteral(", %1 frames:\n").arg(frames);
+        double immediateMedian = 0;
+        for (Way way : {Immediate, Lists, ListsAndKept}) {
+            if (!c.multi && way == ListsAndKept)
+                continue;   // a single layer keeps no picture
+            c.reset();
+            use(way);
+            const Figures f = Measure(app, view, frames, c.step);
+            if (way == Immediate)
+                immediateMedian = f.dMedian;
+            out << QStringLiteral("  %1 first %2 ms, median %3 ms, mean %4 ms; %5x the speed of immediate mode\n")
+                       .arg(wayNames[way]).arg(f.dFirst, 0, 'f', 1).arg(f.dMedian, 0, 'f', 1)
+                       .arg(f.dMean, 0, 'f', 1).arg(immediateMedian / f.dMedian, 0, 'f', 1);
+            out.flush();
+        }
     }
     return 0;
 }

@@ -95,6 +95,7 @@ private slots:
     void currentLayerOutsideTheLayersSelectsLayerZero();
     void maxLayerFollowsTheReadingAndTheTrim();
     void largeFileIsCompiledOverSeveralFrames();
+    void lowerLayersAreKeptWhileTheCameraRests();
     void unreadableFileLeavesGridAndBox();
     void unreadableFileCompletesWithoutLayers();
 
@@ -438,6 +439,61 @@ void tst_KLayerFeature::largeFileIsCompiledOverSeveralFrames()
     QVERIFY2(m_pView->m_nFrames >= frames + 2, qPrintable(QString::number(m_pView->m_nFrames - frames)));
     QVERIFY(Grab() == immediate);
     QVERIFY(Close(BestMatch(immediate, At(74.14, 64.14, 100.1), kWall), kWall, 40));   // the top wall
+}
+
+// The picture of the layers below the fill window is kept between frames of the
+// same camera and copied back; every frame must look as if all were drawn.
+void tst_KLayerFeature::lowerLayersAreKeptWhileTheCameraRests()
+{
+    QVector<Layer> layers;
+    for (int i = 0; i < 150; ++i) {
+        Path wall{QStringLiteral("WALL-OUTER"), {}};
+        const double r = 10 + 20 * std::sin(i * 0.03);
+        for (int k = 0; k <= 60; ++k)
+            wall.vecPoints.append(QPointF(50 + r * std::cos(k * 0.105), 50 + r * std::sin(k * 0.105)));
+        Path fill{QStringLiteral("FILL"), {}};
+        for (int k = 0; k < 12; ++k)
+            fill.vecPoints.append(QPointF(45 + (k % 2) * 10, 44 + k));
+        layers.append({wall, fill, Line("SKIN", {40, 40 + i * 0.1}, {60, 40 + i * 0.1})});
+    }
+    Load(Write(layers));
+    KLayerFeature& feature = m_pView->GetScene().GetLayerFeature();
+    auto check = [&](const char* what) {
+        const QImage kept = Grab();
+        feature.SetUseSavedFrame(false);
+        const QImage all = Grab();
+        feature.SetUseSavedFrame(true);
+        QVERIFY2(kept == all, what);
+    };
+
+    m_pView->SetCurrentLayer(149);
+    Grab();
+    QCOMPARE(feature.GetSavedLayers(), 149 - 5 - 32);
+    check("same frame again");
+    Grab();
+    QCOMPARE(feature.GetSavedLayers(), 112);
+    m_pView->SetCurrentLayer(130);   // its fill window lies above the kept layers
+    check("a few layers down");
+    m_pView->SetCurrentLayer(90);    // below the kept layers: drawn anew
+    check("many layers down");
+    Grab();
+    QCOMPARE(feature.GetSavedLayers(), 90 - 5 - 32);
+    m_pView->SetCurrentLayer(149);
+    check("back to the top");
+    Drag(m_pView, QPoint(300, 200), QPoint(310, 205), Qt::RightButton);
+    check("turned");
+    m_pView->GetScene().SetLayerOffset(-40, -50);
+    check("moved");
+    m_pView->SetEnableMultiLayer(false);
+    check("single layer");
+    m_pView->SetEnableMultiLayer(true);
+    check("all layers again");
+    feature.SetUseDisplayLists(false);
+    check("immediate");
+    feature.SetUseDisplayLists(true);
+    m_pView->resize(kW / 2, kH / 2);
+    check("smaller");
+    m_pView->resize(kW, kH);
 }
 
 void tst_KLayerFeature::unreadableFileLeavesGridAndBox()

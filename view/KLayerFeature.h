@@ -25,6 +25,12 @@ class QOpenGLFramebufferObject;
 // while the fill rule and the line widths stay outside the lists) and one for
 // its travel connections. The lists are rebuilt only when the layers change:
 // when the model trims them after reading, or for a new file.
+//
+// Drawing them is most of a frame even from lists. While the camera rests, the
+// multi-layer picture of the layers below the fill window is kept (every sample
+// with its depth) and copied back in the next frame, which then draws only the
+// layers above it. This relies on the frame holding the same picture (the
+// view's background) when the layers start.
 class KZGLVIEW_EXPORT KLayerFeature : public Kz3DPainter
 {
 public:

@@ -6,6 +6,8 @@
 //       WAY per-facet: the same load without a context (parse and bounds only),
 //           then the lists compiled the former way, one begin/end pair per
 //           facet; that compile lives here only, for comparison.
+//       WAY parse-only: the load without a context, no lists, no frames: what
+//           the two ways above share.
 //       MALLOC default: glibc as it comes; tuned: the allocator settings the
 //           program makes at start (keep in step with app/main.cpp).
 //   Prints one line: facets lists open_s open_cpu_s minor_faults rss_growth_kB
@@ -187,8 +189,11 @@ double DrawFrame(const std::vector<GLuint>& lists)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-int Open(const QString& path, bool perFacet, int frames, int samples)
+enum class Way { PerList, PerFacet, ParseOnly };
+
+int Open(const QString& path, Way way, int frames, int samples)
 {
+    const bool perFacet = way == Way::PerFacet;
     QSurfaceFormat format;
     format.setProfile(QSurfaceFormat::CompatibilityProfile);
     QOffscreenSurface surface;
@@ -213,12 +218,18 @@ int Open(const QString& path, bool perFacet, int frames, int samples)
     timer.start();
     auto model = std::make_unique<KzModel3D>();
     std::vector<GLuint> lists;
-    if (perFacet) {
+    if (way != Way::PerList) {
         context.doneCurrent();   // no context: the model parses and bounds only
         const bool ok = model->LoadSTLFile(path);
         context.makeCurrent(&surface);
         if (!ok)
             return 1;
+        if (way == Way::ParseOnly) {
+            std::printf("%d 0 %.4f %.3f %ld %ld 0 0 -\n", model->Count(), double(timer.nsecsElapsed()) / 1e9,
+                        CpuSeconds(Usage()) - CpuSeconds(before), Usage().ru_minflt - before.ru_minflt,
+                        RssKb() - rssBefore);
+            return 0;
+        }
         lists = CompilePerFacet(*model);
     } else {
         if (!model->LoadSTLFile(path))
@@ -267,8 +278,12 @@ int main(int argc, char** argv)
     if (argc >= 4 && std::strcmp(argv[1], "generate") == 0)
         return Generate(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
     if (argc >= 5 && std::strcmp(argv[1], "open") == 0) {
-        const bool perFacet = std::strcmp(argv[3], "per-facet") == 0;
-        if (!perFacet && std::strcmp(argv[3], "per-list") != 0)
+        Way way = Way::PerList;
+        if (std::strcmp(argv[3], "per-facet") == 0)
+            way = Way::PerFacet;
+        else if (std::strcmp(argv[3], "parse-only") == 0)
+            way = Way::ParseOnly;
+        else if (std::strcmp(argv[3], "per-list") != 0)
             return 2;
         if (std::strcmp(argv[4], "tuned") == 0) {
             // As in app/main.cpp.
@@ -279,10 +294,10 @@ int main(int argc, char** argv)
         }
         qputenv("QT_LOGGING_RULES", "*.debug=false");
         QGuiApplication app(argc, argv);
-        return Open(QString::fromLocal8Bit(argv[2]), perFacet, argc > 5 ? std::atoi(argv[5]) : 5,
+        return Open(QString::fromLocal8Bit(argv[2]), way, argc > 5 ? std::atoi(argv[5]) : 5,
                      argc > 6 ? std::atoi(argv[6]) : 4);
     }
-    std::fprintf(stderr, "usage: %s generate FILE FACETS | open FILE per-list|per-facet default|tuned [FRAMES] [SAMPLES]\n",
+    std::fprintf(stderr, "usage: %s generate FILE FACETS | open FILE per-list|per-facet|parse-only default|tuned [FRAMES] [SAMPLES]\n",
                  argv[0]);
     return 2;
 }

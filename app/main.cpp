@@ -9,13 +9,11 @@
 int main(int argc, char* argv[])
 {
 #ifdef __GLIBC__
-    // Compiling the display lists of a large mesh makes Mesa allocate and free
-    // buffers of a few hundred kB to a few MB per list. By default glibc maps
-    // each of them afresh and trims the heap after it, so every list pays for
-    // new zeroed pages again. Serving them from the heap and keeping up to
-    // 64 MiB of freed memory for reuse makes opening a model markedly faster
-    // and frame times steadier. Done here, once, before anything allocates:
-    // it is the program's policy, not the libraries'.
+    // Compiling a large model's display lists makes Mesa allocate and free
+    // blocks of a few hundred kB to a few MB per list; by default glibc maps
+    // each afresh and trims the heap after it, so every list pays for new
+    // zeroed pages. Kept on the heap and reused, opening a model is faster.
+    // Process-wide policy: set once by the program, before anything allocates.
     mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
 #endif

@@ -35,4 +35,21 @@
         <translation>Select Material</translation>
     </message>
 </context>
+<context>
+    <name>KzSliceFileCheck</name>
+    <message>
+        <source>切片参数文件</source>
+        <translation>Slicing presets</translation>
+    </message>
+    <message>
+        <source>无法读取切片参数文件，切片将不会使用所选的设置。
+请重新安装程序，或把该文件放回程序的 Configure 文件夹。
+
+%1</source>
+        <translation>Cannot read the slicing presets file, so slicing would not use the settings you choose.
+Reinstall the program, or put the file back into the program&apos;s Configure folder.
+
+%1</translation>
+    </message>
+</context>
 </TS>

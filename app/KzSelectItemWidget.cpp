@@ -1,19 +1,5 @@
 #include "KzSelectItemWidget.h"
 
-// The round picture button and the self-sizing label are shared small widgets;
-// until they are part of the program a plain button and label stand in.
-#if __has_include("KzRoundButton.h") && __has_include("KzEasyLabel.h")
-#include "KzEasyLabel.h"
-#include "KzRoundButton.h"
-#define KZ_TILE_BUTTON KzRoundButton
-#define KZ_TILE_LABEL KzEasyLabel
-#else
-#include <QLabel>
-#include <QPushButton>
-#define KZ_TILE_BUTTON QPushButton
-#define KZ_TILE_LABEL QLabel
-#endif
-
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
@@ -21,6 +7,22 @@
 #include <QResizeEvent>
 
 #include <cmath>
+
+// The round picture button and the self-sizing label are shared small widgets
+// of the program; where they are not built in, a plain button and label stand in.
+#if __has_include("KzRoundButton.h") && __has_include("KzEasyLabel.h")
+#include "KzEasyLabel.h"
+#include "KzRoundButton.h"
+namespace {
+using TileButton = KzRoundButton;
+using TileLabel = KzEasyLabel;
+} // namespace
+#else
+namespace {
+using TileButton = QPushButton;
+using TileLabel = QLabel;
+} // namespace
+#endif
 
 namespace {
 
@@ -37,8 +39,8 @@ int Round(double value)
 
 KzSelectItemWidget::KzSelectItemWidget(int id, QWidget* parent)
     : QWidget(parent)
-    , m_pButton(new KZ_TILE_BUTTON(this))
-    , m_pLabel(new KZ_TILE_LABEL(this))
+    , m_pButton(new TileButton(this))
+    , m_pLabel(new TileLabel(this))
     , m_nId(id)
 {
     // The tile shows the page behind it; the names take the default family.

@@ -78,6 +78,7 @@ public:
     QString m_strTitle;
     QString m_strText;
     bool m_bSeen = false;
+    int m_nShown = 0;
 
     void Arm() { QTimer::singleShot(50, this, [this] { Close(); }); }
 
@@ -92,6 +93,8 @@ private:
         m_bSeen = true;
         m_strTitle = box->windowTitle();
         m_strText = box->text();
+        // For review: the box as the user sees it.
+        box->grab().save(QString("presets-box-%1.png").arg(++m_nShown));
         QAbstractButton* ok = box->button(QMessageBox::Ok);
         QVERIFY(ok);
         QTest::mouseClick(ok, Qt::LeftButton);

@@ -9,6 +9,10 @@
 #include <cstring>
 #include <unistd.h>
 
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 namespace {
 
 // The program finds "Configure/" and "Engine/" relative to the working folder,
@@ -40,10 +44,6 @@ __attribute__((section(".preinit_array"), used)) void (*const kEnterProgramFolde
 
 } // namespace
 
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
-
 int main(int argc, char* argv[])
 {
 #ifdef __GLIBC__
@@ -51,7 +51,7 @@ int main(int argc, char* argv[])
     // blocks of a few hundred kB to a few MB per list; by default glibc maps
     // each afresh and trims the heap after it, so every list pays for new
     // zeroed pages. Kept on the heap and reused, opening a model is faster.
-    // Process-wide policy: set once by the program, before anything allocates.
+    // Process-wide policy, so the program sets it, once, before its window.
     mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
     mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
 #endif

@@ -36,6 +36,69 @@
     </message>
 </context>
 <context>
+    <name>KzSliceFileCheck</name>
+    <message>
+        <source>切片参数文件</source>
+        <translation>Slicing presets</translation>
+    </message>
+    <message>
+        <source>无法读取切片参数文件，切片将不会使用所选的设置。
+请重新安装程序，或把该文件放回程序的 Configure 文件夹。
+
+%1</source>
+        <translation>Cannot read the slicing presets file, so slicing would not use the settings you choose.
+Reinstall the program, or put the file back into the program&apos;s Configure folder.
+
+%1</translation>
+    </message>
+</context>
+<context>
+    <name>KzMachineSelectWidget</name>
+    <message>
+        <source>Alder</source>
+        <translation>Alder</translation>
+    </message>
+    <message>
+        <source>Hazel</source>
+        <translation>Hazel</translation>
+    </message>
+    <message>
+        <source>Cedar</source>
+        <translation>Cedar</translation>
+    </message>
+    <message>
+        <source>Birch</source>
+        <translation>Birch</translation>
+    </message>
+    <message>
+        <source>Rowan</source>
+        <translation>Rowan</translation>
+    </message>
+    <message>
+        <source>Spruce</source>
+        <translation>Spruce</translation>
+    </message>
+</context>
+<context>
+    <name>ReChooseWidget</name>
+    <message>
+        <source>Dialog</source>
+        <translation>Dialog</translation>
+    </message>
+    <message>
+        <source>是</source>
+        <translation>Yes</translation>
+    </message>
+    <message>
+        <source>否</source>
+        <translation>No</translation>
+    </message>
+    <message>
+        <source>请确认此次打印选择的材料与机型是否匹配</source>
+        <translation>Be sure you have chose appropriate printer and material</translation>
+    </message>
+</context>
+<context>
     <name>LayerControlWidget</name>
     <message>
         <source>Form</source>

@@ -62,7 +62,7 @@ void KzProgressWidget::paintEvent(QPaintEvent*)
 
     const int w = width();
     const int h = height();
-    painter.setRenderHints(QPainter::Antialiasing | QPainter::Antialiasing);
+    painter.setRenderHints(QPainter::Antialiasing);
     painter.setPen(Qt::NoPen);
     painter.setBrush(m_colorBar);
     painter.setClipRect(0, 0, w * m_nValue / (m_nMaximum - m_nMinimum), h);

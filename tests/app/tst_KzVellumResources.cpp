@@ -86,6 +86,8 @@ void tst_KzVellumResources::picturesHaveTheirSizes_data()
     QTest::newRow("wide edit panel") << ":/Resources/05-2.png" << QSize(340, 200);
     for (const char* arrow : { "up00", "up00p", "down01", "down01p" })
         QTest::newRow(arrow) << QString(":/Resources/%1.png").arg(arrow) << QSize(9, 5);
+    QTest::newRow("layer panel back") << ":/Resources/002.png" << QSize(50, 20);
+    QTest::newRow("layer panel back, pressed") << ":/Resources/002p.png" << QSize(50, 20);
 }
 
 void tst_KzVellumResources::picturesHaveTheirSizes()

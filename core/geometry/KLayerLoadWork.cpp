@@ -3,6 +3,7 @@
 #include "KzLineReader.h"
 #include "emPathType.h"
 
+#include <QDebug>
 #include <QFile>
 #include <QMap>
 #include <QRegExp>
@@ -12,6 +13,10 @@
 #include <cstring>
 
 namespace {
+
+// G-code lines are short; a longer one is no G-code and is skipped unread, so a
+// file without line ends cannot fill the memory or hold up a stop request.
+const qint64 kMaxGcodeLine = 1 << 20;
 
 // \s and \d of QRegExp, restricted to ASCII (other lines take the slow road).
 inline bool IsSpace(char c)
@@ -245,8 +250,12 @@ void KLayerLoadWork::slot_StartLoad(const QString& fileName)
     // Read as text: the carriage returns go (as QIODevice::Text would drop
     // them, only faster), lines end at '\n', and lines outside ASCII are UTF-8.
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        // Nothing to show, but the load is over: the preview must not wait forever.
+        qDebug() << "KLayerLoadWork: cannot read" << fileName << file.errorString();
+        emit signal_LoadCompete();
         return;
+    }
 
     const QThread* const pThread = QThread::currentThread();
     const QMap<QString, int> types = BuildTypeMap();
@@ -277,7 +286,7 @@ void KLayerLoadWork::slot_StartLoad(const QString& fileName)
         }
     };
 
-    KzLineReader lines(file, -1, KZ_READ_BLOCK, true);
+    KzLineReader lines(file, -1, KZ_READ_BLOCK, true, kMaxGcodeLine);
     lines.SetStopCheck([this, pThread] { return StopRequested(pThread); });
     const char* pBegin = nullptr;
     const char* pEnd = nullptr;

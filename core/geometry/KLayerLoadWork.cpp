@@ -260,12 +260,15 @@ void KLayerLoadWork::slot_StartLoad(const QString& fileName)
     const QThread* const pThread = QThread::currentThread();
     const QMap<QString, int> types = BuildTypeMap();
     ParseState state;
+    // A layer opens with an empty layer-start path. Layers holding nothing more
+    // (a flood of layer lines) then all share one list instead of one each.
+    SingleLayer freshLayer;
+    freshLayer.append(LayerPath{PathLayerStart, {}});
     auto handleLine = [&](const LineMatch& match) {
         switch (match.rule) {
         case LineMatch::Layer:
             emit signal_OneLayerComplete(state.layer);
-            state.layer = SingleLayer();
-            state.layer.append(LayerPath{PathLayerStart, {}});
+            state.layer = freshLayer;   // shared until the layer holds more than its start
             break;
         case LineMatch::Type:
             state.layer.append(LayerPath{types.value(match.typeName, PathWallOuter), {}});

@@ -205,9 +205,25 @@ KLayerLoadWork::KLayerLoadWork()
 
 KLayerLoadWork::LineMatch KLayerLoadWork::MatchLine(const char* pBegin, const char* pEnd)
 {
-    if (!IsAscii(pBegin, pEnd))
-        return MatchLineByExpressions(QString::fromUtf8(pBegin, int(pEnd - pBegin)));
-    return MatchAsciiLine(pBegin, pEnd);
+    if (IsAscii(pBegin, pEnd))
+        return MatchAsciiLine(pBegin, pEnd);
+    // Outside ASCII only white space and digits of other scripts mean anything
+    // to the expressions. Without those, every other character stands in as a
+    // neutral byte (one per UTF-16 unit, as the expressions count), the line is
+    // matched in linear time, and a type name is taken from the real text.
+    const QString line = QString::fromUtf8(pBegin, int(pEnd - pBegin));
+    QByteArray neutral(line.size(), '\x01');
+    for (int i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (c.unicode() < 0x80)
+            neutral[i] = char(c.unicode());
+        else if (c.isSpace() || c.isDigit())
+            return MatchLineByExpressions(line);
+    }
+    LineMatch match = MatchAsciiLine(neutral.constData(), neutral.constData() + neutral.size());
+    if (match.rule == LineMatch::Type)
+        match.typeName = line.mid(neutral.indexOf(";TYPE:") + 6, match.typeName.size());
+    return match;
 }
 
 KLayerLoadWork::LineMatch KLayerLoadWork::MatchLineByExpressions(const QString& line)

@@ -126,6 +126,7 @@ private slots:
     void fileThatCannotBeOpenedDeliversNothing();
     void overlongLinesAreSkipped();
     void endlessLineIsSkippedInBoundedMemory();
+    void longLinesOutsideAsciiTakeLinearTime();
     void stopRequestedBeforeTheParseBeginsHolds();
 };
 
@@ -215,6 +216,8 @@ void tst_KLayerLoadWork::grammar_data()
     // Outside ASCII the expressions decide themselves (U+00A0 is white space to \s).
     QTest::newRow("mesh name") << QByteArray(";MESH:\xe6\xa8\xa1\xe5\x9e\x8b.stl") << Expect(Match::None);
     QTest::newRow("no-break space") << QByteArray("G1 X1.0\xc2\xa0Y2.0") << Expect(Match::Extrude, 1, 2);
+    QTest::newRow("type named outside ASCII") << QByteArray("\xe2\x82\xac;TYPE:F\xc3\xa9LL x") << Expect(Match::Type, 0, 0, false, 0, "F\u00e9LL");
+    QTest::newRow("move after a character outside ASCII") << QByteArray("G1 \xf0\x9f\x98\x80 X1.5 Y2.5") << Expect(Match::Extrude, 1.5f, 2.5f);
 }
 
 void tst_KLayerLoadWork::grammar()
@@ -469,6 +472,22 @@ void tst_KLayerLoadWork::endlessLineIsSkippedInBoundedMemory()
     QCOMPARE(QByteArray(begin, int(end - begin)), QByteArray("G1 X4.0 Y5.0"));
     QVERIFY(!lines.Next(begin, end));
     QCOMPARE(lines.SkippedLines(), qint64(1));
+}
+
+void tst_KLayerLoadWork::longLinesOutsideAsciiTakeLinearTime()
+{
+    // "G1" repeated over 512 KB and one letter outside ASCII: the expressions
+    // need minutes for such a line (well beyond this test's time-out); the
+    // reader takes a few milliseconds and still finds the move at its end.
+    QByteArray line;
+    for (int i = 0; i < (256 << 10); ++i)
+        line += "G1";
+    line += "\xc3\xa9 X1.5 Y2.5";
+    const Delivery delivery = ParseText(";LAYER:0\n;TYPE:FILL\nG0 X1.0 Y1.0 Z0.2\n" + line + "\n" + line + "\n");
+    QCOMPARE(delivery.nComplete, 1);
+    QCOMPARE(delivery.layers.size(), 2);
+    QCOMPARE(delivery.layers[1].last().points.size(), 3);
+    QCOMPARE(delivery.layers[1].last().points.last(), QVector3D(1.5f, 2.5f, 0.2f));
 }
 
 void tst_KLayerLoadWork::stopRequestedBeforeTheParseBeginsHolds()

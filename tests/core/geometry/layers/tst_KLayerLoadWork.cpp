@@ -476,18 +476,19 @@ void tst_KLayerLoadWork::endlessLineIsSkippedInBoundedMemory()
 
 void tst_KLayerLoadWork::longLinesOutsideAsciiTakeLinearTime()
 {
-    // "G1" repeated over 512 KB and one letter outside ASCII: the expressions
-    // need minutes for such a line (well beyond this test's time-out); the
-    // reader takes a few milliseconds and still finds the move at its end.
+    // "G1" repeated over 64 KB and one letter outside ASCII, without a move:
+    // the expressions backtrack from every "G1" (half a minute for 32 KB, so
+    // minutes here, beyond this test's time-out); the reader takes milliseconds.
     QByteArray line;
-    for (int i = 0; i < (256 << 10); ++i)
+    for (int i = 0; i < (32 << 10); ++i)
         line += "G1";
-    line += "\xc3\xa9 X1.5 Y2.5";
-    const Delivery delivery = ParseText(";LAYER:0\n;TYPE:FILL\nG0 X1.0 Y1.0 Z0.2\n" + line + "\n" + line + "\n");
+    line += "\xc3\xa9";
+    const Delivery delivery = ParseText(";LAYER:0\n;TYPE:FILL\nG0 X1.0 Y1.0 Z0.2\n" + line + "\n" + line
+                                        + " X1.5 Y2.5\n" + line + "\nG1 X3.0 Y3.0\n");
     QCOMPARE(delivery.nComplete, 1);
     QCOMPARE(delivery.layers.size(), 2);
-    QCOMPARE(delivery.layers[1].last().points.size(), 3);
-    QCOMPARE(delivery.layers[1].last().points.last(), QVector3D(1.5f, 2.5f, 0.2f));
+    QCOMPARE(delivery.layers[1].last().points,
+             QVector<QVector3D>({QVector3D(1, 1, 0.2f), QVector3D(1.5f, 2.5f, 0.2f), QVector3D(3, 3, 0.2f)}));
 }
 
 void tst_KLayerLoadWork::stopRequestedBeforeTheParseBeginsHolds()

@@ -27,7 +27,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
             Require(timer.elapsed() < 20000);   // a load that never ends is a hang
             QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
         }
-        const QByteArray bytes(reinterpret_cast<const char*>(data), int(size));
+        // Read as text: carriage returns go before lines are matched.
+        const QByteArray bytes = QByteArray(reinterpret_cast<const char*>(data), int(size)).replace('\r', QByteArray());
         Require(model.GetLayerSize() <= bytes.count(";LAYER:"));
         for (const SingleLayer& layer : model.GetLayers()) {
             for (int i = 0; i < layer.size(); ++i)   // tidied: one point only on the last path

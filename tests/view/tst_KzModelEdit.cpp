@@ -123,6 +123,7 @@ private slots:
 
     void clickSelectsAndEmptySpaceDeselects();
     void deleteKeyRemovesTheSelection();
+    void frameShowsSelectionAndRings();
     void releaseOnAnInstancePushesTheOtherAway();
 
     void numericEditsMoveRotateScaleAndMaximize();
@@ -423,6 +424,53 @@ void tst_KzModelEdit::clickSelectsAndEmptySpaceDeselects()
     Release(m_pView, onFirst, Qt::LeftButton);
     QVERIFY(rec.m_list.isEmpty());
     QVERIFY(m_pView->GetScene().GetCurrentPainter() == nullptr);
+}
+
+// Two instances side by side, the second selected in rotate mode: it is drawn
+// blue with the three rings around it, the other grey; hovering ring 1 shows it
+// stippled.
+void tst_KzModelEdit::frameShowsSelectionAndRings()
+{
+    const QString path = Write(QStringLiteral("pair.stl"), BoxTriangles({0, 0, 0}, {20, 20, 12}));
+    QVERIFY(m_pView->OpenSTLFile(path));
+    QVERIFY(m_pView->OpenSTLFile(path));
+    m_pView->slot_ReceiveEditList(List({7, 3, 1}));
+    Frame();
+    const KzModelPainter* grey = m_pView->GetScene().GetPainters().first();
+    const KzModelPainter* blue = m_pView->GetScene().GetPainters().last();
+    QVERIFY(blue->IsSelected() && !grey->IsSelected());
+    const QImage img = m_pView->grabFramebuffer();
+    if (qEnvironmentVariableIsSet("KZ_KEEP_FRAMES"))
+        img.save(qEnvironmentVariable("KZ_KEEP_FRAMES") + QStringLiteral("/two-instances-rings.png"));
+
+    const QColor g = img.pixelColor(ToWidget(grey->GetCenter() + QVector3D(0, 0, 6)));
+    const QColor b = img.pixelColor(ToWidget(blue->GetCenter() + QVector3D(0, 0, 6)));
+    QVERIFY2(std::abs(g.red() - g.blue()) < 20, qPrintable(g.name()));
+    QVERIFY2(b.blue() > b.red() + 40, qPrintable(b.name()));
+
+    // Ring 0 (about z, blue) lies in the plane through the centre; the boxes
+    // hide part of it.
+    const float r = blue->Diagonal() * 0.5f;
+    int ringPixels = 0;
+    for (int deg = 0; deg < 360; deg += 10) {
+        const double a = deg * M_PI / 180;
+        const QPoint at = ToWidget(blue->GetCenter() + QVector3D(float(std::cos(a)), float(std::sin(a)), 0) * r);
+        bool hit = false;
+        for (int dy = -1; dy <= 1 && !hit; ++dy)
+            for (int dx = -1; dx <= 1 && !hit; ++dx) {
+                const QColor c = img.pixelColor(at + QPoint(dx, dy));
+                hit = c.blue() > c.red() + 40 && c.blue() > c.green() + 40;
+            }
+        ringPixels += hit ? 1 : 0;
+    }
+    QVERIFY2(ringPixels >= 10, qPrintable(QString::number(ringPixels)));
+
+    // Hovering ring 1 (about -y, in the xz plane) over its top point.
+    const QPoint top = ToWidget(blue->GetCenter() + QVector3D(0, 0, r));
+    Move(m_pView, top, Qt::NoButton);
+    QCOMPARE(m_pView->GetScene().GetRotateCoord().GetHovered(), 1);
+    Move(m_pView, QPoint(30, 30), Qt::NoButton);
+    QCOMPARE(m_pView->GetScene().GetRotateCoord().GetHovered(), -1);
 }
 
 void tst_KzModelEdit::deleteKeyRemovesTheSelection()

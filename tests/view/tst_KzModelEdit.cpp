@@ -465,8 +465,8 @@ void tst_KzModelEdit::frameShowsSelectionAndRings()
     }
     QVERIFY2(ringPixels >= 10, qPrintable(QString::number(ringPixels)));
 
-    // Hovering ring 1 (about -y, in the xz plane) over its top point.
-    const QPoint top = ToWidget(blue->GetCenter() + QVector3D(0, 0, r));
+    // Hovering ring 1 (about -y, in the xz plane) half way up.
+    const QPoint top = ToWidget(blue->GetCenter() + QVector3D(0.7071f, 0, 0.7071f) * r);
     Move(m_pView, top, Qt::NoButton);
     QCOMPARE(m_pView->GetScene().GetRotateCoord().GetHovered(), 1);
     Move(m_pView, QPoint(30, 30), Qt::NoButton);

@@ -36,6 +36,13 @@ const double kPi = 3.1415926;
 const double kSnapDegrees = 15.0;
 // Ring i turns about this axis.
 const QVector3D kRingAxis[3] = {QVector3D(0, 0, 1), QVector3D(0, -1, 0), QVector3D(1, 0, 0)};
+// Scale face i: whether its moving corner is the instance's max, and its axis
+// (pointing into the instance).
+const bool kFaceAtMax[6] = {true, false, false, true, false, true};
+const QVector3D kFaceAxis[6] = {QVector3D(0, 0, -1), QVector3D(0, 0, 1), QVector3D(1, 0, 0),
+                                QVector3D(-1, 0, 0), QVector3D(0, 1, 0), QVector3D(0, -1, 0)};
+// A face drag never shrinks an instance below this ratio.
+const float kMinScale = 0.01f;
 
 // n finite numbers from the front of an edit list; false (nothing taken) when
 // the list is too short or holds anything else.
@@ -540,6 +547,9 @@ void KzGLView::UpdatePressPoint3D()
             m_scene.SetRotatePress(m_vPressPoint3D);
         break;
     }
+    case 2:
+        PressScaleFace();
+        break;
     case 3:
         if (m_scene.GetCurrentPainter() != nullptr)
             FloorModel();
@@ -555,6 +565,10 @@ void KzGLView::UpdateMovePoint3D()
         return;
     if (m_scene.GetEditMode() == 1) {
         UpdateRotatePoint3D();
+        return;
+    }
+    if (m_scene.GetEditMode() == 2) {
+        UpdateScalePoint3D();
         return;
     }
     if (m_scene.GetEditMode() != 0)
@@ -597,6 +611,57 @@ void KzGLView::UpdateRotatePoint3D()
     PreviewTransform(m);
     m_scene.SetRotateAngle(theta);
     emit signal_SendEditList(PositionList(1, a * float(theta)));
+}
+
+// A scale face is dragged along its axis on the plane through the moving corner
+// that contains the axis and faces the eye best.
+void KzGLView::PressScaleFace()
+{
+    const KzModelPainter* p = m_scene.GetCurrentPainter();
+    const int face = m_scene.GetScaleCoord().GetActive();
+    if (p == nullptr || m_scene.GetKeepScale() || face < 0 || face >= KzScaleCoord::ms_nFaces)
+        return;
+    const QVector3D axis = kFaceAxis[face];
+    const QVector3D eye = UnprojectAt(m_ptPress, 0.8f) - UnprojectAt(m_ptPress, 0.5f);
+    m_vScalePlaneNormal = eye - axis * QVector3D::dotProduct(eye, axis);
+    if (m_vScalePlaneNormal.length() < 1e-6f)
+        return;   // looking along the axis: no drag
+    const QVector3D moving = kFaceAtMax[face] ? p->GetMax() : p->GetMin();
+    m_bPressPointValid = IntersectPlane(m_ptPress, moving, m_vScalePlaneNormal, m_vPressPoint3D);
+}
+
+// The face follows the cursor along its axis; the opposite face stays, except
+// for height, where the bottom stays on the plate.
+void KzGLView::UpdateScalePoint3D()
+{
+    const KzModelPainter* p = m_scene.GetCurrentPainter();
+    const int face = m_scene.GetScaleCoord().GetActive();
+    if (m_scene.GetKeepScale() || face < 0 || face >= KzScaleCoord::ms_nFaces)
+        return;
+    const QVector3D axis = kFaceAxis[face];
+    const QVector3D moving = kFaceAtMax[face] ? p->GetMax() : p->GetMin();
+    QVector3D fixed = kFaceAtMax[face] ? p->GetMin() : p->GetMax();
+    if (axis.z() != 0)
+        fixed = p->GetMin();
+    QVector3D hit;
+    if (!IntersectPlane(m_ptMove, moving, m_vScalePlaneNormal, hit))
+        return;   // keep the last preview
+    const float length = std::abs(QVector3D::dotProduct(p->GetMax() - p->GetMin(), axis));
+    if (length <= 0)
+        return;
+    const float grown = -QVector3D::dotProduct(hit - m_vPressPoint3D, axis);
+    const float factor = std::max(kMinScale, (length + grown) / length);
+    QVector3D factors(1, 1, 1);
+    for (int a = 0; a < 3; ++a) {
+        if (axis[a] != 0)
+            factors[a] = factor;
+    }
+    QMatrix4x4 m;
+    m.translate(fixed);
+    m.scale(factors);
+    m.translate(-fixed);
+    PreviewTransform(m);
+    emit signal_SendEditList(PositionList(0, m.map(m_scene.GetCurrentPosition())));
 }
 
 // Lay flat: the face under the press turns to face straight down.

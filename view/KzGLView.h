@@ -130,6 +130,8 @@ private:
     void UpdatePressPoint3D();
     void UpdateMovePoint3D();
     void UpdateRotatePoint3D();
+    void PressScaleFace();
+    void UpdateScalePoint3D();
     void FloorModel();
     void PreviewTransform(const QMatrix4x4& m);
     void ApplyTransform(const QMatrix4x4& m);
@@ -156,6 +158,7 @@ private:
     QVector3D m_vPressPoint3D;
     QVector3D m_vMovePoint3D;
     bool m_bPressPointValid;
+    QVector3D m_vScalePlaneNormal;  // the plane a scale-face drag runs on
     // The camera of the last frame; picking and unprojection use it.
     double m_aProjection[16];
     double m_aModelView[16];

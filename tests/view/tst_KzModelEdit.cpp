@@ -131,6 +131,7 @@ private slots:
     void rotateDragSnapsToFifteenDegrees();
     void moveDragFollowsThePlate();
     void layFlatTurnsTheClickedFaceDown();
+    void scaleFaceDragStretchesOneAxis();
     void rayAlongThePlaneGivesNoPoint();
     void crowdedPlatePushApartEnds();
 
@@ -718,6 +719,48 @@ void tst_KzModelEdit::layFlatTurnsTheClickedFaceDown()
              qPrintable(Str(turned.at(2).GetNormal())));
     QVERIFY(Fuzzy(lid->GetMax() - lid->GetMin(), QVector3D(10, 20, 5)));
     QVERIFY(Fuzzy(lid->GetCenter(), centre));
+}
+
+// With uniform scale off, dragging the front face stretches y only and keeps
+// the back face where it was; the factor never drops below 0.01.
+void tst_KzModelEdit::scaleFaceDragStretchesOneAxis()
+{
+    const QString path = Write(QStringLiteral("bar.stl"), BoxTriangles({0, 0, 0}, {20, 10, 10}));
+    QVERIFY(m_pView->OpenSTLFile(path));
+    m_pView->slot_ReceiveEditList(List({7, 2, false}));
+    m_pView->slot_ReceiveEditList(List({7, 3, 2}));
+    Frame();
+    KzModelPainter* p = m_pView->GetScene().GetCurrentPainter();
+    const KzScaleCoord& handle = m_pView->GetScene().GetScaleCoord();
+    auto frontFace = [&handle] {
+        return (handle.Corner(0) + handle.Corner(1) + handle.Corner(4) + handle.Corner(5)) / 4;
+    };
+    const QVector3D front = frontFace();
+    QCOMPARE(m_pView->GetLocateCoord(ToWidget(front)), 41);
+    const float back = p->GetMax().y();
+
+    Recorder rec(m_pView);
+    Press(m_pView, ToWidget(front), Qt::LeftButton);
+    QCOMPARE(handle.GetActive(), 4);
+    Move(m_pView, ToWidget(front - QVector3D(0, 10, 0)), Qt::LeftButton);
+    QVERIFY(!m_pView->GetScene().GetPending().isIdentity());
+    QCOMPARE(rec.m_lists.last().first().toInt(), 0);
+    Release(m_pView, ToWidget(front - QVector3D(0, 10, 0)), Qt::LeftButton);
+    QCOMPARE(rec.m_lists.last().first().toInt(), 6);
+    const QVector3D size = p->GetMax() - p->GetMin();
+    QVERIFY2(size.y() > 14 && size.y() < 26, qPrintable(Str(size)));
+    QVERIFY(std::abs(size.x() - 20) < 0.01f && std::abs(size.z() - 10) < 0.01f);
+    QVERIFY(std::abs(p->GetMax().y() - back) < 0.01f);
+
+    // Dragged far past the opposite face: flat but never mirrored.
+    Frame();
+    Press(m_pView, ToWidget(frontFace()), Qt::LeftButton);
+    QCOMPARE(handle.GetActive(), 4);
+    Move(m_pView, ToWidget(frontFace() + QVector3D(0, 200, 0)), Qt::LeftButton);
+    Release(m_pView, ToWidget(frontFace() + QVector3D(0, 200, 0)), Qt::LeftButton);
+    const float thin = p->GetMax().y() - p->GetMin().y();
+    QVERIFY2(thin > 0 && std::abs(thin - size.y() * 0.01f) < 0.01f, qPrintable(QString::number(thin)));
+    QVERIFY(std::abs(p->GetMax().y() - back) < 0.01f);
 }
 
 void tst_KzModelEdit::rayAlongThePlaneGivesNoPoint()

@@ -474,6 +474,33 @@ QVector3D Kz3DScene::GetCurrentPosition() const
     return QVector3D(c.x(), c.y(), m_pCurPainter->GetMin().z());
 }
 
+// ---- Frame loop ----
+
+QByteArray Kz3DScene::GetDrawState() const
+{
+    QByteArray state;
+    auto put = [&state](const void* data, int size) { state.append(static_cast<const char*>(data), size); };
+    auto putMatrix = [&put](const QMatrix4x4& m) { put(m.constData(), 16 * sizeof(float)); };
+    for (const KzModelPainter* p : m_mapPainters) {
+        const int id = p->GetID();
+        const bool selected = p->IsSelected();
+        const bool ready = p->GetModel()->ReadyToRender();
+        put(&id, sizeof id);
+        put(&selected, sizeof selected);
+        put(&ready, sizeof ready);
+        putMatrix(p->GetModelMatrix());
+    }
+    putMatrix(m_matPending);
+    const int handles[6] = {m_rotateCoord.GetActive(), m_rotateCoord.GetHovered(), m_scaleCoord.GetActive(),
+                            m_scaleCoord.GetHovered(), m_nEditMode, int(m_bKeepScale)};
+    put(handles, sizeof handles);
+    const float bound[6] = {m_vBoundMax.x(), m_vBoundMax.y(), m_vBoundMax.z(),
+                            m_vBoundMin.x(), m_vBoundMin.y(), m_vBoundMin.z()};
+    put(bound, sizeof bound);
+    put(&m_dRotateAngle, sizeof m_dRotateAngle);
+    return state;
+}
+
 // ---- Pick passes ----
 
 void Kz3DScene::DrawPickModels()

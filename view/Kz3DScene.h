@@ -8,6 +8,7 @@
 #include "KzRotateCoord.h"
 #include "KzScaleCoord.h"
 
+#include <QByteArray>
 #include <QMap>
 #include <QMatrix4x4>
 #include <QObject>
@@ -88,6 +89,10 @@ public:
     QVector3D GetCurrentPosition() const;
     void SetRotatePress(const QVector3D& p) { m_vRotatePress = p; }
     void SetRotateAngle(double a) { m_dRotateAngle = a; }
+
+    // A digest of everything the model scene draws; equal digests draw equal
+    // frames (the layers announce their own changes).
+    QByteArray GetDrawState() const;
 
     // Pick passes: flat colours that encode pick codes.
     void DrawPickModels();

@@ -81,6 +81,7 @@ KzGLView::KzGLView(QWidget* parent)
     , m_bFrameCamera(false)
     , m_bIgnoreMouse(false)
     , m_pFramePainter(nullptr)
+    , m_nFrameCount(0)
 {
     std::fill(std::begin(m_aProjection), std::end(m_aProjection), 0.0);
     std::fill(std::begin(m_aModelView), std::end(m_aModelView), 0.0);
@@ -146,6 +147,8 @@ void KzGLView::resizeGL(int w, int h)
 
 void KzGLView::paintGL()
 {
+    ++m_nFrameCount;
+    m_baLastFrame = FrameState();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, true);
@@ -229,9 +232,22 @@ void KzGLView::slot_RenderText(QString text, const QVector3D& pos)
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 }
 
+// An idle view draws nothing: the timer repaints only when the camera or the
+// scene differs from what the last frame showed. update() always repaints.
 void KzGLView::timerEvent(QTimerEvent*)
 {
-    update();
+    if (FrameState() != m_baLastFrame)
+        update();
+}
+
+QByteArray KzGLView::FrameState() const
+{
+    QByteArray state = m_scene.GetDrawState();
+    const QMatrix4x4 camera = m_camera.ModelView();
+    state.append(reinterpret_cast<const char*>(camera.constData()), 16 * sizeof(float));
+    const int mode[4] = {int(m_bLayerMode), width(), height(), m_nSelectedCode};
+    state.append(reinterpret_cast<const char*>(mode), sizeof mode);
+    return state;
 }
 
 void KzGLView::wheelEvent(QWheelEvent* e)

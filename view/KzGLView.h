@@ -35,6 +35,9 @@ public:
     // before the first view is created.
     static QSurfaceFormat DefaultSurfaceFormat();
 
+    // Frames drawn so far (the frame timer skips frames that would not change).
+    int GetFrameCount() const { return m_nFrameCount; }
+
     // Layer preview. Entering reads the slicing's G-code into a new layer model
     // (layers appear as they are read) and shows it instead of the models;
     // leaving drops the layers and announces that there is no G-code to save.
@@ -113,6 +116,7 @@ private:
     void DrawLocalBackground(QPainter& painter);
     void DrawPendingText(QPainter& painter);
     void DrawLayerFrame();
+    QByteArray FrameState() const;
     void InitFunTable();
 
     void MouseMove_NoButton();
@@ -170,6 +174,9 @@ private:
     // widget during the frame would leak the paint engine's state every frame.
     QPainter* m_pFramePainter;
     QList<QPair<QPoint, QString>> m_listPendingText;
+    // What the last frame showed; the frame timer repaints only when it changed.
+    QByteArray m_baLastFrame;
+    int m_nFrameCount;
 };
 
 #endif // KZGLVIEW_H

@@ -450,6 +450,9 @@ int KzGLView::PickAt(const QPoint& pt, void (Kz3DScene::*pass)())
     glPushMatrix();
     glLoadMatrixd(m_aModelView);
 
+    // Only the pixel under the cursor is read, so only it is drawn.
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(x, y, 1, 1);
     glClearColor(0, 0, 0, 1);
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     (m_scene.*pass)();

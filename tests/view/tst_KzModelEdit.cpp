@@ -134,6 +134,7 @@ private slots:
     void scaleFaceDragStretchesOneAxis();
     void rayAlongThePlaneGivesNoPoint();
     void crowdedPlatePushApartEnds();
+    void idleViewStopsRepainting();
 
 private:
     QString Write(const QString& name, const QVector<KzTriangle3D>& triangles);
@@ -799,6 +800,29 @@ void tst_KzModelEdit::crowdedPlatePushApartEnds()
     QVERIFY(scene.GetPainters().size() == 201);
 }
 
+// The frame timer repaints only when something changed; update() always does.
+void tst_KzModelEdit::idleViewStopsRepainting()
+{
+    const QString path = Write(QStringLiteral("idle.stl"), BoxTriangles({0, 0, 0}, {20, 20, 10}));
+    QVERIFY(m_pView->OpenSTLFile(path));
+    QTest::qWait(200);
+    const int settled = m_pView->GetFrameCount();
+    QTest::qWait(300);
+    QCOMPARE(m_pView->GetFrameCount(), settled);
+
+    // An instance moved behind the view's back still shows up.
+    m_pView->GetScene().GetPainters().first()->Translate(QVector2D(10, 0));
+    QTRY_VERIFY(m_pView->GetFrameCount() > settled);
+    QTest::qWait(200);
+    const int moved = m_pView->GetFrameCount();
+    Wheel(m_pView, 120);   // the camera changes; nothing asks for a frame
+    QTRY_VERIFY(m_pView->GetFrameCount() > moved);
+    QTest::qWait(200);
+    const int zoomed = m_pView->GetFrameCount();
+    m_pView->update();
+    QTRY_VERIFY(m_pView->GetFrameCount() > zoomed);
+}
+
 int main(int argc, char** argv)
 {
     QSurfaceFormat::setDefaultFormat(KzGLView::DefaultSurfaceFormat());
@@ -807,3 +831,4 @@ int main(int argc, char** argv)
     return QTest::qExec(&test, argc, argv);
 }
 #include "tst_KzModelEdit.moc"
+

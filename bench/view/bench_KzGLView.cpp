@@ -25,6 +25,7 @@ class BenchView : public KzTestView
 {
 public:
     using KzTestView::KzTestView;
+    using KzGLView::GetLocateModelPainter;
     std::vector<double> m_vecPaintMs;
 
 protected:
@@ -132,6 +133,18 @@ int main(int argc, char** argv)
         app.processEvents(QEventLoop::AllEvents, 5);
     const double wallMs = run.nsecsElapsed() / 1e6;
 
+    // A pick at the middle of the view, where the model stands: one off-screen
+    // render of the instances and one read pixel, as on every left press.
+    std::vector<double> pickMs;
+    int code = 0;
+    for (int i = 0; i < 20; ++i) {
+        QElapsedTimer pick;
+        pick.start();
+        code = view.GetLocateModelPainter(QPoint(view.width() / 2, view.height() / 2));
+        glFinish();
+        pickMs.push_back(pick.nsecsElapsed() / 1e6);
+    }
+
     const std::vector<double>& v = view.m_vecPaintMs;
     double sum = 0;
     for (double ms : v)
@@ -144,5 +157,9 @@ int main(int argc, char** argv)
                .arg(Median(v), 0, 'f', 1).arg(v.empty() ? 0 : sum / v.size(), 0, 'f', 1)
                .arg(v.empty() ? 0 : *std::max_element(v.begin(), v.end()), 0, 'f', 1)
                .arg(v.size()).arg(swapped * 1000.0 / wallMs, 0, 'f', 1);
+    out << QStringLiteral("  pick median %1 ms, max %2 ms over %3 picks (code %4)\n")
+               .arg(Median(pickMs), 0, 'f', 1)
+               .arg(*std::max_element(pickMs.begin(), pickMs.end()), 0, 'f', 1)
+               .arg(pickMs.size()).arg(code);
     return 0;
 }

@@ -5,6 +5,8 @@
 #include <csignal>
 #include <cstring>
 #include <fcntl.h>
+#include <poll.h>
+#include <sys/stat.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -50,6 +52,22 @@ void KzEngineProcess::InstallSignalHandlers()
     sigfillset(&action.sa_mask);
     for (int signal : {SIGTERM, SIGINT, SIGHUP, SIGPIPE, SIGQUIT})
         sigaction(signal, &action, nullptr);
+}
+
+bool KzEngineProcess::BindToCaller(pid_t caller)
+{
+    if (caller <= 1 || prctl(PR_SET_PDEATHSIG, SIGTERM) != 0)
+        return false;
+    // A caller that died before the request sends nothing: the new parent
+    // shows it. The output pipe shows it too when the adopter is a subreaper
+    // started before the caller: its only reader was the caller.
+    if (getppid() != caller)
+        return false;
+    struct stat output;
+    if (fstat(STDOUT_FILENO, &output) != 0 || !S_ISFIFO(output.st_mode))
+        return true;
+    pollfd watch{STDOUT_FILENO, POLLOUT, 0};
+    return poll(&watch, 1, 0) < 0 || !(watch.revents & POLLERR);
 }
 
 KzEngineProcess::~KzEngineProcess()

@@ -10,6 +10,8 @@
 // The child is bound to the bridge: it gets SIGKILL when the bridge dies for
 // any reason (PR_SET_PDEATHSIG), and a SIGTERM, SIGINT, SIGHUP or SIGPIPE to
 // the bridge kills it and removes the registered temporary file first.
+// The bridge is bound to its caller in turn (BindToCaller), so killing the
+// program that slices ends the bridge and its engine too.
 class KzEngineProcess
 {
 public:
@@ -21,6 +23,12 @@ public:
     // The file to remove if the bridge is stopped by a signal (empty: none).
     static void RegisterTemporaryFile(const QByteArray &path);
     static void InstallSignalHandlers();
+
+    // Asks for SIGTERM when the caller (the parent, its pid taken first thing
+    // at start) dies; the handler then kills the engine. False when the caller
+    // is already gone: the bridge was adopted (by init or a subreaper) before
+    // the request, or nobody reads its output pipe any more.
+    static bool BindToCaller(pid_t caller);
 
     // Starts program with args (program is not repeated in args). The child
     // inherits every descriptor not marked close-on-exec. False with GetError

@@ -1,7 +1,10 @@
 #include "Kz3DScene.h"
 
 #include "KzModel3D.h"
+#include "KLayerModel.h"
 #include "KzModelPainter.h"
+
+#include <QEvent>
 
 #include <GL/gl.h>
 
@@ -12,8 +15,6 @@ Kz3DScene::Kz3DScene(QObject* parent)
     , m_bKeepScale(true)
     , m_vBoundMax(50, 50, 100)
     , m_vBoundMin(-50, -50, 0)
-    , m_dLayerOffsetX(0)
-    , m_dLayerOffsetY(0)
 {
 }
 
@@ -126,14 +127,12 @@ void Kz3DScene::DrawInstance(KzModelPainter* painter)
 
 void Kz3DScene::SetLayerOffset(double x, double y)
 {
-    m_dLayerOffsetX = x;
-    m_dLayerOffsetY = y;
+    KLayerFeature::SetLayerOffset(x, y);
 }
 
 void Kz3DScene::GetLayerOffset(double& x, double& y) const
 {
-    x = m_dLayerOffsetX;
-    y = m_dLayerOffsetY;
+    KLayerFeature::GetLayerOffset(x, y);
 }
 
 void Kz3DScene::AdoptModel(KzModel3D* model)
@@ -195,4 +194,50 @@ void Kz3DScene::GetPrintBound(QVector3D& max, QVector3D& min) const
 {
     max = m_vBoundMax;
     min = m_vBoundMin;
+}
+
+// ---- Layer preview ----
+
+void Kz3DScene::DrawLayerScene()
+{
+    m_layerFeature.Draw();
+    m_gridding.Draw();
+    m_printerBox.Draw();
+}
+
+void Kz3DScene::LoadLayerModel(QString path)
+{
+    m_layerFeature.LoadLayerModel(path);
+    // Layers reach the model as queued calls from its reading thread.
+    m_layerFeature.GetLayerModel()->installEventFilter(this);
+}
+
+void Kz3DScene::ClearLayerModel()
+{
+    m_layerFeature.ClearLayerModel();
+}
+
+void Kz3DScene::SetCurrentLayer(int layer)
+{
+    m_layerFeature.SetCurrentLayer(layer);
+}
+
+void Kz3DScene::SetMultiLayer(bool multi)
+{
+    m_layerFeature.SetMultiLayer(multi);
+}
+
+int Kz3DScene::GetMaxLayer() const
+{
+    return m_layerFeature.GetMaxLayer();
+}
+
+// The layer model tells nobody when a layer arrives or the layers are trimmed:
+// both come as queued calls, which pass here just before they run. The view
+// repaints after they have run, since update() only schedules a frame.
+bool Kz3DScene::eventFilter(QObject* watched, QEvent* e)
+{
+    if (e->type() == QEvent::MetaCall && watched == m_layerFeature.GetLayerModel())
+        emit signal_LayersChanged();
+    return QObject::eventFilter(watched, e);
 }

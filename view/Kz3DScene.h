@@ -2,6 +2,7 @@
 #define KZ3DSCENE_H
 
 #include "KzGLViewGlobal.h"
+#include "KLayerFeature.h"
 #include "KzGridding.h"
 #include "KzPrinterBox.h"
 #include "KzRotateCoord.h"
@@ -17,7 +18,8 @@ class KzModel3D;
 class KzModelPainter;
 
 // What one view shows: the build volume, the plate grid, the placed model
-// instances and the edit handles around the selected one. The scene owns every
+// instances and the edit handles around the selected one, or instead of the
+// models the layers of a sliced G-code file. The scene owns every
 // loaded model and every instance.
 class KZGLVIEW_EXPORT Kz3DScene : public QObject
 {
@@ -64,6 +66,17 @@ public:
     void SetKeepScale(bool keep) { m_bKeepScale = keep; }
     bool GetKeepScale() const { return m_bKeepScale; }
 
+    // Layer preview: the sliced layers, the grid and the box; no model, handle
+    // or feedback. Layers arriving from the reading thread are announced by
+    // signal_LayersChanged.
+    void DrawLayerScene();
+    void LoadLayerModel(QString path);
+    void ClearLayerModel();
+    void SetCurrentLayer(int layer);
+    void SetMultiLayer(bool multi);
+    int GetMaxLayer() const;
+    KLayerFeature& GetLayerFeature() { return m_layerFeature; }
+
     const KzPrinterBox& GetPrinterBox() const { return m_printerBox; }
     const KzGridding& GetGridding() const { return m_gridding; }
     KzRotateCoord& GetRotateCoord() { return m_rotateCoord; }
@@ -71,6 +84,10 @@ public:
 
 signals:
     void signal_RenderText(QString text, const QVector3D& pos);
+    void signal_LayersChanged();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
     void DrawInstance(KzModelPainter* painter);
@@ -80,6 +97,7 @@ private:
     KzRotateCoord m_rotateCoord;
     KzScaleCoord m_scaleCoord;
     KzGridding m_gridding;
+    KLayerFeature m_layerFeature;
     QMap<int, KzModel3D*> m_mapModels;
     QMap<int, KzModelPainter*> m_mapPainters;
     KzModelPainter* m_pCurPainter;
@@ -88,8 +106,6 @@ private:
     bool m_bKeepScale;
     QVector3D m_vBoundMax;
     QVector3D m_vBoundMin;
-    double m_dLayerOffsetX;
-    double m_dLayerOffsetY;
 };
 
 #endif // KZ3DSCENE_H

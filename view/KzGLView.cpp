@@ -24,6 +24,8 @@ const QColor kLabelColor(238, 236, 234);
 KzGLView::KzGLView(QWidget* parent)
     : QOpenGLWidget(parent)
     , m_nSelectedCode(0)
+    , m_bLayerMode(false)
+    , m_nMaxLayer(0)
     , m_bIgnoreMouse(false)
     , m_pFramePainter(nullptr)
 {
@@ -33,6 +35,7 @@ KzGLView::KzGLView(QWidget* parent)
     InitFunTable();
     startTimer(kFrameMs, Qt::CoarseTimer);
     connect(&m_scene, &Kz3DScene::signal_RenderText, this, &KzGLView::slot_RenderText);
+    connect(&m_scene, &Kz3DScene::signal_LayersChanged, this, QOverload<>::of(&KzGLView::update));
 }
 
 KzGLView::~KzGLView()
@@ -114,7 +117,10 @@ void KzGLView::Draw3DScene(QPainter& painter)
     m_camera.Apply();
     glEnable(GL_MULTISAMPLE);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
-    m_scene.DrawModelScene();
+    if (m_bLayerMode)
+        DrawLayerFrame();
+    else
+        m_scene.DrawModelScene();
 
     double yaw = 0;
     double pitch = 0;
@@ -276,4 +282,57 @@ void KzGLView::MouseRelease_LeftButton()
 void KzGLView::MouseRelease_RightButton()
 {
     m_camera.DragRotate(0, 0, true);
+}
+
+// ---- Layer preview ----
+
+void KzGLView::EnterLayerMode()
+{
+    m_scene.LoadLayerModel(KzConfigureData::GetInstance()->GetTmpGcodeFilePath());
+    m_bLayerMode = true;
+    m_nMaxLayer = 0;
+    m_nSelectedCode = 0;
+    m_scene.SelectPainter(0);   // the models are hidden: nothing stays selected
+    update();
+}
+
+void KzGLView::QuitLayerMode()
+{
+    m_bLayerMode = false;
+    m_scene.ClearLayerModel();
+    m_nMaxLayer = 0;
+    update();
+    emit signal_DisableSaveGCode();
+}
+
+void KzGLView::ClearLayerModel()
+{
+    m_scene.ClearLayerModel();
+    update();
+}
+
+void KzGLView::SetCurrentLayer(int layer)
+{
+    m_scene.SetCurrentLayer(layer);
+    update();
+}
+
+void KzGLView::SetEnableMultiLayer(bool multi)
+{
+    m_scene.SetMultiLayer(multi);
+    update();
+}
+
+// The highest layer is reported from the frame, so the layer panel follows the
+// layers as they arrive and once more when the model trims them.
+void KzGLView::DrawLayerFrame()
+{
+    m_scene.DrawLayerScene();
+    if (m_scene.GetLayerFeature().IsCompilePending())
+        update();   // the next frame compiles the next layers
+    const int maxLayer = m_scene.GetMaxLayer();
+    if (maxLayer != m_nMaxLayer) {
+        m_nMaxLayer = maxLayer;
+        emit signal_MaxLayerChanged(maxLayer);
+    }
 }

@@ -34,6 +34,16 @@ public:
     // before the first view is created.
     static QSurfaceFormat DefaultSurfaceFormat();
 
+    // Layer preview. Entering reads the slicing's G-code into a new layer model
+    // (layers appear as they are read) and shows it instead of the models;
+    // leaving drops the layers and announces that there is no G-code to save.
+    void EnterLayerMode();
+    void QuitLayerMode();
+    void ClearLayerModel();
+    void SetCurrentLayer(int layer);
+    void SetEnableMultiLayer(bool multi);
+    bool IsLayerMode() const { return m_bLayerMode; }
+
 public slots:
     // Takes the build volume and the view scale of the machine now selected in
     // the configuration store.
@@ -73,6 +83,7 @@ private:
     void Draw3DScene(QPainter& painter);
     void DrawLocalBackground(QPainter& painter);
     void DrawPendingText(QPainter& painter);
+    void DrawLayerFrame();
     void InitFunTable();
 
     void MouseMove_LeftButton();
@@ -88,6 +99,8 @@ private:
     QPoint m_ptMove;
     QPoint m_ptPress;
     int m_nSelectedCode;
+    bool m_bLayerMode;
+    int m_nMaxLayer;
     QMap<int, MouseHandler> m_mapMouseMove;
     QMap<int, MouseHandler> m_mapMousePress;
     QMap<int, MouseHandler> m_mapMouseRelease;

@@ -59,6 +59,7 @@ private:
     void UpdataData();
     void UpdateBounds();
     void CompileDisplayLists();
+    void CompileFacets(int first, int end) const;
     void DeleteDisplayLists();
 
     QThread m_loadThread;

@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QXmlStreamReader>
 
@@ -144,7 +145,42 @@ double KzConfigureData::GetReviseFactor()
 {
     const int edge = std::max({m_currentMachine.length, m_currentMachine.width,
                                m_currentMachine.height});
+    // A machine without sizes (numbers missing from the machine file) keeps
+    // the scale of the 100 mm placeholder volume instead of an endless one.
+    if (edge <= 0)
+        return ms_dDefaultReviseFactor;
     return 50.0 / edge;
+}
+
+QString KzConfigureData::GetSliceFilePath()
+{
+    return QStringLiteral("Configure/slice.xml");
+}
+
+bool KzConfigureData::IsSliceFileReadable() const
+{
+    return GetSliceFileError().isEmpty();
+}
+
+QString KzConfigureData::GetSliceFileError() const
+{
+    QFile file(GetSliceFilePath());
+    const QString where = QFileInfo(file).absoluteFilePath();
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("%1: %2").arg(where, file.errorString());
+    // The slice profile stops at an XML error and fills in its built-in
+    // values: such a file is as bad as a missing one.
+    QXmlStreamReader reader(&file);
+    int settings = 0;
+    while (!reader.atEnd()) {
+        if (reader.readNext() == QXmlStreamReader::StartElement && reader.name() == QLatin1String("SliceParam"))
+            ++settings;
+    }
+    if (reader.hasError())
+        return QStringLiteral("%1:%2: %3").arg(where).arg(reader.lineNumber()).arg(reader.errorString());
+    if (settings == 0)
+        return QStringLiteral("%1: no SliceParam settings").arg(where);
+    return QString();
 }
 
 void KzConfigureData::SetModelPos(double x, double y)

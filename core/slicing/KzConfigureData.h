@@ -54,11 +54,25 @@ public:
     void GetPrintBound(QVector3D &max, QVector3D &min);
     void GetPrintPos(double &x, double &y);
     void GetLayerModelOffset(double &x, double &y);
+    // 50 / the largest build-volume edge; ms_dDefaultReviseFactor for a machine
+    // whose sizes are all 0.
     double GetReviseFactor();
     void SetModelPos(double x, double y);
 
     QString GetTmpSTLFilePath();
     QString GetTmpGcodeFilePath();
+
+    // The preset file that every slicing run reads, relative to the working
+    // folder like the machine file. A missing, unreadable or broken one would
+    // slice with the built-in values instead of the presets chosen, so the
+    // program checks it and tells the user: the error is the file's absolute
+    // path and what is wrong with it, empty when the file is fine.
+    static QString GetSliceFilePath();
+    bool IsSliceFileReadable() const;
+    QString GetSliceFileError() const;
+
+    // The view's scale of the 100 mm placeholder volume.
+    static constexpr double ms_dDefaultReviseFactor = 0.5;
 
     int selectedMachineType;
 

@@ -63,25 +63,88 @@ QByteArray ReadSmallFile(const QString& path)
     return file.readAll();
 }
 
+// The folders that hold the installed system, its boot files, its state and
+// its users' homes, and the kernel's and the service manager's virtual file
+// systems. A removable drive mounted at or below one of them is the system's
+// (the system runs from a stick, or its /home lives on one), never the card.
+const char* const kSystemFolders[] = {
+    "/bin", "/boot", "/cdrom", "/dev", "/efi", "/etc", "/gnu", "/home", "/lib", "/lib32", "/lib64",
+    "/libx32", "/nix", "/opt", "/proc", "/root", "/run", "/sbin", "/snap", "/srv", "/sys", "/usr",
+    "/var", "/.snapshots",
+};
+
+// Desktops mount media for their users here, inside the otherwise system /run.
+const char kRunMedia[] = "/run/media/";
+
+bool IsAtOrBelow(const QString& path, const QString& folder)
+{
+    return path == folder || path.startsWith(folder + QLatin1Char('/'));
+}
+
+QString SystemSource(const QString& strValue, const char* system)
+{
+    return strValue.isEmpty() ? QString::fromLatin1(system) : strValue;
+}
+
+// Sources of helpers made by the default constructor; empty means the system's.
+QString& DefaultMountInfo()
+{
+    static QString strMountInfo;
+    return strMountInfo;
+}
+
+QString& DefaultSysRoot()
+{
+    static QString strSysRoot;
+    return strSysRoot;
+}
+
 // sysfs links dev/block/<major:minor> to the device's folder; a partition's
-// folder holds a "partition" file and sits inside its disk's folder, which
-// holds "removable".
-bool IsRemovableBlockDevice(const QString& strSysRoot, const QByteArray& device)
+// folder holds a "partition" file and sits inside its disk's folder. Empty
+// for a device sysfs does not know (memory and network file systems).
+QString DiskFolder(const QString& strSysRoot, const QByteArray& device)
 {
     const QString strDevice = QFileInfo(strSysRoot + QStringLiteral("/dev/block/") + QString::fromLatin1(device))
                                   .canonicalFilePath();
     if (strDevice.isEmpty() || !QFileInfo(strDevice).isDir())
-        return false;
-    QString strDisk = strDevice;
+        return QString();
     if (QFileInfo::exists(strDevice + QStringLiteral("/partition")))
-        strDisk = QFileInfo(strDevice).absolutePath();
-    return ReadSmallFile(strDisk + QStringLiteral("/removable")).trimmed() == "1";
+        return QFileInfo(strDevice).absolutePath();
+    return strDevice;
+}
+
+// A card in a built-in SD slot: the disk's device is a card on the mmc bus.
+// Such slots report "removable" 0 because the slot, not the card, is fixed.
+bool IsOnMmcBus(const QString& strDisk)
+{
+    const QString strDevice = QFileInfo(strDisk + QStringLiteral("/device")).canonicalFilePath();
+    if (strDevice.isEmpty())
+        return false;
+    const QFileInfo bus(QFileInfo(strDevice + QStringLiteral("/subsystem")).canonicalFilePath());
+    return bus.fileName() == QLatin1String("mmc") && QFileInfo(bus.absolutePath()).fileName() == QLatin1String("bus");
+}
+
+bool IsRemovableDisk(const QString& strDisk)
+{
+    return ReadSmallFile(strDisk + QStringLiteral("/removable")).trimmed() == "1" || IsOnMmcBus(strDisk);
+}
+
+QList<MountEntry> ReadMountTable(const QString& strMountInfo)
+{
+    QList<MountEntry> entries;
+    const QList<QByteArray> lines = ReadSmallFile(strMountInfo).split('\n');
+    for (const QByteArray& line : lines) {
+        MountEntry entry;
+        if (ParseMountLine(line, entry))
+            entries.append(entry);
+    }
+    return entries;
 }
 
 } // namespace
 
 KzRemovableStorage::KzRemovableStorage()
-    : KzRemovableStorage(QStringLiteral("/proc/self/mountinfo"), QStringLiteral("/sys"))
+    : KzRemovableStorage(SystemSource(DefaultMountInfo(), "/proc/self/mountinfo"), SystemSource(DefaultSysRoot(), "/sys"))
 {
 }
 
@@ -91,13 +154,42 @@ KzRemovableStorage::KzRemovableStorage(const QString& strMountInfo, const QStrin
 {
 }
 
+void KzRemovableStorage::SetSystemSources(const QString& strMountInfo, const QString& strSysRoot)
+{
+    DefaultMountInfo() = strMountInfo;
+    DefaultSysRoot() = strSysRoot;
+}
+
+bool KzRemovableStorage::IsSystemMountPoint(const QString& strMountPoint)
+{
+    if (strMountPoint == QLatin1String("/"))
+        return true;
+    if (strMountPoint.startsWith(QLatin1String(kRunMedia)))
+        return false;
+    for (const char* folder : kSystemFolders) {
+        if (IsAtOrBelow(strMountPoint, QLatin1String(folder)))
+            return true;
+    }
+    return false;
+}
+
 bool KzRemovableStorage::DetectRemovableStorage()
 {
     m_strListStorage.clear();
-    const QList<QByteArray> lines = ReadSmallFile(m_strMountInfo).split('\n');
-    for (const QByteArray& line : lines) {
-        MountEntry entry;
-        if (ParseMountLine(line, entry) && !entry.bReadOnly && IsRemovableBlockDevice(m_strSysRoot, entry.device))
+    const QList<MountEntry> entries = ReadMountTable(m_strMountInfo);
+
+    // Every disk that carries a part of the running system.
+    QStringList systemDisks;
+    for (const MountEntry& entry : entries) {
+        if (IsSystemMountPoint(entry.mountPoint))
+            systemDisks.append(DiskFolder(m_strSysRoot, entry.device));
+    }
+
+    for (const MountEntry& entry : entries) {
+        if (entry.bReadOnly || IsSystemMountPoint(entry.mountPoint))
+            continue;
+        const QString strDisk = DiskFolder(m_strSysRoot, entry.device);
+        if (!strDisk.isEmpty() && !systemDisks.contains(strDisk) && IsRemovableDisk(strDisk))
             m_strListStorage.append(entry.mountPoint);
     }
     m_strListStorage.sort();

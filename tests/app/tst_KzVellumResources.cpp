@@ -78,6 +78,16 @@ void tst_KzVellumResources::picturesHaveTheirSizes_data()
         QTest::newRow(qPrintable(QString(b) + "p")) << QString(":/Resources/%1p.png").arg(b) << QSize(25, 20);
     }
     QTest::newRow("back") << ":/Resources/13.png" << QSize(20, 20);
+    for (const char* mode : { "024", "025", "026", "027" }) {
+        QTest::newRow(mode) << QString(":/Resources/%1.png").arg(mode) << QSize(24, 24);
+        QTest::newRow(qPrintable(QString(mode) + "p")) << QString(":/Resources/%1p.png").arg(mode) << QSize(24, 24);
+    }
+    QTest::newRow("edit panel") << ":/Resources/05.png" << QSize(180, 200);
+    QTest::newRow("wide edit panel") << ":/Resources/05-2.png" << QSize(340, 200);
+    for (const char* arrow : { "up00", "up00p", "down01", "down01p" })
+        QTest::newRow(arrow) << QString(":/Resources/%1.png").arg(arrow) << QSize(9, 5);
+    QTest::newRow("layer panel back") << ":/Resources/002.png" << QSize(50, 20);
+    QTest::newRow("layer panel back, pressed") << ":/Resources/002p.png" << QSize(50, 20);
 }
 
 void tst_KzVellumResources::picturesHaveTheirSizes()

@@ -6,8 +6,14 @@
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <spawn.h>
 #include <sys/stat.h>
 #include <sys/types.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char **environ;
 
 namespace {
 
@@ -53,6 +59,21 @@ bool IsRunning(qint64 pid)
     return state != 'Z' && state != 'X';
 }
 
+QString ExeOf(qint64 pid)
+{
+    return QFileInfo(QStringLiteral("/proc/%1/exe").arg(pid)).canonicalFilePath();
+}
+
+// The one child of parent running program, or 0 while there is none (yet).
+qint64 ChildRunning(qint64 parent, const QString &program)
+{
+    const QString wanted = QFileInfo(program).canonicalFilePath();
+    for (qint64 child : ChildrenOf(parent))
+        if (ExeOf(child) == wanted)
+            return child;
+    return 0;
+}
+
 QProcessEnvironment WithPath(const QString &path)
 {
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
@@ -88,6 +109,8 @@ private slots:
     void failures();
     void killedBridgeTakesTheEngineAlong_data();
     void killedBridgeTakesTheEngineAlong();
+    void killedCallerTakesBridgeAndEngineAlong();
+    void callerGoneBeforeStartNoSlice();
 
 private:
     QString Mesh(const QString &name) const { return m_dir.filePath(name + ".stl"); }
@@ -529,6 +552,77 @@ void tst_KzEngineBridgeRun::killedBridgeTakesTheEngineAlong()
     QTRY_VERIFY_WITH_TIMEOUT(!IsRunning(engine), 5000);
     QVERIFY(!QFileInfo::exists(output));
     QVERIFY(QDir(m_dir.path()).entryList({QStringLiteral(".killed.gcode*")}, QDir::Files | QDir::Hidden).isEmpty());
+}
+
+void tst_KzEngineBridgeRun::killedCallerTakesBridgeAndEngineAlong()
+{
+    // A mesh fine enough for the real engine to take a while on it.
+    QVERIFY(KzTestMesh().AddSphere(QVector3D(0, 0, 30), 30, 240).WriteBinary(Mesh("sphere")));
+    const QString output = Output("orphan");
+    const QString console = m_dir.filePath(QStringLiteral("orphan.console"));
+    // The caller: a shell that starts the bridge and waits for it, as the
+    // program does. Killing it outright leaves the bridge no chance to be told.
+    QStringList args{QStringLiteral("-c"), QStringLiteral("\"$0\" \"$@\" >'%1' 2>&1 & wait").arg(console),
+                     KzBridgeRun::BridgePath()};
+    for (const QByteArray &arg : KzBridgeRun::Line(KzBridgeRun::Settings({"layerThickness=50"}), output, Mesh("sphere")))
+        args << QString::fromLocal8Bit(arg);
+    QProcess caller;
+    caller.start(QStringLiteral("/bin/sh"), args);
+    QVERIFY(caller.waitForStarted());
+    qint64 bridge = 0, engine = 0;
+    QTRY_VERIFY_WITH_TIMEOUT((bridge = ChildRunning(caller.processId(), KzBridgeRun::BridgePath())) != 0, 10000);
+    const QString realEngine = QStandardPaths::findExecutable(QStringLiteral("CuraEngine"));
+    QTRY_VERIFY_WITH_TIMEOUT((engine = ChildRunning(bridge, realEngine)) != 0, 10000);
+    QTRY_VERIFY_WITH_TIMEOUT(ReadFile(console).contains("Progress:"), 30000);
+    QVERIFY2(IsRunning(engine), "the slice ended before the test could kill its caller");
+
+    QCOMPARE(::kill(pid_t(caller.processId()), SIGKILL), 0);
+    QVERIFY(caller.waitForFinished(10000));
+    QTRY_VERIFY_WITH_TIMEOUT(!IsRunning(bridge) && !IsRunning(engine), 10000);
+    QVERIFY(!QFileInfo::exists(output));
+    QVERIFY(QDir(m_dir.path()).entryList({QStringLiteral(".orphan.gcode*")}, QDir::Files | QDir::Hidden).isEmpty());
+}
+
+void tst_KzEngineBridgeRun::callerGoneBeforeStartNoSlice()
+{
+    // The caller's end of the output pipe is closed before the bridge runs:
+    // the program that wanted the slice is gone, so the engine is never started.
+    const QString marker = m_dir.filePath(QStringLiteral("engine-started"));
+    const QString fake = FakeEngine("marking", "touch '" + QFile::encodeName(marker) + "'\nexit 0\n");
+    const QByteArray path = QFile::encodeName(fake) + ':' + qgetenv("PATH");
+    const QByteArray errors = QFile::encodeName(m_dir.filePath(QStringLiteral("gone.errors")));
+    int fds[2];
+    QCOMPARE(pipe2(fds, O_CLOEXEC), 0);
+    close(fds[0]);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, errors.constData(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    QList<QByteArray> storage{QFile::encodeName(KzBridgeRun::BridgePath())};
+    storage << KzBridgeRun::Line(KzBridgeRun::Settings(), Output("gone"), Mesh("cube"));
+    std::vector<char *> argv;
+    for (QByteArray &arg : storage)
+        argv.push_back(arg.data());
+    argv.push_back(nullptr);
+    const QByteArray pathEntry = "PATH=" + path;
+    std::vector<char *> env;
+    for (char **e = environ; *e; ++e)
+        if (strncmp(*e, "PATH=", 5) != 0)
+            env.push_back(*e);
+    env.push_back(const_cast<char *>(pathEntry.constData()));
+    env.push_back(nullptr);
+    pid_t pid = -1;
+    const int spawned = posix_spawn(&pid, argv.front(), &actions, nullptr, argv.data(), env.data());
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    QCOMPARE(spawned, 0);
+    int status = 0;
+    QCOMPARE(waitpid(pid, &status, 0), pid);
+    QVERIFY(WIFEXITED(status));
+    QCOMPARE(WEXITSTATUS(status), 1);
+    QVERIFY(ReadFile(QFile::decodeName(errors)).contains("Error: the program that started the engine has ended"));
+    QVERIFY(!QFileInfo::exists(marker));
+    QVERIFY(!QFileInfo::exists(Output("gone")));
 }
 
 QTEST_GUILESS_MAIN(tst_KzEngineBridgeRun)

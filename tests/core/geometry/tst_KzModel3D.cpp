@@ -8,6 +8,7 @@
 
 #include <GL/gl.h>
 
+#include <cmath>
 #include <memory>
 
 using namespace KzMeshFixtures;
@@ -67,6 +68,44 @@ private:
             i += 2 + corners * 3;
         }
         return facets;
+    }
+
+    // What a drawing sends down the pipeline, read back through the feedback
+    // buffer: every corner's window position and lit colour, in drawing order.
+    // The light makes a facet's colour depend on its normal.
+    template <typename Draw>
+    static std::vector<GLfloat> LitFeedback(Draw draw)
+    {
+        std::vector<GLfloat> buffer(10000 * (2 + 3 * 7) + 16);
+        glFeedbackBuffer(GLsizei(buffer.size()), GL_3D_COLOR, buffer.data());
+        glRenderMode(GL_FEEDBACK);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glDisable(GL_CULL_FACE);
+        glEnable(GL_LIGHTING);
+        glEnable(GL_LIGHT0);
+        draw();
+        const GLint values = glRenderMode(GL_RENDER);
+        glDisable(GL_LIGHTING);
+        buffer.resize(size_t(qMax(values, 0)));
+        return buffer;
+    }
+
+    // Facets tilted each its own way, all inside the unit cube.
+    static std::vector<Facet> TiltedFacets(int n)
+    {
+        std::vector<Facet> out(static_cast<size_t>(n));
+        for (int i = 0; i < n; ++i) {
+            const float x = float(i % 100) / 60.0f - 0.85f;
+            const float y = float((i / 100) % 101) / 60.0f - 0.85f;
+            const float z = 0.4f * std::sin(float(i) * 0.7f);
+            out[size_t(i)].corner[0] = QVector3D(x, y, z);
+            out[size_t(i)].corner[1] = QVector3D(x + 0.01f, y, 0.3f * std::cos(float(i) * 1.3f));
+            out[size_t(i)].corner[2] = QVector3D(x, y + 0.01f, -z);
+        }
+        return out;
     }
 
 private slots:
@@ -157,6 +196,34 @@ private slots:
         model.reset();   // context current: the lists go with the model
         for (unsigned int name : names)
             QVERIFY(!glIsList(name));
+        QCOMPARE(glGetError(), GLenum(GL_NO_ERROR));
+    }
+
+    // Each list must draw its facets exactly as one begin/end pair per facet
+    // would: same corners, same normals, same order, split at the same place.
+    void listsDrawLikeFacetByFacet()
+    {
+        const QString path = m_dir.filePath("tilted.stl");
+        QVERIFY(WriteBytes(path, BinaryStl(TiltedFacets(10003))));
+        KzModel3D model;
+        QVERIFY(model.LoadSTLFile(path));
+        const QVector<unsigned int> names = model.GetDisplayList();
+        QCOMPARE(names.size(), 2);
+        for (int list = 0; list < names.size(); ++list) {
+            const std::vector<GLfloat> compiled = LitFeedback([&] { glCallList(names[list]); });
+            const std::vector<GLfloat> expected = LitFeedback([&] {
+                for (int i = list * 10000; i < qMin(model.Count(), (list + 1) * 10000); ++i) {
+                    const KzTriangle3D t = model.Item(i);
+                    glBegin(GL_TRIANGLES);
+                    glNormal3f(t.GetNormal().x(), t.GetNormal().y(), t.GetNormal().z());
+                    for (int c = 0; c < 3; ++c)
+                        glVertex3f(t[c].x(), t[c].y(), t[c].z());
+                    glEnd();
+                }
+            });
+            QCOMPARE(expected.size(), size_t(list == 0 ? 10000 * 23 : 3 * 23));
+            QVERIFY2(compiled == expected, qPrintable(QString("list %1 draws differently").arg(list)));
+        }
         QCOMPARE(glGetError(), GLenum(GL_NO_ERROR));
     }
 

@@ -69,6 +69,8 @@ private slots:
     void saveAndRevokeMachine();
     void saveAndRevokeMaterial();
     void printPositionFollowsModelPosition();
+    void machineWithoutSizesKeepsTheDefaultScale();
+    void sliceFileCheck();
 
     void instanceIsCreatedAtLibraryLoad();
     void temporaryFilesLiveInVellumFolder();
@@ -438,6 +440,58 @@ void TestKzConfigureData::printPositionFollowsModelPosition()
     data.GetPrintPos(x, y);
     QCOMPARE(x, 50.25);
     QCOMPARE(y, 63.5);
+}
+
+void TestKzConfigureData::machineWithoutSizesKeepsTheDefaultScale()
+{
+    // Sizes missing, not numbers, or negative: never a division by zero or a
+    // mirrored view, the scale of the placeholder volume instead.
+    WriteMachineFile(QStringLiteral("<Basic><Machine Name=\"Alder\"/>")
+                     + QStringLiteral("<Machine Name=\"Hazel\"><Length>wide</Length><Width/><Height>0</Height></Machine>")
+                     + Machine(QStringLiteral("Name=\"Cedar\""), -200, -100, 0)
+                     + Machine(QStringLiteral("Name=\"Birch\""), 0, 0, 80) + QStringLiteral("</Basic>"));
+    KzConfigureData data;
+    for (int type = 0; type < 3; ++type) {
+        data.SetMachineType(type);
+        QCOMPARE(data.GetCurrentMachineType(), type);
+        QCOMPARE(data.GetReviseFactor(), KzConfigureData::ms_dDefaultReviseFactor);
+    }
+    QCOMPARE(KzConfigureData::ms_dDefaultReviseFactor, 0.5);
+    // One size is enough for the real scale.
+    data.SetMachineType(3);
+    QCOMPARE(data.GetReviseFactor(), 50.0 / 80);
+}
+
+void TestKzConfigureData::sliceFileCheck()
+{
+    KzConfigureData data;
+    const QString path = QFileInfo(QStringLiteral("Configure/slice.xml")).absoluteFilePath();
+    QCOMPARE(KzConfigureData::GetSliceFilePath(), QStringLiteral("Configure/slice.xml"));
+    // Missing.
+    QVERIFY(!data.IsSliceFileReadable());
+    QVERIFY2(data.GetSliceFileError().startsWith(path + QStringLiteral(": ")), qPrintable(data.GetSliceFileError()));
+
+    // Broken XML, and well-formed without a single setting.
+    ScratchFolder::WriteFile(QStringLiteral("Configure/slice.xml"),
+                             "<SliceProfile>\n<SliceParam Name=\"layer_height\"><Fast>0.3</Fast>\n</SliceProfile>");
+    QVERIFY(!data.IsSliceFileReadable());
+    QVERIFY2(data.GetSliceFileError().startsWith(path + QStringLiteral(":3: ")), qPrintable(data.GetSliceFileError()));
+    ScratchFolder::WriteFile(QStringLiteral("Configure/slice.xml"), "<SliceProfile/>");
+    QVERIFY(!data.IsSliceFileReadable());
+
+    // The shipped presets are fine; checked each time, so a file that goes
+    // away later is noticed.
+    QFile::remove(QStringLiteral("Configure/slice.xml"));
+    QVERIFY(QFile::copy(QStringLiteral(KZ_OUTPUT_DIR "/Configure/slice.xml"), QStringLiteral("Configure/slice.xml")));
+    QVERIFY2(data.IsSliceFileReadable(), qPrintable(data.GetSliceFileError()));
+    QCOMPARE(data.GetSliceFileError(), QString());
+
+    // A folder in the file's place cannot be read (a permission test would not
+    // hold when the tests run as root).
+    QVERIFY(QFile::remove(QStringLiteral("Configure/slice.xml")));
+    QVERIFY(QDir().mkpath(QStringLiteral("Configure/slice.xml")));
+    QVERIFY(!data.IsSliceFileReadable());
+    QVERIFY(!data.GetSliceFileError().isEmpty());
 }
 
 QProcess *TestKzConfigureData::RunProbe(const QString &folder, const QProcessEnvironment &environment)

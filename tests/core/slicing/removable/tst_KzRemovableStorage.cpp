@@ -25,6 +25,18 @@ public:
         AddPartition("devices/pci0000:00/0000:00:17.0/block/sda", "sda2", "8:2");
         AddDisk("devices/virtual/block/loop0", "7:0", false);
         AddDisk("devices/virtual/block/zram0", "253:0", false);
+        // The SD slot of a laptop: the card sits on the mmc bus and its disk
+        // reads "removable" 0. The fixed disk's device is on the scsi bus.
+        const QString card = "devices/pci0000:00/0000:00:14.5/mmc_host/mmc0/mmc0:aaaa";
+        AddDisk(card + "/block/mmcblk0", "179:0", false);
+        AddPartition(card + "/block/mmcblk0", "mmcblk0p1", "179:1");
+        OnBus(card, card + "/block/mmcblk0", "mmc");
+        OnBus("devices/pci0000:00/0000:00:17.0/ata1/host0/target0:0:0/0:0:0:0",
+              "devices/pci0000:00/0000:00:17.0/block/sda", "scsi");
+        // A USB stick with two partitions, for a system started from it.
+        AddDisk("devices/pci0000:00/usb1/1-3/host8/block/sdd", "8:48", true);
+        AddPartition("devices/pci0000:00/usb1/1-3/host8/block/sdd", "sdd1", "8:49");
+        AddPartition("devices/pci0000:00/usb1/1-3/host8/block/sdd", "sdd2", "8:50");
     }
 
     QString SysRoot() const { return m_dir.filePath("sys"); }
@@ -78,6 +90,14 @@ private:
         Write(SysRoot() + "/" + folder + "/dev", QByteArray(device) + "\n");
         Link(folder, device);
     }
+    // The disk's "device" link leads to a device whose "subsystem" is the bus.
+    void OnBus(const QString& device, const QString& disk, const char* bus)
+    {
+        QVERIFY(QDir().mkpath(SysRoot() + "/" + device));
+        QVERIFY(QDir().mkpath(SysRoot() + "/bus/" + bus));
+        QVERIFY(QFile::link(SysRoot() + "/bus/" + bus, SysRoot() + "/" + device + "/subsystem"));
+        QVERIFY(QFile::link(SysRoot() + "/" + device, SysRoot() + "/" + disk + "/device"));
+    }
     void AddPartition(const QString& disk, const char* name, const char* device)
     {
         const QString folder = disk + "/" + name;
@@ -101,9 +121,13 @@ private slots:
     void twoCardsInSortedOrder();
     void escapedMountPoints();
     void cardRemoved();
-    void fullNameJoinsWithOneSeparator();
+    void fullNameAddsTheExtensionAgain();
     void nothingListedGivesNoName();
     void unreadableOrMalformedTable();
+    void builtInSdSlot();
+    void systemFoldersAreNeverOffered();
+    void systemRunningFromAUsbStick();
+    void programTestsInjectACardBackedByAFolder();
     void systemTable();
 };
 
@@ -187,20 +211,16 @@ void tst_KzRemovableStorage::cardRemoved()
     QVERIFY(storage.GetStorageList().isEmpty());
 }
 
-void tst_KzRemovableStorage::fullNameJoinsWithOneSeparator()
+void tst_KzRemovableStorage::fullNameAddsTheExtensionAgain()
 {
     FakeSystem fake;
-    // A system started from a removable stick: its root ends in "/" already.
-    QVERIFY(fake.SetMounts(FakeSystem::Mount("8:17", "/")));
+    QVERIFY(fake.SetMounts(FakeSystem::Mount("8:17", "/media/maker/SD")));
     KzRemovableStorage storage = fake.Storage();
     QVERIFY(storage.DetectRemovableStorage());
-    QString name = "model";
-    storage.CalSDFullName(name);
-    QCOMPARE(name, QString("/model.gcode"));
     // A name that ends in ".gcode" already gets it again.
-    name = "model.gcode";
+    QString name = "model.gcode";
     storage.CalSDFullName(name);
-    QCOMPARE(name, QString("/model.gcode.gcode"));
+    QCOMPARE(name, QString("/media/maker/SD/model.gcode.gcode"));
 }
 
 void tst_KzRemovableStorage::nothingListedGivesNoName()
@@ -223,6 +243,102 @@ void tst_KzRemovableStorage::unreadableOrMalformedTable()
     KzRemovableStorage storage = fake.Storage();
     QVERIFY(storage.DetectRemovableStorage());
     QCOMPARE(storage.GetStorageList(), QStringList{"/media/maker/SD"});
+}
+
+void tst_KzRemovableStorage::builtInSdSlot()
+{
+    FakeSystem fake;
+    // The card in the laptop's slot is found although its disk reads
+    // "removable" 0; a fixed disk with a device on another bus is not.
+    QVERIFY(fake.SetMounts(FakeSystem::SystemMounts()
+                           + FakeSystem::Mount("179:1", "/media/maker/CARD", "exfat", "/dev/mmcblk0p1")
+                           + FakeSystem::Mount("8:2", "/media/maker/DATA", "ext4", "/dev/sda2")));
+    KzRemovableStorage storage = fake.Storage();
+    QVERIFY(storage.DetectRemovableStorage());
+    QCOMPARE(storage.GetStorageList(), QStringList{"/media/maker/CARD"});
+    // An unpartitioned card, mounted whole.
+    QVERIFY(fake.SetMounts(FakeSystem::SystemMounts()
+                           + FakeSystem::Mount("179:0", "/run/media/maker/WHOLE", "vfat", "/dev/mmcblk0")));
+    QVERIFY(storage.DetectRemovableStorage());
+    QCOMPARE(storage.GetStorageList(), QStringList{"/run/media/maker/WHOLE"});
+}
+
+void tst_KzRemovableStorage::systemFoldersAreNeverOffered()
+{
+    const char* const refused[] = {
+        "/", "/boot", "/boot/efi", "/efi", "/usr", "/usr/local/sd", "/var", "/var/tmp/sd", "/home",
+        "/home/maker/sd", "/etc/sd", "/opt/sd", "/srv/sd", "/root/sd", "/proc/sd", "/sys/sd", "/dev/sd",
+        "/run", "/run/mount/sd", "/run/user/1000/sd", "/run/live/medium", "/run/media", "/snap/sd",
+        "/cdrom", "/lib/live/mount/medium", "/nix/store", "/.snapshots",
+    };
+    // Not system folders, only names that begin like one.
+    const char* const offered[] = {
+        "/media/maker/SD", "/run/media/maker/SD", "/mnt", "/mnt/sd", "/tmp/sd", "/homework/sd",
+        "/runner/sd", "/media/home", "/usrdata",
+    };
+    FakeSystem fake;
+    KzRemovableStorage storage = fake.Storage();
+    auto check = [&](const char* point, bool bOffered) {
+        QVERIFY(fake.SetMounts(FakeSystem::SystemMounts() + FakeSystem::Mount("8:32", point, "vfat", "/dev/sdc")));
+        QVERIFY2(storage.DetectRemovableStorage() == bOffered, point);
+        QCOMPARE(storage.GetStorageList(), bOffered ? QStringList{point} : QStringList());
+        QVERIFY2(KzRemovableStorage::IsSystemMountPoint(point) == !bOffered, point);
+    };
+    for (const char* point : refused)
+        check(point, false);
+    for (const char* point : offered)
+        check(point, true);
+}
+
+void tst_KzRemovableStorage::systemRunningFromAUsbStick()
+{
+    FakeSystem fake;
+    // Installed on the stick: its root, its boot partition, and the stick's
+    // other partition that the desktop also mounted under /media.
+    QVERIFY(fake.SetMounts("27 1 8:49 / / rw,relatime - ext4 /dev/sdd1 rw\n"
+                           + FakeSystem::Mount("8:50", "/boot/efi", "vfat", "/dev/sdd2")
+                           + FakeSystem::Mount("8:50", "/media/maker/ESP", "vfat", "/dev/sdd2")
+                           + FakeSystem::Mount("8:17", "/media/maker/SD")));
+    KzRemovableStorage storage = fake.Storage();
+    QVERIFY(storage.DetectRemovableStorage());
+    QCOMPARE(storage.GetStorageList(), QStringList{"/media/maker/SD"});
+
+    // A live system: the root is a memory overlay, the stick is mounted below
+    // /run, and its second partition is also mounted under /media.
+    QVERIFY(fake.SetMounts("27 1 0:30 / / rw,relatime - overlay overlay rw,lowerdir=/run/live/rootfs\n"
+                           + FakeSystem::Mount("8:49", "/run/live/medium", "iso9660", "/dev/sdd1", "rw", "rw")
+                           + FakeSystem::Mount("8:50", "/media/user/persistence", "ext4", "/dev/sdd2")));
+    QVERIFY(!storage.DetectRemovableStorage());
+    QVERIFY(storage.GetStorageList().isEmpty());
+}
+
+void tst_KzRemovableStorage::programTestsInjectACardBackedByAFolder()
+{
+    // A test of the whole program makes the window's own helper (made by the
+    // default constructor) find a card that is a temporary folder.
+    FakeSystem fake;
+    QTemporaryDir card;
+    QVERIFY(card.isValid());
+    QVERIFY(!KzRemovableStorage::IsSystemMountPoint(card.path()));
+    QVERIFY(fake.SetMounts(FakeSystem::SystemMounts() + FakeSystem::Mount("8:17", QFile::encodeName(card.path()))));
+    KzRemovableStorage::SetSystemSources(fake.MountInfo(), fake.SysRoot());
+    KzRemovableStorage storage;
+    const bool bFound = storage.DetectRemovableStorage();
+    KzRemovableStorage::SetSystemSources(QString(), QString());
+    QVERIFY(bFound);
+    QString name = "cube";
+    storage.CalSDFullName(name);
+    QCOMPARE(name, card.filePath("cube.gcode"));
+    QFile file(name);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QVERIFY(file.write("G28\n") == 4);
+    file.close();
+    QVERIFY(QFile::exists(card.filePath("cube.gcode")));
+
+    // Reset: back to the system's own table, where the fake card is not.
+    KzRemovableStorage system;
+    system.DetectRemovableStorage();
+    QVERIFY(!system.GetStorageList().contains(card.path()));
 }
 
 void tst_KzRemovableStorage::systemTable()

@@ -1,0 +1,58 @@
+#include "KzMachineSelectWidget.h"
+
+#include "KzConfigureData.h"
+#include "KzSelectItemWidget.h"
+
+#include <QHBoxLayout>
+#include <QIcon>
+#include <QPushButton>
+
+namespace {
+
+// By machine type: the name shown and the picture under ":/Resources/".
+const char* const kMachineNames[] = {
+    QT_TRANSLATE_NOOP("KzMachineSelectWidget", "Alder"),
+    QT_TRANSLATE_NOOP("KzMachineSelectWidget", "Hazel"),
+    QT_TRANSLATE_NOOP("KzMachineSelectWidget", "Cedar"),
+    QT_TRANSLATE_NOOP("KzMachineSelectWidget", "Birch"),
+    QT_TRANSLATE_NOOP("KzMachineSelectWidget", "Rowan"),
+    QT_TRANSLATE_NOOP("KzMachineSelectWidget", "Spruce"),
+};
+const char* const kMachinePictures[] = { "3333.png", "4444.png", "2222.png", "1111.png", "5555.png", "6666.png" };
+
+} // namespace
+
+KzMachineSelectWidget::KzMachineSelectWidget(QWidget*)
+    : QWidget(nullptr)
+{
+    setMaximumSize(880, 250);
+    QHBoxLayout* layout = new QHBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    const int count = int(sizeof(kMachineNames) / sizeof(kMachineNames[0]));
+    for (int id = 0; id < count; ++id) {
+        KzSelectItemWidget* item = new KzSelectItemWidget(id);
+        item->SetName(tr(kMachineNames[id]));
+        item->SetPicture(QIcon(QStringLiteral(":/Resources/") + QLatin1String(kMachinePictures[id])));
+        item->GetPictureButton()->setCheckable(true);
+        connect(item, SIGNAL(signal_ButtonClicked(int)), this, SLOT(slot_ItemClicked(int)));
+        layout->addWidget(item);
+        m_listItems.append(item);
+    }
+}
+
+void KzMachineSelectWidget::Retranslate()
+{
+    for (KzSelectItemWidget* item : m_listItems)
+        item->SetName(tr(kMachineNames[item->GetId()]));
+}
+
+QList<KzSelectItemWidget*> KzMachineSelectWidget::GetItems() const
+{
+    return m_listItems;
+}
+
+void KzMachineSelectWidget::slot_ItemClicked(int id)
+{
+    KzConfigureData::GetInstance()->SetMachineType(id);
+    emit signal_ItemClicked(id);
+}

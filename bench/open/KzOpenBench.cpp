@@ -1,0 +1,303 @@
+// Opening a mesh model with an OpenGL context current, then drawing it.
+//   kz_open_bench generate FILE FACETS
+//       writes a closed sphere of about FACETS facets as binary STL
+//   kz_open_bench open FILE WAY MALLOC [FRAMES] [SAMPLES]
+//       WAY per-list: KzModel3D::LoadSTLFile as the program does it;
+//       WAY per-facet: the same load without a context (parse and bounds only),
+//           then the lists compiled the former way, one begin/end pair per
+//           facet; that compile lives here only, for comparison.
+//       WAY parse-only: the load without a context, no lists, no frames: what
+//           the two ways above share.
+//       MALLOC default: glibc as it comes; tuned: the allocator settings the
+//           program makes at start (keep in step with app/main.cpp).
+//   Prints one line: facets lists open_s open_cpu_s minor_faults rss_growth_kB
+//   frame_median_ms frame_max_ms picture_md5
+// A frame is drawn like the view draws a model: its light and material, 1024 x 768,
+// SAMPLES (default 4, as the view asks for) samples, up to glFinish. The last frame
+// is saved as PNG when KZ_OPEN_BENCH_PICTURE names a file.
+
+#include "KzModel3D.h"
+
+#include <QCryptographicHash>
+#include <QDataStream>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QGuiApplication>
+#include <QImage>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+#include <QSurfaceFormat>
+
+#include <GL/gl.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <malloc.h>
+#include <memory>
+#include <sys/resource.h>
+#include <vector>
+
+namespace {
+
+const int kFacetsPerList = 10000;
+
+rusage Usage()
+{
+    rusage usage;
+    getrusage(RUSAGE_SELF, &usage);
+    return usage;
+}
+
+double CpuSeconds(const rusage& u)
+{
+    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
+}
+
+long RssKb()
+{
+    FILE* f = std::fopen("/proc/self/status", "r");
+    long kb = -1;
+    char line[256];
+    while (f && std::fgets(line, sizeof line, f)) {
+        if (std::sscanf(line, "VmRSS: %ld", &kb) == 1)
+            break;
+    }
+    if (f)
+        std::fclose(f);
+    return kb;
+}
+
+// A UV sphere of radius r standing on z = 0, wound outward.
+int Generate(const QString& path, int facets)
+{
+    const float r = 40.0f;
+    const int rows = std::max(2, int(std::sqrt(facets / 4.0)));
+    const int cols = std::max(3, facets / (2 * rows));
+    const double pi = 3.14159265358979323846;
+    auto at = [&](int i, int j) {
+        const double th = pi * i / rows, ph = 2 * pi * j / cols;
+        return QVector3D(float(r * std::sin(th) * std::cos(ph)), float(r * std::sin(th) * std::sin(ph)),
+                         float(r + r * std::cos(th)));
+    };
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return 1;
+    QDataStream out(&file);
+    out.setByteOrder(QDataStream::LittleEndian);
+    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
+    out.writeRawData(QByteArray(80, ' ').constData(), 80);
+    out << quint32(2 * rows * cols);
+    auto facet = [&out](const QVector3D& a, const QVector3D& b, const QVector3D& c) {
+        out << 0.0f << 0.0f << 0.0f;
+        for (const QVector3D& v : {a, b, c})
+            out << v.x() << v.y() << v.z();
+        out << quint16(0);
+    };
+    for (int i = 0; i < rows; ++i) {
+        for (int j = 0; j < cols; ++j) {
+            const QVector3D a = at(i, j), b = at(i + 1, j), c = at(i + 1, j + 1), d = at(i, j + 1);
+            facet(a, b, c);
+            facet(a, c, d);
+        }
+    }
+    return file.error() == QFile::NoError ? 0 : 1;
+}
+
+// The former compile: one begin/end pair per facet.
+std::vector<GLuint> CompilePerFacet(const KzModel3D& model)
+{
+    const int n = model.Count();
+    std::vector<GLuint> names;
+    for (int i = 0; i <= n / kFacetsPerList; ++i)
+        names.push_back(glGenLists(1));
+    if (n == 0)
+        return names;
+    const QVector<KzTriangle3D> triangles = model.Triangls();
+    glNewList(names[0], GL_COMPILE);
+    for (int i = 0; i < n; ++i) {
+        if (i > 0 && i % kFacetsPerList == 0) {
+            glEndList();
+            glNewList(names[size_t(i / kFacetsPerList)], GL_COMPILE);
+        }
+        const KzTriangle3D& tri = triangles.at(i);
+        const QVector3D normal = tri.GetNormal();
+        glBegin(GL_TRIANGLES);
+        glNormal3f(normal.x(), normal.y(), normal.z());
+        for (int c = 0; c < 3; ++c)
+            glVertex3f(tri[c].x(), tri[c].y(), tri[c].z());
+        glEnd();
+    }
+    glEndList();
+    return names;
+}
+
+// The view's light and material (its scene set-up), a camera looking down at the model.
+void SetUpScene(const KzModel3D& model)
+{
+    glClearColor(0.7f, 0.7f, 0.7f, 1.0f);
+    glShadeModel(GL_SMOOTH);
+    glDepthFunc(GL_LEQUAL);
+    glEnable(GL_MULTISAMPLE);
+    const GLfloat ambient[] = {0.3f, 0.3f, 0.3f, 1.0f};
+    const GLfloat diffuse[] = {0.5f, 0.5f, 0.5f, 1.0f};
+    const GLfloat specular[] = {0.5f, 0.5f, 0.5f, 1.0f};
+    const GLfloat position[] = {0.4f, 0.5f, 1.0f, 0.0f};
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glLightfv(GL_LIGHT0, GL_AMBIENT, ambient);
+    glLightfv(GL_LIGHT0, GL_DIFFUSE, diffuse);
+    glLightfv(GL_LIGHT0, GL_SPECULAR, specular);
+    glLightfv(GL_LIGHT0, GL_POSITION, position);
+    glLightModelf(GL_LIGHT_MODEL_LOCAL_VIEWER, 1.0f);
+    glEnable(GL_LIGHT0);
+    const GLfloat materialSpecular[] = {0.3f, 0.3f, 0.3f, 1.0f};
+    glMaterialfv(GL_FRONT_AND_BACK, GL_SPECULAR, materialSpecular);
+    glMaterialf(GL_FRONT_AND_BACK, GL_SHININESS, 10.0f);
+    glColorMaterial(GL_FRONT_AND_BACK, GL_AMBIENT_AND_DIFFUSE);
+    glEnable(GL_COLOR_MATERIAL);
+    glEnable(GL_NORMALIZE);
+    glEnable(GL_LIGHTING);
+    glEnable(GL_DEPTH_TEST);
+
+    const float radius = std::max(1.0f, (model.MaxBound() - model.MinBound()).length() / 2);
+    const QVector3D centre = model.GetCenter();
+    glViewport(0, 0, 1024, 768);
+    glMatrixMode(GL_PROJECTION);
+    glLoadIdentity();
+    const double zNear = radius, zFar = radius * 6, h = zNear * 0.45;
+    glFrustum(-h * 4 / 3, h * 4 / 3, -h, h, zNear, zFar);
+    glMatrixMode(GL_MODELVIEW);
+    glLoadIdentity();
+    glTranslatef(0, 0, -3 * radius);
+    glRotatef(-60, 1, 0, 0);
+    glRotatef(30, 0, 0, 1);
+    glTranslatef(-centre.x(), -centre.y(), -centre.z());
+}
+
+double DrawFrame(const std::vector<GLuint>& lists)
+{
+    QElapsedTimer timer;
+    timer.start();
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    glColor3f(0.61f, 0.60f, 0.61f);
+    for (GLuint list : lists)
+        glCallList(list);
+    glFinish();
+    return double(timer.nsecsElapsed()) / 1e6;
+}
+
+enum class Way { PerList, PerFacet, ParseOnly };
+
+int Open(const QString& path, Way way, int frames, int samples)
+{
+    const bool perFacet = way == Way::PerFacet;
+    QSurfaceFormat format;
+    format.setProfile(QSurfaceFormat::CompatibilityProfile);
+    QOffscreenSurface surface;
+    surface.setFormat(format);
+    surface.create();
+    QOpenGLContext context;
+    context.setFormat(format);
+    if (!context.create() || !context.makeCurrent(&surface)) {
+        std::fprintf(stderr, "no OpenGL context\n");
+        return 1;
+    }
+    // The view's framebuffer exists before a model is opened.
+    QOpenGLFramebufferObjectFormat fboFormat;
+    fboFormat.setSamples(samples);
+    fboFormat.setAttachment(QOpenGLFramebufferObject::Depth);
+    QOpenGLFramebufferObject fbo(1024, 768, fboFormat);
+    fbo.bind();
+
+    const rusage before = Usage();
+    const long rssBefore = RssKb();
+    QElapsedTimer timer;
+    timer.start();
+    auto model = std::make_unique<KzModel3D>();
+    std::vector<GLuint> lists;
+    if (way != Way::PerList) {
+        context.doneCurrent();   // no context: the model parses and bounds only
+        const bool ok = model->LoadSTLFile(path);
+        context.makeCurrent(&surface);
+        if (!ok)
+            return 1;
+        if (way == Way::ParseOnly) {
+            std::printf("%d 0 %.4f %.3f %ld %ld 0 0 -\n", model->Count(), double(timer.nsecsElapsed()) / 1e9,
+                        CpuSeconds(Usage()) - CpuSeconds(before), Usage().ru_minflt - before.ru_minflt,
+                        RssKb() - rssBefore);
+            return 0;
+        }
+        lists = CompilePerFacet(*model);
+    } else {
+        if (!model->LoadSTLFile(path))
+            return 1;
+        const QVector<unsigned int> names = model->GetDisplayList();
+        lists.assign(names.begin(), names.end());
+    }
+    glFinish();
+    const double openSeconds = double(timer.nsecsElapsed()) / 1e9;
+    const rusage after = Usage();
+    const long rssGrowth = RssKb() - rssBefore;
+    if (lists.empty() || glGetError() != GL_NO_ERROR) {
+        std::fprintf(stderr, "no display lists or a GL error\n");
+        return 1;
+    }
+
+    fbo.bind();
+    SetUpScene(*model);
+    DrawFrame(lists);   // warm-up
+    DrawFrame(lists);
+    std::vector<double> ms;
+    for (int i = 0; i < frames; ++i)
+        ms.push_back(DrawFrame(lists));
+    const QImage picture = fbo.toImage();
+    const QByteArray md5 = QCryptographicHash::hash(
+        QByteArray::fromRawData(reinterpret_cast<const char*>(picture.constBits()), int(picture.sizeInBytes())),
+        QCryptographicHash::Md5).toHex();
+    if (qEnvironmentVariableIsSet("KZ_OPEN_BENCH_PICTURE"))
+        picture.save(qEnvironmentVariable("KZ_OPEN_BENCH_PICTURE"));
+    std::sort(ms.begin(), ms.end());
+
+    std::printf("%d %zu %.4f %.3f %ld %ld %.1f %.1f %s\n", model->Count(), lists.size(), openSeconds,
+                CpuSeconds(after) - CpuSeconds(before), after.ru_minflt - before.ru_minflt, rssGrowth,
+                ms.empty() ? 0.0 : ms[ms.size() / 2], ms.empty() ? 0.0 : ms.back(), md5.constData());
+    if (perFacet) {
+        for (GLuint list : lists)
+            glDeleteLists(list, 1);
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc >= 4 && std::strcmp(argv[1], "generate") == 0)
+        return Generate(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
+    if (argc >= 5 && std::strcmp(argv[1], "open") == 0) {
+        Way way = Way::PerList;
+        if (std::strcmp(argv[3], "per-facet") == 0)
+            way = Way::PerFacet;
+        else if (std::strcmp(argv[3], "parse-only") == 0)
+            way = Way::ParseOnly;
+        else if (std::strcmp(argv[3], "per-list") != 0)
+            return 2;
+        if (std::strcmp(argv[4], "tuned") == 0) {
+            // As in app/main.cpp.
+            mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
+            mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+        } else if (std::strcmp(argv[4], "default") != 0) {
+            return 2;
+        }
+        qputenv("QT_LOGGING_RULES", "*.debug=false");
+        QGuiApplication app(argc, argv);
+        return Open(QString::fromLocal8Bit(argv[2]), way, argc > 5 ? std::atoi(argv[5]) : 5,
+                     argc > 6 ? std::atoi(argv[6]) : 4);
+    }
+    std::fprintf(stderr, "usage: %s generate FILE FACETS | open FILE per-list|per-facet|parse-only default|tuned [FRAMES] [SAMPLES]\n",
+                 argv[0]);
+    return 2;
+}

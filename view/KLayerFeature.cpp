@@ -1,0 +1,428 @@
+#include "KLayerFeature.h"
+
+#include "KLayerModel.h"
+
+#include <QOpenGLContext>
+#include <QOpenGLExtraFunctions>
+#include <QOpenGLFramebufferObject>
+
+#include <GL/gl.h>
+
+namespace {
+const GLfloat kPathWidth = 2.0f;
+const GLfloat kWideWidth = 4.0f;    // fill near the top, and every path of a single layer
+const GLfloat kTravelWidth = 1.0f;
+// Fill is drawn in the current layer and this many below it.
+const int kFillDepth = 5;
+// Points compiled into lists in one frame: a large file is compiled over a few
+// frames, its other layers drawn immediately meanwhile, so no frame stalls.
+const int kCompileBudget = 400000;
+// The saved picture holds the layers up to this many below the fill window, so
+// moving the current layer down a little still finds them there.
+const int kSavedMargin = 32;
+}
+
+double KLayerFeature::ms_dOffsetX = 0.0;
+double KLayerFeature::ms_dOffsetY = 0.0;
+
+KLayerFeature::KLayerFeature()
+    : m_pLayerModel(nullptr)
+    , m_nCurrentLayer(0)
+    , m_bMultiLayer(true)
+    , m_bUseDisplayLists(true)
+    , m_bCompiledTrimmed(false)
+    , m_nCompileBudget(0)
+    , m_bCompilePending(false)
+    , m_bUseSavedFrame(true)
+    , m_pSavedFrame(nullptr)
+    , m_nSavedLayers(0)
+    , m_nModelSerial(0)
+{
+    const QColor wall(0, 12, 200);
+    const QColor skin(112, 200, 0);
+    const QColor fill(200, 0, 12);
+    m_mapColors.insert(PathWallOuter, wall);
+    m_mapColors.insert(PathWallInner, wall);
+    m_mapColors.insert(PathSkin, skin);
+    m_mapColors.insert(PathSkirt, skin);
+    m_mapColors.insert(PathFill, fill);
+    m_mapColors.insert(PathLayerStart, skin);
+    m_mapColors.insert(PathSupport, fill);
+}
+
+// The lists belong to the view's context and are released with it.
+KLayerFeature::~KLayerFeature()
+{
+    delete m_pLayerModel;
+    delete m_pSavedFrame;   // the view's context is current as it goes
+}
+
+void KLayerFeature::SetLayerOffset(double x, double y)
+{
+    ms_dOffsetX = x;
+    ms_dOffsetY = y;
+}
+
+void KLayerFeature::GetLayerOffset(double& x, double& y)
+{
+    x = ms_dOffsetX;
+    y = ms_dOffsetY;
+}
+
+void KLayerFeature::LoadLayerModel(const QString& path)
+{
+    ClearLayerModel();
+    m_pLayerModel = new KLayerModel;
+    m_pLayerModel->LoadGcode(path);
+}
+
+void KLayerFeature::ClearLayerModel()
+{
+    ++m_nModelSerial;   // a new model may come at the old one's address
+    m_nSavedLayers = 0;
+    DropCompiledLayers();
+    delete m_pLayerModel;
+    m_pLayerModel = nullptr;
+}
+
+void KLayerFeature::SetCurrentLayer(int n)
+{
+    const bool valid = m_pLayerModel != nullptr && n >= 0 && n <= m_pLayerModel->GetLayerSize();
+    m_nCurrentLayer = valid ? n : 0;
+}
+
+void KLayerFeature::SetMultiLayer(bool multi)
+{
+    m_bMultiLayer = multi;
+}
+
+int KLayerFeature::GetMaxLayer() const
+{
+    if (m_pLayerModel == nullptr || m_pLayerModel->GetLayerSize() == 0)
+        return 0;
+    return m_pLayerModel->GetLayerSize() - 1;
+}
+
+QColor KLayerFeature::GetColor(int type) const
+{
+    return m_mapColors.value(type, QColor(0, 0, 0));
+}
+
+void KLayerFeature::SetUseDisplayLists(bool use)
+{
+    m_bUseDisplayLists = use;
+    m_nSavedLayers = 0;
+    if (!use)
+        DropCompiledLayers();
+}
+
+void KLayerFeature::Draw()
+{
+    FreeStaleLists();
+    m_nCompileBudget = kCompileBudget;
+    m_bCompilePending = false;
+    if (m_pLayerModel == nullptr)
+        return;
+    // Read every frame: layers appear while the file is still being read.
+    const QVector<SingleLayer> layers = m_pLayerModel->GetLayers();
+    if (m_bUseDisplayLists)
+        SyncCompiledLayers(layers);
+
+    glPushMatrix();
+    glTranslated(ms_dOffsetX, ms_dOffsetY, 0.0);
+    glEnable(GL_DEPTH_TEST);
+    if (m_bMultiLayer)
+        DrawMultiLayer(layers);
+    else
+        DrawSingleLayer(layers);
+    glLineWidth(1.0f);   // the gizmo's axes draw with the current width
+    glDisable(GL_DEPTH_TEST);
+    glPopMatrix();
+}
+
+void KLayerFeature::DrawMultiLayer(const QVector<SingleLayer>& layers)
+{
+    const int n = qMin(m_nCurrentLayer + 1, layers.size());
+    // Below the fill window a layer looks the same whatever the current layer.
+    const int still = qBound(0, m_nCurrentLayer - kFillDepth, n);
+    int first = 0;
+    int save = -1;
+    if (m_bUseSavedFrame) {
+        const FrameKey key = CurrentFrameKey();
+        first = RestoreFrame(key, still);
+        // Saving stalls the frame until what came before is drawn: not while
+        // the camera moves from frame to frame, as when the view is turned.
+        const int target = still - kSavedMargin;
+        const bool resting = key == m_lastKey;
+        m_lastKey = key;
+        if (resting && target > first && (first == 0 || first < still - 2 * kSavedMargin))
+            save = target;
+    }
+    for (int i = first; i < n; ++i) {
+        if (i == save)
+            SaveFrame(i);
+        DrawLayer(i, layers[i], i >= m_nCurrentLayer - kFillDepth);
+    }
+}
+
+void KLayerFeature::DrawLayer(int index, const SingleLayer& paths, bool fillOn)
+{
+    if (!m_bUseDisplayLists) {
+        DrawLayerPaths(paths, fillOn);
+        return;
+    }
+    const CompiledLayer& c = Compiled(index, paths);
+    if (c.nBase == 0) {
+        DrawLayerPaths(paths, fillOn);
+        return;
+    }
+    for (int r = 0; r < c.vecFillRun.size(); ++r) {
+        if (c.vecFillRun[r] && !fillOn)
+            continue;
+        glLineWidth(c.vecFillRun[r] ? kWideWidth : kPathWidth);
+        glCallList(c.nBase + r);
+    }
+}
+
+// ---- The saved picture of the lower layers ----
+//
+// Orbiting needs every layer drawn again, but while the camera rests (moving
+// the current layer, a new layer arriving, any other repaint) the layers below
+// the fill window do not change. The frame's samples and depths after drawing
+// them are kept, with what they were drawn under, and copied back when the
+// next frame would draw the same; then only the layers above them are drawn.
+// The copy is of every sample, so the picture is the same as drawing all.
+
+KLayerFeature::FrameKey KLayerFeature::CurrentFrameKey() const
+{
+    FrameKey key;
+    glGetFloatv(GL_MODELVIEW_MATRIX, key.modelView.data());
+    glGetFloatv(GL_PROJECTION_MATRIX, key.projection.data());
+    GLint viewport[4] = {0, 0, 0, 0};
+    glGetIntegerv(GL_VIEWPORT, viewport);
+    key.viewport = QRect(viewport[0], viewport[1], viewport[2], viewport[3]);
+    GLint samples = 0;
+    glGetIntegerv(GL_SAMPLES, &samples);
+    key.nSamples = samples;
+    key.nModel = m_nModelSerial;
+    key.bTrimmed = m_pLayerModel->ReadyToRender();
+    return key;
+}
+
+bool KLayerFeature::FrameKey::operator==(const FrameKey& o) const
+{
+    return modelView == o.modelView && projection == o.projection && viewport == o.viewport
+           && nSamples == o.nSamples && nModel == o.nModel && bTrimmed == o.bTrimmed;
+}
+
+int KLayerFeature::RestoreFrame(const FrameKey& key, int still)
+{
+    if (m_pSavedFrame == nullptr || m_nSavedLayers == 0 || m_nSavedLayers > still)
+        return 0;
+    if (!(key == m_savedKey))
+        return 0;
+    const unsigned int frame = CurrentFramebuffer();
+    CopyFrame(m_pSavedFrame->handle(), frame, key.viewport);
+    QOpenGLContext::currentContext()->extraFunctions()->glBindFramebuffer(GL_FRAMEBUFFER, frame);
+    return m_nSavedLayers;
+}
+
+void KLayerFeature::SaveFrame(int layers)
+{
+    const FrameKey key = CurrentFrameKey();
+    // Creating a framebuffer object changes the binding: note the frame's first.
+    const unsigned int frame = CurrentFramebuffer();
+    const QSize size = key.viewport.size();
+    if (m_pSavedFrame == nullptr || m_pSavedFrame->size() != size || m_pSavedFrame->format().samples() != key.nSamples) {
+        delete m_pSavedFrame;
+        QOpenGLFramebufferObjectFormat format;
+        format.setAttachment(QOpenGLFramebufferObject::CombinedDepthStencil);
+        format.setSamples(key.nSamples);
+        m_pSavedFrame = new QOpenGLFramebufferObject(size, format);
+        QOpenGLContext::currentContext()->extraFunctions()->glBindFramebuffer(GL_FRAMEBUFFER, frame);
+    }
+    m_nSavedLayers = 0;
+    if (!m_pSavedFrame->isValid())
+        return;
+    CopyFrame(frame, m_pSavedFrame->handle(), key.viewport);
+    QOpenGLContext::currentContext()->extraFunctions()->glBindFramebuffer(GL_FRAMEBUFFER, frame);
+    m_savedKey = key;
+    m_nSavedLayers = layers;
+}
+
+unsigned int KLayerFeature::CurrentFramebuffer()
+{
+    GLint frame = 0;
+    glGetIntegerv(GL_DRAW_FRAMEBUFFER_BINDING, &frame);
+    return unsigned(frame);
+}
+
+// Copies colour, depth and stencil of every sample from one framebuffer to
+// another; the caller binds the frame again.
+void KLayerFeature::CopyFrame(unsigned int from, unsigned int to, const QRect& r)
+{
+    QOpenGLExtraFunctions* gl = QOpenGLContext::currentContext()->extraFunctions();
+    gl->glBindFramebuffer(GL_READ_FRAMEBUFFER, from);
+    gl->glBindFramebuffer(GL_DRAW_FRAMEBUFFER, to);
+    gl->glBlitFramebuffer(r.x(), r.y(), r.x() + r.width(), r.y() + r.height(), r.x(), r.y(),
+                          r.x() + r.width(), r.y() + r.height(),
+                          GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT | GL_STENCIL_BUFFER_BIT, GL_NEAREST);
+}
+
+void KLayerFeature::SetUseSavedFrame(bool use)
+{
+    m_bUseSavedFrame = use;
+    m_nSavedLayers = 0;
+}
+
+void KLayerFeature::DrawSingleLayer(const QVector<SingleLayer>& layers)
+{
+    if (m_nCurrentLayer >= layers.size())
+        return;
+    const SingleLayer& paths = layers[m_nCurrentLayer];
+    const CompiledLayer* c = m_bUseDisplayLists ? &Compiled(m_nCurrentLayer, paths) : nullptr;
+    glLineWidth(kWideWidth);
+    if (c != nullptr && c->nBase != 0) {
+        for (int r = 0; r < c->vecFillRun.size(); ++r)
+            glCallList(c->nBase + r);
+    } else {
+        DrawAllPaths(paths);
+    }
+    glLineWidth(kTravelWidth);
+    if (c != nullptr && c->nBase != 0)
+        glCallList(c->nBase + c->vecFillRun.size());
+    else
+        DrawTravels(paths);
+}
+
+// One layer of the multi-layer picture in file order, widths set path by path.
+void KLayerFeature::DrawLayerPaths(const SingleLayer& paths, bool fillOn) const
+{
+    for (const LayerPath& path : paths) {
+        glLineWidth(kPathWidth);
+        if (path.type == PathFill) {
+            if (!fillOn)
+                continue;
+            glLineWidth(kWideWidth);
+        }
+        SetColor(path.type);
+        DrawStrip(path);
+    }
+}
+
+void KLayerFeature::DrawAllPaths(const SingleLayer& paths) const
+{
+    for (const LayerPath& path : paths) {
+        SetColor(path.type);
+        DrawStrip(path);
+    }
+}
+
+// The travel from each path's end to the next path's start. A path without
+// points (there are some only while the file is read) has no end to leave from
+// or start to reach, so it makes no travel.
+void KLayerFeature::DrawTravels(const SingleLayer& paths) const
+{
+    glColor3f(0.0f, 0.8f, 0.8f);
+    glBegin(GL_LINES);
+    for (int i = 1; i < paths.size(); ++i) {
+        const auto& from = paths[i - 1].points;
+        const auto& to = paths[i].points;
+        if (from.isEmpty() || to.isEmpty())
+            continue;
+        const QVector3D& a = from.last();
+        const QVector3D& b = to.first();
+        glVertex3f(a.x(), a.y(), a.z());
+        glVertex3f(b.x(), b.y(), b.z());
+    }
+    glEnd();
+}
+
+void KLayerFeature::DrawStrip(const LayerPath& path) const
+{
+    glBegin(GL_LINE_STRIP);
+    for (const QVector3D& p : path.points)
+        glVertex3f(p.x(), p.y(), p.z());
+    glEnd();
+}
+
+void KLayerFeature::SetColor(int type) const
+{
+    const QColor c = GetColor(type);
+    glColor3ub(GLubyte(c.red()), GLubyte(c.green()), GLubyte(c.blue()));
+}
+
+void KLayerFeature::SyncCompiledLayers(const QVector<SingleLayer>& layers)
+{
+    // Trimming rewrites every layer and drops the first entry; a layer that has
+    // arrived does not change otherwise.
+    const bool trimmed = m_pLayerModel->ReadyToRender();
+    if (trimmed != m_bCompiledTrimmed || m_vecCompiled.size() > layers.size()) {
+        DropCompiledLayers();
+        m_bCompiledTrimmed = trimmed;
+    }
+    if (m_vecCompiled.size() < layers.size())
+        m_vecCompiled.resize(layers.size());
+}
+
+const KLayerFeature::CompiledLayer& KLayerFeature::Compiled(int index, const SingleLayer& paths)
+{
+    static const CompiledLayer notYet;
+    CompiledLayer& c = m_vecCompiled[index];
+    if (c.bCompiled)
+        return c;
+    if (m_nCompileBudget <= 0) {
+        m_bCompilePending = true;
+        return notYet;   // drawn immediately this time
+    }
+    c.bCompiled = true;
+    for (const LayerPath& path : paths)
+        m_nCompileBudget -= path.points.size();
+    for (int i = 0; i < paths.size(); ++i) {
+        const bool fill = paths[i].type == PathFill;
+        if (i == 0 || fill != c.vecFillRun.last())
+            c.vecFillRun.append(fill);
+    }
+    const int runs = c.vecFillRun.size();
+    c.nBase = glGenLists(runs + 1);
+    if (c.nBase == 0)
+        return c;   // no lists to be had: this layer is drawn immediately
+    int run = -1;
+    for (int i = 0; i < paths.size(); ++i) {
+        const bool fill = paths[i].type == PathFill;
+        if (i == 0 || fill != (paths[i - 1].type == PathFill)) {
+            if (run >= 0)
+                glEndList();
+            glNewList(c.nBase + ++run, GL_COMPILE);
+        }
+        // The colour goes inside the strip: with no state change between
+        // strips, the driver keeps a run's strips in one draw.
+        glBegin(GL_LINE_STRIP);
+        SetColor(paths[i].type);
+        for (const QVector3D& p : paths[i].points)
+            glVertex3f(p.x(), p.y(), p.z());
+        glEnd();
+    }
+    if (run >= 0)
+        glEndList();
+    glNewList(c.nBase + runs, GL_COMPILE);
+    DrawTravels(paths);
+    glEndList();
+    return c;
+}
+
+void KLayerFeature::DropCompiledLayers()
+{
+    for (const CompiledLayer& c : qAsConst(m_vecCompiled)) {
+        if (c.nBase != 0)
+            m_vecStale.append(qMakePair(c.nBase, c.vecFillRun.size() + 1));
+    }
+    m_vecCompiled.clear();
+}
+
+void KLayerFeature::FreeStaleLists()
+{
+    for (const auto& lists : qAsConst(m_vecStale))
+        glDeleteLists(lists.first, lists.second);
+    m_vecStale.clear();
+}

@@ -1,0 +1,136 @@
+#ifndef KLAYERFEATURE_H
+#define KLAYERFEATURE_H
+
+#include "Kz3DPainter.h"
+#include "SingleLayer.h"
+
+#include <QColor>
+#include <QMap>
+#include <QPair>
+#include <QRect>
+#include <QString>
+#include <QVector>
+
+class KLayerModel;
+class QOpenGLFramebufferObject;
+
+// The sliced layers of the preview: every layer's tool paths as polylines in the
+// colour of their feature, either all layers up to the current one (fill only
+// near the top, so the inside of the print stays readable) or the current layer
+// alone with its travel moves. Layers are drawn while the file is still read.
+//
+// A print of a few hours has millions of points, too many to send every frame.
+// Each layer that has arrived is compiled once into display lists: one list per
+// run of consecutive fill or non-fill paths (so the paths keep their file order
+// while the fill rule and the line widths stay outside the lists) and one for
+// its travel connections. The lists are rebuilt only when the layers change:
+// when the model trims them after reading, or for a new file.
+//
+// Drawing them is most of a frame even from lists. While the camera rests, the
+// multi-layer picture of the layers below the fill window is kept (every sample
+// with its depth) and copied back in the next frame, which then draws only the
+// layers above it. This relies on the frame holding the same picture (the
+// view's background) when the layers start.
+class KZGLVIEW_EXPORT KLayerFeature : public Kz3DPainter
+{
+public:
+    KLayerFeature();
+    ~KLayerFeature() override;
+
+    void Draw() override;
+
+    // Starts reading a G-code file into a new layer model; the old one goes.
+    void LoadLayerModel(const QString& path);
+    void ClearLayerModel();
+    // Layer 0 when n lies outside 0..layer count (n == count shows all layers).
+    void SetCurrentLayer(int n);
+    void SetMultiLayer(bool multi);
+    // Layer count - 1, or 0 without layers.
+    int GetMaxLayer() const;
+
+    int GetCurrentLayer() const { return m_nCurrentLayer; }
+    bool IsMultiLayer() const { return m_bMultiLayer; }
+    KLayerModel* GetLayerModel() const { return m_pLayerModel; }
+    // The colour of a path type; black for a type without one.
+    QColor GetColor(int type) const;
+
+    // Off draws every frame in immediate mode, as a reference for the compiled way.
+    void SetUseDisplayLists(bool use);
+    // Off draws every layer in every frame, as a reference for the saved picture
+    // of the layers below the fill window.
+    void SetUseSavedFrame(bool use);
+    int GetSavedLayers() const { return m_nSavedLayers; }
+    // The last frame left layers to compile: another frame will compile more.
+    bool IsCompilePending() const { return m_bCompilePending; }
+
+    // From the engine's coordinates (origin at a bed corner) to the plate's
+    // (origin at its centre); one offset for the whole view library.
+    static void SetLayerOffset(double x, double y);
+    static void GetLayerOffset(double& x, double& y);
+
+private:
+    // The display lists of one layer: one per run of paths, then its travels.
+    struct CompiledLayer
+    {
+        bool bCompiled = false;
+        unsigned int nBase = 0;      // 0 when compiling failed: drawn immediately
+        QVector<bool> vecFillRun;    // per run: a run of fill paths
+    };
+
+    void DrawMultiLayer(const QVector<SingleLayer>& layers);
+    void DrawSingleLayer(const QVector<SingleLayer>& layers);
+    void DrawLayer(int index, const SingleLayer& paths, bool fillOn);
+    void DrawLayerPaths(const SingleLayer& paths, bool fillOn) const;
+    void DrawAllPaths(const SingleLayer& paths) const;
+    void DrawTravels(const SingleLayer& paths) const;
+    void DrawStrip(const LayerPath& path) const;
+    void SetColor(int type) const;
+
+    // Lists follow the layers: dropped when the model trims or changes.
+    void SyncCompiledLayers(const QVector<SingleLayer>& layers);
+    const CompiledLayer& Compiled(int index, const SingleLayer& paths);
+    void DropCompiledLayers();
+    void FreeStaleLists();
+
+    // What a saved picture was drawn under.
+    struct FrameKey
+    {
+        QMatrix4x4 modelView;
+        QMatrix4x4 projection;
+        QRect viewport;
+        int nSamples = 0;
+        int nModel = -1;
+        bool bTrimmed = false;
+        bool operator==(const FrameKey& o) const;
+    };
+    FrameKey CurrentFrameKey() const;
+    // The layers the restored picture holds (0 when none could be restored).
+    int RestoreFrame(const FrameKey& key, int still);
+    void SaveFrame(int layers);
+    static unsigned int CurrentFramebuffer();
+    static void CopyFrame(unsigned int from, unsigned int to, const QRect& viewport);
+
+    KLayerModel* m_pLayerModel;
+    QMap<int, QColor> m_mapColors;
+    int m_nCurrentLayer;
+    bool m_bMultiLayer;
+
+    bool m_bUseDisplayLists;
+    QVector<CompiledLayer> m_vecCompiled;
+    bool m_bCompiledTrimmed;            // the lists hold the trimmed layers
+    int m_nCompileBudget;               // points this frame may still compile
+    bool m_bCompilePending;
+    bool m_bUseSavedFrame;
+    QOpenGLFramebufferObject* m_pSavedFrame;
+    FrameKey m_savedKey;
+    FrameKey m_lastKey;                 // of the last multi-layer frame
+    int m_nSavedLayers;                 // layers in the saved picture, 0 for none
+    int m_nModelSerial;                 // counts the layer models shown
+    // Lists to free in the next frame, when the context is current: (base, count).
+    QVector<QPair<unsigned int, int>> m_vecStale;
+
+    static double ms_dOffsetX;
+    static double ms_dOffsetY;
+};
+
+#endif // KLAYERFEATURE_H

@@ -162,7 +162,9 @@ private:
         QVERIFY(name);
         name->clear();
         QTest::keyClicks(name, m_strName);
-        QTest::keyClick(name, Qt::Key_Return);
+        // Pressed after this poll returns: the dialog may ask whether to replace
+        // the file, and that question must find the poll timer free to answer it.
+        QTimer::singleShot(0, name, [name] { QTest::keyClick(name, Qt::Key_Return); });
     }
 
     void AnswerBox(QMessageBox* box)
@@ -291,7 +293,7 @@ void tst_KzSliceWidget::resetReadsAndClampsLikeTheProfile()
     custom["travel_speed"] = "500";         // above 200
     custom["fill_density"] = "35";
     custom["retraction_speed"] = "30.7";    // read as a double, shown whole
-    custom["retraction_hop"] = "0.075";
+    custom["retraction_hop"] = "0.076";
     custom["support_angle"] = "120";        // above 90
     custom["support"] = "Everywhere";
     custom["platform_adhesion"] = "Raft";

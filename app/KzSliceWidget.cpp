@@ -275,15 +275,17 @@ void KzSliceWidget::StartSlice(int mode)
     // start a run while the models are written.
     progress->repaint();
 
-    if (false) {
+    // Models past the machine's limits would drive the printer into its frame.
+    if (m_pGLView && !m_pGLView->AreAllModelsInBound()) {
         progress->slot_Reset();
         emit signal_ShowTip(kTipOutOfBounds);
         return;
     }
-    if (true) {
+    if (!m_pGLView || !m_pGLView->SaveAllModel(m_strTmpSTLPath)) {
         progress->slot_SetText(QCoreApplication::translate("CustomPrint", "切片失败"));
         return;
     }
+    m_pGLView->ClearLayerModel();
     EnterSlicingState();
 
     KzSliceProfile profile(static_cast<emSliceMode>(mode));
@@ -341,6 +343,8 @@ void KzSliceWidget::slot_SliceComplete(int resultCode)
     EnterIdleState();
     if (resultCode == ResultSliced) {
         slot_EnableSave();
+        if (m_pGLView)
+            m_pGLView->EnterLayerMode();
         emit signal_ShowLayerControl();
         emit signal_ShowTip(kTipSliceDone);
         return;

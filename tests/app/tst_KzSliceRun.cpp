@@ -15,6 +15,8 @@
 
 namespace {
 
+using namespace KzViewTest;
+
 const char* const kStopped = "已停止";
 const char* const kFailed = "切片失败";
 

@@ -3,6 +3,7 @@
 #include "KzConfigureData.h"
 #include "KzFileCopy.h"
 #include "KzGLView.h"
+#include "KzSliceFileCheck.h"
 #include "KzSliceProfile.h"
 #include "KzSliceWork.h"
 
@@ -268,6 +269,9 @@ void KzSliceWidget::StartSlice(int mode)
 {
     if (m_bSlicing)
         return; // one run at a time; the start controls are disabled meanwhile
+    // Without the preset file the engine would get other settings than chosen.
+    if (!KzSliceFileCheck::CheckAndReport(this))
+        return;
     KzProgressWidget* progress = ui.widget_progress;
     progress->slot_Reset();
     progress->slot_SetText(QCoreApplication::translate("CustomPrint", "分析模型中..."));

@@ -9,6 +9,7 @@
 #include "KzViewTestSupport.h"
 
 #include <QLabel>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -36,6 +37,7 @@ private slots:
     void stopEndsTheRun();
     void missingEngineLeavesNoPreview();
     void modelsOutsideTheVolumeAreNotSliced();
+    void noPresetFileNoRun();
 
 private:
     QPushButton* Button(const char* name) { return m_pPanel->findChild<QPushButton*>(name); }
@@ -188,6 +190,29 @@ void tst_KzSliceRun::modelsOutsideTheVolumeAreNotSliced()
     QCOMPARE(tips.first().at(0).toInt(), 19);
     ExpectIdle();
     QVERIFY(!QFile::exists(m_strGCode));
+}
+
+// Without the preset file the user is told so and nothing is sliced with
+// settings other than the chosen ones.
+void tst_KzSliceRun::noPresetFileNoRun()
+{
+    const QString folder = m_dir.filePath("nopresets");
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QDir::setCurrent(folder));
+    OpenCube(10);
+    m_pPanel->ShowOnekeyPrint();
+    QSignalSpy started(m_pPanel, &KzSliceWidget::signal_StartSlice);
+    QString boxText;
+    QTimer::singleShot(200, [&boxText] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxText = box->text();
+            box->accept();
+        }
+    });
+    QTest::mouseClick(Button("pushButton_Fast"), Qt::LeftButton);
+    QVERIFY2(boxText.contains("slice.xml"), qPrintable(boxText));
+    QCOMPARE(started.count(), 0);
+    ExpectIdle();
 }
 
 QTEST_MAIN(tst_KzSliceRun)

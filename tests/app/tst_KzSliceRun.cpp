@@ -55,7 +55,11 @@ private:
 void tst_KzSliceRun::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    m_strGCode = KzConfigureData::GetInstance()->GetTmpGcodeFilePath();
+    // The machine the machine file selects and material 0, as the window starts.
+    const std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
+    config->SetMachineType(config->selectedMachineType);
+    config->SetMaterialID(0);
+    m_strGCode = config->GetTmpGcodeFilePath();
 }
 
 void tst_KzSliceRun::init()
@@ -70,6 +74,7 @@ void tst_KzSliceRun::init()
     m_pPanel = new KzSliceWidget(m_pWindow.get());
     m_pPanel->m_pGLView = m_pView;
     m_pPanel->move(300, 30);
+    m_pPanel->hide(); // as in the window: the dial shows it
     m_pWindow->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_pWindow.get()));
     m_pView->slot_ReloadSize();
@@ -146,7 +151,7 @@ void tst_KzSliceRun::stopEndsTheRun()
     QSignalSpy started(m_pPanel, &KzSliceWidget::signal_StartSlice);
     QTest::mouseClick(Button("pushButton_StartSlice"), Qt::LeftButton);
     QCOMPARE(started.count(), 1);
-    QTRY_VERIFY(Button("pushButton_StopSlice")->isVisible());
+    QVERIFY(Button("pushButton_StopSlice")->isVisible());
     QTest::mouseClick(Button("pushButton_StopSlice"), Qt::LeftButton);
     QTRY_COMPARE_WITH_TIMEOUT(Progress()->GetLabelText(), QString::fromUtf8(kStopped), 5000);
     ExpectIdle();

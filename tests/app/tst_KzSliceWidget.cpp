@@ -7,7 +7,9 @@
 #include "KzProgressWidget.h"
 #include "KzSliceWidget.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
+#include <QCompleter>
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QLabel>
@@ -162,9 +164,15 @@ private:
         QVERIFY(name);
         name->clear();
         QTest::keyClicks(name, m_strName);
+        if (QAbstractItemView* popup = name->completer() ? name->completer()->popup() : nullptr)
+            popup->hide();
         // Pressed after this poll returns: the dialog may ask whether to replace
         // the file, and that question must find the poll timer free to answer it.
-        QTimer::singleShot(0, name, [name] { QTest::keyClick(name, Qt::Key_Return); });
+        // The completer's popup may hold the keyboard: confirm with the dialog's own button.
+        QDialogButtonBox* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+        QVERIFY(buttons && buttons->button(QDialogButtonBox::Save));
+        QPushButton* save = qobject_cast<QPushButton*>(buttons->button(QDialogButtonBox::Save));
+        QTimer::singleShot(0, save, [save] { save->click(); });
     }
 
     void AnswerBox(QMessageBox* box)

@@ -19,6 +19,8 @@ constexpr int kTipPrintSectors = 8;
 constexpr int kTipReChoose = 9;
 const char* const kQuarterStyle = "background-color:rgb(80,80,80,120)";
 const char* const kPrintStyle = "background-color:rgb(100,100,100,80)";
+// The pictures are numbered per button; names are built from this folder.
+const QString kPictureDir = QStringLiteral(":/Resources/");
 
 QIcon TwoStateIcon(const QString& normal, const QString& selected)
 {
@@ -60,8 +62,8 @@ void KzDialWidget::CreateQuarterButtons()
         button->setStyleSheet(kQuarterStyle);
         button->setFixedSize(200, 200);
         Centre(button, 200);
-        button->setIcon(TwoStateIcon(QStringLiteral(":/Resources/0%1.png").arg(i),
-                                     QStringLiteral(":/Resources/0%1p.png").arg(i)));
+        button->setIcon(TwoStateIcon(kPictureDir + QStringLiteral("0%1.png").arg(i),
+                                     kPictureDir + QStringLiteral("0%1p.png").arg(i)));
         button->setCheckable(true);
         button->setChecked(false);
         m_pGroup->addButton(button, i);
@@ -103,7 +105,7 @@ void KzDialWidget::SetLanguage(int nLanguage)
 {
     const QString suffix = nLanguage == 1 ? QStringLiteral("-2") : QString();
     for (int i = 0; i < 2; ++i) {
-        const QString stem = QStringLiteral(":/Resources/Setting0%1").arg(i) + suffix;
+        const QString stem = kPictureDir + QStringLiteral("Setting0%1").arg(i) + suffix;
         Button(i + 5)->setIcon(TwoStateIcon(stem + ".png", stem + "p.png"));
     }
 }

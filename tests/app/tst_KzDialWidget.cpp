@@ -77,6 +77,7 @@ private slots:
     void centreAsksForNewChoice();
     void englishWordStrips();
     void pressedIconShrinks();
+    void grabbedPictures();
 };
 
 // A corner of the square and the gap between two quarters belong to no
@@ -204,6 +205,28 @@ void tst_KzDialWidget::pressedIconShrinks()
             if (!inner.contains(x, y) && held.pixel(x, y) != before.pixel(x, y))
                 ++changedOutside;
     QVERIFY(changedOutside > 0);
+}
+
+// The dial over a plain view, closed and with the print sectors open, in
+// both languages; KZ_DIAL_GRAB names a folder to keep the frames in.
+void tst_KzDialWidget::grabbedPictures()
+{
+    Scene s;
+    s.view->setStyleSheet("background-color:rgb(40,40,40)");
+    s.view->setAutoFillBackground(true);
+    const QString dir = qEnvironmentVariable("KZ_DIAL_GRAB");
+    const QImage closed = s.window.grab().toImage();
+    s.Click(SectorPoint(0.0, 82.0));
+    const QImage openZh = s.window.grab().toImage();
+    s.dial->SetLanguage(1);
+    const QImage openEn = s.window.grab().toImage();
+    QVERIFY(closed != openZh);
+    QVERIFY(openZh != openEn);
+    if (!dir.isEmpty()) {
+        QVERIFY(closed.save(dir + "/dial-closed.png"));
+        QVERIFY(openZh.save(dir + "/dial-open-zh.png"));
+        QVERIFY(openEn.save(dir + "/dial-open-en.png"));
+    }
 }
 
 QTEST_MAIN(tst_KzDialWidget)

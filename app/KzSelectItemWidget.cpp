@@ -1,5 +1,8 @@
 #include "KzSelectItemWidget.h"
 
+#include "KzEasyLabel.h"
+#include "KzRoundButton.h"
+
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
@@ -8,21 +11,6 @@
 
 #include <cmath>
 
-// The round picture button and the self-sizing label are shared small widgets
-// of the program; where they are not built in, a plain button and label stand in.
-#if __has_include("KzRoundButton.h") && __has_include("KzEasyLabel.h")
-#include "KzEasyLabel.h"
-#include "KzRoundButton.h"
-namespace {
-using TileButton = KzRoundButton;
-using TileLabel = KzEasyLabel;
-} // namespace
-#else
-namespace {
-using TileButton = QPushButton;
-using TileLabel = QLabel;
-} // namespace
-#endif
 
 namespace {
 
@@ -39,8 +27,8 @@ int Round(double value)
 
 KzSelectItemWidget::KzSelectItemWidget(int id, QWidget* parent)
     : QWidget(parent)
-    , m_pButton(new TileButton(this))
-    , m_pLabel(new TileLabel(this))
+    , m_pButton(new KzRoundButton(this))
+    , m_pLabel(new KzEasyLabel(this))
     , m_nId(id)
 {
     // The tile shows the page behind it; the names take the default family.

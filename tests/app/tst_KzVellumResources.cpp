@@ -88,6 +88,13 @@ void tst_KzVellumResources::picturesHaveTheirSizes_data()
         QTest::newRow(arrow) << QString(":/Resources/%1.png").arg(arrow) << QSize(9, 5);
     QTest::newRow("layer panel back") << ":/Resources/002.png" << QSize(50, 20);
     QTest::newRow("layer panel back, pressed") << ":/Resources/002p.png" << QSize(50, 20);
+    for (const char* quarter : { "00", "00p", "01", "01p", "02", "02p", "03", "03p" })
+        QTest::newRow(quarter) << QString(":/Resources/%1.png").arg(quarter) << QSize(40, 40);
+    for (const char* strip : { "Setting00", "Setting00p", "Setting01", "Setting01p", "Setting00-2",
+                               "Setting00-2p", "Setting01-2", "Setting01-2p" })
+        QTest::newRow(strip) << QString(":/Resources/%1.png").arg(strip) << QSize(16, 96);
+    for (const char* printer : { "1111", "2222", "3333", "4444", "5555", "6666" })
+        QTest::newRow(printer) << QString(":/Resources/%1.png").arg(printer) << QSize(120, 120);
 }
 
 void tst_KzVellumResources::picturesHaveTheirSizes()

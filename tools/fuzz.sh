@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
-# Fuzzes the mesh readers with libFuzzer, ASan and UBSan (clang).
-#   tools/fuzz.sh [SECONDS] [TARGET...]     TARGET: binary_stl ascii_stl obj (default all)
+# Fuzzes the mesh readers and the G-code layer reader with libFuzzer, ASan and UBSan (clang).
+#   tools/fuzz.sh [SECONDS] [TARGET...]     TARGET: binary_stl ascii_stl obj gcode (default all)
 # Each target runs for SECONDS (default 600), one after the other, starting from
 # small generated seeds. Not part of the tests or of CI. Build: build-fuzz/ (or $FUZZ_DIR).
 set -euo pipefail
@@ -9,7 +9,7 @@ out=${FUZZ_DIR:-$root/build-fuzz}
 seconds=${1:-600}
 shift || true
 targets=("$@")
-[ ${#targets[@]} -gt 0 ] || targets=(binary_stl ascii_stl obj)
+[ ${#targets[@]} -gt 0 ] || targets=(binary_stl ascii_stl obj gcode)
 
 cmake -S "$root" -B "$out" -DCMAKE_CXX_COMPILER=clang++ \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKZ_FUZZ=ON >/dev/null
@@ -19,7 +19,7 @@ done
 
 # Seeds: a few tiny, valid files of each kind.
 seeds=$out/fuzz/seeds
-mkdir -p "$seeds/binary_stl" "$seeds/ascii_stl" "$seeds/obj"
+mkdir -p "$seeds/binary_stl" "$seeds/ascii_stl" "$seeds/obj" "$seeds/gcode"
 python3 - "$seeds" <<'PY'
 import struct, sys
 d = sys.argv[1]
@@ -42,10 +42,15 @@ open(f"{d}/ascii_stl/tetra", "wb").write(ascii(tet))
 open(f"{d}/ascii_stl/one_crlf", "wb").write(ascii([tri]).replace(b"\n", b"\r\n"))
 open(f"{d}/obj/quad", "wb").write(b"v 0 0 0\nv 1 0 0\nv 1 1 0\nv 0 1 0\nvn 0 0 1\nvt 0 0\nf 1/1/1 2/1/1 3/1/1 4/1/1\n")
 open(f"{d}/obj/plain", "wb").write(b"# tetra\nv 0 0 0\nv 1 0 0\nv 0 1 0\nv 0 0 1\nf 1 3 2\nf 1 2 4\nf 1 4 3\nf 2 3 4\n")
+open(f"{d}/gcode/layers", "wb").write(b";FLAVOR:Marlin\nG28\n;LAYER:0\n;TYPE:SKIRT\nG0 F9000 X1.0 Y1.0 Z0.3\nG1 X2.0 Y1.0 E0.1\n"
+    b";TYPE:FILL\nG0 X5.0 Y5.0\nG1 X6.0 Y5.0\nG1 X6.0 Y6.0\n;LAYER:-1\nG0 X1.5 Y2.5 Z0.6\r\n;TYPE:WALL-OUTER\nG1 X3.25 Y4.0\n")
+open(f"{d}/gcode/utf8", "wb").write(";LAYER:0\n;TYPE:F\u00e9\nG1 \u00e9 X1.0\u00a0Y2.0\nG0 X1.0 Y2.0 Z\u0663.0\n".encode())
 PY
 printf '%s\n' '"solid"' '"facet normal "' '"outer loop"' '"vertex "' '"endloop"' '"endfacet"' '"endsolid"' \
     '"1e39"' '"nan"' '"\x0a"' > "$seeds/ascii_stl.dict"
 printf '%s\n' '"v "' '"vn "' '"vt "' '"f "' '"/"' '"//"' '"-1"' '"\x0a"' '"#"' > "$seeds/obj.dict"
+printf '%s\n' '";LAYER:"' '";TYPE:"' '"G0 "' '"G1 "' '" X1.5"' '" Y-2.25"' '" Z0.3"' '"FILL"' '"SKIN"' \
+    '"\x0a"' '"\x0d"' > "$seeds/gcode.dict"
 
 export QT_NO_GLIB=1   # the plain event dispatcher starts threads far faster
 export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=0

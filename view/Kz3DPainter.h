@@ -22,6 +22,9 @@ public:
     virtual void InitDisplayLists();
 
     int GetID() const { return m_nID; }
+    // Sets the current colour to the flat colour that encodes a pick code
+    // (red x 65536 + green x 256 + blue).
+    static void PickColor(int code);
     const QMatrix4x4& GetModelMatrix() const { return m_matModel; }
 
 protected:

@@ -4,13 +4,21 @@
 #include "KLayerModel.h"
 #include "KzModelPainter.h"
 
+#include "KPolygonAlgorithm.h"
+#include "KzModelWriter.h"
+
 #include <QEvent>
+#include <QFileInfo>
+#include <QVector2D>
+
+#include <cmath>
 
 #include <GL/gl.h>
 
 Kz3DScene::Kz3DScene(QObject* parent)
     : QObject(parent)
     , m_pCurPainter(nullptr)
+    , m_dRotateAngle(0)
     , m_nEditMode(0)
     , m_bKeepScale(true)
     , m_vBoundMax(50, 50, 100)
@@ -69,6 +77,12 @@ void Kz3DScene::DrawModelScene()
     for (KzModelPainter* painter : qAsConst(m_mapPainters))
         DrawInstance(painter);
 
+    if (m_pCurPainter != nullptr && !m_matPending.isIdentity()) {
+        if (m_nEditMode == 0 || m_nEditMode == 2)
+            DrawMoveFeedback();
+        else if (m_nEditMode == 1)
+            DrawRotateFeedback();
+    }
     if (m_pCurPainter != nullptr) {
         if (m_nEditMode == 1) {
             m_rotateCoord.Draw();
@@ -240,4 +254,397 @@ bool Kz3DScene::eventFilter(QObject* watched, QEvent* e)
     if (e->type() == QEvent::MetaCall && watched == m_layerFeature.GetLayerModel())
         emit signal_LayersChanged();
     return QObject::eventFilter(watched, e);
+}
+
+bool Kz3DScene::AreAllModelsInBound() const
+{
+    for (const KzModelPainter* p : m_mapPainters) {
+        if (!IsInBound(p) || p->GetMax().z() > m_vBoundMax.z())
+            return false;
+    }
+    return true;
+}
+
+// ---- Model files ----
+
+int Kz3DScene::AddModel(QString path)
+{
+    KzModel3D* model = nullptr;
+    for (KzModel3D* loaded : qAsConst(m_mapModels)) {
+        if (loaded->FileName() == path) {
+            model = loaded;
+            break;
+        }
+    }
+    if (model == nullptr) {
+        model = new KzModel3D;
+        if (!model->LoadSTLFile(path) || model->Count() == 0) {
+            delete model;
+            return 0;
+        }
+        m_mapModels.insert(model->ID(), model);
+    }
+    auto* painter = new KzModelPainter(model);
+    AddModelPainter(painter);
+    return painter->GetPickCode();
+}
+
+bool Kz3DScene::RemoveCurrentPainter()
+{
+    if (m_pCurPainter == nullptr)
+        return false;
+    KzModel3D* model = m_pCurPainter->GetModel();
+    m_mapPainters.remove(m_pCurPainter->GetID());
+    delete m_pCurPainter;
+    m_pCurPainter = nullptr;
+    m_matPending.setToIdentity();
+    if (!model->IsRefered()) {
+        m_mapModels.remove(model->ID());
+        delete model;
+    }
+    return true;
+}
+
+bool Kz3DScene::SaveAll(QString path, QVector3D& centre) const
+{
+    if (m_mapPainters.isEmpty())
+        return false;
+    KzModelWriter writer;
+    bool first = true;
+    QVector3D min;
+    QVector3D max;
+    for (const KzModelPainter* p : m_mapPainters) {
+        const QVector<KzTriangle3D> triangles = p->TransformedTriangles();
+        for (const KzTriangle3D& t : triangles) {
+            for (int k = 0; k < 3; ++k) {
+                if (first) {
+                    min = max = t[k];
+                    first = false;
+                }
+                for (int axis = 0; axis < 3; ++axis) {
+                    min[axis] = std::min(min[axis], t[k][axis]);
+                    max[axis] = std::max(max[axis], t[k][axis]);
+                }
+            }
+        }
+        writer.AddTriangles(triangles);
+    }
+    centre = (min + max) / 2;
+    return writer.WriterBinary(path);
+}
+
+QString Kz3DScene::GetFirstModelName() const
+{
+    if (m_mapModels.isEmpty())
+        return QString();
+    return QFileInfo(m_mapModels.first()->FileName()).baseName();
+}
+
+// ---- Placement ----
+
+void Kz3DScene::AddModelPainter(KzModelPainter* painter)
+{
+    PlaceNewPainter(painter);
+    m_mapPainters.insert(painter->GetID(), painter);
+    if (!IsInBound(painter))
+        RecenterAll();
+}
+
+// Tries the eight neighbours (4 mm apart) of every instance and takes the free
+// one nearest the plate's origin.
+void Kz3DScene::PlaceNewPainter(KzModelPainter* p)
+{
+    if (m_mapPainters.isEmpty())
+        return;
+    static const int kNeighbour[8][2] = {{1, 1}, {0, 1}, {-1, 1}, {1, 0},
+                                         {-1, 0}, {1, -1}, {0, -1}, {-1, -1}};
+    const QVector2D size = (p->GetMax() - p->GetMin()).toVector2D();
+    bool found = false;
+    QVector2D best;
+    for (const KzModelPainter* q : qAsConst(m_mapPainters)) {
+        const QVector2D gap = ((q->GetMax() - q->GetMin()).toVector2D() + size) / 2 + QVector2D(4, 4);
+        const QVector2D c = q->GetCenter().toVector2D();
+        for (const auto& n : kNeighbour) {
+            const QVector2D k = c + QVector2D(n[0] * gap.x(), n[1] * gap.y());
+            p->Translate(k - p->GetCenter().toVector2D());
+            if (found && k.length() >= best.length())
+                continue;
+            bool free = true;
+            for (const KzModelPainter* other : qAsConst(m_mapPainters)) {
+                QVector2D push;
+                if (KPolygonAlgorithm::PolygonCollisionPushVector(p->GetHull(), other->GetHull(), push)) {
+                    free = false;
+                    break;
+                }
+            }
+            if (free) {
+                found = true;
+                best = k;
+            }
+        }
+    }
+    if (found)
+        p->Translate(best - p->GetCenter().toVector2D());
+}
+
+// Pushes in-bound instances that overlap p out of its way, then lets each pushed
+// one push in turn, depth first. The chain runs on an explicit stack and is
+// limited in pushes: on a crowded plate instances could push each other back and
+// forth without end.
+void Kz3DScene::PushAway(KzModelPainter* first)
+{
+    const int budget = 32 * (m_mapPainters.size() + 1);
+    int pushes = 0;
+    QVector<KzModelPainter*> stack{first};
+    while (!stack.isEmpty()) {
+        KzModelPainter* p = stack.takeLast();
+        if (!IsInBound(p))
+            continue;
+        QVector<KzModelPainter*> pushed;
+        for (KzModelPainter* q : qAsConst(m_mapPainters)) {
+            if (q == p || !IsInBound(q))
+                continue;
+            QVector2D push;
+            if (!KPolygonAlgorithm::PolygonCollisionPushVector(q->GetHull(), p->GetHull(), push))
+                continue;
+            if (pushes++ >= budget)
+                return;
+            q->Translate(push);
+            pushed.append(q);
+        }
+        for (int i = pushed.size() - 1; i >= 0; --i)
+            stack.append(pushed[i]);
+    }
+}
+
+void Kz3DScene::RecenterAll()
+{
+    QVector2D min(10000, 10000);
+    QVector2D max(-10000, -10000);
+    for (const KzModelPainter* p : qAsConst(m_mapPainters)) {
+        min.setX(std::min(min.x(), p->GetMin().x()));
+        min.setY(std::min(min.y(), p->GetMin().y()));
+        max.setX(std::max(max.x(), p->GetMax().x()));
+        max.setY(std::max(max.y(), p->GetMax().y()));
+    }
+    const QVector2D shift = -(min + max) / 2;
+    for (KzModelPainter* p : qAsConst(m_mapPainters))
+        p->Translate(shift);
+    UpdateHandles();
+}
+
+// ---- Editing ----
+
+void Kz3DScene::ApplyPending()
+{
+    if (m_pCurPainter != nullptr) {
+        // Rotations change the outline: rebuild it from the triangles.
+        const bool recompute = m_nEditMode == 1 || m_nEditMode == 3 || !IsAxisAligned(m_matPending);
+        m_pCurPainter->ApplyTransform(m_matPending, recompute);
+        PushAway(m_pCurPainter);
+        UpdateHandles();
+    }
+    m_matPending.setToIdentity();
+    m_dRotateAngle = 0;
+}
+
+bool Kz3DScene::IsAxisAligned(const QMatrix4x4& m)
+{
+    for (int r = 0; r < 3; ++r)
+        for (int c = 0; c < 3; ++c)
+            if (r != c ? std::abs(m(r, c)) > 1e-6f : m(r, c) <= 0)
+                return false;
+    return true;
+}
+
+void Kz3DScene::ResetCurrent()
+{
+    if (m_pCurPainter == nullptr)
+        return;
+    m_pCurPainter->ResetTransform();
+    m_matPending.setToIdentity();
+    UpdateHandles();
+}
+
+QVector3D Kz3DScene::GetCurrentPosition() const
+{
+    if (m_pCurPainter == nullptr)
+        return QVector3D();
+    const QVector3D c = m_pCurPainter->GetCenter();
+    return QVector3D(c.x(), c.y(), m_pCurPainter->GetMin().z());
+}
+
+// ---- Frame loop ----
+
+QByteArray Kz3DScene::GetDrawState() const
+{
+    QByteArray state;
+    auto put = [&state](const void* data, int size) { state.append(static_cast<const char*>(data), size); };
+    auto putMatrix = [&put](const QMatrix4x4& m) { put(m.constData(), 16 * sizeof(float)); };
+    for (const KzModelPainter* p : m_mapPainters) {
+        const int id = p->GetID();
+        const bool selected = p->IsSelected();
+        const bool ready = p->GetModel()->ReadyToRender();
+        put(&id, sizeof id);
+        put(&selected, sizeof selected);
+        put(&ready, sizeof ready);
+        putMatrix(p->GetModelMatrix());
+    }
+    putMatrix(m_matPending);
+    const int handles[6] = {m_rotateCoord.GetActive(), m_rotateCoord.GetHovered(), m_scaleCoord.GetActive(),
+                            m_scaleCoord.GetHovered(), m_nEditMode, int(m_bKeepScale)};
+    put(handles, sizeof handles);
+    const float bound[6] = {m_vBoundMax.x(), m_vBoundMax.y(), m_vBoundMax.z(),
+                            m_vBoundMin.x(), m_vBoundMin.y(), m_vBoundMin.z()};
+    put(bound, sizeof bound);
+    put(&m_dRotateAngle, sizeof m_dRotateAngle);
+    return state;
+}
+
+// ---- Pick passes ----
+
+void Kz3DScene::DrawPickModels()
+{
+    glDisable(GL_LIGHTING);
+    glDisable(GL_BLEND);
+    glEnable(GL_DEPTH_TEST);
+    for (const KzModelPainter* p : qAsConst(m_mapPainters)) {
+        Kz3DPainter::PickColor(p->GetPickCode());
+        p->DrawFlat();
+    }
+    glDisable(GL_DEPTH_TEST);
+}
+
+void Kz3DScene::DrawPickHandles()
+{
+    if (m_pCurPainter == nullptr)
+        return;
+    glDisable(GL_LIGHTING);
+    glDisable(GL_BLEND);
+    if (m_nEditMode == 1) {
+        m_rotateCoord.DrawPick();
+    } else if (m_nEditMode == 2 && !m_bKeepScale) {
+        glDisable(GL_MULTISAMPLE);
+        glEnable(GL_DEPTH_TEST);
+        for (int i = 0; i < KzScaleCoord::ms_nFaces; ++i) {
+            Kz3DPainter::PickColor(1 + 10 * i);
+            m_scaleCoord.DrawFace(i);
+        }
+        glDisable(GL_DEPTH_TEST);
+        glEnable(GL_MULTISAMPLE);
+    }
+}
+
+void Kz3DScene::DrawPickFaces()
+{
+    if (m_pCurPainter == nullptr)
+        return;
+    glDisable(GL_LIGHTING);
+    glDisable(GL_BLEND);
+    glDisable(GL_MULTISAMPLE);
+    glEnable(GL_DEPTH_TEST);
+    glPushMatrix();
+    glMultMatrixf(m_pCurPainter->GetModelMatrix().constData());
+    const KzModel3D* model = m_pCurPainter->GetModel();
+    const int count = model->Count();
+    for (int i = 0; i < count; ++i) {
+        const KzTriangle3D t = model->Item(i);
+        Kz3DPainter::PickColor(100 + i);
+        glBegin(GL_TRIANGLES);
+        glNormal3f(t.GetNormal().x(), t.GetNormal().y(), t.GetNormal().z());
+        for (int k = 0; k < 3; ++k)
+            glVertex3f(t[k].x(), t[k].y(), t[k].z());
+        glEnd();
+    }
+    glPopMatrix();
+    glDisable(GL_DEPTH_TEST);
+    glEnable(GL_MULTISAMPLE);
+}
+
+// ---- Edit feedback ----
+
+void Kz3DScene::DrawAxisArrow(const QVector3D& a, const QVector3D& b, int axis)
+{
+    const int other = 1 - axis;
+    QVector3D from(a.x(), a.y(), 0);
+    QVector3D to = from;
+    to[axis] = b[axis];
+    glBegin(GL_LINES);
+    glVertex3f(from.x(), from.y(), 0);
+    glVertex3f(to.x(), to.y(), 0);
+    glEnd();
+    const float length = to[axis] - from[axis];
+    if (std::abs(length) > 2) {
+        QVector3D base = to;
+        base[axis] -= (length > 0 ? 2 : -2);
+        QVector3D left = base;
+        QVector3D right = base;
+        left[other] += 0.618f;
+        right[other] -= 0.618f;
+        glBegin(GL_TRIANGLES);
+        glVertex3f(to.x(), to.y(), 0);
+        glVertex3f(left.x(), left.y(), 0);
+        glVertex3f(right.x(), right.y(), 0);
+        glEnd();
+    }
+    QVector3D label = to;
+    label[axis] -= 1.5f;
+    const QString name = axis == 0 ? QStringLiteral("X = ") : QStringLiteral("Y = ");
+    emit signal_RenderText(name + QString::number(length, 'f', 1) + QStringLiteral("mm"), label);
+}
+
+void Kz3DScene::DrawMoveFeedback()
+{
+    const QVector3D a = m_pCurPainter->GetCenter();
+    const QVector3D b = m_matPending.map(a);
+    glPushAttrib(GL_LINE_BIT);
+    glLineWidth(2);
+    glColor3f(1, 0, 0);
+    DrawAxisArrow(a, b, 0);
+    glColor3f(0, 1, 0);
+    DrawAxisArrow(a, b, 1);
+    glPopAttrib();
+}
+
+void Kz3DScene::DrawRotateFeedback()
+{
+    const QVector3D c = m_pCurPainter->GetCenter();
+    const QVector3D dir = (m_vRotatePress - c).normalized();
+    const QVector3D p = c + dir * m_pCurPainter->Diagonal() * 0.5f;
+    const QVector3D q = m_matPending.map(p);
+    glPushAttrib(GL_LINE_BIT | GL_POINT_BIT);
+    glColor3f(0.5f, 0.2f, 0.7f);
+    glLineWidth(2);
+    glBegin(GL_LINE_STRIP);
+    glVertex3f(p.x(), p.y(), p.z());
+    glVertex3f(c.x(), c.y(), c.z());
+    glVertex3f(q.x(), q.y(), q.z());
+    glEnd();
+    glPointSize(8);
+    glBegin(GL_POINTS);
+    glVertex3f(c.x(), c.y(), c.z());
+    glEnd();
+
+    double angle = std::fmod(m_dRotateAngle, 360.0);
+    if (angle > 180)
+        angle -= 360;
+    else if (angle < -180)
+        angle += 360;
+    const QVector3D arm = (p - c) / 5;
+    const QVector3D n = QVector3D::normal(c, p, q);
+    const bool arc = std::abs(m_dRotateAngle) >= 0.1 && std::abs(m_dRotateAngle) <= 1000
+                     && !arm.isNull() && !n.isNull() && std::abs(QVector3D::dotProduct(arm, n)) <= 0.01f;
+    if (arc) {
+        const int steps = int(std::abs(angle) / 0.1);
+        glBegin(GL_LINE_STRIP);
+        for (int k = 0; k <= steps; ++k) {
+            QMatrix4x4 r;
+            r.rotate(float(k * 0.1), n);
+            const QVector3D v = c + r.map(arm);
+            glVertex3f(v.x(), v.y(), v.z());
+        }
+        glEnd();
+    }
+    glPopAttrib();
+    emit signal_RenderText(QString::number(int(m_dRotateAngle)) + QChar(0x00B0), q);
 }

@@ -8,6 +8,7 @@
 #include "KzRotateCoord.h"
 #include "KzScaleCoord.h"
 
+#include <QByteArray>
 #include <QMap>
 #include <QMatrix4x4>
 #include <QObject>
@@ -59,6 +60,45 @@ public:
 
     // Strictly inside the print bound in x and y; height is not tested.
     bool IsInBound(const KzModelPainter* painter) const;
+    // Every instance inside the print bound in x, y and height (true with none).
+    bool AreAllModelsInBound() const;
+
+    // Model files. AddModel loads a file once per exact path (later instances
+    // share the mesh) and returns the new instance's pick code, 0 on failure;
+    // the view's context must be current.
+    int AddModel(QString path);
+    bool RemoveCurrentPainter();
+    // Every instance's triangles in plate coordinates as one binary STL;
+    // centre gets the middle of their common bounding box.
+    bool SaveAll(QString path, QVector3D& centre) const;
+    QString GetFirstModelName() const;
+
+    // Placement: beside the others, then the group recentred when it overflows.
+    void AddModelPainter(KzModelPainter* painter);
+    void PlaceNewPainter(KzModelPainter* painter);
+    void PushAway(KzModelPainter* painter);
+    void RecenterAll();
+
+    // Editing: the pending matrix is previewed on the selected instance and
+    // applied (then pushed apart from the others) by ApplyPending.
+    void SetPending(const QMatrix4x4& m) { m_matPending = m; }
+    const QMatrix4x4& GetPending() const { return m_matPending; }
+    void ApplyPending();
+    void ResetCurrent();
+    // (centre x, centre y, lowest z) of the selected instance.
+    QVector3D GetCurrentPosition() const;
+    void SetRotatePress(const QVector3D& p) { m_vRotatePress = p; }
+    void SetRotateAngle(double a) { m_dRotateAngle = a; }
+
+    // A digest of everything the model scene draws; equal digests draw equal
+    // frames (the layers announce their own changes).
+    QByteArray GetDrawState() const;
+
+    // Pick passes: flat colours that encode pick codes.
+    void DrawPickModels();
+    void DrawPickHandles();
+    void DrawPickFaces();
+    static void PickColor(int code);
 
     // 0 move, 1 rotate, 2 scale, 3 lay flat.
     void SetEditMode(int mode) { m_nEditMode = mode; }
@@ -91,7 +131,11 @@ protected:
 
 private:
     void DrawInstance(KzModelPainter* painter);
+    void DrawMoveFeedback();
+    void DrawRotateFeedback();
+    void DrawAxisArrow(const QVector3D& a, const QVector3D& b, int axis);
     bool ExceedsBound(const QVector3D& corner) const;
+    static bool IsAxisAligned(const QMatrix4x4& m);
 
     KzPrinterBox m_printerBox;
     KzRotateCoord m_rotateCoord;
@@ -102,6 +146,8 @@ private:
     QMap<int, KzModelPainter*> m_mapPainters;
     KzModelPainter* m_pCurPainter;
     QMatrix4x4 m_matPending;  // previewed on the selected instance during an edit
+    QVector3D m_vRotatePress;
+    double m_dRotateAngle;
     int m_nEditMode;
     bool m_bKeepScale;
     QVector3D m_vBoundMax;

@@ -2,7 +2,15 @@
 
 #include "KzConfigureData.h"
 
+#include "KzModelPainter.h"
+
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QFileInfo>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QOpenGLFramebufferObject>
+#include <QUrl>
 #include <QLinearGradient>
 #include <QMouseEvent>
 #include <QPainter>
@@ -10,6 +18,10 @@
 
 #include <GL/gl.h>
 #include <GL/glu.h>
+
+#include <algorithm>
+#include <cmath>
+#include <iterator>
 
 namespace {
 const int kFrameMs = 16;
@@ -19,6 +31,45 @@ const int kEdgeBand = 10;
 // A drag across the whole widget pans by this many eye-space units.
 const double kPanPerWidth = 150.0;
 const QColor kLabelColor(238, 236, 234);
+// The angle constant of the rotate drag and lay flat.
+const double kPi = 3.1415926;
+const double kSnapDegrees = 15.0;
+// Ring i turns about this axis.
+const QVector3D kRingAxis[3] = {QVector3D(0, 0, 1), QVector3D(0, -1, 0), QVector3D(1, 0, 0)};
+// Scale face i: whether its moving corner is the instance's max, and its axis
+// (pointing into the instance).
+const bool kFaceAtMax[6] = {true, false, false, true, false, true};
+const QVector3D kFaceAxis[6] = {QVector3D(0, 0, -1), QVector3D(0, 0, 1), QVector3D(1, 0, 0),
+                                QVector3D(-1, 0, 0), QVector3D(0, 1, 0), QVector3D(0, -1, 0)};
+// A face drag never shrinks an instance below this ratio.
+const float kMinScale = 0.01f;
+
+// n finite numbers from the front of an edit list; false (nothing taken) when
+// the list is too short or holds anything else.
+bool TakeNumbers(QList<QVariant>& list, int n, double* out)
+{
+    if (list.size() < n)
+        return false;
+    for (int i = 0; i < n; ++i) {
+        bool ok = false;
+        const QVariant& v = list.at(i);
+        const int type = v.userType();
+        const bool numeric = type == QMetaType::Double || type == QMetaType::Float || type == QMetaType::Int
+                             || type == QMetaType::UInt || type == QMetaType::LongLong
+                             || type == QMetaType::ULongLong;
+        out[i] = v.toDouble(&ok);
+        if (!numeric || !ok || !std::isfinite(out[i]))
+            return false;
+    }
+    for (int i = 0; i < n; ++i)
+        list.removeFirst();
+    return true;
+}
+
+QVariantList PositionList(int code, const QVector3D& v)
+{
+    return QVariantList{code, float(v.x()), float(v.y()), float(v.z())};
+}
 }
 
 KzGLView::KzGLView(QWidget* parent)
@@ -26,9 +77,15 @@ KzGLView::KzGLView(QWidget* parent)
     , m_nSelectedCode(0)
     , m_bLayerMode(false)
     , m_nMaxLayer(0)
+    , m_bPressPointValid(false)
+    , m_bFrameCamera(false)
     , m_bIgnoreMouse(false)
     , m_pFramePainter(nullptr)
+    , m_nFrameCount(0)
 {
+    std::fill(std::begin(m_aProjection), std::end(m_aProjection), 0.0);
+    std::fill(std::begin(m_aModelView), std::end(m_aModelView), 0.0);
+    std::fill(std::begin(m_aViewport), std::end(m_aViewport), 0);
     setAttribute(Qt::WA_MouseTracking, true);
     setFocusPolicy(Qt::ClickFocus);
     setAcceptDrops(true);
@@ -57,12 +114,17 @@ QSurfaceFormat KzGLView::DefaultSurfaceFormat()
 
 void KzGLView::InitFunTable()
 {
+    m_mapMouseMove.insert(Qt::NoButton, &KzGLView::MouseMove_NoButton);
     m_mapMouseMove.insert(Qt::LeftButton, &KzGLView::MouseMove_LeftButton);
     m_mapMouseMove.insert(Qt::RightButton, &KzGLView::MouseMove_RightButton);
     m_mapMousePress.insert(Qt::LeftButton, &KzGLView::MousePress_LeftButton);
     m_mapMousePress.insert(Qt::RightButton, &KzGLView::MousePress_RightButton);
     m_mapMouseRelease.insert(Qt::LeftButton, &KzGLView::MouseRelease_LeftButton);
     m_mapMouseRelease.insert(Qt::RightButton, &KzGLView::MouseRelease_RightButton);
+    m_mapEditCommand.insert(0, &KzGLView::Trigger_Translate);
+    m_mapEditCommand.insert(1, &KzGLView::Trigger_Rotate);
+    m_mapEditCommand.insert(2, &KzGLView::Trigger_Scale);
+    m_mapEditCommand.insert(7, &KzGLView::Trigger_Command);
 }
 
 void KzGLView::initializeGL()
@@ -85,6 +147,8 @@ void KzGLView::resizeGL(int w, int h)
 
 void KzGLView::paintGL()
 {
+    ++m_nFrameCount;
+    m_baLastFrame = FrameState();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing, true);
@@ -115,6 +179,7 @@ void KzGLView::Draw3DScene(QPainter& painter)
     glPopMatrix();
 
     m_camera.Apply();
+    SaveFrameCamera();
     glEnable(GL_MULTISAMPLE);
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
     if (m_bLayerMode)
@@ -167,9 +232,22 @@ void KzGLView::slot_RenderText(QString text, const QVector3D& pos)
     glBlendFunc(GL_SRC_ALPHA, GL_ONE_MINUS_SRC_ALPHA);
 }
 
+// An idle view draws nothing: the timer repaints only when the camera or the
+// scene differs from what the last frame showed. update() always repaints.
 void KzGLView::timerEvent(QTimerEvent*)
 {
-    update();
+    if (FrameState() != m_baLastFrame)
+        update();
+}
+
+QByteArray KzGLView::FrameState() const
+{
+    QByteArray state = m_scene.GetDrawState();
+    const QMatrix4x4 camera = m_camera.ModelView();
+    state.append(reinterpret_cast<const char*>(camera.constData()), 16 * sizeof(float));
+    const int mode[4] = {int(m_bLayerMode), width(), height(), m_nSelectedCode};
+    state.append(reinterpret_cast<const char*>(mode), sizeof mode);
+    return state;
 }
 
 void KzGLView::wheelEvent(QWheelEvent* e)
@@ -184,6 +262,8 @@ void KzGLView::wheelEvent(QWheelEvent* e)
 
 void KzGLView::keyPressEvent(QKeyEvent* e)
 {
+    if (e->key() == Qt::Key_Delete && !m_bLayerMode)
+        RemoveCurrentModel();
     // Keys are not passed on: a key pressed over the view must not reach the
     // main window (Escape would close it).
     e->accept();
@@ -249,10 +329,24 @@ void KzGLView::mouseReleaseEvent(QMouseEvent* e)
     QOpenGLWidget::mouseReleaseEvent(e);
 }
 
+void KzGLView::MouseMove_NoButton()
+{
+    if (m_nSelectedCode == 0 || m_bLayerMode)
+        return;
+    const int code = GetLocateCoord(m_ptMove);
+    const int index = (code != 0) ? code / 10 : -1;
+    if (m_scene.GetEditMode() == 1)
+        m_scene.GetRotateCoord().SetHovered(index);
+    else if (m_scene.GetEditMode() == 2)
+        m_scene.GetScaleCoord().SetHovered(index);
+}
+
 void KzGLView::MouseMove_LeftButton()
 {
-    if (m_nSelectedCode != 0)
-        return;  // dragging a selected instance comes with the editing operations
+    if (m_nSelectedCode != 0) {
+        UpdateMovePoint3D();
+        return;
+    }
     const double dx = (m_ptMove.x() - m_ptPress.x()) * kPanPerWidth / width();
     const double dy = (m_ptMove.y() - m_ptPress.y()) * kPanPerWidth / height();
     m_camera.DragPan(dx, dy, false);
@@ -265,8 +359,21 @@ void KzGLView::MouseMove_RightButton()
 
 void KzGLView::MousePress_LeftButton()
 {
-    // The drag works from m_ptPress. Selecting the instance under the press by
-    // picking is not part of the view yet: every press is on empty space.
+    m_matTransform.setToIdentity();
+    if (m_bLayerMode)
+        return;   // the layers hide the models: nothing to pick
+    const int handle = (m_nSelectedCode != 0) ? GetLocateCoord(m_ptPress) : 0;
+    if (handle != 0) {
+        if (m_scene.GetEditMode() == 1)
+            m_scene.GetRotateCoord().SetActive(handle / 10);
+        else if (m_scene.GetEditMode() == 2)
+            m_scene.GetScaleCoord().SetActive(handle / 10);
+    } else {
+        m_nSelectedCode = GetLocateModelPainter(m_ptPress);
+        m_scene.SelectPainter(m_nSelectedCode);
+        EmitSelected();
+    }
+    UpdatePressPoint3D();
 }
 
 void KzGLView::MousePress_RightButton()
@@ -274,14 +381,525 @@ void KzGLView::MousePress_RightButton()
     // The orbit works from m_ptPress.
 }
 
+// Every left release applies what the drag previewed and pushes the others
+// out of the way, even when nothing was dragged.
 void KzGLView::MouseRelease_LeftButton()
 {
     m_camera.DragPan(0, 0, true);
+    if (m_bLayerMode)
+        return;
+    const bool changed = !m_scene.GetPending().isIdentity();
+    m_scene.ApplyPending();
+    m_matTransform.setToIdentity();
+    if (changed)
+        EmitUpdate();
+    update();
 }
 
 void KzGLView::MouseRelease_RightButton()
 {
     m_camera.DragRotate(0, 0, true);
+}
+
+// ---- Picking ----
+
+void KzGLView::SaveFrameCamera()
+{
+    glGetDoublev(GL_PROJECTION_MATRIX, m_aProjection);
+    glGetDoublev(GL_MODELVIEW_MATRIX, m_aModelView);
+    glGetIntegerv(GL_VIEWPORT, m_aViewport);
+    m_bFrameCamera = true;
+}
+
+// Renders one pick pass off-screen with the last frame's camera and reads back
+// the pixel under pt only.
+int KzGLView::PickAt(const QPoint& pt, void (Kz3DScene::*pass)())
+{
+    if (!m_bFrameCamera || !rect().contains(pt))
+        return 0;
+    makeCurrent();
+    const int w = m_aViewport[2];
+    const int h = m_aViewport[3];
+    const double ratio = devicePixelRatioF();
+    const int x = int(pt.x() * ratio);
+    const int y = h - 1 - int(pt.y() * ratio);
+    if (w <= 0 || h <= 0 || x < 0 || x >= w || y < 0 || y >= h)
+        return 0;
+
+    QOpenGLFramebufferObject fbo(w, h, QOpenGLFramebufferObject::Depth, GL_TEXTURE_2D);
+    if (!fbo.bind())
+        return 0;
+    glPushAttrib(GL_ALL_ATTRIB_BITS);
+    // The frame's painter may leave its own state behind.
+    glUseProgram(0);
+    glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glDisable(GL_SCISSOR_TEST);
+    glDisable(GL_STENCIL_TEST);
+    glDisable(GL_TEXTURE_2D);
+    glDisable(GL_BLEND);
+    glDisable(GL_LIGHTING);
+    glDisable(GL_FOG);
+    glDisable(GL_DITHER);
+    glColorMask(GL_TRUE, GL_TRUE, GL_TRUE, GL_TRUE);
+    glDepthMask(GL_TRUE);
+    glViewport(m_aViewport[0], m_aViewport[1], w, h);
+    glMatrixMode(GL_PROJECTION);
+    glPushMatrix();
+    glLoadMatrixd(m_aProjection);
+    glMatrixMode(GL_MODELVIEW);
+    glPushMatrix();
+    glLoadMatrixd(m_aModelView);
+
+    // Only the pixel under the cursor is read, so only it is drawn.
+    glEnable(GL_SCISSOR_TEST);
+    glScissor(x, y, 1, 1);
+    glClearColor(0, 0, 0, 1);
+    glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+    (m_scene.*pass)();
+    GLubyte rgba[4] = {0, 0, 0, 0};
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(x, y, 1, 1, GL_RGBA, GL_UNSIGNED_BYTE, rgba);
+
+    glMatrixMode(GL_PROJECTION);
+    glPopMatrix();
+    glMatrixMode(GL_MODELVIEW);
+    glPopMatrix();
+    glPopAttrib();
+    glClearColor(0.7f, 0.7f, 0.7f, 1.0f);
+    fbo.release();
+    return rgba[0] * 65536 + rgba[1] * 256 + rgba[2];
+}
+
+int KzGLView::GetLocateModelPainter(const QPoint& pt)
+{
+    if (m_bLayerMode)
+        return 0;
+    return PickAt(pt, &Kz3DScene::DrawPickModels);
+}
+
+int KzGLView::GetLocateCoord(const QPoint& pt)
+{
+    if (m_bLayerMode)
+        return 0;
+    return PickAt(pt, &Kz3DScene::DrawPickHandles);
+}
+
+QVector3D KzGLView::UnprojectAt(const QPoint& pt, float depth) const
+{
+    const double ratio = devicePixelRatioF();
+    GLdouble x = 0, y = 0, z = 0;
+    gluUnProject(pt.x() * ratio, m_aViewport[3] - pt.y() * ratio, depth, m_aModelView, m_aProjection,
+                 m_aViewport, &x, &y, &z);
+    return QVector3D(float(x), float(y), float(z));
+}
+
+bool KzGLView::IntersectPlane(const QPoint& pt, const QVector3D& planePoint, const QVector3D& normal,
+                              QVector3D& hit) const
+{
+    if (!m_bFrameCamera)
+        return false;
+    const QVector3D p1 = UnprojectAt(pt, 0.5f);
+    const QVector3D p2 = UnprojectAt(pt, 0.8f);
+    const QVector3D n = normal.normalized();
+    const double a = p1.distanceToPlane(planePoint, n);
+    const double b = p2.distanceToPlane(planePoint, n);
+    // A ray along the plane meets it nowhere (or everywhere).
+    if (std::abs(a - b) < 1e-9 * std::max(1.0, std::abs(a)))
+        return false;
+    const QVector3D r = p1 + (p2 - p1) * float(a / (a - b));
+    if (!std::isfinite(r.x()) || !std::isfinite(r.y()) || !std::isfinite(r.z()))
+        return false;
+    hit = r;
+    return true;
+}
+
+// ---- Selection ----
+
+void KzGLView::ClearModelPainter()
+{
+    m_nSelectedCode = 0;
+    m_scene.SelectPainter(0);
+    EmitSelected();
+    update();
+}
+
+void KzGLView::EmitSelected()
+{
+    if (m_nSelectedCode != 0) {
+        emit signal_ModelClicked();
+        emit signal_ShowHideEditControl(true);
+        emit signal_SendEditList(QVariantList{5, m_nSelectedCode});
+        EmitUpdate();
+    } else {
+        emit signal_ShowHideEditControl(false);
+        emit signal_SendEditList(QVariantList{5, -1});
+    }
+}
+
+void KzGLView::EmitUpdate()
+{
+    const KzModelPainter* p = m_scene.GetCurrentPainter();
+    if (p == nullptr)
+        return;
+    const QVector3D size = p->GetMax() - p->GetMin();
+    emit signal_SendEditList(QVariantList{6, float(p->GetCenter().x()), float(p->GetCenter().y()),
+                                          float(p->GetMin().z()), float(size.x()), float(size.y()),
+                                          float(size.z())});
+}
+
+// ---- Drags ----
+
+void KzGLView::UpdatePressPoint3D()
+{
+    m_bPressPointValid = false;
+    switch (m_scene.GetEditMode()) {
+    case 0:
+        m_bPressPointValid = IntersectPlane(m_ptPress, QVector3D(0, 0, 0), QVector3D(0, 0, 1), m_vPressPoint3D);
+        break;
+    case 1: {
+        const KzModelPainter* p = m_scene.GetCurrentPainter();
+        const int ring = m_scene.GetRotateCoord().GetActive();
+        if (p == nullptr || ring < 0 || ring >= KzRotateCoord::ms_nRings)
+            return;
+        m_bPressPointValid = IntersectPlane(m_ptPress, p->GetCenter(), kRingAxis[ring], m_vPressPoint3D);
+        if (m_bPressPointValid)
+            m_scene.SetRotatePress(m_vPressPoint3D);
+        break;
+    }
+    case 2:
+        PressScaleFace();
+        break;
+    case 3:
+        if (m_scene.GetCurrentPainter() != nullptr)
+            FloorModel();
+        break;
+    default:
+        break;
+    }
+}
+
+void KzGLView::UpdateMovePoint3D()
+{
+    if (!m_bPressPointValid || m_scene.GetCurrentPainter() == nullptr)
+        return;
+    if (m_scene.GetEditMode() == 1) {
+        UpdateRotatePoint3D();
+        return;
+    }
+    if (m_scene.GetEditMode() == 2) {
+        UpdateScalePoint3D();
+        return;
+    }
+    if (m_scene.GetEditMode() != 0)
+        return;
+    QVector3D hit;
+    if (!IntersectPlane(m_ptMove, QVector3D(0, 0, 0), QVector3D(0, 0, 1), hit))
+        return;   // keep the last preview
+    m_vMovePoint3D = hit;
+    QVector3D d = m_vMovePoint3D - m_vPressPoint3D;
+    d.setZ(0);
+    QMatrix4x4 t;
+    t.translate(d);
+    PreviewTransform(t);
+    emit signal_SendEditList(PositionList(0, t.map(m_scene.GetCurrentPosition())));
+}
+
+void KzGLView::UpdateRotatePoint3D()
+{
+    const int ring = m_scene.GetRotateCoord().GetActive();
+    if (ring < 0 || ring >= KzRotateCoord::ms_nRings)
+        return;
+    const QVector3D c = m_scene.GetCurrentPainter()->GetCenter();
+    const QVector3D a = kRingAxis[ring];
+    QVector3D h;
+    if (!IntersectPlane(m_ptMove, c, a, h))
+        return;
+    const QVector3D u = (m_vPressPoint3D - c).normalized();
+    const QVector3D v = (h - c).normalized();
+    if (u.isNull() || v.isNull())
+        return;
+    const double cosine = std::max(-1.0, std::min(1.0, double(QVector3D::dotProduct(u, v))));
+    double theta = std::acos(cosine) / kPi * 180.0;
+    theta = std::floor(theta / kSnapDegrees + 0.5) * kSnapDegrees;
+    if (QVector3D::dotProduct(QVector3D::crossProduct(u, v), a) < 0)
+        theta = -theta;
+    QMatrix4x4 m;
+    m.translate(c);
+    m.rotate(float(theta), a);
+    m.translate(-c);
+    PreviewTransform(m);
+    m_scene.SetRotateAngle(theta);
+    emit signal_SendEditList(PositionList(1, a * float(theta)));
+}
+
+// A scale face is dragged along its axis on the plane through the moving corner
+// that contains the axis and faces the eye best.
+void KzGLView::PressScaleFace()
+{
+    const KzModelPainter* p = m_scene.GetCurrentPainter();
+    const int face = m_scene.GetScaleCoord().GetActive();
+    if (p == nullptr || m_scene.GetKeepScale() || face < 0 || face >= KzScaleCoord::ms_nFaces)
+        return;
+    const QVector3D axis = kFaceAxis[face];
+    const QVector3D eye = UnprojectAt(m_ptPress, 0.8f) - UnprojectAt(m_ptPress, 0.5f);
+    m_vScalePlaneNormal = eye - axis * QVector3D::dotProduct(eye, axis);
+    if (m_vScalePlaneNormal.length() < 1e-6f)
+        return;   // looking along the axis: no drag
+    const QVector3D moving = kFaceAtMax[face] ? p->GetMax() : p->GetMin();
+    m_bPressPointValid = IntersectPlane(m_ptPress, moving, m_vScalePlaneNormal, m_vPressPoint3D);
+}
+
+// The face follows the cursor along its axis; the opposite face stays, except
+// for height, where the bottom stays on the plate.
+void KzGLView::UpdateScalePoint3D()
+{
+    const KzModelPainter* p = m_scene.GetCurrentPainter();
+    const int face = m_scene.GetScaleCoord().GetActive();
+    if (m_scene.GetKeepScale() || face < 0 || face >= KzScaleCoord::ms_nFaces)
+        return;
+    const QVector3D axis = kFaceAxis[face];
+    const QVector3D moving = kFaceAtMax[face] ? p->GetMax() : p->GetMin();
+    QVector3D fixed = kFaceAtMax[face] ? p->GetMin() : p->GetMax();
+    if (axis.z() != 0)
+        fixed = p->GetMin();
+    QVector3D hit;
+    if (!IntersectPlane(m_ptMove, moving, m_vScalePlaneNormal, hit))
+        return;   // keep the last preview
+    const float length = std::abs(QVector3D::dotProduct(p->GetMax() - p->GetMin(), axis));
+    if (length <= 0)
+        return;
+    const float grown = -QVector3D::dotProduct(hit - m_vPressPoint3D, axis);
+    const float factor = std::max(kMinScale, (length + grown) / length);
+    QVector3D factors(1, 1, 1);
+    for (int a = 0; a < 3; ++a) {
+        if (axis[a] != 0)
+            factors[a] = factor;
+    }
+    QMatrix4x4 m;
+    m.translate(fixed);
+    m.scale(factors);
+    m.translate(-fixed);
+    PreviewTransform(m);
+    emit signal_SendEditList(PositionList(0, m.map(m_scene.GetCurrentPosition())));
+}
+
+// Lay flat: the face under the press turns to face straight down.
+void KzGLView::FloorModel()
+{
+    const int code = PickAt(m_ptPress, &Kz3DScene::DrawPickFaces);
+    if (code <= 99)
+        return;
+    const KzModelPainter* p = m_scene.GetCurrentPainter();
+    const QVector3D n = p->FaceNormal(code - 100).normalized();
+    if (n.isNull())
+        return;
+    const QVector3D down(0, 0, -1);
+    const double cosine = std::max(-1.0, std::min(1.0, double(QVector3D::dotProduct(n, down))));
+    double theta = std::acos(cosine) / kPi * 180.0;
+    QVector3D axis = QVector3D::crossProduct(n, down);
+    if (axis.length() < 1e-6f) {
+        if (cosine > 0)
+            return;   // already facing down
+        axis = QVector3D(1, 0, 0);   // facing straight up: turn over about x
+        theta = 180.0;
+    }
+    const QVector3D c = p->GetCenter();
+    QMatrix4x4 m;
+    m.translate(c);
+    m.rotate(float(theta), axis.normalized());
+    m.translate(-c);
+    PreviewTransform(m);
+    m_scene.SetRotateAngle(theta);
+}
+
+void KzGLView::PreviewTransform(const QMatrix4x4& m)
+{
+    m_matTransform = m;
+    m_scene.SetPending(m_matTransform);
+    update();
+}
+
+void KzGLView::ApplyTransform(const QMatrix4x4& m)
+{
+    PreviewTransform(m);
+    m_scene.ApplyPending();
+    m_matTransform.setToIdentity();
+}
+
+// ---- Edit lists ----
+
+void KzGLView::slot_ReceiveEditList(QList<QVariant> editList)
+{
+    if (editList.isEmpty())
+        return;
+    bool ok = false;
+    const int code = editList.first().toInt(&ok);
+    const auto handler = m_mapEditCommand.constFind(code);
+    if (!ok || handler == m_mapEditCommand.constEnd())
+        return;
+    editList.removeFirst();
+    (this->*handler.value())(editList);
+}
+
+void KzGLView::Trigger_Command(QList<QVariant>& list)
+{
+    double values[2] = {0, 0};
+    if (!TakeNumbers(list, 1, values))
+        return;
+    switch (int(values[0])) {
+    case 0:
+        m_scene.ResetCurrent();
+        EmitSelected();
+        update();
+        break;
+    case 1:
+        Command_Maximize();
+        break;
+    case 2:
+        if (!list.isEmpty() && list.first().canConvert<bool>())
+            m_scene.SetKeepScale(list.first().toBool());
+        break;
+    case 3:
+        if (TakeNumbers(list, 1, values + 1) && values[1] >= 0 && values[1] <= 3)
+            m_scene.SetEditMode(int(values[1]));
+        break;
+    default:
+        break;
+    }
+}
+
+void KzGLView::Command_Maximize()
+{
+    const KzModelPainter* p = m_scene.GetCurrentPainter();
+    if (p == nullptr)
+        return;
+    QVector3D bMax;
+    QVector3D bMin;
+    m_scene.GetPrintBound(bMax, bMin);
+    bMax *= 0.95f;
+    bMin *= 0.95f;
+    const QVector3D M = p->GetMax();
+    const QVector3D m = p->GetMin();
+    double s = 1000;
+    for (int axis = 0; axis < 3; ++axis) {
+        const double ratio = double(bMax[axis] - bMin[axis]) / double(M[axis] - m[axis]);
+        if (std::isfinite(ratio) && ratio > 0)
+            s = std::min(s, ratio);
+    }
+    QMatrix4x4 t;
+    t.translate((bMin.x() + bMax.x()) / 2, (bMin.y() + bMax.y()) / 2, bMin.z());
+    t.scale(float(s));
+    t.translate(-(m.x() + M.x()) / 2, -(m.y() + M.y()) / 2, -m.z());
+    ApplyTransform(t);
+    EmitSelected();
+}
+
+void KzGLView::Trigger_Translate(QList<QVariant>& list)
+{
+    double v[3];
+    if (m_scene.GetCurrentPainter() == nullptr || !TakeNumbers(list, 3, v))
+        return;
+    QMatrix4x4 t;
+    t.translate(QVector3D(float(v[0]), float(v[1]), float(v[2])) - m_scene.GetCurrentPosition());
+    ApplyTransform(t);
+}
+
+void KzGLView::Trigger_Rotate(QList<QVariant>& list)
+{
+    double v[3];
+    if (m_scene.GetCurrentPainter() == nullptr || !TakeNumbers(list, 3, v))
+        return;
+    const QVector3D r = QVector3D(float(v[0]), float(v[1]), float(v[2]));
+    if (r.length() <= 0 || !std::isfinite(r.length()))
+        return;   // no axis
+    const QVector3D c = m_scene.GetCurrentPainter()->GetCenter();
+    QMatrix4x4 t;
+    t.translate(c);
+    t.rotate(r.length(), r.normalized());
+    t.translate(-c);
+    ApplyTransform(t);
+}
+
+void KzGLView::Trigger_Scale(QList<QVariant>& list)
+{
+    double v[3];
+    if (m_scene.GetCurrentPainter() == nullptr || !TakeNumbers(list, 3, v))
+        return;
+    if (v[0] <= 0 || v[1] <= 0 || v[2] <= 0)
+        return;   // a mirror or a collapse is no scale
+    const QVector3D p = m_scene.GetCurrentPosition();
+    QMatrix4x4 t;
+    t.translate(p);
+    t.scale(float(v[0]), float(v[1]), float(v[2]));
+    t.translate(-p);
+    ApplyTransform(t);
+}
+
+// ---- Model files ----
+
+bool KzGLView::OpenSTLFile(QString path)
+{
+    makeCurrent();   // the model compiles its display lists
+    m_bLayerMode = false;
+    m_scene.ClearLayerModel();
+    m_nMaxLayer = 0;
+    emit signal_DisableSaveGCode();
+    const int code = m_scene.AddModel(path);
+    update();
+    if (code == 0)
+        return false;
+    m_nSelectedCode = code;
+    m_scene.SelectPainter(code);
+    EmitSelected();
+    return true;
+}
+
+bool KzGLView::RemoveCurrentModel()
+{
+    makeCurrent();   // the model frees its display lists
+    m_nSelectedCode = 0;
+    if (!m_scene.RemoveCurrentPainter())
+        return false;
+    EmitSelected();
+    update();
+    return true;
+}
+
+bool KzGLView::SaveAllModel(QString path)
+{
+    QVector3D centre;
+    if (!m_scene.SaveAll(path, centre))
+        return false;
+    KzConfigureData::GetInstance()->SetModelPos(centre.x(), centre.y());
+    return true;
+}
+
+QString KzGLView::GetSaveSDName() const
+{
+    return m_scene.GetFirstModelName();
+}
+
+bool KzGLView::AreAllModelsInBound() const
+{
+    return m_scene.AreAllModelsInBound();
+}
+
+void KzGLView::dragEnterEvent(QDragEnterEvent* e)
+{
+    const QMimeData* mime = e->mimeData();
+    if (mime == nullptr || !mime->hasFormat(QStringLiteral("text/uri-list")) || mime->urls().size() != 1)
+        return;
+    const QString suffix = QFileInfo(mime->urls().first().toLocalFile()).suffix();
+    if (suffix.endsWith(QStringLiteral("stl"), Qt::CaseInsensitive))
+        e->acceptProposedAction();
+}
+
+void KzGLView::dropEvent(QDropEvent* e)
+{
+    const QMimeData* mime = e->mimeData();
+    if (mime == nullptr || mime->urls().isEmpty())
+        return;
+    OpenSTLFile(mime->urls().first().toLocalFile());
 }
 
 // ---- Layer preview ----

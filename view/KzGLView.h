@@ -15,6 +15,7 @@
 #include <QSurfaceFormat>
 #include <QVariant>
 #include <QVector3D>
+#include <QMatrix4x4>
 
 class QPainter;
 
@@ -34,6 +35,9 @@ public:
     // before the first view is created.
     static QSurfaceFormat DefaultSurfaceFormat();
 
+    // Frames drawn so far (the frame timer skips frames that would not change).
+    int GetFrameCount() const { return m_nFrameCount; }
+
     // Layer preview. Entering reads the slicing's G-code into a new layer model
     // (layers appear as they are read) and shows it instead of the models;
     // leaving drops the layers and announces that there is no G-code to save.
@@ -44,12 +48,28 @@ public:
     void SetEnableMultiLayer(bool multi);
     bool IsLayerMode() const { return m_bLayerMode; }
 
+    // Model files. Opening leaves layer mode and selects the new instance; a
+    // path already loaded (compared exactly) shares its mesh.
+    bool OpenSTLFile(QString path);
+    bool RemoveCurrentModel();
+    // Every instance as one binary STL in plate coordinates; the group's centre
+    // is stored in the configuration store as the models' position.
+    bool SaveAllModel(QString path);
+    // The first loaded model's file name without folder and suffixes.
+    QString GetSaveSDName() const;
+    // Every instance inside the machine's print bound in x, y and height.
+    bool AreAllModelsInBound() const;
+    // Clears the selection and announces it; no model is removed.
+    void ClearModelPainter();
+
 public slots:
     // Takes the build volume and the view scale of the machine now selected in
     // the configuration store.
     void slot_ReloadSize();
     // Back to the default camera; the machine's view scale is kept.
     void slot_ResetView();
+    // Edit lists from the edit widgets: [code, values...]; see m_mapEditCommand.
+    void slot_ReceiveEditList(QList<QVariant> editList);
 
 signals:
     void signal_SendEditList(QList<QVariant> editList);
@@ -68,6 +88,17 @@ protected:
     void mousePressEvent(QMouseEvent* e) override;
     void mouseMoveEvent(QMouseEvent* e) override;
     void mouseReleaseEvent(QMouseEvent* e) override;
+    void dragEnterEvent(QDragEnterEvent* e) override;
+    void dropEvent(QDropEvent* e) override;
+
+    // Picking at a widget point: the pick code under it, 0 for none.
+    int GetLocateModelPainter(const QPoint& pt);
+    int GetLocateCoord(const QPoint& pt);
+    // The scene point at a window depth under pt, with the last frame's camera.
+    QVector3D UnprojectAt(const QPoint& pt, float depth) const;
+    // Where the cursor ray at pt meets a plane; false when the ray runs parallel.
+    bool IntersectPlane(const QPoint& pt, const QVector3D& planePoint, const QVector3D& normal,
+                        QVector3D& hit) const;
 
     // For code that builds on the view (its tests and benchmarks among them).
     const KzCamera& GetCamera() const { return m_camera; }
@@ -79,19 +110,41 @@ private slots:
 
 private:
     typedef void (KzGLView::*MouseHandler)();
+    typedef void (KzGLView::*EditHandler)(QList<QVariant>&);
 
     void Draw3DScene(QPainter& painter);
     void DrawLocalBackground(QPainter& painter);
     void DrawPendingText(QPainter& painter);
     void DrawLayerFrame();
+    QByteArray FrameState() const;
     void InitFunTable();
 
+    void MouseMove_NoButton();
     void MouseMove_LeftButton();
     void MouseMove_RightButton();
     void MousePress_LeftButton();
     void MousePress_RightButton();
     void MouseRelease_LeftButton();
     void MouseRelease_RightButton();
+
+    int PickAt(const QPoint& pt, void (Kz3DScene::*pass)());
+    void SaveFrameCamera();
+    void EmitSelected();
+    void EmitUpdate();
+    void UpdatePressPoint3D();
+    void UpdateMovePoint3D();
+    void UpdateRotatePoint3D();
+    void PressScaleFace();
+    void UpdateScalePoint3D();
+    void FloorModel();
+    void PreviewTransform(const QMatrix4x4& m);
+    void ApplyTransform(const QMatrix4x4& m);
+
+    void Trigger_Command(QList<QVariant>& list);
+    void Trigger_Translate(QList<QVariant>& list);
+    void Trigger_Rotate(QList<QVariant>& list);
+    void Trigger_Scale(QList<QVariant>& list);
+    void Command_Maximize();
 
     KzXYZPainter m_xyzPainter;
     Kz3DScene m_scene;
@@ -104,12 +157,26 @@ private:
     QMap<int, MouseHandler> m_mapMouseMove;
     QMap<int, MouseHandler> m_mapMousePress;
     QMap<int, MouseHandler> m_mapMouseRelease;
+    QMap<int, EditHandler> m_mapEditCommand;
+    QMatrix4x4 m_matTransform;
+    QVector3D m_vPressPoint3D;
+    QVector3D m_vMovePoint3D;
+    bool m_bPressPointValid;
+    QVector3D m_vScalePlaneNormal;  // the plane a scale-face drag runs on
+    // The camera of the last frame; picking and unprojection use it.
+    double m_aProjection[16];
+    double m_aModelView[16];
+    int m_aViewport[4];
+    bool m_bFrameCamera;
     bool m_bIgnoreMouse;
     // The frame's painter while a frame is drawn. Labels asked for meanwhile are
     // drawn with it once the native painting ends: a second painter opened on the
     // widget during the frame would leak the paint engine's state every frame.
     QPainter* m_pFramePainter;
     QList<QPair<QPoint, QString>> m_listPendingText;
+    // What the last frame showed; the frame timer repaints only when it changed.
+    QByteArray m_baLastFrame;
+    int m_nFrameCount;
 };
 
 #endif // KZGLVIEW_H

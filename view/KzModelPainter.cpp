@@ -136,3 +136,29 @@ void KzModelPainter::DrawHull() const
     glDisable(GL_BLEND);
     glDisable(GL_DEPTH_TEST);
 }
+
+void KzModelPainter::DrawFlat() const
+{
+    glPushMatrix();
+    glMultMatrixf(m_matModel.constData());
+    if (m_pModel->ReadyToRender()) {
+        for (unsigned int list : m_pModel->GetDisplayList())
+            glCallList(list);
+    }
+    glPopMatrix();
+}
+
+QVector<KzTriangle3D> KzModelPainter::TransformedTriangles() const
+{
+    QVector<KzTriangle3D> triangles = m_pModel->Triangls();
+    for (KzTriangle3D& t : triangles)
+        t.Convert(m_matModel);
+    return triangles;
+}
+
+QVector3D KzModelPainter::FaceNormal(int i) const
+{
+    if (i < 0 || i >= m_pModel->Count())
+        return QVector3D();
+    return m_matModel.mapVector(m_pModel->Item(i).GetNormal());
+}

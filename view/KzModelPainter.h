@@ -23,6 +23,8 @@ public:
     ~KzModelPainter() override;
 
     void Draw() override;
+    // The mesh in the current colour, unlit (pick passes).
+    void DrawFlat() const;
     // The footprint as a translucent shadow on the plate.
     void DrawHull() const;
 
@@ -33,6 +35,11 @@ public:
     void Translate(const QVector2D& d);
     // Back to the file's orientation and size, centred and on the plate.
     void ResetTransform();
+
+    // The model's triangles in plate coordinates.
+    QVector<KzTriangle3D> TransformedTriangles() const;
+    // Triangle i's normal as a plate direction; zero for an invalid index.
+    QVector3D FaceNormal(int i) const;
 
     float Diagonal() const { return (m_vMax - m_vMin).length(); }
     int GetPickCode() const { return m_nID * 10; }

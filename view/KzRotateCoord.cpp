@@ -97,3 +97,22 @@ void KzRotateCoord::Draw()
     glPopMatrix();
     glDisable(GL_DEPTH_TEST);
 }
+
+void KzRotateCoord::DrawPick() const
+{
+    if (m_nSolidList == 0)
+        return;
+    glPushAttrib(GL_LINE_BIT);
+    glPushMatrix();
+    glTranslatef(m_vCenter.x(), m_vCenter.y(), m_vCenter.z());
+    glScaled(m_dRadius, m_dRadius, m_dRadius);
+    glDisable(GL_LINE_SMOOTH);
+    glDisable(GL_LINE_STIPPLE);
+    glLineWidth(10);
+    for (int i = 0; i < ms_nRings; ++i) {
+        PickColor(1 + 10 * i);
+        glCallList(m_nSolidList + i);
+    }
+    glPopMatrix();
+    glPopAttrib();
+}

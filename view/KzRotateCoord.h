@@ -16,6 +16,8 @@ public:
 
     void Draw() override;
     void InitDisplayLists() override;
+    // The solid rings, 10 pixels wide, ring i in pick code 1 + 10 i.
+    void DrawPick() const;
 
     void SetCenter(const QVector3D& center, double radius);
     QVector3D GetCenter() const { return m_vCenter; }

@@ -225,4 +225,126 @@ Reinstall the program, or put the file back into the program's Configure folder.
             <translation>Multi</translation>
         </message>
     </context>
+    <context>
+        <name>KzTipWidget</name>
+        <message>
+            <source>打开</source>
+            <translation>Open</translation>
+        </message>
+        <message>
+            <source>读取STL文件</source>
+            <translation>Load STL model file</translation>
+        </message>
+        <message>
+            <source>读取STL文件完成</source>
+            <translation>Load STL file successfully</translation>
+        </message>
+        <message>
+            <source>读取STL文件失败</source>
+            <translation>Load STL file failed</translation>
+        </message>
+        <message>
+            <source>保存</source>
+            <translation>Save</translation>
+        </message>
+        <message>
+            <source>保存所有模型到指定STL文件(二进制格式)</source>
+            <translation>Save all models to specified STL file(binary format) </translation>
+        </message>
+        <message>
+            <source>保存失败</source>
+            <translation>Fail to save all models</translation>
+        </message>
+        <message>
+            <source>删除</source>
+            <translation>Remove</translation>
+        </message>
+        <message>
+            <source>删除选定模型</source>
+            <translation>Remove specified model</translation>
+        </message>
+        <message>
+            <source>删除失败，请先选择模型</source>
+            <translation>Fail to remove model. Please choose a model first</translation>
+        </message>
+        <message>
+            <source>切片</source>
+            <translation>Slice</translation>
+        </message>
+        <message>
+            <source>选择合适的模式进行切片</source>
+            <translation>Select appropriate mode to slice</translation>
+        </message>
+        <message>
+            <source>配置机器</source>
+            <translation>Configure</translation>
+        </message>
+        <message>
+            <source>重新选择机型和材料</source>
+            <translation>Rechoose printer type and material</translation>
+        </message>
+        <message>
+            <source>一键切片设置</source>
+            <translation>One-key slice settings</translation>
+        </message>
+        <message>
+            <source>自定义切片设置</source>
+            <translation>Custom slice settings</translation>
+        </message>
+        <message>
+            <source>切片完成，可选择保存GCode到文件</source>
+            <translation>Slice Successful! Please save GCode file</translation>
+        </message>
+        <message>
+            <source>模型编辑</source>
+            <translation>Editor</translation>
+        </message>
+        <message>
+            <source>平移模式，鼠标拖动模型可实现平移</source>
+            <translation>Pan mode. Drag model to change its position</translation>
+        </message>
+        <message>
+            <source>旋转模式，鼠标拖动坐标系，让模型绕指定轴旋转</source>
+            <translation>Rotate mode. Drag an axis to make the model rotate around the axis</translation>
+        </message>
+        <message>
+            <source>缩放模式，勾选比例缩放让模型形状保持不变，或取消勾选实现单轴缩放</source>
+            <translation>Scale Mode. Check the uniform-scale button to keep the model shape unchanged ,or uncheck it to scale along one axis as you like</translation>
+        </message>
+        <message>
+            <source>指定底面，鼠标点击选中模型的面作为底面</source>
+            <translation>Floor Mode. Use the mouse to click the selected surface as the bottom surface of the model</translation>
+        </message>
+        <message>
+            <source>保存SD卡</source>
+            <translation>Save SD card</translation>
+        </message>
+        <message>
+            <source>保存失败，未检测到SD卡</source>
+            <translation>Save failed. No SD card detected</translation>
+        </message>
+        <message>
+            <source>保存文件失败，请检查SD内存是否足够</source>
+            <translation>Save failed. Be sure enough SD free space is available</translation>
+        </message>
+        <message>
+            <source>模型超出打印范围，请移动或缩放模型</source>
+            <translation>Models exceed the build volume. Move or scale them first</translation>
+        </message>
+        <message>
+            <source>保存GCode成功</source>
+            <translation>Save to SD card succeed</translation>
+        </message>
+        <message>
+            <source>保存成功</source>
+            <translation>Models saved successfully</translation>
+        </message>
+    </context>
+    <context>
+        <name>TipWidget</name>
+        <message>
+            <source>Frame</source>
+            <translation>Frame</translation>
+        </message>
+    </context>
 </TS>

@@ -4,6 +4,7 @@
 //   KLayerModelBench parse FILE.gcode           the reader alone, on this thread
 //                                               (layers dropped as they come)
 //   KLayerModelBench points N PER_PATH          what a stored point costs
+//   KLayerModelBench destroy FILE MS            destroys a model MS ms into its load
 // Times are wall-clock milliseconds unless marked CPU (thread CPU clocks, which
 // a busy machine disturbs less); memory comes from glibc's heap counters.
 
@@ -174,6 +175,23 @@ int Parse(const char* path)
     return 0;
 }
 
+int Destroy(const char* path, int delayMs)
+{
+    auto* model = new KLayerModel;
+    model->LoadGcode(QString::fromLocal8Bit(path));
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < delayMs && !model->ReadyToRender())
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 5);
+    const int nLayers = model->GetLayerSize();
+    const bool bReady = model->ReadyToRender();
+    timer.restart();
+    delete model;
+    std::printf("destroy %-26s %10.1f  (after %d ms, %d layers, %s)\n", "destructor (ms)", timer.nsecsElapsed() / 1e6,
+                delayMs, nLayers, bReady ? "ready" : "loading");
+    return 0;
+}
+
 // Appends n points in paths of perPath points to each container, as the reader
 // does, and reports the time and heap each point costs.
 template <typename Points>
@@ -216,6 +234,8 @@ int main(int argc, char* argv[])
         return Load(argv[2]);
     if (mode == "parse" && argc == 3)
         return Parse(argv[2]);
+    if (mode == "destroy" && argc == 4)
+        return Destroy(argv[2], std::atoi(argv[3]));
     if (mode == "points" && argc == 4)
         return Points(std::atoll(argv[2]), std::atoi(argv[3]));
     std::fprintf(stderr, "usage: %s mesh OUT.stl DIAMETER | load FILE | parse FILE | points N PER_PATH\n", argv[0]);

@@ -2,6 +2,8 @@
 # Benchmark of the G-code layer model on a large real G-code file.
 #
 #   bash bench/gcode/run.sh [FILE.gcode]
+#   BASELINE=main bash bench/gcode/run.sh    also runs the reader of that commit,
+#                                            built apart in bench/out/baseline/
 #
 # Without a file, slices a 190 mm sphere at 0.1 mm layers through the engine
 # bridge (build/bin/Engine/CuraEngine, or $KZ_ENGINE) into bench/data/ once
@@ -23,6 +25,20 @@ g++ -std=c++17 -O2 -fPIC -Wall -Wextra -o "$out/KLayerModelBench" "$root/bench/g
     -I"$root/core" -I"$root/core/geometry" $(pkg-config --cflags Qt5Core Qt5Gui) \
     -L"$build/bin" -lKzFunction -Wl,-rpath,"$build/bin" $(pkg-config --libs Qt5Core Qt5Gui)
 bench=$out/KLayerModelBench
+
+# The reader of another commit, for a before/after comparison in one run.
+baseline=()
+if [ -n "${BASELINE:-}" ]; then
+    base=$out/baseline
+    rm -rf "$base/src" && mkdir -p "$base/src"
+    git -C "$root" archive "$BASELINE" | tar -x -C "$base/src"
+    cmake -S "$base/src" -B "$base/build" $(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache) >/dev/null
+    cmake --build "$base/build" -j "${JOBS:-2}" --target KzFunction >/dev/null
+    g++ -std=c++17 -O2 -fPIC -o "$base/KLayerModelBench" "$root/bench/gcode/KLayerModelBench.cpp" \
+        -I"$base/src/core" -I"$base/src/core/geometry" $(pkg-config --cflags Qt5Core Qt5Gui) \
+        -L"$base/build/bin" -lKzFunction -Wl,-rpath,"$base/build/bin" $(pkg-config --libs Qt5Core Qt5Gui)
+    baseline=("$base/KLayerModelBench")
+fi
 
 gcode=${1:-$data/sphere190.gcode}
 if [ ! -s "$gcode" ]; then
@@ -50,6 +66,21 @@ for run in 1 2 3; do
     echo "-- run $run"
     "$bench" parse "$gcode"
     "$bench" load "$gcode"
+    if [ ${#baseline[@]} -gt 0 ]; then
+        echo "-- run $run, baseline $BASELINE"
+        "${baseline[@]}" load "$gcode"
+    fi
+done
+
+# Bad input: a 100 MB flood of layer lines, a missing file, and destruction
+# mid-load (the destructor must return at once on every input).
+flood=$data/flood-layers.gcode
+[ -s "$flood" ] || yes ';LAYER:1' | head -c 100000000 >"$flood"
+echo "-- flood of layer lines, $(stat -c %s "$flood") bytes"
+"$bench" load "$flood" | grep -E 'ready|layers|peak RSS'
+"$bench" load "$data/missing.gcode" | grep -E 'ready|layers'
+for input in "$gcode" "$flood" /dev/zero; do
+    for delay in 50 300; do "$bench" destroy "$input" "$delay"; done
 done
 echo "-- per point, 5 million points in paths of 12"
 "$bench" points 5000000 12

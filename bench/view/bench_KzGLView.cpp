@@ -25,6 +25,8 @@ class BenchView : public KzTestView
 {
 public:
     using KzTestView::KzTestView;
+    using KzGLView::GetLocateModelPainter;
+    using KzGLView::GetLocateCoord;
     std::vector<double> m_vecPaintMs;
 
 protected:
@@ -121,7 +123,11 @@ int main(int argc, char** argv)
 
     // Warm up, then measure what the 16 ms loop delivers.
     int swapped = 0;
-    QObject::connect(&view, &QOpenGLWidget::frameSwapped, [&swapped]() { ++swapped; });
+    // An idle view draws no frames: ask for the next one after every swap.
+    QObject::connect(&view, &QOpenGLWidget::frameSwapped, [&swapped, &view]() {
+        ++swapped;
+        view.update();
+    });
     while (swapped < 3)
         app.processEvents(QEventLoop::AllEvents, 50);
     view.m_vecPaintMs.clear();
@@ -131,6 +137,31 @@ int main(int argc, char** argv)
     while (swapped < frames)
         app.processEvents(QEventLoop::AllEvents, 5);
     const double wallMs = run.nsecsElapsed() / 1e6;
+
+    // A pick at the middle of the view, where the model stands: one off-screen
+    // render of the instances and one read pixel, as on every left press.
+    std::vector<double> pickMs;
+    int code = 0;
+    for (int i = 0; i < 20; ++i) {
+        QElapsedTimer pick;
+        pick.start();
+        code = view.GetLocateModelPainter(QPoint(view.width() / 2, view.height() / 2));
+        glFinish();
+        pickMs.push_back(pick.nsecsElapsed() / 1e6);
+    }
+
+    // The hover pick over the selected instance: only its handles are drawn.
+    view.GetScene().SelectPainter(code);
+    view.repaint();
+    std::vector<double> hoverMs;
+    int handle = 0;
+    for (int i = 0; i < 20; ++i) {
+        QElapsedTimer pick;
+        pick.start();
+        handle = view.GetLocateCoord(QPoint(view.width() / 2, view.height() / 2));
+        glFinish();
+        hoverMs.push_back(pick.nsecsElapsed() / 1e6);
+    }
 
     const std::vector<double>& v = view.m_vecPaintMs;
     double sum = 0;
@@ -144,5 +175,13 @@ int main(int argc, char** argv)
                .arg(Median(v), 0, 'f', 1).arg(v.empty() ? 0 : sum / v.size(), 0, 'f', 1)
                .arg(v.empty() ? 0 : *std::max_element(v.begin(), v.end()), 0, 'f', 1)
                .arg(v.size()).arg(swapped * 1000.0 / wallMs, 0, 'f', 1);
+    out << QStringLiteral("  pick median %1 ms, max %2 ms over %3 picks (code %4)\n")
+               .arg(Median(pickMs), 0, 'f', 1)
+               .arg(*std::max_element(pickMs.begin(), pickMs.end()), 0, 'f', 1)
+               .arg(pickMs.size()).arg(code);
+    out << QStringLiteral("  hover pick median %1 ms, max %2 ms over %3 picks (code %4)\n")
+               .arg(Median(hoverMs), 0, 'f', 2)
+               .arg(*std::max_element(hoverMs.begin(), hoverMs.end()), 0, 'f', 2)
+               .arg(hoverMs.size()).arg(handle);
     return 0;
 }

@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Frame time of the 3D view with one model of 200k and of 1M facets, with 4 samples
+# Frame time and pick time of the 3D view with one model of 200k and of 1M facets, with 4 samples
 # and without multisampling, under Xvfb with Mesa's software renderer. Report only.
 # Builds the project into build/ (or $BUILD_DIR) first. FRAMES sets the frames measured.
 set -euo pipefail

@@ -3,6 +3,7 @@
 #include "KzLineReader.h"
 #include "emPathType.h"
 
+#include <QDebug>
 #include <QFile>
 #include <QMap>
 #include <QRegExp>
@@ -12,6 +13,10 @@
 #include <cstring>
 
 namespace {
+
+// G-code lines are short; a longer one is no G-code and is skipped unread, so a
+// file without line ends cannot fill the memory or hold up a stop request.
+const qint64 kMaxGcodeLine = 1 << 20;
 
 // \s and \d of QRegExp, restricted to ASCII (other lines take the slow road).
 inline bool IsSpace(char c)
@@ -200,9 +205,25 @@ KLayerLoadWork::KLayerLoadWork()
 
 KLayerLoadWork::LineMatch KLayerLoadWork::MatchLine(const char* pBegin, const char* pEnd)
 {
-    if (!IsAscii(pBegin, pEnd))
-        return MatchLineByExpressions(QString::fromUtf8(pBegin, int(pEnd - pBegin)));
-    return MatchAsciiLine(pBegin, pEnd);
+    if (IsAscii(pBegin, pEnd))
+        return MatchAsciiLine(pBegin, pEnd);
+    // Outside ASCII only white space and digits of other scripts mean anything
+    // to the expressions. Without those, every other character stands in as a
+    // neutral byte (one per UTF-16 unit, as the expressions count), the line is
+    // matched in linear time, and a type name is taken from the real text.
+    const QString line = QString::fromUtf8(pBegin, int(pEnd - pBegin));
+    QByteArray neutral(line.size(), '\x01');
+    for (int i = 0; i < line.size(); ++i) {
+        const QChar c = line[i];
+        if (c.unicode() < 0x80)
+            neutral[i] = char(c.unicode());
+        else if (c.isSpace() || c.isDigit())
+            return MatchLineByExpressions(line);
+    }
+    LineMatch match = MatchAsciiLine(neutral.constData(), neutral.constData() + neutral.size());
+    if (match.rule == LineMatch::Type)
+        match.typeName = line.mid(neutral.indexOf(";TYPE:") + 6, match.typeName.size());
+    return match;
 }
 
 KLayerLoadWork::LineMatch KLayerLoadWork::MatchLineByExpressions(const QString& line)
@@ -245,18 +266,25 @@ void KLayerLoadWork::slot_StartLoad(const QString& fileName)
     // Read as text: the carriage returns go (as QIODevice::Text would drop
     // them, only faster), lines end at '\n', and lines outside ASCII are UTF-8.
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly))
+    if (!file.open(QIODevice::ReadOnly)) {
+        // Nothing to show, but the load is over: the preview must not wait forever.
+        qDebug() << "KLayerLoadWork: cannot read" << fileName << file.errorString();
+        emit signal_LoadCompete();
         return;
+    }
 
     const QThread* const pThread = QThread::currentThread();
     const QMap<QString, int> types = BuildTypeMap();
     ParseState state;
+    // A layer opens with an empty layer-start path. Layers holding nothing more
+    // (a flood of layer lines) then all share one list instead of one each.
+    SingleLayer freshLayer;
+    freshLayer.append(LayerPath{PathLayerStart, {}});
     auto handleLine = [&](const LineMatch& match) {
         switch (match.rule) {
         case LineMatch::Layer:
             emit signal_OneLayerComplete(state.layer);
-            state.layer = SingleLayer();
-            state.layer.append(LayerPath{PathLayerStart, {}});
+            state.layer = freshLayer;   // shared until the layer holds more than its start
             break;
         case LineMatch::Type:
             state.layer.append(LayerPath{types.value(match.typeName, PathWallOuter), {}});
@@ -277,7 +305,7 @@ void KLayerLoadWork::slot_StartLoad(const QString& fileName)
         }
     };
 
-    KzLineReader lines(file, -1, KZ_READ_BLOCK, true);
+    KzLineReader lines(file, -1, KZ_READ_BLOCK, true, kMaxGcodeLine);
     lines.SetStopCheck([this, pThread] { return StopRequested(pThread); });
     const char* pBegin = nullptr;
     const char* pEnd = nullptr;

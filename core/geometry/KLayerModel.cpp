@@ -4,6 +4,8 @@
 
 #include <QDebug>
 
+#include <algorithm>
+
 namespace {
 
 // Tidies one layer for drawing in one walk over its paths: empty paths go; a
@@ -13,6 +15,13 @@ namespace {
 // place and the rest is cut off at once, so nothing is copied or allocated.
 void TrimLayer(SingleLayer& paths)
 {
+    // Paths without any point all go: let go of the list without copying it
+    // (layers that hold only their start path share one list).
+    const SingleLayer& constPaths = paths;
+    if (std::all_of(constPaths.cbegin(), constPaths.cend(), [](const LayerPath& path) { return path.points.isEmpty(); })) {
+        paths = SingleLayer();
+        return;
+    }
     const int nPaths = paths.size();
     int nKept = 0;
     for (int i = 0; i < nPaths; ++i) {

@@ -4,9 +4,10 @@
 
 #include <cstring>
 
-KzLineReader::KzLineReader(QIODevice& device, qint64 byteLimit, int blockSize, bool dropCarriageReturns)
+KzLineReader::KzLineReader(QIODevice& device, qint64 byteLimit, int blockSize, bool dropCarriageReturns,
+                           qint64 maxLineLength)
     : m_device(device), m_vecBuffer(size_t(qMax(blockSize, 16))), m_nRemaining(byteLimit),
-      m_bDropCarriageReturns(dropCarriageReturns)
+      m_bDropCarriageReturns(dropCarriageReturns), m_nMaxLine(size_t(qMax<qint64>(maxLineLength, 1)))
 {
 }
 
@@ -16,6 +17,11 @@ bool KzLineReader::Next(const char*& begin, const char*& end)
         const char* data = m_vecBuffer.data();
         if (m_nPos < m_nEnd) {
             const void* nl = std::memchr(data + m_nPos, '\n', m_nEnd - m_nPos);
+            if (nl && m_bSkipping) {   // the end of a skipped line: go on after it
+                m_bSkipping = false;
+                m_nPos = size_t(static_cast<const char*>(nl) - data) + 1;
+                continue;
+            }
             if (nl) {
                 begin = data + m_nPos;
                 end = static_cast<const char*>(nl);
@@ -23,8 +29,14 @@ bool KzLineReader::Next(const char*& begin, const char*& end)
                 return true;
             }
         }
+        if (!m_bSkipping && m_nEnd - m_nPos > m_nMaxLine) {
+            m_bSkipping = true;
+            ++m_nSkipped;
+        }
+        if (m_bSkipping)
+            m_nPos = m_nEnd;   // nothing of the overlong line is kept
         if (m_bEof || !Fill()) {
-            if (m_nPos >= m_nEnd)
+            if (m_bSkipping || m_nPos >= m_nEnd)
                 return false;
             begin = m_vecBuffer.data() + m_nPos;
             end = m_vecBuffer.data() + m_nEnd;
@@ -48,8 +60,10 @@ bool KzLineReader::Fill()
         m_nEnd -= m_nPos;
         m_nPos = 0;
     }
+    if (m_nEnd == m_vecBuffer.size())   // one line longer than a block: room up to one byte past the limit
+        m_vecBuffer.resize(qMax(m_vecBuffer.size(), qMin(m_vecBuffer.size() * 2, m_nMaxLine + 1)));
     if (m_nEnd == m_vecBuffer.size())
-        m_vecBuffer.resize(m_vecBuffer.size() * 2);   // one line longer than a block
+        return false;   // cannot happen: a full buffer holds an overlong line, which Next drops first
     qint64 want = qint64(m_vecBuffer.size() - m_nEnd);
     if (m_nRemaining >= 0)
         want = qMin(want, m_nRemaining);

@@ -17,13 +17,19 @@ class QIODevice;
 // Hands out the lines of a device one at a time without copying them, reading
 // it in large blocks. A line runs up to (not including) '\n'; the last line
 // needs no '\n'. The buffer grows only for a line longer than a block, and at
-// most to the bytes given by the byte limit. With dropCarriageReturns every '\r'
-// is removed as the data arrives, as a device opened in text mode would do.
+// most to maxLineLength: a longer line is skipped, read on to its '\n' without
+// being kept. With dropCarriageReturns every '\r' is removed as the data
+// arrives, as a device opened in text mode would do.
 class KzLineReader
 {
 public:
     explicit KzLineReader(QIODevice& device, qint64 byteLimit = -1, int blockSize = KZ_READ_BLOCK,
-                          bool dropCarriageReturns = false);
+                          bool dropCarriageReturns = false, qint64 maxLineLength = kDefaultMaxLine);
+
+    static constexpr qint64 kDefaultMaxLine = qint64(64) << 20;
+
+    // Lines skipped so far for being longer than maxLineLength.
+    qint64 SkippedLines() const { return m_nSkipped; }
 
     // Asked before every read from the device: true ends the lines at once, so an
     // endless input without line ends can still be abandoned.
@@ -42,7 +48,10 @@ private:
     size_t m_nEnd = 0;      // end of the valid bytes in the buffer
     qint64 m_nRemaining;    // bytes still allowed from the device (-1: no limit)
     bool m_bEof = false;
+    bool m_bSkipping = false;   // inside a line too long to keep
     bool m_bDropCarriageReturns;
+    size_t m_nMaxLine;
+    qint64 m_nSkipped = 0;
     std::function<bool()> m_fnStop;
 };
 

@@ -3,8 +3,8 @@
 
 #include "emPathType.h"
 
-#include <QList>
 #include <QMetaType>
+#include <QVector>
 #include <QVector3D>
 
 // One tool path of a layer: a polyline drawn in the colour of its type.
@@ -12,7 +12,7 @@
 struct LayerPath
 {
     int type = PathWallOuter;   // an emPathType value
-    QList<QVector3D> points;
+    QVector<QVector3D> points;   // contiguous: one allocation a path, not one a point
 };
 
 Q_DECLARE_METATYPE(LayerPath)

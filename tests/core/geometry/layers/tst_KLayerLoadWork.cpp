@@ -3,6 +3,7 @@
 
 #include "GcodeTestData.h"
 #include "KLayerLoadWork.h"
+#include "KzLineReader.h"
 #include "emPathType.h"
 
 #include <QRandomGenerator>
@@ -123,6 +124,9 @@ private slots:
     void lineEndingsDoNotChangeTheResult();
     void linesAcrossAndBeyondABlock();
     void fileThatCannotBeOpenedDeliversNothing();
+    void overlongLinesAreSkipped();
+    void endlessLineIsSkippedInBoundedMemory();
+    void longLinesOutsideAsciiTakeLinearTime();
     void stopRequestedBeforeTheParseBeginsHolds();
 };
 
@@ -212,6 +216,8 @@ void tst_KLayerLoadWork::grammar_data()
     // Outside ASCII the expressions decide themselves (U+00A0 is white space to \s).
     QTest::newRow("mesh name") << QByteArray(";MESH:\xe6\xa8\xa1\xe5\x9e\x8b.stl") << Expect(Match::None);
     QTest::newRow("no-break space") << QByteArray("G1 X1.0\xc2\xa0Y2.0") << Expect(Match::Extrude, 1, 2);
+    QTest::newRow("type named outside ASCII") << QByteArray("\xe2\x82\xac;TYPE:F\xc3\xa9LL x") << Expect(Match::Type, 0, 0, false, 0, "F\u00e9LL");
+    QTest::newRow("move after a character outside ASCII") << QByteArray("G1 \xf0\x9f\x98\x80 X1.5 Y2.5") << Expect(Match::Extrude, 1.5f, 2.5f);
 }
 
 void tst_KLayerLoadWork::grammar()
@@ -313,13 +319,13 @@ void tst_KLayerLoadWork::deliversOneLayerPerLayerLine()
     QCOMPARE(first[0].type, int(PathLayerStart));
     QVERIFY(first[0].points.isEmpty());
     QCOMPARE(first[1].type, int(PathLayerStart));
-    QCOMPARE(first[1].points, QList<QVector3D>({QVector3D(1, 1, 0.2f)}));
+    QCOMPARE(first[1].points, QVector<QVector3D>({QVector3D(1, 1, 0.2f)}));
     QCOMPARE(first[2].type, int(PathFill));
-    QCOMPARE(first[2].points, QList<QVector3D>({QVector3D(2, 2, 0.2f)}));
+    QCOMPARE(first[2].points, QVector<QVector3D>({QVector3D(2, 2, 0.2f)}));
     QCOMPARE(delivery.layers[2].size(), 1);
     // The last layer runs to the end of the file; the height carries over.
     QCOMPARE(delivery.layers[3].size(), 1);
-    QCOMPARE(delivery.layers[3][0].points, QList<QVector3D>({QVector3D(3, 3, 0.2f)}));
+    QCOMPARE(delivery.layers[3][0].points, QVector<QVector3D>({QVector3D(3, 3, 0.2f)}));
 }
 
 void tst_KLayerLoadWork::heightComesFromTravelsOnly()
@@ -327,10 +333,10 @@ void tst_KLayerLoadWork::heightComesFromTravelsOnly()
     const Delivery delivery = ParseText(";LAYER:0\nG0 X0.0 Y0.0 Z0.3\nG1 X1.0 Y0.0 Z9.0\nG0 X2.0 Y0.0\n"
                                                   "G1 X3.0 Y0.0\nG0 X4.0 Y0.0 Z0.6\nG1 X5.0 Y0.0\nG0 X6.0 Y0.0 Z1\nG1 X7.0 Y0.0\n");
     QCOMPARE(delivery.layers.size(), 2);
-    QList<QVector3D> points;
+    QVector<QVector3D> points;
     for (const LayerPath& path : delivery.layers[1])
         points += path.points;
-    const QList<QVector3D> expected = {QVector3D(0, 0, 0.3f), QVector3D(1, 0, 0.3f), QVector3D(2, 0, 0.3f),
+    const QVector<QVector3D> expected = {QVector3D(0, 0, 0.3f), QVector3D(1, 0, 0.3f), QVector3D(2, 0, 0.3f),
                                        QVector3D(3, 0, 0.3f), QVector3D(4, 0, 0.6f), QVector3D(5, 0, 0.6f),
                                        QVector3D(6, 0, 0.6f), QVector3D(7, 0, 0.6f)};
     QCOMPARE(points, expected);
@@ -344,7 +350,7 @@ void tst_KLayerLoadWork::movesWithoutAPathAreIgnored()
     QCOMPARE(delivery.layers.size(), 2);
     QVERIFY(delivery.layers[0].isEmpty());
     QCOMPARE(delivery.layers[1].size(), 1);
-    QCOMPARE(delivery.layers[1][0].points, QList<QVector3D>({QVector3D(3, 3, 0)}));
+    QCOMPARE(delivery.layers[1][0].points, QVector<QVector3D>({QVector3D(3, 3, 0)}));
 }
 
 void tst_KLayerLoadWork::typeNamesMapExactly()
@@ -379,7 +385,7 @@ void tst_KLayerLoadWork::lineEndingsDoNotChangeTheResult()
     const Delivery fromCr = ParseText(";LAYER:0\nG0 X1.0\r Y1.0\r\r\n");
     QCOMPARE(fromCr.layers.size(), 2);
     QCOMPARE(fromCr.layers[1].size(), 2);
-    QCOMPARE(fromCr.layers[1][1].points, QList<QVector3D>({QVector3D(1, 1, 0)}));
+    QCOMPARE(fromCr.layers[1][1].points, QVector<QVector3D>({QVector3D(1, 1, 0)}));
 }
 
 void tst_KLayerLoadWork::linesAcrossAndBeyondABlock()
@@ -390,26 +396,99 @@ void tst_KLayerLoadWork::linesAcrossAndBeyondABlock()
     gcode.reserve(nMoves * 24 + (4 << 20));
     for (int i = 1; i <= nMoves; ++i)
         gcode += "G1 X" + QByteArray::number(i) + ".5 Y1.25 E0.1\n";
-    gcode += ";LAYER:1\nG1 " + QByteArray(3 << 20, 'F') + " X7.5 Y8.5\n";
+    // Just within the line limit (1 MiB), so it is still read.
+    gcode += ";LAYER:1\nG1 " + QByteArray((1 << 20) - 13, 'F') + " X7.5 Y8.5\n";
     const Delivery delivery = ParseText(gcode);
     QCOMPARE(delivery.layers.size(), 3);
-    const QList<QVector3D>& fill = delivery.layers[1].last().points;
+    const QVector<QVector3D>& fill = delivery.layers[1].last().points;
     QCOMPARE(fill.size(), nMoves + 1);
     for (int i = 1; i <= nMoves; ++i) {
         if (fill[i] != QVector3D(i + 0.5f, 1.25f, 0.2f))
             QFAIL(qPrintable(QStringLiteral("move %1 read as %2, %3").arg(i).arg(fill[i].x()).arg(fill[i].y())));
     }
-    QCOMPARE(delivery.layers[2].last().points, QList<QVector3D>({QVector3D(7.5f, 8.5f, 0.2f)}));
+    QCOMPARE(delivery.layers[2].last().points, QVector<QVector3D>({QVector3D(7.5f, 8.5f, 0.2f)}));
 }
 
 void tst_KLayerLoadWork::fileThatCannotBeOpenedDeliversNothing()
 {
     QTemporaryDir dir;
     for (const QString& path : {dir.filePath("missing.gcode"), dir.path()}) {
+        // The load is over at once, with nothing in it.
         const Delivery delivery = Parse(path);
         QVERIFY2(delivery.layers.isEmpty(), qPrintable(path));
-        QCOMPARE(delivery.nComplete, 0);
+        QCOMPARE(delivery.nComplete, 1);
     }
+}
+
+void tst_KLayerLoadWork::overlongLinesAreSkipped()
+{
+    // A line of more than 1 MiB is no G-code: it is skipped whole, the lines
+    // around it count, and one exactly at the limit is still read.
+    const QByteArray atLimit = "G1 " + QByteArray((1 << 20) - 13, 'F') + " X3.5 Y3.5";
+    QCOMPARE(atLimit.size(), 1 << 20);
+    const QByteArray beyond = "G1 " + QByteArray((1 << 20) - 12, 'F') + " X9.5 Y9.5";
+    const Delivery delivery = ParseText(";LAYER:0\n;TYPE:FILL\nG0 X1.0 Y1.0 Z0.2\n" + beyond + "\nG1 X2.0 Y2.0\n"
+                                        + atLimit + "\n" + beyond + "\r\n;LAYER:1\n" + beyond);
+    QCOMPARE(delivery.nComplete, 1);
+    QCOMPARE(delivery.layers.size(), 3);
+    QCOMPARE(delivery.layers[1].last().points,
+             QVector<QVector3D>({QVector3D(1, 1, 0.2f), QVector3D(2, 2, 0.2f), QVector3D(3.5f, 3.5f, 0.2f)}));
+    QCOMPARE(delivery.layers[2].size(), 1);   // only its layer-start path: the last line was skipped
+    QVERIFY(delivery.layers[2][0].points.isEmpty());
+}
+
+// A device of size bytes without a line end, then one G-code line.
+class EndlessLine : public QIODevice
+{
+public:
+    explicit EndlessLine(qint64 size) : m_nSize(size) { open(QIODevice::ReadOnly); }
+    bool isSequential() const override { return true; }
+
+protected:
+    qint64 readData(char* data, qint64 maxSize) override
+    {
+        static const QByteArray tail = "\nG1 X4.0 Y5.0\n";
+        const qint64 n = qMin(maxSize, m_nSize + tail.size() - m_nPos);
+        for (qint64 i = 0; i < n; ++i, ++m_nPos)
+            data[i] = m_nPos < m_nSize ? char('0' + m_nPos % 10) : tail[int(m_nPos - m_nSize)];
+        return n > 0 ? n : -1;
+    }
+    qint64 writeData(const char*, qint64) override { return -1; }
+
+private:
+    qint64 m_nSize;
+    qint64 m_nPos = 0;
+};
+
+void tst_KLayerLoadWork::endlessLineIsSkippedInBoundedMemory()
+{
+    // 200 MB without a line end behind a limit of 4 KiB: the reader keeps
+    // nothing of it, hands out the line after it and counts one skipped line.
+    EndlessLine device(200 << 20);
+    KzLineReader lines(device, -1, 1 << 16, false, 4096);
+    const char* begin = nullptr;
+    const char* end = nullptr;
+    QVERIFY(lines.Next(begin, end));
+    QCOMPARE(QByteArray(begin, int(end - begin)), QByteArray("G1 X4.0 Y5.0"));
+    QVERIFY(!lines.Next(begin, end));
+    QCOMPARE(lines.SkippedLines(), qint64(1));
+}
+
+void tst_KLayerLoadWork::longLinesOutsideAsciiTakeLinearTime()
+{
+    // "G1" repeated over 64 KB and one letter outside ASCII, without a move:
+    // the expressions backtrack from every "G1" (half a minute for 32 KB, so
+    // minutes here, beyond this test's time-out); the reader takes milliseconds.
+    QByteArray line;
+    for (int i = 0; i < (32 << 10); ++i)
+        line += "G1";
+    line += "\xc3\xa9";
+    const Delivery delivery = ParseText(";LAYER:0\n;TYPE:FILL\nG0 X1.0 Y1.0 Z0.2\n" + line + "\n" + line
+                                        + " X1.5 Y2.5\n" + line + "\nG1 X3.0 Y3.0\n");
+    QCOMPARE(delivery.nComplete, 1);
+    QCOMPARE(delivery.layers.size(), 2);
+    QCOMPARE(delivery.layers[1].last().points,
+             QVector<QVector3D>({QVector3D(1, 1, 0.2f), QVector3D(1.5f, 2.5f, 0.2f), QVector3D(3, 3, 0.2f)}));
 }
 
 void tst_KLayerLoadWork::stopRequestedBeforeTheParseBeginsHolds()

@@ -115,18 +115,18 @@ private:
 
 // Per layer and type, the extrusion points a file holds, read line by line
 // with the expressions.
-QList<QMap<int, QList<QVector3D>>> ExtrusionsByType(const QByteArray& gcode)
+QList<QMap<int, QVector<QVector3D>>> ExtrusionsByType(const QByteArray& gcode)
 {
     static const QMap<QString, int> types = {{"WALL-OUTER", PathWallOuter}, {"WALL-INNER", PathWallInner},
                                              {"SKIN", PathSkin}, {"SKIRT", PathSkirt}, {"FILL", PathFill},
                                              {"SUPPORT", PathSupport}};
-    QList<QMap<int, QList<QVector3D>>> layers;
+    QList<QMap<int, QVector<QVector3D>>> layers;
     int type = PathLayerStart;
     float z = 0;
     for (const QByteArray& line : gcode.split('\n')) {
         const KLayerLoadWork::LineMatch m = KLayerLoadWork::MatchLineByExpressions(QString::fromUtf8(line));
         if (m.rule == KLayerLoadWork::LineMatch::Layer) {
-            layers.append(QMap<int, QList<QVector3D>>());
+            layers.append(QMap<int, QVector<QVector3D>>());
             type = PathLayerStart;
         } else if (m.rule == KLayerLoadWork::LineMatch::Type) {
             type = types.value(m.typeName, PathWallOuter);
@@ -139,7 +139,7 @@ QList<QMap<int, QList<QVector3D>>> ExtrusionsByType(const QByteArray& gcode)
     return layers;
 }
 
-bool IsSubsequence(const QList<QVector3D>& part, const QList<QVector3D>& whole)
+bool IsSubsequence(const QVector<QVector3D>& part, const QVector<QVector3D>& whole)
 {
     int i = 0;
     for (const QVector3D& point : whole) {
@@ -169,6 +169,7 @@ private slots:
     void destroyedWhileReadingStopsTheReader();
     void destroyedBeforeTheReadBegins();
     void destroyedWithoutLoadingOrAfterLoading();
+    void unreadablePathCompletesEmpty();
 };
 
 void tst_KLayerModel::tenLayerLinesGiveTenLayers()
@@ -185,7 +186,7 @@ void tst_KLayerModel::tenLayerLinesGiveTenLayers()
         QCOMPARE(layers[i][0].points.first(), QVector3D(1, 1, i + 1));
     }
     // The last layer holds everything after the line numbered 9.
-    QCOMPARE(layers[9][0].points, QList<QVector3D>({QVector3D(1, 1, 10), QVector3D(2, 1, 10), QVector3D(3, 1, 10)}));
+    QCOMPARE(layers[9][0].points, QVector<QVector3D>({QVector3D(1, 1, 10), QVector3D(2, 1, 10), QVector3D(3, 1, 10)}));
 }
 
 void tst_KLayerModel::noLayerLineGivesNoLayer()
@@ -213,46 +214,46 @@ void tst_KLayerModel::trimming_data()
     // One layer's moves, then the types and first points of the paths kept.
     QTest::addColumn<QByteArray>("moves");
     QTest::addColumn<QList<int>>("types");
-    QTest::addColumn<QList<QVector3D>>("firstPoints");
+    QTest::addColumn<QVector<QVector3D>>("firstPoints");
     QTest::addColumn<QList<int>>("sizes");
 
     QTest::newRow("travel right after the layer line")
         << QByteArray("G0 X10.0 Y10.0 Z0.3\nG1 X20.0 Y10.0\nG1 X20.0 Y20.0\n") << QList<int>{PathLayerStart}
-        << QList<QVector3D>{QVector3D(10, 10, 0.3f)} << QList<int>{3};
+        << QVector<QVector3D>{QVector3D(10, 10, 0.3f)} << QList<int>{3};
     QTest::newRow("fill after a travel") << QByteArray(";TYPE:FILL\nG0 X5.0 Y5.0 Z0.2\nG1 X6.0 Y5.0\nG1 X6.0 Y6.0\n")
-                                         << QList<int>{PathFill} << QList<QVector3D>{QVector3D(5, 5, 0.2f)} << QList<int>{3};
+                                         << QList<int>{PathFill} << QVector<QVector3D>{QVector3D(5, 5, 0.2f)} << QList<int>{3};
     QTest::newRow("travel onto a new type") << QByteArray(";TYPE:SKIN\nG0 X5.0 Y5.0 Z0.2\n;TYPE:FILL\nG1 X6.0 Y5.0\n")
-                                            << QList<int>{PathFill} << QList<QVector3D>{QVector3D(5, 5, 0.2f)} << QList<int>{2};
+                                            << QList<int>{PathFill} << QVector<QVector3D>{QVector3D(5, 5, 0.2f)} << QList<int>{2};
     QTest::newRow("travel after travel, same type")
         << QByteArray(";TYPE:SKIN\nG0 X1.0 Y1.0 Z0.2\nG0 X5.0 Y5.0\nG1 X6.0 Y5.0\n") << QList<int>{PathSkin}
-        << QList<QVector3D>{QVector3D(5, 5, 0.2f)} << QList<int>{2};
+        << QVector<QVector3D>{QVector3D(5, 5, 0.2f)} << QList<int>{2};
     QTest::newRow("travel point carried over two type lines")
         << QByteArray(";TYPE:SKIN\nG0 X5.0 Y5.0 Z0.2\n;TYPE:WALL-INNER\n;TYPE:FILL\nG1 X6.0 Y5.0\n") << QList<int>{PathFill}
-        << QList<QVector3D>{QVector3D(5, 5, 0.2f)} << QList<int>{2};
+        << QVector<QVector3D>{QVector3D(5, 5, 0.2f)} << QList<int>{2};
     QTest::newRow("lone travel at the end stays")
         << QByteArray(";TYPE:FILL\nG0 X5.0 Y5.0 Z0.2\nG1 X6.0 Y5.0\nG0 X9.0 Y9.0\n") << QList<int>{PathFill, PathFill}
-        << QList<QVector3D>{QVector3D(5, 5, 0.2f), QVector3D(9, 9, 0.2f)} << QList<int>{2, 1};
+        << QVector<QVector3D>{QVector3D(5, 5, 0.2f), QVector3D(9, 9, 0.2f)} << QList<int>{2, 1};
     QTest::newRow("empty paths go, also at the end")
         << QByteArray(";TYPE:SKIRT\n;TYPE:SKIN\nG0 X1.0 Y1.0 Z0.2\nG1 X2.0 Y1.0\n;TYPE:FILL\n;TYPE:SUPPORT\n")
-        << QList<int>{PathSkin} << QList<QVector3D>{QVector3D(1, 1, 0.2f)} << QList<int>{2};
+        << QList<int>{PathSkin} << QVector<QVector3D>{QVector3D(1, 1, 0.2f)} << QList<int>{2};
     QTest::newRow("paths of two types stay apart")
         << QByteArray(";TYPE:WALL-OUTER\nG0 X1.0 Y1.0 Z0.2\nG1 X2.0 Y1.0\nG0 X3.0 Y3.0\nG1 X4.0 Y3.0\n"
                       ";TYPE:SUPPORT\nG0 X7.0 Y7.0\nG1 X8.0 Y7.0\nG1 X8.0 Y8.0\n")
         << QList<int>{PathWallOuter, PathWallOuter, PathSupport}
-        << QList<QVector3D>{QVector3D(1, 1, 0.2f), QVector3D(3, 3, 0.2f), QVector3D(7, 7, 0.2f)} << QList<int>{2, 2, 3};
+        << QVector<QVector3D>{QVector3D(1, 1, 0.2f), QVector3D(3, 3, 0.2f), QVector3D(7, 7, 0.2f)} << QList<int>{2, 2, 3};
     QTest::newRow("unknown type draws as outer wall")
         << QByteArray(";TYPE:SUPPORT-INTERFACE\nG0 X1.0 Y1.0 Z0.2\nG1 X2.0 Y1.0\n") << QList<int>{PathWallOuter}
-        << QList<QVector3D>{QVector3D(1, 1, 0.2f)} << QList<int>{2};
+        << QVector<QVector3D>{QVector3D(1, 1, 0.2f)} << QList<int>{2};
     QTest::newRow("whole-number moves are skipped")
         << QByteArray(";TYPE:FILL\nG0 X1.0 Y1.0 Z0.2\nG1 X2 Y1.0\nG1 X3.0 Y1.0\n") << QList<int>{PathFill}
-        << QList<QVector3D>{QVector3D(1, 1, 0.2f)} << QList<int>{2};
+        << QVector<QVector3D>{QVector3D(1, 1, 0.2f)} << QList<int>{2};
 }
 
 void tst_KLayerModel::trimming()
 {
     QFETCH(QByteArray, moves);
     QFETCH(QList<int>, types);
-    QFETCH(QList<QVector3D>, firstPoints);
+    QFETCH(QVector<QVector3D>, firstPoints);
     QFETCH(QList<int>, sizes);
     QTemporaryDir dir;
     const auto model = Load(dir, ";LAYER:0\n" + moves + ";LAYER:1\n");
@@ -282,11 +283,11 @@ void tst_KLayerModel::engineFiles()
     // As many layers as layer lines.
     QCOMPARE(layers.size(), gcode.count(";LAYER:"));
     // Each extrusion lies, in order, in the paths of the type its type line names.
-    const QList<QMap<int, QList<QVector3D>>> expected = ExtrusionsByType(gcode);
+    const QList<QMap<int, QVector<QVector3D>>> expected = ExtrusionsByType(gcode);
     QCOMPARE(expected.size(), layers.size());
     int nTyped = 0;
     for (int i = 0; i < layers.size(); ++i) {
-        QMap<int, QList<QVector3D>> actual;
+        QMap<int, QVector<QVector3D>> actual;
         for (const LayerPath& path : layers[i]) {
             QVERIFY(!path.points.isEmpty());
             QVERIFY2(expected[i].contains(path.type), qPrintable(QStringLiteral("layer %1 type %2").arg(i).arg(path.type)));
@@ -384,6 +385,20 @@ void tst_KLayerModel::destroyedWithoutLoadingOrAfterLoading()
     auto model = Load(dir, TenLayers());
     QVERIFY(model->ReadyToRender());
     model.reset();
+}
+
+void tst_KLayerModel::unreadablePathCompletesEmpty()
+{
+    // A missing file or a folder: the model is ready at once with no layers,
+    // so the preview shows the empty plate instead of waiting forever.
+    QTemporaryDir dir;
+    for (const QString& path : {dir.filePath("missing.gcode"), dir.path()}) {
+        KLayerModel model;
+        model.LoadGcode(path);
+        QVERIFY2(QTest::qWaitFor([&] { return model.ReadyToRender(); }, kWaitMs), qPrintable(path));
+        QCOMPARE(model.GetLayerSize(), 0);
+        QVERIFY(model.GetLayers().isEmpty());
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_KLayerModel)

@@ -1,0 +1,23 @@
+#pragma once
+// The tip table: tip id -> (title, detail) as Chinese source texts. The
+// balloon translates them when it shows them.
+#include <QMap>
+#include <QObject>
+#include <QPair>
+#include <QString>
+
+class KzTipContext : public QObject
+{
+    Q_OBJECT
+
+public:
+    KzTipContext();
+
+    void SelectTip(int tipID);
+
+signals:
+    void signal_TipChanged(QString strTitle, QString strDetail);
+
+private:
+    QMap<int, QPair<QString, QString>> m_mapTips;
+};

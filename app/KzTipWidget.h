@@ -1,0 +1,43 @@
+#pragma once
+// The tip balloon over the 3D view: a title and a detail, translated when
+// shown, cleared ten seconds after the last tip. Clicks fall through it.
+#include <QFrame>
+#include <QString>
+
+namespace Ui {
+class TipWidget;
+}
+class KzTipContext;
+
+class KzTipWidget : public QFrame
+{
+    Q_OBJECT
+
+public:
+    explicit KzTipWidget(QWidget* parent = nullptr);
+    ~KzTipWidget() override;
+
+    void ClearTip();
+    // A table tip whose detail is a free text (a file name, an engine's
+    // reason) instead of the table's detail.
+    void ShowTipText(int tipID, const QString& strDetail);
+
+    QString GetTitle() const;
+    QString GetDetail() const;
+
+    static const int ms_nClearAfterMs = 10000;
+
+public slots:
+    void slot_SetCurrentTip(int tipID);
+    void slot_SetTipContext(QString strTitle, QString strDetail);
+
+protected:
+    void timerEvent(QTimerEvent* event) override;
+
+private:
+    Ui::TipWidget* m_pUi = nullptr;
+    int m_nTimerId = -1;
+    KzTipContext* m_pTipContext = nullptr;
+    QString m_strFreeDetail;
+    bool m_bFreeDetail = false;
+};

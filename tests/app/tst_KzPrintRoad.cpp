@@ -205,7 +205,7 @@ void tst_KzPrintRoad::roadOfOnePrint()
     QCOMPARE(Child<QWidget>("widget_progress")->findChild<QLabel*>()->text(), QString("100%"));
     QLabel* info = nullptr;
     for (QLabel* l : m_pWindow->findChildren<QLabel*>())
-        if (l->isVisible() && l->text().contains("min"))
+        if (l->isVisible() && l->text().contains("Metre(s)"))
             info = l;
     QVERIFY2(info, "the print information is shown");
 

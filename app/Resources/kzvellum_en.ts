@@ -66,6 +66,277 @@ Slice</translation>
         </message>
     </context>
     <context>
+        <name>CustomPrint</name>
+        <message>
+            <source>Frame</source>
+            <translation>Frame</translation>
+        </message>
+        <message>
+            <source>自定义打印设置</source>
+            <translation>Custom slice</translation>
+        </message>
+        <message>
+            <source>一键打印设置</source>
+            <translation>One-key slice</translation>
+        </message>
+        <message>
+            <source>质量</source>
+            <translation>Quality</translation>
+        </message>
+        <message>
+            <source>层厚(mm)</source>
+            <translation>Layer thickness</translation>
+        </message>
+        <message>
+            <source>壁厚(mm)</source>
+            <translation>Shell thickness</translation>
+        </message>
+        <message>
+            <source>首层层高(mm)</source>
+            <translation>Initial layer thickness</translation>
+        </message>
+        <message>
+            <source>速度</source>
+            <translation>Speed</translation>
+        </message>
+        <message>
+            <source>打印速度(mm/s)</source>
+            <translation>Print speed</translation>
+        </message>
+        <message>
+            <source>空打速度(mm/s)</source>
+            <translation>travel speed</translation>
+        </message>
+        <message>
+            <source>底层速度(mm/s)</source>
+            <translation>bottom speed</translation>
+        </message>
+        <message>
+            <source>填充速度(mm/s)</source>
+            <translation>infill speed</translation>
+        </message>
+        <message>
+            <source>顶层/底层速度(mm/s)</source>
+            <translation>Top/Bottom speed</translation>
+        </message>
+        <message>
+            <source>外壳速度(mm/s)</source>
+            <translation>Outer shell speed</translation>
+        </message>
+        <message>
+            <source>内壁速度(mm/s)</source>
+            <translation>Inner shell speed</translation>
+        </message>
+        <message>
+            <source>填充</source>
+            <translation>Infill</translation>
+        </message>
+        <message>
+            <source>封顶层数</source>
+            <translation>Top thickness</translation>
+        </message>
+        <message>
+            <source>封底层数</source>
+            <translation>Bottom thickness</translation>
+        </message>
+        <message>
+            <source>填充密度(%)</source>
+            <translation>Fill density</translation>
+        </message>
+        <message>
+            <source>支撑</source>
+            <translation>Support</translation>
+        </message>
+        <message>
+            <source>支撑类型</source>
+            <translation>Support type</translation>
+        </message>
+        <message>
+            <source>全支撑</source>
+            <translation>Everywhere</translation>
+        </message>
+        <message>
+            <source>外部支撑</source>
+            <translation>Touching</translation>
+        </message>
+        <message>
+            <source>无</source>
+            <translation>None</translation>
+        </message>
+        <message>
+            <source>粘附类型</source>
+            <translation>Adhersion</translation>
+        </message>
+        <message>
+            <source>Brim</source>
+            <translation>Brim</translation>
+        </message>
+        <message>
+            <source>Raft</source>
+            <translation>Raft</translation>
+        </message>
+        <message>
+            <source>Skirt</source>
+            <translation>Skirt</translation>
+        </message>
+        <message>
+            <source>支撑角度(°)</source>
+            <translation>Support angle</translation>
+        </message>
+        <message>
+            <source>支撑密度</source>
+            <translation>Support amount</translation>
+        </message>
+        <message>
+            <source>X/Y轴距离(mm)</source>
+            <translation>Dsitance X/Y</translation>
+        </message>
+        <message>
+            <source>Z轴距离(mm)</source>
+            <translation>Distance Z</translation>
+        </message>
+        <message>
+            <source>温度</source>
+            <translation>Temperature</translation>
+        </message>
+        <message>
+            <source>喷头温度(℃)</source>
+            <translation>Nozzle tempereature</translation>
+        </message>
+        <message>
+            <source>热床温度(℃)</source>
+            <translation>Hotbed temperature</translation>
+        </message>
+        <message>
+            <source>边缘走线圈数</source>
+            <translation>Brim line amount</translation>
+        </message>
+        <message>
+            <source>回退</source>
+            <translation>Retraction</translation>
+        </message>
+        <message>
+            <source>回退速度(mm/s)</source>
+            <translation>Retract Speed</translation>
+        </message>
+        <message>
+            <source>回退长度(mm)</source>
+            <translation>Retract Distance</translation>
+        </message>
+        <message>
+            <source>最小回退距离(mm)</source>
+            <translation>Min Travel</translation>
+        </message>
+        <message>
+            <source>回退前最小挤出量(mm)</source>
+            <translation>Min Extrusion</translation>
+        </message>
+        <message>
+            <source>回退时Z轴抬起高度(mm)</source>
+            <translation>Z Hop</translation>
+        </message>
+        <message>
+            <source>额外边缘(mm)</source>
+            <translation>Extra margin</translation>
+        </message>
+        <message>
+            <source>走线间隔(mm)</source>
+            <translation>Line spacing</translation>
+        </message>
+        <message>
+            <source>基底层厚度(mm)</source>
+            <translation>Base thickness</translation>
+        </message>
+        <message>
+            <source>基底层走线宽度(mm)</source>
+            <translation>Base line width</translation>
+        </message>
+        <message>
+            <source>接触层厚度(mm)</source>
+            <translation>Interface thickness</translation>
+        </message>
+        <message>
+            <source>接触层走线宽度(mm)</source>
+            <translation>Interface line wdith</translation>
+        </message>
+        <message>
+            <source>悬空间隙</source>
+            <translation>Ai gap</translation>
+        </message>
+        <message>
+            <source>第一层悬空间隙(mm)</source>
+            <translation>First layer airgap</translation>
+        </message>
+        <message>
+            <source>表层层数</source>
+            <translation>Surface layers</translation>
+        </message>
+        <message>
+            <source>表层层厚(mm)</source>
+            <translation>Surface layer thickness</translation>
+        </message>
+        <message>
+            <source>表层走线宽度(mm)</source>
+            <translation>Surface layer line width</translation>
+        </message>
+        <message>
+            <source>重置</source>
+            <translation>Reset</translation>
+        </message>
+        <message>
+            <source>高速</source>
+            <translation>Fast</translation>
+        </message>
+        <message>
+            <source>标准</source>
+            <translation>Standard</translation>
+        </message>
+        <message>
+            <source>最优</source>
+            <translation>Optimised</translation>
+        </message>
+        <message>
+            <source>停止切片</source>
+            <translation>Stop slicing</translation>
+        </message>
+        <message>
+            <source>开始切片</source>
+            <translation>Start slicing</translation>
+        </message>
+        <message>
+            <source>保存数据</source>
+            <translation>Save data</translation>
+        </message>
+        <message>
+            <source>保存SD卡</source>
+            <translation>Save SD card</translation>
+        </message>
+        <message>
+            <source>分析模型中...</source>
+            <translation>Analying Model...</translation>
+        </message>
+        <message>
+            <source>切片失败</source>
+            <translation>Slice failed</translation>
+        </message>
+        <message>
+            <source>已停止</source>
+            <translation>Stopped</translation>
+        </message>
+        <message>
+            <source>tip</source>
+            <translation>Tip</translation>
+        </message>
+        <message>
+            <source>保存成功</source>
+            <translation>Save succeed</translation>
+        </message>
+        <message>
+            <source>保存失败</source>
+            <translation>Save failed</translation>
+        </message>
+    </context>
+    <context>
         <name>Frame</name>
         <message>
             <source>Frame</source>

@@ -105,6 +105,7 @@ void KzSliceWork::slot_StartSlice()
     KzChildProcess engine;
     if (!engine.Start(QLatin1String(kEngineProgram), EngineArguments())) {
         qDebug().noquote() << "KzSliceWork:" << kEngineProgram << engine.ErrorString();
+        emit signal_UpdateTipText(QLatin1String(kEngineProgram) + QStringLiteral(": ") + engine.ErrorString());
         emit signal_SliceOver(3);
         return;
     }
@@ -115,6 +116,7 @@ void KzSliceWork::slot_StartSlice()
     }
     if (!engine.ExitedCleanly()) {
         qDebug().noquote() << "KzSliceWork: the engine failed," << engine.ExitDescription();
+        ReportEngineError(output);
         emit signal_SliceOver(3);
         return;
     }
@@ -212,6 +214,7 @@ void KzSliceWork::FinishRun(const QString &output)
     file.close();
     if (!HasLayerLine(gcode)) {
         qDebug().noquote() << "KzSliceWork: the engine left no layers in" << m_strGCodePath;
+        ReportEngineError(output);
         emit signal_SliceOver(3);
         return;
     }
@@ -230,6 +233,21 @@ void KzSliceWork::FinishRun(const QString &output)
 
     WritePrintTime(gcode, timeText);
     emit signal_SliceOver(0);
+}
+
+// A failed run tells the user why when the engine said so: its last line that
+// starts with "Error: ", without that word.
+void KzSliceWork::ReportEngineError(const QString &output)
+{
+    static const QRegularExpression errorPattern(QStringLiteral("^Error: *([^\\r\\n]+)"),
+                                                 QRegularExpression::MultilineOption);
+    QString reason;
+    for (auto it = errorPattern.globalMatch(output); it.hasNext();)
+        reason = it.next().captured(1).trimmed();
+    // The output was read byte for byte; the engine writes its messages in UTF-8.
+    reason = QString::fromUtf8(reason.toLatin1());
+    if (!reason.isEmpty())
+        emit signal_UpdateTipText(reason);
 }
 
 // Drops the engine's first line and fills the print time into the start code.

@@ -18,7 +18,9 @@ class KzChildProcess;
 //
 // Result codes of signal_SliceOver: 0 sliced, 1 not started (a path or the
 // settings are empty), 2 stopped, 3 the engine failed (could not be started,
-// ended with an error, or left no G-code with layers).
+// ended with an error, or left no G-code with layers). Before result 3,
+// signal_UpdateTipText carries the reason when one is known (the engine's own
+// "Error:" line, or why it could not be started).
 class KZFUNCTION_EXPORT KzSliceWork : public QObject
 {
     Q_OBJECT
@@ -51,6 +53,7 @@ private:
     bool WaitForEngineEnd(KzChildProcess &engine);
     void StopEngine(KzChildProcess &engine);
     void FinishRun(const QString &output);
+    void ReportEngineError(const QString &output);
     void WritePrintTime(const QByteArray &gcode, const QString &timeText);
 
     QString m_strGCodePath;

@@ -176,7 +176,7 @@ void tst_KzEditControlWidget::showHideAndLanguage()
     QTranslator english;
     QVERIFY(english.load(":/kzvellum_en.qm"));
     QCoreApplication::installTranslator(&english);
-    QCoreApplication::processEvents();
+    QTest::qWait(50); // the texts change, then the layouts follow
     const char* const names[] = { "pushButton_Translate", "pushButton_Rotate", "pushButton_Scale", "pushButton_Floor" };
     const char* const english_texts[] = { "Move", "Rotate", "Scale", "Floor" };
     for (int i = 0; i < 4; ++i)

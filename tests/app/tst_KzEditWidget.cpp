@@ -305,7 +305,7 @@ void tst_KzEditWidget::lookInBothLanguages()
     QTranslator english;
     QVERIFY(english.load(":/kzvellum_en.qm"));
     QCoreApplication::installTranslator(&english);
-    QCoreApplication::processEvents();
+    QTest::qWait(50); // the texts change, then the layouts follow
     QCOMPARE(m_pPanel->findChild<QRadioButton*>("radioButton_Uniform")->text(), QString("Uniform scale"));
     QCOMPARE(m_pPanel->findChild<QLabel*>("label_Title_3")->text(), QString("Model Editor"));
     QCOMPARE(m_pPanel->findChild<QPushButton*>("pushButton_Maximize_3")->text(), QString("Max"));

@@ -150,6 +150,7 @@ private slots:
     void engineFailures();
     void engineCannotStart_data();
     void engineCannotStart();
+    void failureReasonIsReported();
 
     void stopWhileWaitingForOutput_data();
     void stopWhileWaitingForOutput();
@@ -547,6 +548,37 @@ void TestKzSliceWork::engineCannotStart()
     QCOMPARE(record.results, QList<int>{3});
     QVERIFY(record.infos.isEmpty());
     QVERIFY(record.ranges.isEmpty());
+}
+
+// The engine's last "Error:" line is the reason given before result 3; a run that
+// could not start names the program. Nothing is given for a run that worked.
+void TestKzSliceWork::failureReasonIsReported()
+{
+    QStringList reasons;
+    QList<int> results;
+    auto run = [&]() {
+        KzSliceWork job;
+        Prepare(job);
+        connect(&job, &KzSliceWork::signal_UpdateTipText, this, [&](const QString &text) { reasons << text; });
+        connect(&job, &KzSliceWork::signal_SliceOver, this, [&](int code) { results << code; });
+        job.slot_StartSlice();
+    };
+    InstallEngine(QStringLiteral("printf 'Progress:inset:1:2\\r\\nError: first\\r\\n'\n"
+                                 "printf 'Error: cannot read the mesh file \\303\\244.stl\\r\\n' >&2\nexit 1\n"));
+    run();
+    QCOMPARE(results, QList<int>{3});
+    QCOMPARE(reasons, QStringList{QString::fromUtf8("cannot read the mesh file \xc3\xa4.stl")});
+
+    InstallEngine(QStringLiteral("write_gcode\n"));
+    run();
+    QCOMPARE(results, (QList<int>{3, 0}));
+    QCOMPARE(reasons.size(), 1);
+
+    QVERIFY(QFile::remove(QStringLiteral("Engine/CuraEngine")));
+    run();
+    QCOMPARE(results, (QList<int>{3, 0, 3}));
+    QCOMPARE(reasons.size(), 2);
+    QVERIFY2(reasons.last().startsWith(QStringLiteral("Engine/CuraEngine: ")), qPrintable(reasons.last()));
 }
 
 void TestKzSliceWork::stopWhileWaitingForOutput_data()

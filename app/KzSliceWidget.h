@@ -1,0 +1,97 @@
+#ifndef KZSLICEWIDGET_H
+#define KZSLICEWIDGET_H
+
+#include "ui_CustomPrint.h"
+
+#include <QFrame>
+#include <QMap>
+#include <QString>
+#include <QThread>
+
+#include <functional>
+
+class KzGLView;
+class KzSliceProfile;
+class KzSliceWork;
+class QButtonGroup;
+
+// The floating slicing panel. Its one-key page starts a run with one of the
+// three presets, its custom page with every adjustable setting. The panel owns
+// the slicing job and the worker thread it runs on, has the view write the
+// models for the engine, shows the run's progress, and afterwards lets the user
+// save the G-code (to a file here, to the SD card through the main window).
+class KzSliceWidget : public QFrame
+{
+    Q_OBJECT
+
+public:
+    explicit KzSliceWidget(QWidget* parent = nullptr);
+    ~KzSliceWidget() override;
+
+    // Each shows its page, or hides the panel when that page is already shown.
+    void ShowCustomPrint();
+    void ShowOnekeyPrint();
+    // One run in the given slice mode (0 custom, 1 fast, 2 standard, 3 optimal).
+    void StartSlice(int mode);
+    void SaveGCodeAs();
+    bool SaveGCodeTo(QString path);
+    QString GetPrintInfo();
+    void Retranslate();
+
+    // The main window's 3D view, stored here by the main window right after
+    // it creates the panel; not owned.
+    KzGLView* m_pGLView;
+
+signals:
+    void signal_StartSlice();
+    void signal_ShowLayerControl();
+    void signal_ShowTip(int tipID);
+    void signal_ShowSaveSD();
+    void signal_HideSaveSD();
+    void signal_ShowPrintInfo();
+    void signal_HidePrintInfo();
+    void signal_HideQuitLayerButton();
+    void signal_SaveTF();
+    // A tip with texts of its own: why a slicing run failed.
+    void signal_ShowTipContext(QString strTitle, QString strDetail);
+
+public slots:
+    void slot_EnableSave();
+    void slot_DisableSave();
+    // The end of a run with the job's result code (0 sliced, 1 not started,
+    // 2 stopped, 3 the engine failed).
+    void slot_SliceComplete(int resultCode);
+    void slot_ButtonClicked(int buttonID);
+    void slot_ReceivePrintInfo(QString info);
+    void slot_Reset();
+    // The stop button: ends the run in progress.
+    void slot_StopSlice();
+
+private slots:
+    void slot_ReceiveFailReason(QString reason);
+
+private:
+    void InitButtonTable();
+    void ConnectJob();
+    void EnterIdleState();
+    void EnterSlicingState();
+    void ApplyCustomPage(KzSliceProfile& profile);
+    void PlaceButtonsForCustomPage();
+    void PlaceButtonsForOnekeyPage();
+    void ShowRunEnd(const QString& text);
+
+    Ui::CustomPrint ui;
+    QThread m_thread;
+    KzSliceWork* m_pSliceWork;
+    QString m_strTmpSTLPath;
+    QString m_strTmpGCodePath;
+    QString m_strPrintInfo;
+
+    QButtonGroup* m_pButtonGroup;
+    QMap<int, std::function<void()>> m_mapButtonActions;
+    // Why the run in progress failed, when the job said so.
+    QString m_strFailReason;
+    bool m_bSlicing;
+};
+
+#endif // KZSLICEWIDGET_H

@@ -1,0 +1,224 @@
+// Slicing runs from the panel through the real bridge and engine, with the
+// panel wired to a real view as the main window wires it: a model on the plate
+// is sliced with each preset and previewed; a run can be stopped; a missing
+// engine and models outside the build volume leave no preview and idle controls.
+#include "KzConfigureData.h"
+#include "KzGLView.h"
+#include "KzProgressWidget.h"
+#include "KzSliceWidget.h"
+#include "KzViewTestSupport.h"
+
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QtTest>
+
+namespace {
+
+using namespace KzViewTest;
+
+const char* const kStopped = "已停止";
+const char* const kFailed = "切片失败";
+
+} // namespace
+
+class tst_KzSliceRun : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void presetsSliceIntoThePreview_data();
+    void presetsSliceIntoThePreview();
+    void stopEndsTheRun();
+    void missingEngineLeavesNoPreview();
+    void modelsOutsideTheVolumeAreNotSliced();
+    void noPresetFileNoRun();
+
+private:
+    QPushButton* Button(const char* name) { return m_pPanel->findChild<QPushButton*>(name); }
+    KzProgressWidget* Progress() { return m_pPanel->findChild<KzProgressWidget*>("widget_progress"); }
+    void OpenCube(double size);
+    void ExpectIdle();
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<QWidget> m_pWindow;
+    KzGLView* m_pView = nullptr;
+    KzSliceWidget* m_pPanel = nullptr;
+    QString m_strGCode;
+};
+
+void tst_KzSliceRun::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    // The machine the machine file selects and material 0, as the window starts.
+    const std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
+    config->SetMachineType(config->selectedMachineType);
+    config->SetMaterialID(0);
+    m_strGCode = config->GetTmpGcodeFilePath();
+}
+
+void tst_KzSliceRun::init()
+{
+    // The program's folder: its preset file and its engine bridge.
+    QVERIFY(QDir::setCurrent(QStringLiteral(KZ_OUTPUT_DIR)));
+    QFile::remove(m_strGCode);
+    m_pWindow.reset(new QWidget);
+    m_pWindow->resize(1000, 700);
+    m_pView = new KzGLView(m_pWindow.get());
+    m_pView->setGeometry(0, 0, 1000, 700);
+    m_pPanel = new KzSliceWidget(m_pWindow.get());
+    m_pPanel->m_pGLView = m_pView;
+    m_pPanel->move(300, 30);
+    m_pPanel->hide(); // as in the window: the dial shows it
+    m_pWindow->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pWindow.get()));
+    m_pView->slot_ReloadSize();
+}
+
+void tst_KzSliceRun::cleanup()
+{
+    m_pWindow.reset();
+    m_pPanel = nullptr;
+    m_pView = nullptr;
+    QDir::setCurrent(QStringLiteral(KZ_OUTPUT_DIR));
+}
+
+void tst_KzSliceRun::OpenCube(double size)
+{
+    const QString path = m_dir.filePath(QString("cube%1.stl").arg(size));
+    const float h = float(size / 2);
+    QVERIFY(WriteBinaryStl(path, BoxTriangles(QVector3D(-h, -h, 0), QVector3D(h, h, float(size)))));
+    m_pView->makeCurrent();
+    QVERIFY(m_pView->OpenSTLFile(path));
+    m_pView->doneCurrent();
+}
+
+void tst_KzSliceRun::ExpectIdle()
+{
+    QVERIFY(Button("pushButton_StartSlice")->isEnabled());
+    QVERIFY(m_pPanel->findChild<QWidget*>("widget_OnekeyPrint")->isEnabled());
+    QVERIFY(!Button("pushButton_SaveData")->isEnabled());
+    QVERIFY(!Button("pushButton_SaveTF")->isEnabled());
+    QVERIFY(!Button("pushButton_StopSlice")->isVisible());
+    QVERIFY(!m_pView->IsLayerMode());
+}
+
+void tst_KzSliceRun::presetsSliceIntoThePreview_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::newRow("fast") << "pushButton_Fast";
+    QTest::newRow("standard") << "pushButton_Standard";
+    QTest::newRow("optimal") << "pushButton_Optimal";
+}
+
+// A click on a preset slices the plate; the end of the run enters the preview,
+// enables saving, shows the print information and the layer controls, tip 12.
+void tst_KzSliceRun::presetsSliceIntoThePreview()
+{
+    QFETCH(QString, button);
+    OpenCube(10);
+    m_pPanel->ShowOnekeyPrint();
+    QSignalSpy layers(m_pPanel, &KzSliceWidget::signal_ShowLayerControl);
+    QSignalSpy info(m_pPanel, &KzSliceWidget::signal_ShowPrintInfo);
+    QSignalSpy tips(m_pPanel, &KzSliceWidget::signal_ShowTip);
+    QTest::mouseClick(Button(qPrintable(button)), Qt::LeftButton);
+    QVERIFY(!Button("pushButton_Fast")->parentWidget()->isEnabled());
+    QVERIFY(layers.wait(120000));
+
+    QVERIFY(m_pView->IsLayerMode());
+    QVERIFY(Button("pushButton_SaveData")->isEnabled());
+    QVERIFY(Button("pushButton_SaveTF")->isEnabled());
+    QCOMPARE(info.count(), 1);
+    QCOMPARE(tips.last().at(0).toInt(), 12);
+    QCOMPARE(Progress()->GetValue(), Progress()->GetMaximum());
+    const QString printInfo = m_pPanel->GetPrintInfo();
+    QVERIFY2(!printInfo.isEmpty(), "the run's print information");
+    QFile gcode(m_strGCode);
+    QVERIFY(gcode.open(QIODevice::ReadOnly));
+    QVERIFY(gcode.readAll().contains(";LAYER:0"));
+}
+
+// The stop button ends a run that is under way with "Stopped", no preview.
+void tst_KzSliceRun::stopEndsTheRun()
+{
+    OpenCube(60);
+    m_pPanel->ShowCustomPrint();
+    QSignalSpy started(m_pPanel, &KzSliceWidget::signal_StartSlice);
+    QTest::mouseClick(Button("pushButton_StartSlice"), Qt::LeftButton);
+    QCOMPARE(started.count(), 1);
+    QVERIFY(Button("pushButton_StopSlice")->isVisible());
+    QTest::mouseClick(Button("pushButton_StopSlice"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(Progress()->GetLabelText(), QString::fromUtf8(kStopped), 5000);
+    ExpectIdle();
+    QCOMPARE(m_pPanel->GetPrintInfo(), QString());
+}
+
+// Without the engine the run fails: "Slice failed", the reason as a tip, no
+// preview, and the controls are back to idle.
+void tst_KzSliceRun::missingEngineLeavesNoPreview()
+{
+    const QString folder = m_dir.filePath("noengine");
+    QVERIFY(QDir().mkpath(folder + "/Configure"));
+    QVERIFY(QFile::copy(QStringLiteral(KZ_OUTPUT_DIR "/Configure/slice.xml"), folder + "/Configure/slice.xml"));
+    QVERIFY(QDir::setCurrent(folder));
+    OpenCube(10);
+    m_pPanel->ShowOnekeyPrint();
+    QSignalSpy reason(m_pPanel, &KzSliceWidget::signal_ShowTipContext);
+    QSignalSpy layers(m_pPanel, &KzSliceWidget::signal_ShowLayerControl);
+    QTest::mouseClick(Button("pushButton_Fast"), Qt::LeftButton);
+    QTRY_COMPARE_WITH_TIMEOUT(Progress()->GetLabelText(), QString::fromUtf8(kFailed), 10000);
+    ExpectIdle();
+    QCOMPARE(layers.count(), 0);
+    QTRY_COMPARE(reason.count(), 1);
+    QCOMPARE(reason.first().at(0).toString(), QString::fromUtf8(kFailed));
+    QVERIFY(!reason.first().at(1).toString().isEmpty());
+}
+
+// A model taller than the machine is refused before anything is written:
+// tip 19, no run, idle controls.
+void tst_KzSliceRun::modelsOutsideTheVolumeAreNotSliced()
+{
+    OpenCube(10);
+    m_pView->slot_ReceiveEditList({ 2, 30, 30, 30 });
+    QVERIFY(!m_pView->AreAllModelsInBound());
+    m_pPanel->ShowOnekeyPrint();
+    QSignalSpy tips(m_pPanel, &KzSliceWidget::signal_ShowTip);
+    QSignalSpy started(m_pPanel, &KzSliceWidget::signal_StartSlice);
+    QTest::mouseClick(Button("pushButton_Standard"), Qt::LeftButton);
+    QCOMPARE(started.count(), 0);
+    QCOMPARE(tips.count(), 1);
+    QCOMPARE(tips.first().at(0).toInt(), 19);
+    ExpectIdle();
+    QVERIFY(!QFile::exists(m_strGCode));
+}
+
+// Without the preset file the user is told so and nothing is sliced with
+// settings other than the chosen ones.
+void tst_KzSliceRun::noPresetFileNoRun()
+{
+    const QString folder = m_dir.filePath("nopresets");
+    QVERIFY(QDir().mkpath(folder));
+    QVERIFY(QDir::setCurrent(folder));
+    OpenCube(10);
+    m_pPanel->ShowOnekeyPrint();
+    QSignalSpy started(m_pPanel, &KzSliceWidget::signal_StartSlice);
+    QString boxText;
+    QTimer::singleShot(200, [&boxText] {
+        if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            boxText = box->text();
+            box->accept();
+        }
+    });
+    QTest::mouseClick(Button("pushButton_Fast"), Qt::LeftButton);
+    QVERIFY2(boxText.contains("slice.xml"), qPrintable(boxText));
+    QCOMPARE(started.count(), 0);
+    ExpectIdle();
+}
+
+QTEST_MAIN(tst_KzSliceRun)
+#include "tst_KzSliceRun.moc"

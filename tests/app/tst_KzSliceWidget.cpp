@@ -162,13 +162,11 @@ private:
         }
         QLineEdit* name = dialog->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
         QVERIFY(name);
-        name->clear();
-        QTest::keyClicks(name, m_strName);
-        if (QAbstractItemView* popup = name->completer() ? name->completer()->popup() : nullptr)
-            popup->hide();
+        // Set as pasted: typed keys would open the completer's popup, which
+        // keeps the keyboard and the dialog from closing.
+        name->setText(m_strName);
         // Pressed after this poll returns: the dialog may ask whether to replace
         // the file, and that question must find the poll timer free to answer it.
-        // The completer's popup may hold the keyboard: confirm with the dialog's own button.
         QDialogButtonBox* buttons = dialog->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
         QVERIFY(buttons && buttons->button(QDialogButtonBox::Save));
         QPushButton* save = qobject_cast<QPushButton*>(buttons->button(QDialogButtonBox::Save));

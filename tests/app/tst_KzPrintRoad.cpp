@@ -9,6 +9,7 @@
 #include "KzEditControlWidget.h"
 #include "KzGLView.h"
 #include "KzSelectItemWidget.h"
+#include "KzTipWidget.h"
 #include "KzRemovableStorage.h"
 #include "KzVellum.h"
 #include "KzViewTestSupport.h"
@@ -56,7 +57,7 @@ private:
             auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
             name->setText(m_strPath);
             // Confirmed after this poll returns, so a nested question can be answered.
-            QTimer::singleShot(0, dialog, [dialog] { dialog->accept(); });
+            QTimer::singleShot(0, name, [name] { QTest::keyClick(name, Qt::Key_Return); });
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
             m_listBoxTexts << box->text();
             QTimer::singleShot(0, box, [box] { box->accept(); });
@@ -126,12 +127,16 @@ private:
     QPushButton* FloatingButton(const QString& text) const;
 
     QTemporaryDir m_dir;
+    KzFakeCard m_card;
     std::unique_ptr<KzVellum> m_pWindow;
 };
 
 void tst_KzPrintRoad::initTestCase()
 {
     QVERIFY(m_dir.isValid());
+    // The card is in its reader before the window (and its drive helper) exists.
+    QVERIFY(QDir().mkpath(m_dir.filePath("card")));
+    QVERIFY(m_card.Mount(m_dir.filePath("card")));
     // The program works in its own folder: presets, engine, help.
     QVERIFY(QDir::setCurrent(QStringLiteral(KZ_OUTPUT_DIR)));
 }
@@ -163,7 +168,8 @@ void tst_KzPrintRoad::ClickDial(int id)
 
 QString tst_KzPrintRoad::TipText() const
 {
-    return Child<QLabel>("label_Title")->text() + " / " + Child<QLabel>("label_Detail")->text();
+    auto* tip = m_pWindow->findChild<KzTipWidget*>();
+    return tip->findChild<QLabel*>("label_Title")->text() + " / " + tip->findChild<QLabel*>("label_Detail")->text();
 }
 
 QPushButton* tst_KzPrintRoad::FloatingButton(const QString& text) const
@@ -179,9 +185,6 @@ void tst_KzPrintRoad::roadOfOnePrint()
     const QString stl = m_dir.filePath("bracket.stl");
     QVERIFY(WriteBinaryStl(stl, BoxTriangles(QVector3D(-10, -8, 0), QVector3D(10, 8, 12))));
     const QString card = m_dir.filePath("card");
-    QVERIFY(QDir().mkpath(card));
-    KzFakeCard fake;
-    QVERIFY(fake.Mount(card));
     auto* view = Child<KzGLView>("openGLWidget");
 
     // 1. Open through the dial and the open dialog: tip 1, the instance selected.
@@ -213,7 +216,12 @@ void tst_KzPrintRoad::roadOfOnePrint()
     auto* slider = Child<QWidget>("LayerControlWidget")->findChild<QSlider*>();
     QVERIFY(slider && slider->isVisible());
     QTRY_VERIFY(slider->maximum() > 5);
-    auto* bookmark = m_pWindow->findChild<KLayerBookmarkLabel*>();
+    // The bookmark is the panel's own label child (the form's labels sit deeper).
+    QLabel* bookmark = nullptr;
+    for (QLabel* l : Child<QWidget>("LayerControlWidget")->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+        if (dynamic_cast<KLayerBookmarkLabel*>(l))
+            bookmark = l;
+    QVERIFY(bookmark);
     const int top = slider->value();
     slider->setFocus();
     QTest::keyClick(slider, Qt::Key_Down);
@@ -243,7 +251,14 @@ void tst_KzPrintRoad::roadOfOnePrint()
     QCOMPARE(plateFile.size(), qint64(84 + 12 * 50));
 
     // 6. Remove the model: click it, then the dial's remove sector.
-    QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, view->rect().center());
+    // Where the model stands on screen depends on the camera: click over the
+    // plate until a click selects it (the edit bar appears).
+    auto* bar = m_pWindow->findChild<KzEditControlWidget*>();
+    QVERIFY(!bar->isVisible());
+    for (int y = view->height() / 3; y < view->height() * 5 / 6 && !bar->isVisible(); y += 15)
+        for (int x = view->width() / 3; x < view->width() * 2 / 3 && !bar->isVisible(); x += 15)
+            QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, QPoint(x, y));
+    QVERIFY2(bar->isVisible(), "a click on the model selects it");
     ClickDial(3);
     QVERIFY2(TipText().contains("Remove specified model"), qPrintable(TipText()));
     QVERIFY2(!TipText().contains("Fail"), qPrintable(TipText()));

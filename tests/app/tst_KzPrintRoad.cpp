@@ -125,6 +125,8 @@ private:
     void ClickButtonWithText(const QString& text);
     QString TipText() const;
     QPushButton* FloatingButton(const QString& text) const;
+    // With KZ_ROAD_SHOTS set, saves the window (or the part a child covers) there.
+    void Shot(const char* name, QWidget* part = nullptr);
 
     QTemporaryDir m_dir;
     KzFakeCard m_card;
@@ -172,6 +174,18 @@ QString tst_KzPrintRoad::TipText() const
     return tip->findChild<QLabel*>("label_Title")->text() + " / " + tip->findChild<QLabel*>("label_Detail")->text();
 }
 
+void tst_KzPrintRoad::Shot(const char* name, QWidget* part)
+{
+    const QString folder = qEnvironmentVariable("KZ_ROAD_SHOTS");
+    if (folder.isEmpty())
+        return;
+    QWidget* top = part ? part->window() : m_pWindow.get();
+    QPixmap picture = top->grab();
+    if (part && part != top)
+        picture = picture.copy(QRect(part->mapTo(top, QPoint(0, 0)), part->size()).adjusted(-10, -10, 10, 10));
+    picture.save(QDir(folder).filePath(QString(name) + ".png"));
+}
+
 QPushButton* tst_KzPrintRoad::FloatingButton(const QString& text) const
 {
     for (QPushButton* b : m_pWindow->findChildren<QPushButton*>())
@@ -195,11 +209,21 @@ void tst_KzPrintRoad::roadOfOnePrint()
     }
     QVERIFY2(TipText().contains("Load STL file successfully"), qPrintable(TipText()));
     QTRY_VERIFY(m_pWindow->findChild<KzEditControlWidget*>()->isVisible());
+    QTest::qWait(100);
+    Shot("window");
+    Shot("title-bar", Child<QWidget>("widget_Titile"));
+    Shot("edit-bar", m_pWindow->findChild<KzEditControlWidget*>());
+    Shot("edit-panel", Child<QWidget>("ModelEdit"));
 
     // 2. The one-key page from the dial; slice with Standard on the real engine.
     ClickDial(0);
+    ClickDial(5);
+    QVERIFY(Child<QWidget>("widget_CustomWidget")->isVisible());
+    Shot("dial", Child<QWidget>("dialButton4")->parentWidget());
+    Shot("slice-custom", Child<QWidget>("CustomPrint"));
     ClickDial(6);
     QVERIFY(Child<QWidget>("widget_OnekeyPrint")->isVisible());
+    Shot("slice-onekey", Child<QWidget>("CustomPrint"));
     QTest::mouseClick(Child<QPushButton>("pushButton_Standard"), Qt::LeftButton);
     QPushButton* quit = FloatingButton("Quit\nSlice");
     QVERIFY(quit);
@@ -211,10 +235,16 @@ void tst_KzPrintRoad::roadOfOnePrint()
         if (l->isVisible() && l->text().contains("Metre(s)"))
             info = l;
     QVERIFY2(info, "the print information is shown");
+    Shot("layers");
 
     // 3. The layer panel: a step down the slider shows a lower layer.
     auto* slider = Child<QWidget>("LayerControlWidget")->findChild<QSlider*>();
     QVERIFY(slider && slider->isVisible());
+    QStringList modes;
+    for (QPushButton* b : Child<QWidget>("LayerControlWidget")->findChildren<QPushButton*>())
+        if (b->isVisible())
+            modes << b->text();
+    QVERIFY2(modes.contains("Single") && modes.contains("Multi"), qPrintable(modes.join(',')));
     QTRY_VERIFY(slider->maximum() > 5);
     // The bookmark is the panel's own label child (the form's labels sit deeper).
     QLabel* bookmark = nullptr;
@@ -292,6 +322,7 @@ void tst_KzPrintRoad::reChooseAndRevoke()
             if (tile->parentWidget()->inherits("KzMaterialSelectWidget") && tile->isVisible())
                 ++shown;
         onlyPla = shown == 1;
+        Shot("rechoose", dialog);
         QTest::mouseClick(dialog->findChild<QAbstractButton*>("pushButton_No"), Qt::LeftButton);
     });
     ClickDial(4);

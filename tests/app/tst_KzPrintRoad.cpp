@@ -112,6 +112,7 @@ private slots:
     void cleanup();
     void roadOfOnePrint();
     void reChooseAndRevoke();
+    void failuresAreReported();
 
 private:
     template <typename T> T* Child(const char* name) const
@@ -335,6 +336,45 @@ void tst_KzPrintRoad::reChooseAndRevoke()
         if (tile->parentWidget()->inherits("KzMaterialSelectWidget") && !tile->isHidden())
             ++shown;
     QVERIFY2(shown > 1, "the materials of the machine that was current");
+}
+
+// A file that cannot be read is named in the balloon; a plate that cannot be
+// saved says so; the STL name rule appends ".stl" case-sensitively.
+void tst_KzPrintRoad::failuresAreReported()
+{
+    const QString broken = m_dir.filePath("broken.stl");
+    QFile file(broken);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("solid nothing here\n");
+    file.close();
+    {
+        KzModalUser user(broken);
+        ClickDial(1);
+    }
+    QVERIFY2(TipText().contains("broken.stl") && TipText().contains("Cannot read"), qPrintable(TipText()));
+
+    // Nothing on the plate: the save fails and tip 5 tells so, no file appears.
+    const QString name = m_dir.filePath("part.STL");
+    {
+        KzModalUser user(name);
+        ClickDial(2);
+        QVERIFY(user.m_listBoxTexts.isEmpty());
+    }
+    QVERIFY2(TipText().contains("Fail to save all models"), qPrintable(TipText()));
+    QVERIFY(!QFile::exists(name + ".stl"));
+
+    // With a model the same name gets ".stl" appended (the rule is case-sensitive).
+    const QString stl = m_dir.filePath("part-model.stl");
+    QVERIFY(WriteBinaryStl(stl, BoxTriangles(QVector3D(-5, -5, 0), QVector3D(5, 5, 5))));
+    {
+        KzModalUser user(stl);
+        ClickDial(1);
+    }
+    {
+        KzModalUser user(name);
+        ClickDial(2);
+    }
+    QVERIFY(QFile::exists(name + ".stl"));
 }
 
 QTEST_MAIN(tst_KzPrintRoad)

@@ -113,6 +113,7 @@ private slots:
     void roadOfOnePrint();
     void reChooseAndRevoke();
     void failuresAreReported();
+    void floatingControlsFollowResize();
 
 private:
     template <typename T> T* Child(const char* name) const
@@ -375,6 +376,29 @@ void tst_KzPrintRoad::failuresAreReported()
         ClickDial(2);
     }
     QVERIFY(QFile::exists(name + ".stl"));
+}
+
+// After a resize the link keeps 20 px from the right edge at y = 60 and the
+// floating controls stay on one line 100 px above the view's bottom.
+void tst_KzPrintRoad::floatingControlsFollowResize()
+{
+    m_pWindow->resize(1500, 900);
+    QTRY_COMPARE(m_pWindow->size(), QSize(1500, 900));
+    QLabel* link = nullptr;
+    for (QLabel* l : m_pWindow->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+        if (l->text().contains("Help/index.html"))
+            link = l;
+    QVERIFY(link);
+    QCOMPARE(link->geometry().right() + 1, 1500 - 20);
+    QCOMPARE(link->y(), 60);
+    const int t = Child<QWidget>("widget_Titile")->height();
+    const QStringList texts = { "Reset\nCamera", "Quit\nSlice", "Save\nSD" };
+    const int offsets[] = { 0, 70, 210 };
+    for (int i = 0; i < texts.size(); ++i) {
+        QPushButton* b = FloatingButton(texts[i]);
+        QVERIFY2(b, qPrintable(texts[i]));
+        QCOMPARE(b->pos(), QPoint(1500 / 2 + offsets[i], 900 - t - 100));
+    }
 }
 
 QTEST_MAIN(tst_KzPrintRoad)

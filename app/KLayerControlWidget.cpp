@@ -3,6 +3,8 @@
 #include "KLayerBookmarkLabel.h"
 #include "KzGLView.h"
 
+#include <QEvent>
+
 #include <cmath>
 
 KLayerControlWidget::KLayerControlWidget(QWidget* parent)
@@ -53,4 +55,11 @@ void KLayerControlWidget::slot_BackButton_Clicked()
     if (m_pGLView != nullptr)
         m_pGLView->QuitLayerMode();
     hide();
+}
+
+void KLayerControlWidget::changeEvent(QEvent* e)
+{
+    if (e->type() == QEvent::LanguageChange)
+        ui.retranslateUi(this);
+    QWidget::changeEvent(e);
 }

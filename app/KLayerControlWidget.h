@@ -32,6 +32,10 @@ public slots:
     // The highest layer the view has: the slider's range, and shown on top.
     void slot_SetMaxLayer(int value);
 
+protected:
+    // A language change re-applies the form's texts.
+    void changeEvent(QEvent* e) override;
+
 private:
     Ui::LayerControlWidget ui;
     KLayerBookmarkLabel* m_pBookmark;

@@ -7,6 +7,7 @@
 #include "KzSliceProfile.h"
 #include "KzSliceWork.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QCoreApplication>
 #include <QFileDialog>
@@ -421,7 +422,11 @@ void KzSliceWidget::SaveGCodeAs()
     if (!extension.match(path).hasMatch())
         path += QStringLiteral(".gcode");
     const QString title = QCoreApplication::translate("CustomPrint", "tip");
-    if (SaveGCodeTo(path))
+    // Copying a long print onto a slow card takes a while: show that it works.
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    const bool saved = SaveGCodeTo(path);
+    QApplication::restoreOverrideCursor();
+    if (saved)
         QMessageBox::about(nullptr, title, QCoreApplication::translate("CustomPrint", "保存成功"));
     else
         QMessageBox::information(nullptr, title, QCoreApplication::translate("CustomPrint", "保存失败"));

@@ -1,15 +1,34 @@
 #include "KzVellum.h"
 
+#include "KLayerControlWidget.h"
 #include "KzConfigureData.h"
+#include "KzDialWidget.h"
+#include "KzEditControlWidget.h"
+#include "KzEditWidget.h"
 #include "KzGLView.h"
+#include "KzMachineSelectWidget.h"
+#include "KzMaterialSelectWidget.h"
+#include "KzReChooseWidget.h"
+#include "KzSliceWidget.h"
+#include "KzTipWidget.h"
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
 #include <QFont>
+#include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
 #include <QMouseEvent>
+#include <QPushButton>
+#include <QRegExp>
 #include <QResizeEvent>
+#include <QScopeGuard>
 #include <QSurfaceFormat>
+#include <QUrl>
 
 namespace {
 
@@ -20,6 +39,37 @@ const char* const kFormFontStandIn = "WenQuanYi Micro Hei";
 
 // Translation files by language box index: 0 the Chinese source texts, 1 English.
 const char* const kTranslationFiles[] = { "", ":/kzvellum_en.qm" };
+
+// The floating push buttons and the print-information label over the view.
+const char* const kFloatingButtonStyle =
+    "*{color:rgb(150,150,150);border:none;background-color:rgba(75,182,226,150);font:bold 10pt}"
+    ":pressed{background-color:rgb(80,100,105)}";
+const char* const kPrintInfoStyle =
+    "*{color:rgb(150,150,150);background-color:rgba(75,182,226,150);font:bold 10pt;padding:2px;}";
+const char* const kLinkStyle =
+    "QLabel{background-color:rgb(64,64,64);color:rgb(245,245,245);font:bold 10pt;}";
+
+// The dial's centre picture of each printer model, by machine id.
+const char* const kMachinePictures[] = {
+    ":/Resources/3333.png", ":/Resources/4444.png", ":/Resources/2222.png",
+    ":/Resources/1111.png", ":/Resources/5555.png", ":/Resources/6666.png",
+};
+
+// A user's own picture for the dial's centre, beside the program.
+QString LogoPath()
+{
+    return QDir::currentPath() + "/Configure/logo.png";
+}
+
+// Shows the busy cursor while long work runs on the GUI thread.
+class KzBusyCursor
+{
+public:
+    KzBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~KzBusyCursor() { QApplication::restoreOverrideCursor(); }
+    KzBusyCursor(const KzBusyCursor&) = delete;
+    KzBusyCursor& operator=(const KzBusyCursor&) = delete;
+};
 
 Qt::CursorShape CursorForEdges(int edges)
 {
@@ -45,6 +95,21 @@ Qt::CursorShape CursorForEdges(int edges)
 
 KzVellum::KzVellum(QWidget* parent)
     : QDialog(parent)
+    , m_pDialWidget(nullptr)
+    , m_pEditWidget(nullptr)
+    , m_pSliceWidget(nullptr)
+    , m_pReChooseWidget(nullptr)
+    , m_pTipWidget(nullptr)
+    , m_pEditControlWidget(nullptr)
+    , m_pLayerControlWidget(nullptr)
+    , m_pMachineSelectWidget(nullptr)
+    , m_pMaterialSelectWidget(nullptr)
+    , m_pResetCameraButton(nullptr)
+    , m_pSaveSDButton(nullptr)
+    , m_pQuitSliceButton(nullptr)
+    , m_pLinkLabel(nullptr)
+    , m_pPrintInfoLabel(nullptr)
+    , m_bChoosersInDialog(false)
     , m_bChosen(false)
     , m_bTitleDrag(false)
     , m_bResize(false)
@@ -61,6 +126,7 @@ KzVellum::KzVellum(QWidget* parent)
 
     ui.setupUi(this);
     ui.pushButton_Normalize->hide();
+    CreatePanels();
 
     ui.widget_Titile->installEventFilter(this);
     setMouseTracking(true);
@@ -74,6 +140,7 @@ KzVellum::KzVellum(QWidget* parent)
     ui.buttonGroup->setId(ui.pushButton_Close, 5);
     connect(ui.buttonGroup, SIGNAL(idClicked(int)), this, SLOT(slot_Button_Clicked(int)));
     connect(ui.comboBox, SIGNAL(currentIndexChanged(int)), this, SLOT(slot_LanguageChanged(int)));
+    ConnectPanels();
 
     ShowNormalWindow();
     QApplication::installTranslator(&m_translator);
@@ -81,6 +148,9 @@ KzVellum::KzVellum(QWidget* parent)
     // Start with the machine the machine file marks as selected and material 0.
     std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
     config->SetMachineType(config->selectedMachineType);
+    // The look of the machine the file selects (its picture and materials).
+    ApplyMachineLook(config->GetCurrentMachineType());
+    ApplyLogoOverride();
     ui.windowTitle->setText(config->GetCurrentMachineName());
     ui.openGLWidget->slot_ReloadSize();
     config->SetMaterialID(0);
@@ -91,7 +161,10 @@ KzVellum::KzVellum(QWidget* parent)
     slot_LanguageChanged(1);
 }
 
-KzVellum::~KzVellum() = default;
+KzVellum::~KzVellum()
+{
+    delete m_pReChooseWidget;
+}
 
 void KzVellum::InstallFontSubstitutes()
 {
@@ -154,10 +227,18 @@ void KzVellum::slot_LanguageChanged(int index)
     if (!m_translator.load(file) && !file.isEmpty())
         qDebug("KzVellum: cannot load the translation %s", qPrintable(file));
 
+    m_pTipWidget->ClearTip();
+    m_pDialWidget->SetLanguage(index);
+
     ui.comboBox->setItemText(0, "English");
     setWindowTitle(QCoreApplication::translate("KzVellumClass", "KzVellum"));
+    m_pResetCameraButton->setText(tr("重置\n视角"));
+    m_pSaveSDButton->setText(tr("保存\nSD卡"));
+    m_pQuitSliceButton->setText(tr("退出\n切片"));
     ui.label_SelectMachine->setText(tr("选择机型"));
     ui.label_SelectMaterial->setText(tr("选择材料"));
+    RetranslatePanels();
+    PlacePanels();
 }
 
 bool KzVellum::eventFilter(QObject* watched, QEvent* event)
@@ -243,6 +324,7 @@ void KzVellum::resizeEvent(QResizeEvent* e)
 {
     QDialog::resizeEvent(e);
     PlacePageControls();
+    PlacePanels();
 }
 
 void KzVellum::PlacePageControls()
@@ -270,4 +352,293 @@ void KzVellum::keyPressEvent(QKeyEvent* e)
         return;
     }
     QDialog::keyPressEvent(e);
+}
+
+// ---- Panels and floating controls ------------------------------------------
+
+void KzVellum::CreatePanels()
+{
+    QWidget* page = ui.widget_GL;
+    KzGLView* view = ui.openGLWidget;
+
+    m_pDialWidget = new KzDialWidget(page);
+    m_pDialWidget->move(0, 0);
+    m_pEditWidget = new KzEditWidget(page);
+    m_pEditControlWidget = new KzEditControlWidget(this);
+    m_pEditControlWidget->hide();
+    m_pLayerControlWidget = new KLayerControlWidget(this);
+    m_pLayerControlWidget->SetGLView(view);
+    m_pLayerControlWidget->hide();
+
+    m_pMachineSelectWidget = new KzMachineSelectWidget(this);
+    m_pMachineSelectWidget->setMouseTracking(true);
+    (new QHBoxLayout(ui.widget_MachineSelect))->addWidget(m_pMachineSelectWidget);
+    m_pMaterialSelectWidget = new KzMaterialSelectWidget(this);
+    (new QHBoxLayout(ui.widget_MaterialSelect))->addWidget(m_pMaterialSelectWidget);
+
+    m_pSliceWidget = new KzSliceWidget(page);
+    m_pSliceWidget->m_pGLView = view;
+    m_pSliceWidget->hide();
+    m_pReChooseWidget = new KzReChooseWidget(this);
+    m_pReChooseWidget->hide();
+    m_pTipWidget = new KzTipWidget(page);
+    m_pTipWidget->show();
+    CreateFloatingControls();
+}
+
+void KzVellum::CreateFloatingControls()
+{
+    QWidget* page = ui.widget_GL;
+    m_pResetCameraButton = new QPushButton("Reset\nCamera", page);
+    m_pSaveSDButton = new QPushButton("Save\nSD", page);
+    m_pQuitSliceButton = new QPushButton("Quit\nSlice", page);
+    for (QPushButton* button : { m_pResetCameraButton, m_pSaveSDButton, m_pQuitSliceButton })
+        button->setStyleSheet(kFloatingButtonStyle);
+    m_pSaveSDButton->hide();
+    m_pQuitSliceButton->hide();
+
+    m_pPrintInfoLabel = new QLabel(page);
+    m_pPrintInfoLabel->setFixedHeight(50);
+    m_pPrintInfoLabel->setStyleSheet(kPrintInfoStyle);
+    m_pPrintInfoLabel->hide();
+
+    // The user guide shipped beside the program, opened in the system browser.
+    m_pLinkLabel = new QLabel(this);
+    m_pLinkLabel->setTextFormat(Qt::RichText);
+    m_pLinkLabel->setStyleSheet(kLinkStyle);
+    m_pLinkLabel->setAlignment(Qt::AlignHCenter);
+    m_pLinkLabel->setOpenExternalLinks(true);
+    m_pLinkLabel->show();
+}
+
+void KzVellum::ConnectPanels()
+{
+    KzGLView* view = ui.openGLWidget;
+    connect(m_pMachineSelectWidget, &KzMachineSelectWidget::signal_ItemClicked, this, &KzVellum::slot_MachineSelected);
+    connect(m_pMaterialSelectWidget, &KzMaterialSelectWidget::signal_ItemClicked, this, &KzVellum::slot_MaterialSelected);
+
+    connect(m_pDialWidget, &KzDialWidget::signal_OpenButtonClicked, this, &KzVellum::slot_OpenFileButton_Clicked);
+    connect(m_pDialWidget, &KzDialWidget::signal_RemoveButtonClicked, this, &KzVellum::slot_RemoveButton_Clicked);
+    connect(m_pDialWidget, &KzDialWidget::signal_OneKeyPrintClicked, this, &KzVellum::slot_OneKeyPrint_Clicked);
+    connect(m_pDialWidget, &KzDialWidget::signal_CustomPrintClicked, this, &KzVellum::slot_CustomPrint_Clicked);
+    connect(m_pDialWidget, &KzDialWidget::signal_SaveButtonClicked, this, &KzVellum::slot_SaveButton_Clicked);
+    connect(m_pDialWidget, &KzDialWidget::signal_ReChooseClicked, this, &KzVellum::slot_ReChoose_Clicked);
+    connect(m_pDialWidget, &KzDialWidget::signal_ShowTip, m_pTipWidget, &KzTipWidget::slot_SetCurrentTip);
+
+    connect(view, &KzGLView::signal_ShowHideEditControl, m_pEditControlWidget, &KzEditControlWidget::slot_ShowHide);
+    connect(view, &KzGLView::signal_SendEditList, m_pEditWidget, &KzEditWidget::slot_ReceiveEditList);
+    connect(view, &KzGLView::signal_MaxLayerChanged, m_pLayerControlWidget, &KLayerControlWidget::slot_SetMaxLayer);
+    connect(view, &KzGLView::signal_ModelClicked, m_pSliceWidget, &QWidget::hide);
+    connect(view, &KzGLView::signal_DisableSaveGCode, m_pSliceWidget, &KzSliceWidget::slot_DisableSave);
+
+    connect(m_pEditControlWidget, &KzEditControlWidget::signal_SendEditMode, view, &KzGLView::slot_ReceiveEditList);
+    connect(m_pEditControlWidget, &KzEditControlWidget::signal_SendEditMode, m_pEditWidget, &KzEditWidget::slot_ReceiveEditList);
+    connect(m_pEditControlWidget, &KzEditControlWidget::signal_ShowTip, m_pTipWidget, &KzTipWidget::slot_SetCurrentTip);
+    connect(m_pEditWidget, &KzEditWidget::signal_SendEditData, view, &KzGLView::slot_ReceiveEditList);
+
+    connect(m_pSliceWidget, &KzSliceWidget::signal_ShowLayerControl, m_pLayerControlWidget, &QWidget::show);
+    connect(m_pSliceWidget, &KzSliceWidget::signal_ShowLayerControl, m_pQuitSliceButton, &QWidget::show);
+    connect(m_pSliceWidget, &KzSliceWidget::signal_ShowTip, m_pTipWidget, &KzTipWidget::slot_SetCurrentTip);
+    connect(m_pSliceWidget, &KzSliceWidget::signal_ShowTipContext, m_pTipWidget, &KzTipWidget::slot_SetTipContext);
+    connect(m_pSliceWidget, &KzSliceWidget::signal_HideSaveSD, m_pSaveSDButton, &QWidget::hide);
+    connect(m_pSliceWidget, &KzSliceWidget::signal_HideQuitLayerButton, m_pQuitSliceButton, &QWidget::hide);
+    connect(m_pSliceWidget, &KzSliceWidget::signal_ShowPrintInfo, this, &KzVellum::slot_ShowPrintInfo);
+    connect(m_pSliceWidget, &KzSliceWidget::signal_HidePrintInfo, this, &KzVellum::slot_HidePrintInfo);
+    connect(m_pSliceWidget, &KzSliceWidget::signal_SaveTF, this, &KzVellum::slot_SaveToSD_Clicked);
+
+    connect(m_pResetCameraButton, &QPushButton::clicked, view, &KzGLView::slot_ResetView);
+    connect(m_pSaveSDButton, &QPushButton::clicked, this, &KzVellum::slot_SaveToSD_Clicked);
+    connect(m_pQuitSliceButton, &QPushButton::clicked, this, &KzVellum::slot_BackButton_Clicked);
+}
+
+void KzVellum::PlacePanels()
+{
+    if (!m_pLinkLabel)
+        return;
+    const int w = width();
+    const int h = height();
+    const int t = ui.widget_Titile->height();
+
+    m_pLinkLabel->setGeometry(w - 170, 60, 150, 20);
+    m_pLinkLabel->adjustSize();
+    m_pLinkLabel->move(w - m_pLinkLabel->width() - 20, 60);
+    m_pTipWidget->move(50, h - m_pTipWidget->height() - 100);
+    m_pEditWidget->move(50, h - m_pEditWidget->height() - 270);
+    m_pEditControlWidget->move(400, (h - 66) / 2 - m_pEditControlWidget->height() / 2 + 65);
+    m_pSliceWidget->move(300, 30);
+    m_pLayerControlWidget->move(w - 100, (h - m_pLayerControlWidget->height()) / 2 + t / 2);
+    m_pResetCameraButton->move(w / 2, h - t - 100);
+    m_pResetCameraButton->adjustSize();
+    m_pQuitSliceButton->move(w / 2 + 70, h - t - 100);
+    m_pQuitSliceButton->adjustSize();
+    m_pPrintInfoLabel->move(w / 2 + 140, h - t - 100);
+    m_pSaveSDButton->move(w / 2 + 210, h - t - 100);
+    m_pSaveSDButton->adjustSize();
+}
+
+void KzVellum::RetranslatePanels()
+{
+    const QString guide = QUrl::fromLocalFile(QDir::current().absoluteFilePath("Help/index.html")).toString();
+    m_pLinkLabel->setText(QString("<a href=\"%1\" style=\"text-decoration:none;color:#F0F0F0;\">%2</a>")
+                              .arg(guide.toHtmlEscaped(), tr("KzVellum帮助").toHtmlEscaped()));
+    m_pSliceWidget->Retranslate();
+    m_pReChooseWidget->Retranslate();
+    m_pMachineSelectWidget->Retranslate();
+}
+
+bool KzVellum::ApplyMachineLook(int machineID)
+{
+    const int count = int(sizeof(kMachinePictures) / sizeof(kMachinePictures[0]));
+    if (machineID < 0 || machineID >= count)
+        return false;
+    m_pMaterialSelectWidget->ShowMaterialsOfMachine(machineID);
+    m_pDialWidget->SetCenterIcon(QIcon(kMachinePictures[machineID]));
+    return true;
+}
+
+void KzVellum::ApplyLogoOverride()
+{
+    if (QFileInfo::exists(LogoPath()))
+        m_pDialWidget->SetCenterIcon(QIcon(LogoPath()));
+}
+
+// ---- Workflows -------------------------------------------------------------
+
+void KzVellum::slot_OpenFileButton_Clicked()
+{
+    m_pTipWidget->slot_SetCurrentTip(0);
+    const QString path = QFileDialog::getOpenFileName(nullptr, "Open Model", QDir::homePath(), "*.stl;;*.obj");
+    if (path.isEmpty()) {
+        m_pTipWidget->slot_SetCurrentTip(2);
+        return;
+    }
+    bool opened = false;
+    {
+        KzBusyCursor busy;
+        opened = ui.openGLWidget->OpenSTLFile(path);
+    }
+    if (opened) {
+        m_pTipWidget->slot_SetCurrentTip(1);
+        return;
+    }
+    // Tell the user which file could not be read: nothing was added to the plate.
+    m_pTipWidget->slot_SetTipContext(tr("读取STL文件失败"),
+                                     tr("无法读取模型文件：%1").arg(QFileInfo(path).fileName()));
+}
+
+void KzVellum::slot_RemoveButton_Clicked()
+{
+    m_pTipWidget->slot_SetCurrentTip(6);
+    if (!ui.openGLWidget->RemoveCurrentModel())
+        m_pTipWidget->slot_SetCurrentTip(7);
+}
+
+void KzVellum::slot_OneKeyPrint_Clicked()
+{
+    m_pSliceWidget->ShowOnekeyPrint();
+    ui.openGLWidget->ClearModelPainter();
+}
+
+void KzVellum::slot_CustomPrint_Clicked()
+{
+    m_pSliceWidget->ShowCustomPrint();
+    ui.openGLWidget->ClearModelPainter();
+}
+
+void KzVellum::slot_SaveButton_Clicked()
+{
+    m_pTipWidget->slot_SetCurrentTip(3);
+    QString name = QFileDialog::getSaveFileName(nullptr, "Save STL", QDir::homePath(), "*.stl");
+    if (name.isEmpty())
+        return;
+    if (!QRegExp(".*.stl$").exactMatch(name))
+        name += ".stl";
+    bool saved = false;
+    {
+        KzBusyCursor busy;
+        saved = ui.openGLWidget->SaveAllModel(name);
+    }
+    if (saved)
+        QMessageBox::information(this, "Save STL", QString::fromUtf8("STL保存成功"));
+    else
+        m_pTipWidget->slot_SetCurrentTip(5);
+}
+
+void KzVellum::slot_ReChoose_Clicked()
+{
+    if (!m_bChoosersInDialog) {
+        QVBoxLayout* layout = m_pReChooseWidget->GetChooseLayout();
+        layout->addWidget(m_pMaterialSelectWidget);
+        layout->insertWidget(0, m_pMachineSelectWidget);
+        m_bChoosersInDialog = true;
+    }
+    std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
+    config->SaveMachine();
+    config->SaveMaterial();
+
+    QRect box = m_pReChooseWidget->geometry();
+    box.moveCenter(QPoint(x() + width() / 2, y() + height() / 2 + 25));
+    m_pReChooseWidget->move(box.topLeft());
+    if (m_pReChooseWidget->exec() == QDialog::Accepted)
+        return;
+    config->RevokeMachine();
+    slot_MachineSelected(config->GetLastMachineType());
+    config->RevokeMaterial();
+}
+
+void KzVellum::slot_SaveToSD_Clicked()
+{
+    m_pTipWidget->slot_SetTipContext(QString(), QString());
+    if (!m_removableStorage.DetectRemovableStorage()) {
+        m_pTipWidget->slot_SetCurrentTip(17);
+        return;
+    }
+    QString path = ui.openGLWidget->GetSaveSDName();
+    m_removableStorage.CalSDFullName(path);
+    bool saved = false;
+    {
+        KzBusyCursor busy;
+        saved = m_pSliceWidget->SaveGCodeTo(path);
+    }
+    if (saved)
+        m_pTipWidget->slot_SetTipContext("保存SD卡", "保存GCode成功");
+    else
+        m_pTipWidget->slot_SetCurrentTip(18);
+}
+
+void KzVellum::slot_BackButton_Clicked()
+{
+    ui.openGLWidget->QuitLayerMode();
+    m_pLayerControlWidget->hide();
+    m_pQuitSliceButton->hide();
+}
+
+void KzVellum::slot_MachineSelected(int machineID)
+{
+    ApplyMachineLook(machineID);
+    if (!m_bChosen)
+        ShowPage(ui.widget_MaterialSelect);
+    ApplyLogoOverride();
+    ui.windowTitle->setText(KzConfigureData::GetInstance()->GetCurrentMachineName());
+    ui.openGLWidget->slot_ReloadSize();
+}
+
+void KzVellum::slot_MaterialSelected(int)
+{
+    if (m_bChosen)
+        return;
+    ShowPage(ui.widget_GL);
+    m_bChosen = true;
+}
+
+void KzVellum::slot_ShowPrintInfo()
+{
+    m_pPrintInfoLabel->setText(m_pSliceWidget->GetPrintInfo());
+    m_pPrintInfoLabel->adjustSize();
+    m_pPrintInfoLabel->show();
+}
+
+void KzVellum::slot_HidePrintInfo()
+{
+    m_pPrintInfoLabel->hide();
 }

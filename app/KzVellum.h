@@ -1,14 +1,26 @@
 #ifndef KZVELLUM_H
 #define KZVELLUM_H
 
+#include "KzRemovableStorage.h"
 #include "ui_KzVellumClass.h"
 
 #include <QDialog>
 #include <QPoint>
 #include <QTranslator>
 
+class KLayerControlWidget;
+class KzDialWidget;
+class KzEditControlWidget;
+class KzEditWidget;
+class KzMachineSelectWidget;
+class KzMaterialSelectWidget;
+class KzReChooseWidget;
+class KzSliceWidget;
+class KzTipWidget;
 class QKeyEvent;
+class QLabel;
 class QMouseEvent;
+class QPushButton;
 class QResizeEvent;
 
 // The main window: a frameless dialog that draws its own title bar (logo,
@@ -44,11 +56,34 @@ protected:
     void keyPressEvent(QKeyEvent* e) override;
 
 private slots:
+    void slot_OpenFileButton_Clicked();
+    void slot_RemoveButton_Clicked();
+    void slot_OneKeyPrint_Clicked();
+    void slot_CustomPrint_Clicked();
+    void slot_SaveButton_Clicked();
+    void slot_ReChoose_Clicked();
+    void slot_SaveToSD_Clicked();
+    void slot_BackButton_Clicked();
     void slot_Button_Clicked(int buttonID);
+    void slot_MachineSelected(int machineID);
+    void slot_MaterialSelected(int materialID);
+    void slot_ShowPrintInfo();
+    void slot_HidePrintInfo();
     void slot_LanguageChanged(int index);
 
 private:
     static void InstallFontSubstitutes();
+
+    // Panels and floating controls over the view, their connections, their
+    // places and texts.
+    void CreatePanels();
+    void CreateFloatingControls();
+    void ConnectPanels();
+    void PlacePanels();
+    void RetranslatePanels();
+    // The centre picture and the materials that go with a machine.
+    bool ApplyMachineLook(int machineID);
+    void ApplyLogoOverride();
 
     void ShowPage(QWidget* page);
     void ShowMaximizedWindow();
@@ -56,6 +91,24 @@ private:
     void UpdateEdgeFlags(const QPoint& pos);
     void ResizeByEdges(const QPoint& globalPos);
     void PlacePageControls();
+
+    KzDialWidget* m_pDialWidget;
+    KzEditWidget* m_pEditWidget;
+    KzSliceWidget* m_pSliceWidget;
+    KzReChooseWidget* m_pReChooseWidget;
+    KzTipWidget* m_pTipWidget;
+    KzEditControlWidget* m_pEditControlWidget;
+    KLayerControlWidget* m_pLayerControlWidget;
+    KzMachineSelectWidget* m_pMachineSelectWidget;
+    KzMaterialSelectWidget* m_pMaterialSelectWidget;
+    KzRemovableStorage m_removableStorage;
+    QPushButton* m_pResetCameraButton;
+    QPushButton* m_pSaveSDButton;
+    QPushButton* m_pQuitSliceButton;
+    QLabel* m_pLinkLabel;
+    QLabel* m_pPrintInfoLabel;
+    // The choosers move into the re-choose dialog the first time it opens.
+    bool m_bChoosersInDialog;
 
     Ui::KzVellumClass ui;
     bool m_bChosen;

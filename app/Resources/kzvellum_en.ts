@@ -34,6 +34,36 @@
             <source>选择材料</source>
             <translation>Select Material</translation>
         </message>
+        <message>
+            <source>重置
+视角</source>
+            <translation>Reset
+Camera</translation>
+        </message>
+        <message>
+            <source>保存
+SD卡</source>
+            <translation>Save
+SD</translation>
+        </message>
+        <message>
+            <source>退出
+切片</source>
+            <translation>Quit
+Slice</translation>
+        </message>
+        <message>
+            <source>KzVellum帮助</source>
+            <translation>KzVellum help</translation>
+        </message>
+        <message>
+            <source>读取STL文件失败</source>
+            <translation>Load STL file failed</translation>
+        </message>
+        <message>
+            <source>无法读取模型文件：%1</source>
+            <translation>Cannot read the model file: %1</translation>
+        </message>
     </context>
     <context>
         <name>CustomPrint</name>

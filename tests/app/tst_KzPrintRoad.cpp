@@ -1,0 +1,405 @@
+// The road of one print through the real main window, as a user walks it with
+// the mouse: open a model through the open dialog, slice it with the standard
+// preset on the real engine, look through the layers, save the G-code onto an
+// SD card (a fake removable mount backed by a temporary folder), leave the
+// preview, save the plate as STL and remove the model. And the re-choose
+// dialog: another machine and material, then No puts everything back.
+#include "KLayerBookmarkLabel.h"
+#include "KzConfigureData.h"
+#include "KzEditControlWidget.h"
+#include "KzGLView.h"
+#include "KzSelectItemWidget.h"
+#include "KzTipWidget.h"
+#include "KzRemovableStorage.h"
+#include "KzVellum.h"
+#include "KzViewTestSupport.h"
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QSlider>
+#include <QtTest>
+
+#include <cmath>
+#include <memory>
+
+using namespace KzViewTest;
+
+namespace {
+
+// Answers the next modal windows as a user would: types a path into a file
+// dialog and confirms it, accepts message boxes and keeps their texts.
+class KzModalUser : public QObject
+{
+public:
+    explicit KzModalUser(const QString& path) : m_strPath(path)
+    {
+        connect(&m_timer, &QTimer::timeout, this, &KzModalUser::Poll);
+        m_timer.start(30);
+    }
+
+    QStringList m_listBoxTexts;
+    int m_nDialogs = 0;
+
+private:
+    void Poll()
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal->property("kzAnswered").toBool())
+            return;
+        modal->setProperty("kzAnswered", true);
+        if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            ++m_nDialogs;
+            auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
+            name->setText(m_strPath);
+            // Confirmed after this poll returns, so a nested question can be answered.
+            QTimer::singleShot(0, name, [name] { QTest::keyClick(name, Qt::Key_Return); });
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            m_listBoxTexts << box->text();
+            QTimer::singleShot(0, box, [box] { box->accept(); });
+        }
+    }
+
+    QString m_strPath;
+    QTimer m_timer;
+};
+
+// A card reader's card, as the mount table and sysfs show it, mounted on a folder.
+class KzFakeCard
+{
+public:
+    bool Mount(const QString& folder)
+    {
+        const QString sys = m_dir.filePath("sys");
+        const QString disk = "devices/pci0000:00/usb1/1-1/host6/block/sdb";
+        bool ok = Write(sys + "/" + disk + "/removable", "1\n") && Write(sys + "/" + disk + "/dev", "8:16\n")
+                  && Write(sys + "/" + disk + "/sdb1/partition", "1\n") && Write(sys + "/" + disk + "/sdb1/dev", "8:17\n")
+                  && QDir().mkpath(sys + "/dev/block")
+                  && QFile::link("../../" + disk, sys + "/dev/block/8:16")
+                  && QFile::link("../../" + disk + "/sdb1", sys + "/dev/block/8:17");
+        const QByteArray table = "27 1 8:2 / / rw,relatime - ext4 /dev/sda2 rw\n"
+                                 "41 27 8:17 / " + QFile::encodeName(folder)
+                                 + " rw,nosuid,nodev,relatime shared:41 - vfat /dev/sdb1 rw,fmask=0022\n";
+        ok = ok && Write(m_dir.filePath("mountinfo"), table);
+        KzRemovableStorage::SetSystemSources(m_dir.filePath("mountinfo"), sys);
+        return ok;
+    }
+    ~KzFakeCard() { KzRemovableStorage::SetSystemSources(QString(), QString()); }
+
+private:
+    static bool Write(const QString& path, const QByteArray& data)
+    {
+        QDir().mkpath(QFileInfo(path).absolutePath());
+        QFile file(path);
+        return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
+    }
+    QTemporaryDir m_dir;
+};
+
+} // namespace
+
+class tst_KzPrintRoad : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void roadOfOnePrint();
+    void reChooseAndRevoke();
+    void failuresAreReported();
+    void floatingControlsFollowResize();
+
+private:
+    template <typename T> T* Child(const char* name) const
+    {
+        T* child = m_pWindow->findChild<T*>(name);
+        if (!child)
+            qFatal("the window has no %s", name);
+        return child;
+    }
+    void ClickDial(int id);
+    void ClickButtonWithText(const QString& text);
+    QString TipText() const;
+    QPushButton* FloatingButton(const QString& text) const;
+    // With KZ_ROAD_SHOTS set, saves the window (or the part a child covers) there.
+    void Shot(const char* name, QWidget* part = nullptr);
+
+    QTemporaryDir m_dir;
+    KzFakeCard m_card;
+    std::unique_ptr<KzVellum> m_pWindow;
+};
+
+void tst_KzPrintRoad::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    // The card is in its reader before the window (and its drive helper) exists.
+    QVERIFY(QDir().mkpath(m_dir.filePath("card")));
+    QVERIFY(m_card.Mount(m_dir.filePath("card")));
+    // The program works in its own folder: presets, engine, help.
+    QVERIFY(QDir::setCurrent(QStringLiteral(KZ_OUTPUT_DIR)));
+}
+
+void tst_KzPrintRoad::init()
+{
+    m_pWindow.reset(new KzVellum(nullptr));
+    m_pWindow->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pWindow.get()));
+}
+
+void tst_KzPrintRoad::cleanup()
+{
+    m_pWindow.reset();
+}
+
+// A click in the middle of a dial sector (or the centre of the round button).
+void tst_KzPrintRoad::ClickDial(int id)
+{
+    QWidget* button = Child<QWidget>(qPrintable(QString("dialButton%1").arg(id)));
+    QVERIFY2(button->isVisible(), qPrintable(QString("dial button %1 shown").arg(id)));
+    static const double angles[] = { 0, 90, 180, 270, 0, -27, 27 };
+    const QPointF centre = QRectF(button->rect()).center();
+    const double radius = id == 4 ? 0 : button->width() / 2.0 * (id >= 5 ? 0.9 : 0.7);
+    const double a = angles[id] * M_PI / 180.0;
+    const QPoint at = (centre + QPointF(std::cos(a) * radius, -std::sin(a) * radius)).toPoint();
+    QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, at);
+}
+
+QString tst_KzPrintRoad::TipText() const
+{
+    auto* tip = m_pWindow->findChild<KzTipWidget*>();
+    return tip->findChild<QLabel*>("label_Title")->text() + " / " + tip->findChild<QLabel*>("label_Detail")->text();
+}
+
+void tst_KzPrintRoad::Shot(const char* name, QWidget* part)
+{
+    const QString folder = qEnvironmentVariable("KZ_ROAD_SHOTS");
+    if (folder.isEmpty())
+        return;
+    QWidget* top = part ? part->window() : m_pWindow.get();
+    QPixmap picture = top->grab();
+    if (part && part != top)
+        picture = picture.copy(QRect(part->mapTo(top, QPoint(0, 0)), part->size()).adjusted(-10, -10, 10, 10));
+    picture.save(QDir(folder).filePath(QString(name) + ".png"));
+}
+
+QPushButton* tst_KzPrintRoad::FloatingButton(const QString& text) const
+{
+    for (QPushButton* b : m_pWindow->findChildren<QPushButton*>())
+        if (b->text() == text)
+            return b;
+    return nullptr;
+}
+
+void tst_KzPrintRoad::roadOfOnePrint()
+{
+    const QString stl = m_dir.filePath("bracket.stl");
+    QVERIFY(WriteBinaryStl(stl, BoxTriangles(QVector3D(-10, -8, 0), QVector3D(10, 8, 12))));
+    const QString card = m_dir.filePath("card");
+    auto* view = Child<KzGLView>("openGLWidget");
+
+    // 1. Open through the dial and the open dialog: tip 1, the instance selected.
+    {
+        KzModalUser user(stl);
+        ClickDial(1);
+        QCOMPARE(user.m_nDialogs, 1);
+    }
+    QVERIFY2(TipText().contains("Load STL file successfully"), qPrintable(TipText()));
+    QTRY_VERIFY(m_pWindow->findChild<KzEditControlWidget*>()->isVisible());
+    QTest::qWait(100);
+    Shot("window");
+    Shot("title-bar", Child<QWidget>("widget_Titile"));
+    Shot("edit-bar", m_pWindow->findChild<KzEditControlWidget*>());
+    Shot("edit-panel", Child<QWidget>("ModelEdit"));
+
+    // 2. The one-key page from the dial; slice with Standard on the real engine.
+    ClickDial(0);
+    ClickDial(5);
+    QVERIFY(Child<QWidget>("widget_CustomWidget")->isVisible());
+    Shot("dial", Child<QWidget>("dialButton4")->parentWidget());
+    Shot("slice-custom", Child<QWidget>("CustomPrint"));
+    ClickDial(6);
+    QVERIFY(Child<QWidget>("widget_OnekeyPrint")->isVisible());
+    Shot("slice-onekey", Child<QWidget>("CustomPrint"));
+    QTest::mouseClick(Child<QPushButton>("pushButton_Standard"), Qt::LeftButton);
+    QPushButton* quit = FloatingButton("Quit\nSlice");
+    QVERIFY(quit);
+    QTRY_VERIFY_WITH_TIMEOUT(quit->isVisible(), 180000);
+    QVERIFY(view->IsLayerMode());
+    QCOMPARE(Child<QWidget>("widget_progress")->findChild<QLabel*>()->text(), QString("100%"));
+    QLabel* info = nullptr;
+    for (QLabel* l : m_pWindow->findChildren<QLabel*>())
+        if (l->isVisible() && l->text().contains("Metre(s)"))
+            info = l;
+    QVERIFY2(info, "the print information is shown");
+    Shot("layers");
+
+    // 3. The layer panel: a step down the slider shows a lower layer.
+    auto* slider = Child<QWidget>("LayerControlWidget")->findChild<QSlider*>();
+    QVERIFY(slider && slider->isVisible());
+    QStringList modes;
+    for (QPushButton* b : Child<QWidget>("LayerControlWidget")->findChildren<QPushButton*>())
+        if (b->isVisible())
+            modes << b->text();
+    QVERIFY2(modes.contains("Single") && modes.contains("Multi"), qPrintable(modes.join(',')));
+    QTRY_VERIFY(slider->maximum() > 5);
+    // The bookmark is the panel's own label child (the form's labels sit deeper).
+    QLabel* bookmark = nullptr;
+    for (QLabel* l : Child<QWidget>("LayerControlWidget")->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+        if (dynamic_cast<KLayerBookmarkLabel*>(l))
+            bookmark = l;
+    QVERIFY(bookmark);
+    const int top = slider->value();
+    slider->setFocus();
+    QTest::keyClick(slider, Qt::Key_Down);
+    QCOMPARE(slider->value(), top - 1);
+    QCOMPARE(bookmark->text(), QString::number(top - 1));
+
+    // 4. Save to the SD card: a file named after the model, the same bytes.
+    QTest::mouseClick(Child<QPushButton>("pushButton_SaveTF"), Qt::LeftButton);
+    QFile temp(KzConfigureData::GetInstance()->GetTmpGcodeFilePath());
+    QVERIFY(temp.open(QIODevice::ReadOnly));
+    QFile saved(card + "/bracket.gcode");
+    QVERIFY2(saved.open(QIODevice::ReadOnly), qPrintable(TipText()));
+    QCOMPARE(saved.readAll(), temp.readAll());
+
+    // 5. Leave the preview; save the plate as STL and read it back.
+    QTest::mouseClick(quit, Qt::LeftButton);
+    QVERIFY(!view->IsLayerMode());
+    QVERIFY(!quit->isVisible());
+    const QString plate = m_dir.filePath("plate");
+    {
+        KzModalUser user(plate);
+        ClickDial(2);
+        QCOMPARE(user.m_listBoxTexts, QStringList{ QString::fromUtf8("STL保存成功") });
+    }
+    QFile plateFile(plate + ".stl");
+    QVERIFY(plateFile.open(QIODevice::ReadOnly));
+    QCOMPARE(plateFile.size(), qint64(84 + 12 * 50));
+
+    // 6. Remove the model: click it, then the dial's remove sector.
+    // Where the model stands on screen depends on the camera: click over the
+    // plate until a click selects it (the edit bar appears).
+    auto* bar = m_pWindow->findChild<KzEditControlWidget*>();
+    QVERIFY(!bar->isVisible());
+    for (int y = view->height() / 3; y < view->height() * 5 / 6 && !bar->isVisible(); y += 15)
+        for (int x = view->width() / 3; x < view->width() * 2 / 3 && !bar->isVisible(); x += 15)
+            QTest::mouseClick(view, Qt::LeftButton, Qt::NoModifier, QPoint(x, y));
+    QVERIFY2(bar->isVisible(), "a click on the model selects it");
+    ClickDial(3);
+    QVERIFY2(TipText().contains("Remove specified model"), qPrintable(TipText()));
+    QVERIFY2(!TipText().contains("Fail"), qPrintable(TipText()));
+    // Nothing left to remove.
+    ClickDial(3);
+    QVERIFY2(TipText().contains("Fail to remove model"), qPrintable(TipText()));
+}
+
+// The centre of the dial opens the re-choose dialog; picks there change the
+// window at once, and No puts machine, title, build volume and materials back.
+void tst_KzPrintRoad::reChooseAndRevoke()
+{
+    auto config = KzConfigureData::GetInstance();
+    auto* title = Child<QLabel>("windowTitle");
+    const QString before = title->text();
+    const int machine = config->GetCurrentMachineType();
+    QVERIFY(machine != 4);
+    QString during;
+    bool onlyPla = false;
+    QTimer::singleShot(500, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (!dialog)
+            return;
+        // Pick Rowan (id 4): the window follows at once, only PLA is offered.
+        for (KzSelectItemWidget* tile : dialog->findChildren<KzSelectItemWidget*>())
+            if (tile->GetId() == 4 && tile->parentWidget()->inherits("KzMachineSelectWidget"))
+                QTest::mouseClick(tile->GetPictureButton(), Qt::LeftButton);
+        during = title->text();
+        int shown = 0;
+        for (KzSelectItemWidget* tile : dialog->findChildren<KzSelectItemWidget*>())
+            if (tile->parentWidget()->inherits("KzMaterialSelectWidget") && tile->isVisible())
+                ++shown;
+        onlyPla = shown == 1;
+        Shot("rechoose", dialog);
+        QTest::mouseClick(dialog->findChild<QAbstractButton*>("pushButton_No"), Qt::LeftButton);
+    });
+    ClickDial(4);
+    QVERIFY2(during.startsWith("Rowan"), qPrintable(during));
+    QVERIFY(onlyPla);
+    QCOMPARE(config->GetCurrentMachineType(), machine);
+    QCOMPARE(title->text(), before);
+    int shown = 0;
+    for (KzSelectItemWidget* tile : m_pWindow->findChildren<KzSelectItemWidget*>())
+        if (tile->parentWidget()->inherits("KzMaterialSelectWidget") && !tile->isHidden())
+            ++shown;
+    QVERIFY2(shown > 1, "the materials of the machine that was current");
+}
+
+// A file that cannot be read is named in the balloon; a plate that cannot be
+// saved says so; the STL name rule appends ".stl" case-sensitively.
+void tst_KzPrintRoad::failuresAreReported()
+{
+    const QString broken = m_dir.filePath("broken.stl");
+    QFile file(broken);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("solid nothing here\n");
+    file.close();
+    {
+        KzModalUser user(broken);
+        ClickDial(1);
+    }
+    QVERIFY2(TipText().contains("broken.stl") && TipText().contains("Cannot read"), qPrintable(TipText()));
+
+    // Nothing on the plate: the save fails and tip 5 tells so, no file appears.
+    const QString name = m_dir.filePath("part.STL");
+    {
+        KzModalUser user(name);
+        ClickDial(2);
+        QVERIFY(user.m_listBoxTexts.isEmpty());
+    }
+    QVERIFY2(TipText().contains("Fail to save all models"), qPrintable(TipText()));
+    QVERIFY(!QFile::exists(name + ".stl"));
+
+    // With a model the same name gets ".stl" appended (the rule is case-sensitive).
+    const QString stl = m_dir.filePath("part-model.stl");
+    QVERIFY(WriteBinaryStl(stl, BoxTriangles(QVector3D(-5, -5, 0), QVector3D(5, 5, 5))));
+    {
+        KzModalUser user(stl);
+        ClickDial(1);
+    }
+    {
+        KzModalUser user(name);
+        ClickDial(2);
+    }
+    QVERIFY(QFile::exists(name + ".stl"));
+}
+
+// After a resize the link keeps 20 px from the right edge at y = 60 and the
+// floating controls stay on one line 100 px above the view's bottom.
+void tst_KzPrintRoad::floatingControlsFollowResize()
+{
+    m_pWindow->resize(1500, 900);
+    QTRY_COMPARE(m_pWindow->size(), QSize(1500, 900));
+    QLabel* link = nullptr;
+    for (QLabel* l : m_pWindow->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+        if (l->text().contains("Help/index.html"))
+            link = l;
+    QVERIFY(link);
+    QCOMPARE(link->geometry().right() + 1, 1500 - 20);
+    QCOMPARE(link->y(), 60);
+    const int t = Child<QWidget>("widget_Titile")->height();
+    const QStringList texts = { "Reset\nCamera", "Quit\nSlice", "Save\nSD" };
+    const int offsets[] = { 0, 70, 210 };
+    for (int i = 0; i < texts.size(); ++i) {
+        QPushButton* b = FloatingButton(texts[i]);
+        QVERIFY2(b, qPrintable(texts[i]));
+        QCOMPARE(b->pos(), QPoint(1500 / 2 + offsets[i], 900 - t - 100));
+    }
+}
+
+QTEST_MAIN(tst_KzPrintRoad)
+#include "tst_KzPrintRoad.moc"

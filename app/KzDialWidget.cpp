@@ -17,8 +17,8 @@ constexpr int kCustomPrintButton = 5;
 constexpr int kOneKeyPrintButton = 6;
 constexpr int kTipPrintSectors = 8;
 constexpr int kTipReChoose = 9;
-const char* const kQuarterStyle = "background-color:rgb(80,80,80,120)";
-const char* const kPrintStyle = "background-color:rgb(100,100,100,80)";
+const char* const kQuarterStyle = "background-color:rgba(80,80,80,120)";
+const char* const kPrintStyle = "background-color:rgba(100,100,100,80)";
 // The pictures are numbered per button; names are built from this folder.
 const QString kPictureDir = QStringLiteral(":/Resources/");
 

@@ -258,19 +258,19 @@ void tst_KzSliceWidget::customPageShowsThePresetFile()
 {
     const QMap<QString, QString> preset = ReadCustomColumn(QStringLiteral("Configure/slice.xml"));
     QVERIFY(preset.size() > 30);
-    for (const FieldSpec& spec : kFields) {
-        KzDoubleSpinBox* field = Field(spec.object);
-        QVERIFY2(field, spec.object);
-        QCOMPARE(field->decimals(), spec.decimals);
-        QCOMPARE(field->minimum(), spec.minimum);
-        QCOMPARE(field->maximum(), spec.maximum);
-        QCOMPARE(field->singleStep(), spec.step);
+    for (const FieldSpec& row : kFields) {
+        KzDoubleSpinBox* field = Field(row.object);
+        QVERIFY2(field, row.object);
+        QCOMPARE(field->decimals(), row.decimals);
+        QCOMPARE(field->minimum(), row.minimum);
+        QCOMPARE(field->maximum(), row.maximum);
+        QCOMPARE(field->singleStep(), row.step);
         QCOMPARE(field->buttonSymbols(), QAbstractSpinBox::NoButtons);
-        QVERIFY2(preset.contains(spec.key), spec.key);
-        const double expected = qBound(spec.minimum, preset.value(spec.key).toDouble(), spec.maximum);
+        QVERIFY2(preset.contains(row.key), row.key);
+        const double expected = qBound(row.minimum, preset.value(row.key).toDouble(), row.maximum);
         QVERIFY2(qAbs(field->value() - expected) < 0.005,
-                 qPrintable(QStringLiteral("%1 shows %2, preset %3").arg(spec.object).arg(field->value())
-                                .arg(preset.value(spec.key))));
+                 qPrintable(QStringLiteral("%1 shows %2, preset %3").arg(row.object).arg(field->value())
+                                .arg(preset.value(row.key))));
     }
     QCOMPARE(Combo("comboBox_SupportArea")->count(), 3);
     QCOMPARE(Combo("comboBox_SupportArea")->currentIndex(), 1); // Touching buildplate

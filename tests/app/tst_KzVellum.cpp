@@ -1,15 +1,24 @@
 // The main window under a bare X server: title-bar drag, edge and corner
 // resizing with their limits and cursors, maximise/restore pairing, buttons,
-// language texts, keys, and the state the window starts in.
+// language texts, keys, the state the window starts in, and what a choice of
+// machine does to the dial's centre picture, the materials, the title and the
+// build volume (a user's own logo beside the program included).
+#include "Kz3DScene.h"
 #include "KzConfigureData.h"
+#include "KzDialWidget.h"
 #include "KzGLView.h"
+#include "KzMachineSelectWidget.h"
+#include "KzMaterialSelectWidget.h"
+#include "KzSelectItemWidget.h"
 #include "KzVellum.h"
 
 #include <QComboBox>
 #include <QFile>
 #include <QFontInfo>
 #include <QFontMetrics>
+#include <QImage>
 #include <QLabel>
+#include <QPainter>
 #include <QPushButton>
 #include <QSurfaceFormat>
 #include <QWindow>
@@ -61,6 +70,40 @@ SelectedMachine ReadSelectedMachine(int& plaPrint, int& plaBed)
     return selected;
 }
 
+// The build volume the view draws (the scene is open to code that builds on the view).
+struct KzViewBound : KzGLView
+{
+    static QPair<QVector3D, QVector3D> Of(KzGLView* view)
+    {
+        QVector3D max, min;
+        (view->*(&KzViewBound::GetScene))().GetPrintBound(max, min);
+        return { max, min };
+    }
+};
+
+// The dial's centre button showing the given picture, drawn by a dial of its own.
+QImage CentreShowing(const QIcon& icon)
+{
+    KzDialWidget dial;
+    dial.SetCenterIcon(icon);
+    return dial.findChild<QWidget*>("dialButton4")->grab().toImage();
+}
+
+// Each printer model's materials (PLA, ABS, WOOD, TPU) and centre picture.
+struct MachineLook
+{
+    bool materials[4];
+    const char* picture;
+};
+const MachineLook kMachineLooks[] = {
+    { { true, true, false, false }, ":/Resources/3333.png" },
+    { { true, true, true, true }, ":/Resources/4444.png" },
+    { { true, true, true, false }, ":/Resources/2222.png" },
+    { { true, true, true, false }, ":/Resources/1111.png" },
+    { { true, false, false, false }, ":/Resources/5555.png" },
+    { { true, false, false, false }, ":/Resources/6666.png" },
+};
+
 } // namespace
 
 class tst_KzVellum : public QObject
@@ -83,6 +126,9 @@ private slots:
     void maximisedWindowIgnoresDragAndEdgeHover();
     void backMinimiseAndCloseButtons();
     void escapeAndEnterDoNotCloseOrMinimise();
+    void machineChoiceSetsPictureMaterialsTitleAndVolume();
+    void idOutsideTheTableKeepsPictureAndMaterials();
+    void logoBesideTheProgramTakesTheCentre();
 
 private:
     template <typename T> T* Child(const char* name) const
@@ -100,6 +146,11 @@ private:
     void DragTo(const QPoint& global);
     void Release();
     void DoubleClick(QWidget* widget, const QPoint& local);
+    QImage CentreGrab() const;
+    QVector<bool> MaterialsShown() const;
+    void ClickMachineTile(int id);
+    QPair<QVector3D, QVector3D> SceneBound() const;
+    QPair<QVector3D, QVector3D> StoreBound() const;
 
     std::unique_ptr<KzVellum> m_window;
     QPoint m_ptCursor;  // global position of the simulated pointer
@@ -432,6 +483,131 @@ void tst_KzVellum::escapeAndEnterDoNotCloseOrMinimise()
         QVERIFY(!m_window->isMinimized());
         QVERIFY(!m_window->isMaximized());
     }
+}
+
+QImage tst_KzVellum::CentreGrab() const
+{
+    return Child<QWidget>("dialButton4")->grab().toImage();
+}
+
+QVector<bool> tst_KzVellum::MaterialsShown() const
+{
+    QVector<bool> shown(4, false);
+    const auto* chooser = m_window->findChild<KzMaterialSelectWidget*>();
+    for (const KzSelectItemWidget* tile : chooser->findChildren<KzSelectItemWidget*>())
+        shown[tile->GetId()] = !tile->isHidden();
+    return shown;
+}
+
+// Back to the machine page (the title bar's back button) and a click on a tile.
+void tst_KzVellum::ClickMachineTile(int id)
+{
+    Child<QPushButton>("pushButton_Back")->click();
+    QVERIFY(Child<QWidget>("widget_MachineSelect")->isVisible());
+    const auto* chooser = m_window->findChild<KzMachineSelectWidget*>();
+    for (const KzSelectItemWidget* tile : chooser->findChildren<KzSelectItemWidget*>())
+        if (tile->GetId() == id)
+            QTest::mouseClick(tile->GetPictureButton(), Qt::LeftButton);
+}
+
+QPair<QVector3D, QVector3D> tst_KzVellum::SceneBound() const
+{
+    return KzViewBound::Of(Child<KzGLView>("openGLWidget"));
+}
+
+QPair<QVector3D, QVector3D> tst_KzVellum::StoreBound() const
+{
+    QVector3D max, min;
+    KzConfigureData::GetInstance()->GetPrintBound(max, min);
+    return { max, min };
+}
+
+// Every printer model's tile: the store, the title, the build volume, the
+// materials offered and the picture in the dial's centre follow the click.
+void tst_KzVellum::machineChoiceSetsPictureMaterialsTitleAndVolume()
+{
+    const QStringList names = { "Alder", "Hazel", "Cedar", "Birch", "Rowan", "Spruce" };
+    auto config = KzConfigureData::GetInstance();
+    QSet<QString> volumes;
+    for (int id = 0; id < 6; ++id) {
+        ClickMachineTile(id);
+        QCOMPARE(config->GetCurrentMachineType(), id);
+        QVERIFY2(Child<QLabel>("windowTitle")->text().startsWith(names[id]),
+                 qPrintable(Child<QLabel>("windowTitle")->text()));
+        QCOMPARE(SceneBound(), StoreBound());
+        volumes << QString("%1 %2 %3").arg(StoreBound().first.x()).arg(StoreBound().first.y()).arg(StoreBound().first.z());
+        const MachineLook& look = kMachineLooks[id];
+        QCOMPARE(MaterialsShown(), QVector<bool>(std::begin(look.materials), std::end(look.materials)));
+        QVERIFY2(CentreGrab() == CentreShowing(QIcon(look.picture)), look.picture);
+        // The chosen flag is set: the machine page stays, nothing steps on.
+        QVERIFY(Child<QWidget>("widget_MachineSelect")->isVisible());
+        QVERIFY(Child<QWidget>("widget_GL")->isHidden());
+    }
+    QVERIFY2(volumes.size() >= 4, "the machines' build volumes differ");
+}
+
+// An id the table does not know leaves the picture and the materials as they
+// were, but the title and the build volume still follow the store.
+void tst_KzVellum::idOutsideTheTableKeepsPictureAndMaterials()
+{
+    ClickMachineTile(1);
+    const QImage hazel = CentreGrab();
+    const QVector<bool> materials = MaterialsShown();
+    QCOMPARE(materials, QVector<bool>({ true, true, true, true }));
+
+    // The store moved on to Rowan without the window being told the id.
+    auto config = KzConfigureData::GetInstance();
+    config->SetMachineType(4);
+    for (const int id : { 7, -1, 6 }) {
+        QVERIFY(QMetaObject::invokeMethod(m_window.get(), "slot_MachineSelected", Q_ARG(int, id)));
+        QCOMPARE(MaterialsShown(), materials);
+        QVERIFY(CentreGrab() == hazel);
+        QVERIFY2(Child<QLabel>("windowTitle")->text().startsWith("Rowan"), qPrintable(Child<QLabel>("windowTitle")->text()));
+        QCOMPARE(SceneBound(), StoreBound());
+        QCOMPARE(config->GetCurrentMachineType(), 4);
+        QVERIFY(Child<QWidget>("widget_MachineSelect")->isVisible());
+    }
+    // A real choice afterwards still works.
+    ClickMachineTile(5);
+    QCOMPARE(MaterialsShown(), QVector<bool>({ true, false, false, false }));
+    QVERIFY(CentreGrab() == CentreShowing(QIcon(":/Resources/6666.png")));
+}
+
+// "Configure/logo.png" beside the program shows in the dial's centre from the
+// start and stays there whichever machine is chosen.
+void tst_KzVellum::logoBesideTheProgramTakesTheCentre()
+{
+    const QImage plain = CentreGrab();
+    QImage logo(96, 96, QImage::Format_ARGB32);
+    logo.fill(QColor(255, 0, 255));
+    QPainter painter(&logo);
+    painter.fillRect(QRect(0, 40, 96, 16), QColor(255, 255, 0));
+    painter.end();
+    const QString path = QDir::current().filePath("Configure/logo.png");
+    QVERIFY(logo.save(path));
+    auto removeLogo = qScopeGuard([path] { QFile::remove(path); });
+
+    m_window.reset(new KzVellum(nullptr));
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    const QImage expected = CentreShowing(QIcon(path));
+    QVERIFY(CentreGrab() == expected);
+    QVERIFY(CentreGrab() != plain);
+    // The logo's own colours are in the middle of the centre button.
+    const QImage centre = CentreGrab();
+    const QPoint middle = centre.rect().center();
+    QCOMPARE(QColor(centre.pixel(middle.x(), middle.y() - 20)), QColor(255, 0, 255));
+    QCOMPARE(QColor(centre.pixel(middle)), QColor(255, 255, 0));
+
+    for (const int id : { 4, 0, 1 }) {
+        ClickMachineTile(id);
+        QVERIFY2(CentreGrab() == expected, qPrintable(QString("machine %1").arg(id)));
+    }
+    // Once the file is gone, a choice shows the machine's own picture again.
+    removeLogo.dismiss();
+    QVERIFY(QFile::remove(path));
+    ClickMachineTile(2);
+    QVERIFY(CentreGrab() == CentreShowing(QIcon(":/Resources/2222.png")));
 }
 
 QTEST_MAIN(tst_KzVellum)

@@ -76,17 +76,23 @@ public:
     {
         const QString sys = m_dir.filePath("sys");
         const QString disk = "devices/pci0000:00/usb1/1-1/host6/block/sdb";
-        bool ok = Write(sys + "/" + disk + "/removable", "1\n") && Write(sys + "/" + disk + "/dev", "8:16\n")
-                  && Write(sys + "/" + disk + "/sdb1/partition", "1\n") && Write(sys + "/" + disk + "/sdb1/dev", "8:17\n")
-                  && QDir().mkpath(sys + "/dev/block")
-                  && QFile::link("../../" + disk, sys + "/dev/block/8:16")
-                  && QFile::link("../../" + disk + "/sdb1", sys + "/dev/block/8:17");
-        const QByteArray table = "27 1 8:2 / / rw,relatime - ext4 /dev/sda2 rw\n"
-                                 "41 27 8:17 / " + QFile::encodeName(folder)
-                                 + " rw,nosuid,nodev,relatime shared:41 - vfat /dev/sdb1 rw,fmask=0022\n";
-        ok = ok && Write(m_dir.filePath("mountinfo"), table);
+        m_strFolder = folder;
+        const bool ok = Write(sys + "/" + disk + "/removable", "1\n") && Write(sys + "/" + disk + "/dev", "8:16\n")
+                        && Write(sys + "/" + disk + "/sdb1/partition", "1\n") && Write(sys + "/" + disk + "/sdb1/dev", "8:17\n")
+                        && QDir().mkpath(sys + "/dev/block")
+                        && QFile::link("../../" + disk, sys + "/dev/block/8:16")
+                        && QFile::link("../../" + disk + "/sdb1", sys + "/dev/block/8:17");
         KzRemovableStorage::SetSystemSources(m_dir.filePath("mountinfo"), sys);
-        return ok;
+        return ok && SetInserted(true);
+    }
+    // Takes the card out of its reader (the mount table loses it) or puts it back.
+    bool SetInserted(bool inserted)
+    {
+        QByteArray table = "27 1 8:2 / / rw,relatime - ext4 /dev/sda2 rw\n";
+        if (inserted)
+            table += "41 27 8:17 / " + QFile::encodeName(m_strFolder)
+                     + " rw,nosuid,nodev,relatime shared:41 - vfat /dev/sdb1 rw,fmask=0022\n";
+        return Write(m_dir.filePath("mountinfo"), table);
     }
     ~KzFakeCard() { KzRemovableStorage::SetSystemSources(QString(), QString()); }
 
@@ -98,7 +104,20 @@ private:
         return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
     }
     QTemporaryDir m_dir;
+    QString m_strFolder;
 };
+
+// Everything in a folder, hidden entries included.
+QStringList Entries(const QString& folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot);
+}
+
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
 
 } // namespace
 
@@ -114,6 +133,7 @@ private slots:
     void reChooseAndRevoke();
     void failuresAreReported();
     void floatingControlsFollowResize();
+    void cardSavesReplaceAndFailuresAreTold();
 
 private:
     template <typename T> T* Child(const char* name) const
@@ -126,9 +146,17 @@ private:
     void ClickDial(int id);
     void ClickButtonWithText(const QString& text);
     QString TipText() const;
+    // Clicks a preset of the one-key page and waits until the preview is up.
+    void SliceWith(const char* preset);
+    QLabel* PrintInfoLabel() const;
     QPushButton* FloatingButton(const QString& text) const;
     // With KZ_ROAD_SHOTS set, saves the window (or the part a child covers) there.
     void Shot(const char* name, QWidget* part = nullptr);
+    // With KZ_ROAD_SHOTS and KZ_ROAD_CHINESE set, saves the whole window that
+    // holds part (by default the main one) in Chinese as name-zh.png, the tip
+    // balloon showing tip (none when negative); English is back afterwards.
+    void ShotChinese(const char* name, int tip, QWidget* part = nullptr);
+    void SetLanguage(int index, int tip);
 
     QTemporaryDir m_dir;
     KzFakeCard m_card;
@@ -191,6 +219,31 @@ void tst_KzPrintRoad::Shot(const char* name, QWidget* part)
     picture.save(QDir(folder).filePath(QString(name) + ".png"));
 }
 
+void tst_KzPrintRoad::SetLanguage(int index, int tip)
+{
+    QVERIFY(QMetaObject::invokeMethod(m_pWindow.get(), "slot_LanguageChanged", Q_ARG(int, index)));
+    // A change of language clears the balloon; put the step's tip back.
+    if (tip >= 0)
+        m_pWindow->findChild<KzTipWidget*>()->slot_SetCurrentTip(tip);
+    // The application passes the change on by posting it to every window:
+    // two rounds, and the panels that follow it by themselves have their texts.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    QApplication::processEvents();
+}
+
+void tst_KzPrintRoad::ShotChinese(const char* name, int tip, QWidget* part)
+{
+    const QString folder = qEnvironmentVariable("KZ_ROAD_SHOTS");
+    if (folder.isEmpty() || qEnvironmentVariableIsEmpty("KZ_ROAD_CHINESE"))
+        return;
+    SetLanguage(0, tip);
+    QTest::qWait(100);
+    QWidget* top = part ? part->window() : m_pWindow.get();
+    top->grab().save(QDir(folder).filePath(QString(name) + "-zh.png"));
+    SetLanguage(1, tip);
+}
+
 QPushButton* tst_KzPrintRoad::FloatingButton(const QString& text) const
 {
     for (QPushButton* b : m_pWindow->findChildren<QPushButton*>())
@@ -216,6 +269,7 @@ void tst_KzPrintRoad::roadOfOnePrint()
     QTRY_VERIFY(m_pWindow->findChild<KzEditControlWidget*>()->isVisible());
     QTest::qWait(100);
     Shot("window");
+    ShotChinese("window", 1);
     Shot("title-bar", Child<QWidget>("widget_Titile"));
     Shot("edit-bar", m_pWindow->findChild<KzEditControlWidget*>());
     Shot("edit-panel", Child<QWidget>("ModelEdit"));
@@ -226,9 +280,11 @@ void tst_KzPrintRoad::roadOfOnePrint()
     QVERIFY(Child<QWidget>("widget_CustomWidget")->isVisible());
     Shot("dial", Child<QWidget>("dialButton4")->parentWidget());
     Shot("slice-custom", Child<QWidget>("CustomPrint"));
+    ShotChinese("slice-custom", 11);
     ClickDial(6);
     QVERIFY(Child<QWidget>("widget_OnekeyPrint")->isVisible());
     Shot("slice-onekey", Child<QWidget>("CustomPrint"));
+    ShotChinese("slice-onekey", 10);
     QTest::mouseClick(Child<QPushButton>("pushButton_Standard"), Qt::LeftButton);
     QPushButton* quit = FloatingButton("Quit\nSlice");
     QVERIFY(quit);
@@ -241,6 +297,7 @@ void tst_KzPrintRoad::roadOfOnePrint()
             info = l;
     QVERIFY2(info, "the print information is shown");
     Shot("layers");
+    ShotChinese("layers", 12);
 
     // 3. The layer panel: a step down the slider shows a lower layer.
     auto* slider = Child<QWidget>("LayerControlWidget")->findChild<QSlider*>();
@@ -328,6 +385,7 @@ void tst_KzPrintRoad::reChooseAndRevoke()
                 ++shown;
         onlyPla = shown == 1;
         Shot("rechoose", dialog);
+        ShotChinese("rechoose", -1, dialog);
         QTest::mouseClick(dialog->findChild<QAbstractButton*>("pushButton_No"), Qt::LeftButton);
     });
     ClickDial(4);
@@ -402,6 +460,85 @@ void tst_KzPrintRoad::floatingControlsFollowResize()
         QVERIFY2(b, qPrintable(texts[i]));
         QCOMPARE(b->pos(), QPoint(1500 / 2 + offsets[i], 900 - t - 100));
     }
+}
+
+void tst_KzPrintRoad::SliceWith(const char* preset)
+{
+    QPushButton* quit = FloatingButton("Quit\nSlice");
+    QVERIFY(quit);
+    QTest::mouseClick(Child<QPushButton>(preset), Qt::LeftButton);
+    // A new run takes the last one's preview and print information away at once.
+    QVERIFY(!quit->isVisible());
+    QVERIFY(!PrintInfoLabel()->isVisible());
+    QTRY_VERIFY_WITH_TIMEOUT(quit->isVisible(), 180000);
+    QVERIFY(PrintInfoLabel()->isVisible());
+}
+
+// The print information floats on the view page at a fixed height of 50.
+QLabel* tst_KzPrintRoad::PrintInfoLabel() const
+{
+    for (QLabel* l : Child<QWidget>("widget_GL")->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+        if (l->minimumHeight() == 50 && l->maximumHeight() == 50)
+            return l;
+    qFatal("the view page has no print information label");
+    return nullptr;
+}
+
+// Two slices saved to the card under one name leave one file, the second
+// slice's; no card, and a card where the file cannot be replaced, are told
+// and leave the card as it was.
+void tst_KzPrintRoad::cardSavesReplaceAndFailuresAreTold()
+{
+    const QString card = m_dir.filePath("card");
+    QVERIFY(QDir(card).removeRecursively() && QDir().mkpath(card));
+    const QString stl = m_dir.filePath("lever.stl");
+    QVERIFY(WriteBinaryStl(stl, BoxTriangles(QVector3D(-6, -4, 0), QVector3D(6, 4, 9))));
+    {
+        KzModalUser user(stl);
+        ClickDial(1);
+    }
+    ClickDial(0);
+    ClickDial(6);
+    QPushButton* save = Child<QPushButton>("pushButton_SaveTF");
+    const QString temp = KzConfigureData::GetInstance()->GetTmpGcodeFilePath();
+    const QString target = card + "/lever.gcode";
+
+    SliceWith("pushButton_Fast");
+    const QByteArray first = ReadAll(temp);
+    QVERIFY(first.contains("G1"));
+    QTest::mouseClick(save, Qt::LeftButton);
+    QVERIFY2(TipText().contains("Save to SD card succeed"), qPrintable(TipText()));
+    QCOMPARE(ReadAll(target), first);
+
+    SliceWith("pushButton_Optimal");
+    const QByteArray second = ReadAll(temp);
+    QVERIFY(second.contains("G1"));
+    QVERIFY2(second != first, "the two presets slice differently");
+    QTest::mouseClick(save, Qt::LeftButton);
+    QVERIFY2(TipText().contains("Save to SD card succeed"), qPrintable(TipText()));
+    QCOMPARE(Entries(card), QStringList{ "lever.gcode" });
+    QCOMPARE(ReadAll(target), second);
+
+    // The card taken out: tip 17, the file saved before is not touched.
+    QVERIFY(m_card.SetInserted(false));
+    QTest::mouseClick(save, Qt::LeftButton);
+    QVERIFY2(TipText().contains("No SD card detected"), qPrintable(TipText()));
+    QVERIFY(m_card.SetInserted(true));
+    QCOMPARE(ReadAll(target), second);
+
+    // A folder where the file would go cannot be replaced by it: tip 18, the
+    // folder and what it holds stay, and no half-written file is left.
+    QVERIFY(QFile::remove(target) && QDir().mkpath(target));
+    QVERIFY(QFile::copy(stl, target + "/keep.stl"));
+    QTest::mouseClick(save, Qt::LeftButton);
+    QVERIFY2(TipText().contains("Save failed. Be sure enough SD free space"), qPrintable(TipText()));
+    QCOMPARE(Entries(card), QStringList{ "lever.gcode" });
+    QVERIFY(QFileInfo(target).isDir());
+    QCOMPARE(ReadAll(target + "/keep.stl"), ReadAll(stl));
+
+    // Leaving the preview takes the print information away.
+    QTest::mouseClick(FloatingButton("Quit\nSlice"), Qt::LeftButton);
+    QVERIFY(!PrintInfoLabel()->isVisible());
 }
 
 QTEST_MAIN(tst_KzPrintRoad)

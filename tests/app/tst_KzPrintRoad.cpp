@@ -25,6 +25,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <functional>
 #include <memory>
 
 using namespace KzViewTest;
@@ -134,6 +135,7 @@ private slots:
     void failuresAreReported();
     void floatingControlsFollowResize();
     void cardSavesReplaceAndFailuresAreTold();
+    void reChooseYesKeepsCloseRevokes();
 
 private:
     template <typename T> T* Child(const char* name) const
@@ -149,6 +151,11 @@ private:
     // Clicks a preset of the one-key page and waits until the preview is up.
     void SliceWith(const char* preset);
     QLabel* PrintInfoLabel() const;
+    // Opens the re-choose dialog from the dial's centre and lets answer act in it.
+    void ReChoose(const std::function<void(QWidget* dialog)>& answer);
+    // The machine, the materials offered, the title, the build volume, the
+    // dial's centre and the material's temperatures, as the window shows them.
+    QString ChoiceState() const;
     QPushButton* FloatingButton(const QString& text) const;
     // With KZ_ROAD_SHOTS set, saves the window (or the part a child covers) there.
     void Shot(const char* name, QWidget* part = nullptr);
@@ -278,6 +285,7 @@ void tst_KzPrintRoad::roadOfOnePrint()
     ClickDial(0);
     ClickDial(5);
     QVERIFY(Child<QWidget>("widget_CustomWidget")->isVisible());
+    QVERIFY2(!m_pWindow->findChild<KzEditControlWidget*>()->isVisible(), "a slicing page clears the selection");
     Shot("dial", Child<QWidget>("dialButton4")->parentWidget());
     Shot("slice-custom", Child<QWidget>("CustomPrint"));
     ShotChinese("slice-custom", 11);
@@ -539,6 +547,89 @@ void tst_KzPrintRoad::cardSavesReplaceAndFailuresAreTold()
     // Leaving the preview takes the print information away.
     QTest::mouseClick(FloatingButton("Quit\nSlice"), Qt::LeftButton);
     QVERIFY(!PrintInfoLabel()->isVisible());
+}
+
+void tst_KzPrintRoad::ReChoose(const std::function<void(QWidget* dialog)>& answer)
+{
+    bool answered = false;
+    QTimer::singleShot(300, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (!dialog)
+            return;
+        answered = true;
+        answer(dialog);
+    });
+    ClickDial(4);
+    QVERIFY2(answered, "the re-choose dialog ran modally");
+}
+
+QString tst_KzPrintRoad::ChoiceState() const
+{
+    auto config = KzConfigureData::GetInstance();
+    QStringList state;
+    state << QString("machine %1").arg(config->GetCurrentMachineType());
+    QString materials;
+    for (KzSelectItemWidget* tile : m_pWindow->findChildren<KzSelectItemWidget*>())
+        if (tile->parentWidget()->inherits("KzMaterialSelectWidget") && !tile->isHidden())
+            materials += QString::number(tile->GetId());
+    state << "materials " + materials << Child<QLabel>("windowTitle")->text();
+    QVector3D max, min;
+    config->GetPrintBound(max, min);
+    QVector3D viewMax, viewMin;
+    // The scene is open to code that builds on the view.
+    (Child<KzGLView>("openGLWidget")->*(&KzTestView::GetScene))().GetPrintBound(viewMax, viewMin);
+    state << QString("store %1 %2 %3").arg(max.x()).arg(max.y()).arg(max.z())
+          << QString("view %1 %2 %3").arg(viewMax.x()).arg(viewMax.y()).arg(viewMax.z());
+    const QImage centre = Child<QWidget>("dialButton4")->grab().toImage();
+    state << QString("centre %1").arg(qHashBits(centre.constBits(), size_t(centre.sizeInBytes())));
+    int print = 0, bed = 0;
+    config->GetMaterialTemperature(print, bed);
+    state << QString("temperatures %1 %2").arg(print).arg(bed);
+    return state.join(", ");
+}
+
+// Yes keeps the new machine and material; the close button counts as No and
+// puts back the choice made before the dialog opened, not the one at start.
+void tst_KzPrintRoad::reChooseYesKeepsCloseRevokes()
+{
+    auto pick = [](QWidget* dialog, const char* chooser, int id) {
+        for (KzSelectItemWidget* tile : dialog->findChildren<KzSelectItemWidget*>())
+            if (tile->GetId() == id && tile->parentWidget()->inherits(chooser))
+                QTest::mouseClick(tile->GetPictureButton(), Qt::LeftButton);
+    };
+    const QString atStart = ChoiceState();
+    QString cedarWood;
+    QRect dialogBox;
+    ReChoose([&](QWidget* dialog) {
+        dialogBox = dialog->geometry();
+        pick(dialog, "KzMachineSelectWidget", 2);
+        pick(dialog, "KzMaterialSelectWidget", 2);
+        cedarWood = ChoiceState();
+        QTest::mouseClick(dialog->findChild<QAbstractButton*>("pushButton_Yes"), Qt::LeftButton);
+    });
+    QVERIFY2(cedarWood.startsWith("machine 2, materials 012, Cedar"), qPrintable(cedarWood));
+    QVERIFY2(cedarWood.contains("temperatures 200 60"), qPrintable(cedarWood));
+    QCOMPARE(ChoiceState(), cedarWood);
+    QVERIFY(cedarWood != atStart);
+    const QRect window = m_pWindow->geometry();
+    QCOMPARE(dialogBox.center(), QPoint(window.x() + window.width() / 2, window.y() + window.height() / 2 + 25));
+
+    // The choosers moved into the dialog once, and stay there.
+    QString rowanPla;
+    int machineChoosers = -1;
+    ReChoose([&](QWidget* dialog) {
+        machineChoosers = 0;
+        for (QWidget* w : dialog->findChildren<QWidget*>())
+            machineChoosers += w->inherits("KzMachineSelectWidget") ? 1 : 0;
+        pick(dialog, "KzMachineSelectWidget", 4);
+        pick(dialog, "KzMaterialSelectWidget", 0);
+        rowanPla = ChoiceState();
+        QTest::mouseClick(dialog->findChild<QAbstractButton*>("pushButton_Close"), Qt::LeftButton);
+    });
+    QCOMPARE(machineChoosers, 1);
+    QVERIFY(Child<QWidget>("widget_MachineSelect")->findChildren<KzSelectItemWidget*>().isEmpty());
+    QVERIFY2(rowanPla.startsWith("machine 4, materials 0, Rowan"), qPrintable(rowanPla));
+    QCOMPARE(ChoiceState(), cedarWood);
 }
 
 QTEST_MAIN(tst_KzPrintRoad)

@@ -442,6 +442,9 @@ void KzVellum::ConnectPanels()
     connect(m_pSliceWidget, &KzSliceWidget::signal_ShowTipContext, m_pTipWidget, &KzTipWidget::slot_SetTipContext);
     connect(m_pSliceWidget, &KzSliceWidget::signal_HideSaveSD, m_pSaveSDButton, &QWidget::hide);
     connect(m_pSliceWidget, &KzSliceWidget::signal_HideQuitLayerButton, m_pQuitSliceButton, &QWidget::hide);
+    // The preview also ends without the quit button (a model opened, a new
+    // run): its slider must not stay behind with no way to dismiss it.
+    connect(m_pSliceWidget, &KzSliceWidget::signal_HideQuitLayerButton, m_pLayerControlWidget, &QWidget::hide);
     connect(m_pSliceWidget, &KzSliceWidget::signal_ShowPrintInfo, this, &KzVellum::slot_ShowPrintInfo);
     connect(m_pSliceWidget, &KzSliceWidget::signal_HidePrintInfo, this, &KzVellum::slot_HidePrintInfo);
     connect(m_pSliceWidget, &KzSliceWidget::signal_SaveTF, this, &KzVellum::slot_SaveToSD_Clicked);

@@ -136,6 +136,7 @@ private slots:
     void floatingControlsFollowResize();
     void cardSavesReplaceAndFailuresAreTold();
     void reChooseYesKeepsCloseRevokes();
+    void openingAModelLeavesThePreview();
 
 private:
     template <typename T> T* Child(const char* name) const
@@ -478,6 +479,7 @@ void tst_KzPrintRoad::SliceWith(const char* preset)
     // A new run takes the last one's preview and print information away at once.
     QVERIFY(!quit->isVisible());
     QVERIFY(!PrintInfoLabel()->isVisible());
+    QVERIFY(!Child<QWidget>("LayerControlWidget")->isVisible());
     QTRY_VERIFY_WITH_TIMEOUT(quit->isVisible(), 180000);
     QVERIFY(PrintInfoLabel()->isVisible());
 }
@@ -547,6 +549,32 @@ void tst_KzPrintRoad::cardSavesReplaceAndFailuresAreTold()
     // Leaving the preview takes the print information away.
     QTest::mouseClick(FloatingButton("Quit\nSlice"), Qt::LeftButton);
     QVERIFY(!PrintInfoLabel()->isVisible());
+}
+
+// Opening another model while the layers are previewed leaves the preview:
+// its slider, its quit button and the print information go with it.
+void tst_KzPrintRoad::openingAModelLeavesThePreview()
+{
+    const QString stl = m_dir.filePath("peg.stl");
+    QVERIFY(WriteBinaryStl(stl, BoxTriangles(QVector3D(-3, -3, 0), QVector3D(3, 3, 6))));
+    {
+        KzModalUser user(stl);
+        ClickDial(1);
+    }
+    ClickDial(0);
+    ClickDial(6);
+    SliceWith("pushButton_Fast");
+    QWidget* layers = Child<QWidget>("LayerControlWidget");
+    QVERIFY(layers->isVisible());
+    {
+        KzModalUser user(stl);
+        ClickDial(1);
+    }
+    QVERIFY2(TipText().contains("Load STL file successfully"), qPrintable(TipText()));
+    QVERIFY(!Child<KzGLView>("openGLWidget")->IsLayerMode());
+    QVERIFY(!FloatingButton("Quit\nSlice")->isVisible());
+    QVERIFY(!PrintInfoLabel()->isVisible());
+    QVERIFY2(!layers->isVisible(), "the layer slider goes with the preview");
 }
 
 void tst_KzPrintRoad::ReChoose(const std::function<void(QWidget* dialog)>& answer)

@@ -382,6 +382,9 @@ void KzVellum::CreatePanels()
     m_pReChooseWidget = new KzReChooseWidget(this);
     m_pReChooseWidget->hide();
     m_pTipWidget = new KzTipWidget(page);
+    // The balloon only tells; on a small window it reaches under the slice
+    // panel, whose buttons must stay in sight above it.
+    m_pTipWidget->stackUnder(m_pDialWidget);
     m_pTipWidget->show();
     CreateFloatingControls();
 }
@@ -465,8 +468,9 @@ void KzVellum::PlacePanels()
     m_pLinkLabel->setGeometry(w - 170, 60, 150, 20);
     m_pLinkLabel->adjustSize();
     m_pLinkLabel->move(w - m_pLinkLabel->width() - 20, 60);
-    m_pTipWidget->move(50, h - m_pTipWidget->height() - 100);
     m_pEditWidget->move(50, h - m_pEditWidget->height() - 270);
+    // 100 px above the bottom, but never over the edit panel's buttons.
+    m_pTipWidget->move(50, qMax(h - m_pTipWidget->height() - 100, m_pEditWidget->geometry().bottom() + 1));
     m_pEditControlWidget->move(400, (h - 66) / 2 - m_pEditControlWidget->height() / 2 + 65);
     m_pSliceWidget->move(300, 30);
     m_pLayerControlWidget->move(w - 100, (h - m_pLayerControlWidget->height()) / 2 + t / 2);

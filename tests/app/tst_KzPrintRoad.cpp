@@ -108,6 +108,19 @@ private:
     QString m_strFolder;
 };
 
+// The child of page drawn on top at pos (page coordinates), mouse-transparent
+// ones included: later siblings are drawn over earlier ones.
+QWidget* TopmostAt(QWidget* page, const QPoint& pos)
+{
+    const QObjectList children = page->children();
+    for (auto it = children.crbegin(); it != children.crend(); ++it) {
+        auto* w = qobject_cast<QWidget*>(*it);
+        if (w && w->isVisible() && w->geometry().contains(pos))
+            return w;
+    }
+    return nullptr;
+}
+
 // Everything in a folder, hidden entries included.
 QStringList Entries(const QString& folder)
 {
@@ -137,6 +150,7 @@ private slots:
     void cardSavesReplaceAndFailuresAreTold();
     void reChooseYesKeepsCloseRevokes();
     void openingAModelLeavesThePreview();
+    void balloonLeavesThePanelsInSight();
 
 private:
     template <typename T> T* Child(const char* name) const
@@ -658,6 +672,50 @@ void tst_KzPrintRoad::reChooseYesKeepsCloseRevokes()
     QVERIFY(Child<QWidget>("widget_MachineSelect")->findChildren<KzSelectItemWidget*>().isEmpty());
     QVERIFY2(rowanPla.startsWith("machine 4, materials 0, Rowan"), qPrintable(rowanPla));
     QCOMPARE(ChoiceState(), cedarWood);
+}
+
+// On the window's smallest size the tip balloon neither covers the edit
+// panel nor the buttons of the slice panel's pages.
+void tst_KzPrintRoad::balloonLeavesThePanelsInSight()
+{
+    m_pWindow->resize(1200, 700);
+    QTRY_COMPARE(m_pWindow->size(), QSize(1200, 700));
+    const QString stl = m_dir.filePath("clip.stl");
+    QVERIFY(WriteBinaryStl(stl, BoxTriangles(QVector3D(-4, -4, 0), QVector3D(4, 4, 4))));
+    {
+        KzModalUser user(stl);
+        ClickDial(1);
+    }
+    QWidget* page = Child<QWidget>("widget_GL");
+    QWidget* tip = m_pWindow->findChild<KzTipWidget*>();
+    QWidget* edit = Child<QWidget>("ModelEdit");
+    QVERIFY(tip->isVisible() && edit->isVisible());
+    QVERIFY2(!tip->geometry().intersects(edit->geometry()),
+             qPrintable(QString("balloon top %1, edit panel bottom %2").arg(tip->y()).arg(edit->geometry().bottom())));
+
+    QWidget* slice = Child<QWidget>("CustomPrint");
+    auto buttonsInSight = [&] {
+        int checked = 0;
+        for (QPushButton* b : slice->findChildren<QPushButton*>()) {
+            if (!b->isVisible())
+                continue;
+            const QPoint centre = b->mapTo(page, b->rect().center());
+            QWidget* top = TopmostAt(page, centre);
+            QVERIFY2(top == slice, qPrintable(QString("%1 lies under %2").arg(b->text(), top ? top->objectName() : "nothing")));
+            checked += tip->geometry().contains(centre) ? 1 : 0;
+        }
+        // The case that matters: buttons within the balloon's reach.
+        QVERIFY(checked > 0);
+    };
+    ClickDial(0);
+    ClickDial(5);
+    QVERIFY(Child<QWidget>("widget_CustomWidget")->isVisible());
+    buttonsInSight();
+    if (QTest::currentTestFailed())
+        return;
+    ClickDial(6);
+    QVERIFY(Child<QWidget>("widget_OnekeyPrint")->isVisible());
+    buttonsInSight();
 }
 
 QTEST_MAIN(tst_KzPrintRoad)

@@ -21,6 +21,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSurfaceFormat>
+#include <QTextDocumentFragment>
 #include <QWindow>
 #include <QXmlStreamReader>
 #include <QtTest>
@@ -129,6 +130,7 @@ private slots:
     void machineChoiceSetsPictureMaterialsTitleAndVolume();
     void idOutsideTheTableKeepsPictureAndMaterials();
     void logoBesideTheProgramTakesTheCentre();
+    void languageChangeReachesEveryPanel();
 
 private:
     template <typename T> T* Child(const char* name) const
@@ -151,6 +153,8 @@ private:
     void ClickMachineTile(int id);
     QPair<QVector3D, QVector3D> SceneBound() const;
     QPair<QVector3D, QVector3D> StoreBound() const;
+    void ChangeLanguage(int index);
+    QStringList PanelTexts() const;
 
     std::unique_ptr<KzVellum> m_window;
     QPoint m_ptCursor;  // global position of the simulated pointer
@@ -608,6 +612,68 @@ void tst_KzVellum::logoBesideTheProgramTakesTheCentre()
     QVERIFY(QFile::remove(path));
     ClickMachineTile(2);
     QVERIFY(CentreGrab() == CentreShowing(QIcon(":/Resources/2222.png")));
+}
+
+// The language box's change, and the application's passing on of it: it
+// reaches every window by a second posted event.
+void tst_KzVellum::ChangeLanguage(int index)
+{
+    QVERIFY(QMetaObject::invokeMethod(m_window.get(), "slot_LanguageChanged", Q_ARG(int, index)));
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
+}
+
+// One text of each panel and floating control over the view.
+QStringList tst_KzVellum::PanelTexts() const
+{
+    QStringList texts;
+    for (const char* name : { "pushButton_StartSlice", "pushButton_Translate", "pushButton_Yes", "SingleLayerButton" }) {
+        auto* button = m_window->findChild<QPushButton*>(name);
+        texts << (button ? button->text() : QString("no %1").arg(name));
+    }
+    texts << Child<QLabel>("label_CustomPrint")->text()
+          << Child<QWidget>("ModelEdit")->findChild<QLabel*>("label_Title")->text();
+    // The floating buttons, left to right, and the guide's link.
+    QList<QPushButton*> floating = Child<QWidget>("widget_GL")->findChildren<QPushButton*>(QString(), Qt::FindDirectChildrenOnly);
+    std::sort(floating.begin(), floating.end(), [](QPushButton* a, QPushButton* b) { return a->x() < b->x(); });
+    for (QPushButton* b : floating)
+        texts << b->text();
+    for (QLabel* l : m_window->findChildren<QLabel*>(QString(), Qt::FindDirectChildrenOnly))
+        if (l->text().contains("Help/index.html"))
+            texts << QTextDocumentFragment::fromHtml(l->text()).toPlainText();
+    return texts;
+}
+
+// Chinese and back: the slice panel, the edit bar and panel, the re-choose
+// dialog, the layer panel, the floating buttons and the link all follow; the
+// balloon is cleared and the dial's print sectors change pictures.
+void tst_KzVellum::languageChangeReachesEveryPanel()
+{
+    const QStringList english = { "Start slicing", "Move", "Yes", "Single", "Custom slice", "Model Editor",
+                                  "Reset\nCamera", "Quit\nSlice", "Save\nSD", "KzVellum help" };
+    const QStringList chinese = { "开始切片", "平移", "是", "单层", "自定义打印设置", "模型参数",
+                                  "重置\n视角", "退出\n切片", "保存\nSD卡", "KzVellum帮助" };
+    // The panels that follow language changes by themselves get the start's
+    // English from the event loop.
+    QTRY_COMPARE(PanelTexts(), english);
+    QWidget* sector = Child<QWidget>("dialButton5");
+    const QImage englishSector = sector->grab().toImage();
+    auto* tip = m_window->findChild<QWidget*>("TipWidget");
+    QVERIFY(tip);
+    QVERIFY(QMetaObject::invokeMethod(tip, "slot_SetCurrentTip", Q_ARG(int, 1)));
+    QCOMPARE(tip->findChild<QLabel*>("label_Title")->text(), QString("Open"));
+
+    ChangeLanguage(0);
+    QCOMPARE(PanelTexts(), chinese);
+    QVERIFY(tip->findChild<QLabel*>("label_Title")->text().isEmpty());
+    QVERIFY(tip->findChild<QLabel*>("label_Detail")->text().isEmpty());
+    QVERIFY(sector->grab().toImage() != englishSector);
+    QVERIFY(QMetaObject::invokeMethod(tip, "slot_SetCurrentTip", Q_ARG(int, 1)));
+    QCOMPARE(tip->findChild<QLabel*>("label_Detail")->text(), QString("读取STL文件完成"));
+
+    ChangeLanguage(1);
+    QCOMPARE(PanelTexts(), english);
+    QVERIFY(sector->grab().toImage() == englishSector);
 }
 
 QTEST_MAIN(tst_KzVellum)

@@ -22,6 +22,7 @@
 #include <QMessageBox>
 #include <QPushButton>
 #include <QSlider>
+#include <QTextDocument>
 #include <QtTest>
 
 #include <cmath>
@@ -151,6 +152,7 @@ private slots:
     void reChooseYesKeepsCloseRevokes();
     void openingAModelLeavesThePreview();
     void balloonLeavesThePanelsInSight();
+    void textsFitTheirWidgets();
 
 private:
     template <typename T> T* Child(const char* name) const
@@ -166,6 +168,8 @@ private:
     // Clicks a preset of the one-key page and waits until the preview is up.
     void SliceWith(const char* preset);
     QLabel* PrintInfoLabel() const;
+    // The visible buttons and labels of top whose text is larger than they are.
+    QStringList ClippedTexts(QWidget* top) const;
     // Opens the re-choose dialog from the dial's centre and lets answer act in it.
     void ReChoose(const std::function<void(QWidget* dialog)>& answer);
     // The machine, the materials offered, the title, the build volume, the
@@ -642,13 +646,19 @@ void tst_KzPrintRoad::reChooseYesKeepsCloseRevokes()
     const QString atStart = ChoiceState();
     QString cedarWood;
     QRect dialogBox;
+    QStringList clipped;
     ReChoose([&](QWidget* dialog) {
+        for (const int language : { 0, 1 }) {
+            SetLanguage(language, -1);
+            clipped << ClippedTexts(dialog);
+        }
         dialogBox = dialog->geometry();
         pick(dialog, "KzMachineSelectWidget", 2);
         pick(dialog, "KzMaterialSelectWidget", 2);
         cedarWood = ChoiceState();
         QTest::mouseClick(dialog->findChild<QAbstractButton*>("pushButton_Yes"), Qt::LeftButton);
     });
+    QVERIFY2(clipped.isEmpty(), qPrintable(clipped.join("; ")));
     QVERIFY2(cedarWood.startsWith("machine 2, materials 012, Cedar"), qPrintable(cedarWood));
     QVERIFY2(cedarWood.contains("temperatures 200 60"), qPrintable(cedarWood));
     QCOMPARE(ChoiceState(), cedarWood);
@@ -716,6 +726,58 @@ void tst_KzPrintRoad::balloonLeavesThePanelsInSight()
     ClickDial(6);
     QVERIFY(Child<QWidget>("widget_OnekeyPrint")->isVisible());
     buttonsInSight();
+}
+
+QStringList tst_KzPrintRoad::ClippedTexts(QWidget* top) const
+{
+    QStringList clipped;
+    auto check = [&](QWidget* w, const QString& text, const QSize& room, int flags) {
+        const QSize need = QFontMetrics(w->font()).size(flags, text);
+        if (need.width() > room.width() || need.height() > room.height())
+            clipped << QString("%1 '%2' needs %3x%4 in %5x%6")
+                           .arg(w->objectName(), text).arg(need.width()).arg(need.height())
+                           .arg(room.width()).arg(room.height());
+    };
+    for (QPushButton* b : top->findChildren<QPushButton*>()) {
+        if (!b->isVisible() || b->text().isEmpty())
+            continue;
+        const int icon = b->icon().isNull() ? 0 : b->iconSize().width();
+        check(b, b->text(), b->size() - QSize(icon, 0), Qt::TextShowMnemonic);
+    }
+    for (QLabel* l : top->findChildren<QLabel*>()) {
+        if (!l->isVisible() || l->text().isEmpty() || l->wordWrap() || Qt::mightBeRichText(l->text()))
+            continue;
+        check(l, l->text(), l->contentsRect().size(), 0);
+    }
+    return clipped;
+}
+
+// In both languages, every text on the window and its panels fits its widget:
+// after opening a model, on both slicing pages, and in the layer preview.
+void tst_KzPrintRoad::textsFitTheirWidgets()
+{
+    const QString stl = m_dir.filePath("fit.stl");
+    QVERIFY(WriteBinaryStl(stl, BoxTriangles(QVector3D(-4, -4, 0), QVector3D(4, 4, 4))));
+    {
+        KzModalUser user(stl);
+        ClickDial(1);
+    }
+    auto bothLanguages = [&](const char* step) {
+        for (const int language : { 0, 1 }) {
+            SetLanguage(language, 1);
+            QTest::qWait(50);
+            const QStringList clipped = ClippedTexts(m_pWindow.get());
+            QVERIFY2(clipped.isEmpty(), qPrintable(QString("%1, language %2: %3").arg(step).arg(language).arg(clipped.join("; "))));
+        }
+    };
+    bothLanguages("model opened");
+    ClickDial(0);
+    ClickDial(5);
+    bothLanguages("custom page");
+    ClickDial(6);
+    bothLanguages("one-key page");
+    SliceWith("pushButton_Fast");
+    bothLanguages("layer preview");
 }
 
 QTEST_MAIN(tst_KzPrintRoad)

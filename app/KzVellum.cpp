@@ -468,7 +468,11 @@ void KzVellum::PlacePanels()
     m_pLinkLabel->setGeometry(w - 170, 60, 150, 20);
     m_pLinkLabel->adjustSize();
     m_pLinkLabel->move(w - m_pLinkLabel->width() - 20, 60);
-    m_pEditWidget->move(50, h - m_pEditWidget->height() - 270);
+    // 270 px above the bottom, but on a short window not over the dial's
+    // bottom sector, which removes the model the panel shows.
+    const QWidget* removeSector = m_pDialWidget->findChild<QWidget*>(QStringLiteral("dialButton3"));
+    const int belowDial = removeSector ? m_pDialWidget->y() + removeSector->geometry().bottom() + 1 : 0;
+    m_pEditWidget->move(50, qMax(h - m_pEditWidget->height() - 270, belowDial));
     // 100 px above the bottom, but never over the edit panel's buttons.
     m_pTipWidget->move(50, qMax(h - m_pTipWidget->height() - 100, m_pEditWidget->geometry().bottom() + 1));
     m_pEditControlWidget->move(400, (h - 66) / 2 - m_pEditControlWidget->height() / 2 + 65);

@@ -702,6 +702,22 @@ void tst_KzPrintRoad::balloonLeavesThePanelsInSight()
     QVERIFY(tip->isVisible() && edit->isVisible());
     QVERIFY2(!tip->geometry().intersects(edit->geometry()),
              qPrintable(QString("balloon top %1, edit panel bottom %2").arg(tip->y()).arg(edit->geometry().bottom())));
+    // Nor does the edit panel cover the dial's remove sector, nor the balloon
+    // reach below the view.
+    QWidget* remove = Child<QWidget>("dialButton3");
+    const QRect removeRect(remove->mapTo(page, QPoint(0, 0)), remove->size());
+    QVERIFY2(!edit->geometry().intersects(removeRect),
+             qPrintable(QString("edit panel top %1, remove sector bottom %2").arg(edit->y()).arg(removeRect.bottom())));
+    QVERIFY(page->rect().contains(tip->geometry()));
+    // With room enough, the edit panel keeps its place 270 px above the
+    // bottom; 100 px above it, the balloon would still cover the panel's
+    // last row, so it sits right below the panel.
+    m_pWindow->resize(1200, 900);
+    QTRY_COMPARE(m_pWindow->size(), QSize(1200, 900));
+    QCOMPARE(edit->pos(), QPoint(50, 900 - edit->height() - 270));
+    QCOMPARE(tip->pos(), QPoint(50, 900 - 270));
+    m_pWindow->resize(1200, 700);
+    QTRY_COMPARE(m_pWindow->size(), QSize(1200, 700));
 
     QWidget* slice = Child<QWidget>("CustomPrint");
     auto buttonsInSight = [&] {

@@ -464,6 +464,15 @@ void tst_KzPrintRoad::failuresAreReported()
         ClickDial(2);
     }
     QVERIFY(QFile::exists(name + ".stl"));
+    // The dot of the rule matches any character: "partstl" is kept as it is.
+    const QString bare = m_dir.filePath("partstl");
+    {
+        KzModalUser user(bare);
+        ClickDial(2);
+        QCOMPARE(user.m_listBoxTexts, QStringList{ QString::fromUtf8("STL保存成功") });
+    }
+    QVERIFY(QFileInfo(bare).size() > 84);
+    QVERIFY(!QFile::exists(bare + ".stl"));
 }
 
 // After a resize the link keeps 20 px from the right edge at y = 60 and the

@@ -34,7 +34,8 @@ using namespace KzViewTest;
 namespace {
 
 // Answers the next modal windows as a user would: types a path into a file
-// dialog and confirms it, accepts message boxes and keeps their texts.
+// dialog and confirms it (with no path, cancels it), accepts message boxes
+// and keeps their texts.
 class KzModalUser : public QObject
 {
 public:
@@ -56,6 +57,10 @@ private:
         modal->setProperty("kzAnswered", true);
         if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
             ++m_nDialogs;
+            if (m_strPath.isEmpty()) {
+                QTimer::singleShot(0, dialog, [dialog] { dialog->reject(); });
+                return;
+            }
             auto* name = dialog->findChild<QLineEdit*>("fileNameEdit");
             name->setText(m_strPath);
             // Confirmed after this poll returns, so a nested question can be answered.
@@ -153,6 +158,8 @@ private slots:
     void openingAModelLeavesThePreview();
     void balloonLeavesThePanelsInSight();
     void textsFitTheirWidgets();
+    void cancelledDialogsChangeNothing();
+    void resetCameraUndoesAnOrbit();
 
 private:
     template <typename T> T* Child(const char* name) const
@@ -803,6 +810,53 @@ void tst_KzPrintRoad::textsFitTheirWidgets()
     bothLanguages("one-key page");
     SliceWith("pushButton_Fast");
     bothLanguages("layer preview");
+}
+
+// Cancelling the open dialog says the model was not loaded; cancelling the
+// plate's save dialog writes nothing and asks nothing more.
+void tst_KzPrintRoad::cancelledDialogsChangeNothing()
+{
+    auto* view = Child<KzGLView>("openGLWidget");
+    {
+        KzModalUser user{ QString() };
+        ClickDial(1);
+        QCOMPARE(user.m_nDialogs, 1);
+    }
+    QVERIFY2(TipText().contains("Load STL file failed"), qPrintable(TipText()));
+    QVERIFY(view->GetSaveSDName().isEmpty());
+    QVERIFY(!m_pWindow->findChild<KzEditControlWidget*>()->isVisible());
+
+    const QString stl = m_dir.filePath("kept.stl");
+    QVERIFY(WriteBinaryStl(stl, BoxTriangles(QVector3D(-4, -4, 0), QVector3D(4, 4, 4))));
+    {
+        KzModalUser user(stl);
+        ClickDial(1);
+    }
+    const QStringList before = Entries(m_dir.path());
+    {
+        KzModalUser user{ QString() };
+        ClickDial(2);
+        QCOMPARE(user.m_nDialogs, 1);
+        QVERIFY(user.m_listBoxTexts.isEmpty());
+    }
+    QVERIFY2(TipText().contains("Save all models"), qPrintable(TipText()));
+    QCOMPARE(Entries(m_dir.path()), before);
+    QCOMPARE(view->GetSaveSDName(), QString("kept"));
+}
+
+// The reset-camera button brings the view back to the picture it started with.
+void tst_KzPrintRoad::resetCameraUndoesAnOrbit()
+{
+    auto* view = Child<KzGLView>("openGLWidget");
+    QTest::qWait(100);
+    const QImage start = view->grabFramebuffer();
+    const QPoint middle = view->rect().center();
+    Drag(view, middle, middle + QPoint(120, 60), Qt::RightButton);
+    QTest::qWait(50);
+    QVERIFY2(view->grabFramebuffer() != start, "a right-drag orbits the view");
+    QTest::mouseClick(FloatingButton("Reset\nCamera"), Qt::LeftButton);
+    QTest::qWait(50);
+    QVERIFY(view->grabFramebuffer() == start);
 }
 
 QTEST_MAIN(tst_KzPrintRoad)

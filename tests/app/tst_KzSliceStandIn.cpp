@@ -137,6 +137,14 @@ int Microns(const QString& millimetres)
     return qRound(millimetres.toDouble() * 1000);
 }
 
+// Keeps a picture of the panel when KZ_SAVE_FRAMES names a folder.
+void SaveFrame(QWidget* panel, const QString& name)
+{
+    const QString folder = qEnvironmentVariable("KZ_SAVE_FRAMES");
+    if (!folder.isEmpty())
+        panel->grab().save(QStringLiteral("%1/%2.png").arg(folder, name));
+}
+
 pid_t ReadPid()
 {
     QFile file(QStringLiteral("engine.pid"));
@@ -503,6 +511,7 @@ void tst_KzSliceStandIn::failingEngineLeavesNoPreview()
     QCOMPARE(reason.first().at(0).toString(), QString::fromUtf8(kFailed));
     QCOMPARE(reason.first().at(1).toString(), QStringLiteral("the mesh has no closed volume"));
     QCOMPARE(m_pPanel->GetPrintInfo(), QString());
+    SaveFrame(m_pPanel, "slice-failed");
 
     // An engine that ends well but writes nothing is a failure too, without a reason.
     InstallEngine("printf 'Layer count: 4\\r\\n'\nexit 0\n");
@@ -526,6 +535,7 @@ void tst_KzSliceStandIn::stopWhileTheEngineIsSilent()
     QVERIFY(!ProcessGone(engine));
     QPushButton* stop = Button("pushButton_StopSlice");
     QVERIFY(stop->isVisible() && stop->isEnabled());
+    SaveFrame(m_pPanel, "slice-running");
 
     QElapsedTimer clock;
     clock.start();
@@ -537,6 +547,7 @@ void tst_KzSliceStandIn::stopWhileTheEngineIsSilent()
     QVERIFY(ProcessGone(engine));
     ExpectIdle();
     QCOMPARE(m_pPanel->GetPrintInfo(), QString());
+    SaveFrame(m_pPanel, "slice-stopped");
 
     InstallEngine(kEngineWrites);
     QSignalSpy layers(m_pPanel, &KzSliceWidget::signal_ShowLayerControl);

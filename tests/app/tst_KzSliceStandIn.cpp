@@ -213,6 +213,8 @@ void tst_KzSliceStandIn::initTestCase()
     // The sanitizer build preloads its runtime into this test; the stand-in's
     // shell must not inherit it.
     qunsetenv("LD_PRELOAD");
+    // The values below are typed with a decimal point, whatever the machine's language.
+    QLocale::setDefault(QLocale::c());
     // Read here, in the scratch folder holding the machine file.
     const std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
     config->SetMachineType(config->selectedMachineType);

@@ -131,7 +131,10 @@ void KzDialWidget::slot_ButtonClicked(int buttonID)
     };
     if (buttonID <= 0 || buttonID >= int(std::size(kActions)))
         return;
-    (this->*kActions[buttonID])();
+    // Called through a copy: GCC 12's bounds sanitizer misreads a call
+    // straight out of a table of member pointers as an index overflow.
+    const Action action = kActions[buttonID];
+    (this->*action)();
     if (buttonID == kCenterButton)
         emit signal_ShowTip(kTipReChoose);
     Uncheck(buttonID);

@@ -290,7 +290,9 @@ void KzSliceWidget::StartSlice(int mode)
         progress->slot_SetText(QCoreApplication::translate("CustomPrint", "切片失败"));
         return;
     }
-    m_pGLView->ClearLayerModel();
+    // The run replaces the G-code a preview may show: leave that preview, or a
+    // run that fails would keep the view in an empty layer mode.
+    m_pGLView->QuitLayerMode();
     EnterSlicingState();
 
     KzSliceProfile profile(static_cast<emSliceMode>(mode));

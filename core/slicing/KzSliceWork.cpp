@@ -67,7 +67,7 @@ bool HasLayerLine(const QByteArray &gcode)
 
 KzSliceWork::KzSliceWork()
     : QObject(nullptr),
-      m_bStop(false)
+      m_nRunState(RunIdle)
 {
 }
 
@@ -86,17 +86,34 @@ void KzSliceWork::SetSTLFilePath(const QString &path)
 void KzSliceWork::SetParamString(const QString &param)
 {
     m_strParam = param;
+    m_nRunState.store(RunWanted);
 }
 
 void KzSliceWork::Stop()
 {
-    m_bStop.store(true);
+    int wanted = RunWanted;
+    m_nRunState.compare_exchange_strong(wanted, RunStopWanted);
+}
+
+bool KzSliceWork::StopWanted() const
+{
+    return m_nRunState.load() == RunStopWanted;
+}
+
+// Idle before the result goes out: a stop from now on belongs to no run.
+void KzSliceWork::RunOver(int resultCode)
+{
+    m_nRunState.store(RunIdle);
+    emit signal_SliceOver(resultCode);
 }
 
 void KzSliceWork::slot_StartSlice()
 {
+    // Started again without new settings: this run is the one a stop is for.
+    int idle = RunIdle;
+    m_nRunState.compare_exchange_strong(idle, RunWanted);
     if (m_strParam.isEmpty() || m_strGCodePath.isEmpty() || m_strSTLPath.isEmpty()) {
-        emit signal_SliceOver(1);
+        RunOver(1);
         return;
     }
     // A G-code file left by an earlier run must not pass for this run's result.
@@ -106,7 +123,7 @@ void KzSliceWork::slot_StartSlice()
     if (!engine.Start(QLatin1String(kEngineProgram), EngineArguments())) {
         qDebug().noquote() << "KzSliceWork:" << kEngineProgram << engine.ErrorString();
         emit signal_UpdateTipText(QLatin1String(kEngineProgram) + QStringLiteral(": ") + engine.ErrorString());
-        emit signal_SliceOver(3);
+        RunOver(3);
         return;
     }
     QString output;
@@ -117,7 +134,7 @@ void KzSliceWork::slot_StartSlice()
     if (!engine.ExitedCleanly()) {
         qDebug().noquote() << "KzSliceWork: the engine failed," << engine.ExitDescription();
         ReportEngineError(output);
-        emit signal_SliceOver(3);
+        RunOver(3);
         return;
     }
     FinishRun(output);
@@ -138,7 +155,7 @@ bool KzSliceWork::ReadEngineOutput(KzChildProcess &engine, QString &output)
     int layerCount = 0;
     char buffer[256];
     for (;;) {
-        if (m_bStop.load())
+        if (StopWanted())
             return false;
         std::memset(buffer, 0, sizeof buffer);
         const qint64 count = engine.Read(buffer, 255, kPollMs);
@@ -190,7 +207,7 @@ bool KzSliceWork::WaitForEngineEnd(KzChildProcess &engine)
 {
     engine.CloseOutput();
     while (!engine.WaitForExit(kPollMs)) {
-        if (m_bStop.load())
+        if (StopWanted())
             return false;
     }
     return true;
@@ -201,8 +218,7 @@ void KzSliceWork::StopEngine(KzChildProcess &engine)
     engine.CloseOutput();
     engine.Kill();
     qDebug().noquote() << "KzSliceWork: engine stopped," << engine.ExitDescription();
-    m_bStop.store(false);
-    emit signal_SliceOver(2);
+    RunOver(2);
 }
 
 void KzSliceWork::FinishRun(const QString &output)
@@ -215,7 +231,7 @@ void KzSliceWork::FinishRun(const QString &output)
     if (!HasLayerLine(gcode)) {
         qDebug().noquote() << "KzSliceWork: the engine left no layers in" << m_strGCodePath;
         ReportEngineError(output);
-        emit signal_SliceOver(3);
+        RunOver(3);
         return;
     }
 
@@ -232,7 +248,7 @@ void KzSliceWork::FinishRun(const QString &output)
     emit signal_SendPrintInfo(info);
 
     WritePrintTime(gcode, timeText);
-    emit signal_SliceOver(0);
+    RunOver(0);
 }
 
 // A failed run tells the user why when the engine said so: its last line that

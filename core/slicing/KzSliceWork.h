@@ -31,8 +31,11 @@ public:
 
     void SetGCodeFilePath(const QString &path);
     void SetSTLFilePath(const QString &path);
+    // The settings of the next run. Handing them is what asks for a run: a stop
+    // from then on is meant for that run, an older one is forgotten.
     void SetParamString(const QString &param);
-    // Safe from any thread; a run in progress stops within a fraction of a second.
+    // Safe from any thread; the run in progress, or the one asked for and not yet
+    // started, stops within a fraction of a second. Without either it does nothing.
     void Stop();
 
 signals:
@@ -51,6 +54,8 @@ private:
     bool ReadEngineOutput(KzChildProcess &engine, QString &output);
     void ReportLines(const QString &lines, int &layerCount);
     bool WaitForEngineEnd(KzChildProcess &engine);
+    bool StopWanted() const;
+    void RunOver(int resultCode);
     void StopEngine(KzChildProcess &engine);
     void FinishRun(const QString &output);
     void ReportEngineError(const QString &output);
@@ -59,7 +64,11 @@ private:
     QString m_strGCodePath;
     QString m_strSTLPath;
     QString m_strParam;
-    std::atomic<bool> m_bStop;
+    // Whether a run is asked for or under way, and whether it is to stop. A stop
+    // that comes after a run ended (the user's click crossing the end) finds the
+    // job idle and is dropped, so it cannot stop the next run at once.
+    enum RunState { RunIdle, RunWanted, RunStopWanted };
+    std::atomic<int> m_nRunState;
 };
 
 #endif // KZSLICEWORK_H

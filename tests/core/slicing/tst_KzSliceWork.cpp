@@ -157,6 +157,7 @@ private slots:
     void stopWhileOutputFlows();
     void stopAfterOutputClosed();
     void stopBeforeRunTakesEffectAtFirstCheck();
+    void stopAfterTheEngineEndedLeavesTheNextRunAlone();
 
 private:
     void InstallEngine(const QString &body);
@@ -660,7 +661,8 @@ void TestKzSliceWork::stopAfterOutputClosed()
 
 void TestKzSliceWork::stopBeforeRunTakesEffectAtFirstCheck()
 {
-    // A stop that arrives after a run ended stays set and stops the next run.
+    // A stop that comes after the run was asked for (its settings handed over)
+    // but before the worker began it stops that run at its first check.
     InstallEngine(QStringLiteral("sleep 30\nwrite_gcode\n"));
     KzSliceWork job;
     Record record;
@@ -676,6 +678,37 @@ void TestKzSliceWork::stopBeforeRunTakesEffectAtFirstCheck()
     InstallEngine(QStringLiteral("write_gcode\n"));
     job.slot_StartSlice();
     QCOMPARE(record.results, (QList<int>{2, 0}));
+}
+
+// The user's stop crosses the end of the run: it comes after the engine ended,
+// while the job finishes the run, or after the run is over and before the next.
+// The run it was meant for is done; the next runs must go through.
+void TestKzSliceWork::stopAfterTheEngineEndedLeavesTheNextRunAlone()
+{
+    InstallEngine(QStringLiteral("write_gcode\n"));
+    KzSliceWork job;
+    Record record;
+    Attach(job, record);
+    Prepare(job);
+    // The print information goes out after the engine ended, before the result.
+    const QMetaObject::Connection late =
+        connect(&job, &KzSliceWork::signal_SendPrintInfo, this, [&job] { job.Stop(); });
+    job.slot_StartSlice();
+    disconnect(late);
+    QCOMPARE(record.results, QList<int>{0});
+
+    job.slot_StartSlice();
+    QCOMPARE(record.results, (QList<int>{0, 0}));
+
+    // After the run is over, with or without new settings for the next one.
+    job.Stop();
+    job.slot_StartSlice();
+    QCOMPARE(record.results, (QList<int>{0, 0, 0}));
+    job.Stop();
+    Prepare(job);
+    job.slot_StartSlice();
+    QCOMPARE(record.results, (QList<int>{0, 0, 0, 0}));
+    QCOMPARE(record.infos.size(), 4);
 }
 
 QTEST_GUILESS_MAIN(TestKzSliceWork)

@@ -548,6 +548,10 @@ void tst_KzPrintRoad::cardSavesReplaceAndFailuresAreTold()
     const QString target = card + "/lever.gcode";
 
     SliceWith("pushButton_Fast");
+    // The print information sits on the floating controls' line, at W/2 + 140.
+    const int t = Child<QWidget>("widget_Titile")->height();
+    QCOMPARE(PrintInfoLabel()->pos(), QPoint(m_pWindow->width() / 2 + 140, m_pWindow->height() - t - 100));
+    QVERIFY(PrintInfoLabel()->text().contains("Metre(s)"));
     const QByteArray first = ReadAll(temp);
     QVERIFY(first.contains("G1"));
     QTest::mouseClick(save, Qt::LeftButton);

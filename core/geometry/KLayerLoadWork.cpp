@@ -9,8 +9,10 @@
 #include <QRegExp>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -29,17 +31,105 @@ inline bool IsDigit(char c)
     return c >= '0' && c <= '9';
 }
 
-bool IsAscii(const char* p, const char* pEnd)
+std::uint64_t Load8(const char* p)
 {
-    std::uint64_t acc = 0;
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+}
+
+const std::uint64_t kOnes = 0x0101010101010101ULL;
+const std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+// Where a line's text is read from: whether it is all ASCII and its first ';'
+// (or null), in one pass of eight bytes at a time.
+struct LineSurvey
+{
+    bool bAscii = true;
+    const char* pSemicolon = nullptr;
+};
+
+LineSurvey Survey(const char* pBegin, const char* pEnd)
+{
+    std::uint64_t any = 0;
+    std::uint64_t semicolons = 0;   // high bit set in some byte when a ';' was seen
+    const char* p = pBegin;
     for (; pEnd - p >= 8; p += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p, sizeof word);
-        acc |= word;
+        const std::uint64_t word = Load8(p);
+        const std::uint64_t x = word ^ (kOnes * ';');
+        any |= word;
+        semicolons |= (x - kOnes) & ~x & kHighBits;
     }
-    for (; p < pEnd; ++p)
-        acc |= static_cast<unsigned char>(*p);
-    return (acc & 0x8080808080808080ULL) == 0;
+    for (; p < pEnd; ++p) {
+        any |= static_cast<unsigned char>(*p);
+        semicolons |= *p == ';';
+    }
+    LineSurvey survey;
+    survey.bAscii = (any & kHighBits) == 0;
+    if (semicolons)
+        survey.pSemicolon = static_cast<const char*>(std::memchr(pBegin, ';', size_t(pEnd - pBegin)));
+    return survey;
+}
+
+// How many of the eight ASCII bytes at p are digits before the first that is not.
+int LeadingDigits8(const char* p)
+{
+    // A digit becomes 0..9 and stays below 0x80 after adding 0x76; anything else
+    // reaches 0x80 or more (ASCII cannot carry into the next byte).
+    const std::uint64_t nonDigits = ((Load8(p) ^ (kOnes * '0')) + kOnes * 0x76) & kHighBits;
+    return nonDigits ? __builtin_ctzll(nonDigits) >> 3 : 8;
+}
+
+// The value of the n (1..7) digits at p, eight bytes being readable there.
+std::uint64_t DigitsValue8(const char* p, int n)
+{
+    // The digits go to the top bytes and zeros stand in front of them.
+    std::uint64_t word = (Load8(p) - kOnes * '0') << (8 * (8 - n));
+    word = ((word & 0x0F0F0F0F0F0F0F0FULL) * 2561) >> 8;
+    word = ((word & 0x00FF00FF00FF00FFULL) * 6553601) >> 16;
+    return ((word & 0x0000FFFF0000FFFFULL) * 42949672960001ULL) >> 32;
+}
+
+const double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+const std::uint64_t kPow10Int[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+
+// The common number of up to seven digits each side of the point, eight bytes
+// readable at both: read without a branch per digit. Returns its end, or null
+// when the number is not of that shape (the byte-wise scan decides then).
+const char* ScanShortNumber(const char* p, const char* pEnd, std::uint64_t& nMantissa, int& nFraction)
+{
+    const int nWhole = LeadingDigits8(p);
+    const char* const pFraction = p + nWhole + 1;
+    if (nWhole == 0 || nWhole == 8 || p[nWhole] != '.' || pEnd - pFraction < 8)
+        return nullptr;
+    nFraction = LeadingDigits8(pFraction);
+    if (nFraction == 0 || nFraction == 8)
+        return nullptr;
+    nMantissa = DigitsValue8(p, nWhole) * kPow10Int[nFraction] + DigitsValue8(pFraction, nFraction);
+    return pFraction + nFraction;
+}
+
+// nMantissa / 10^nFraction (below 2^53, nFraction at most 15) as toFloat gives
+// it: the correctly rounded double, rounded once more to float.
+//
+// One IEEE division gives that double, but a division is slow. A product with
+// the rounded reciprocal is within two units in the last place of it, and
+// rounds to the same float unless it lies close to halfway between two floats:
+// only then is the division done.
+float MantissaToFloat(std::uint64_t nMantissa, int nFraction, bool bNegative)
+{
+    static const double kInversePow10[] = {1e0,   1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
+                                           1e-8,  1e-9,  1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15};
+    // The 29 bits a double has beyond a float, and their value halfway.
+    const std::uint64_t kBeyondFloat = (std::uint64_t(1) << 29) - 1;
+    const std::uint64_t kHalfway = std::uint64_t(1) << 28;
+    const std::uint64_t kMargin = 8;
+    double magnitude = double(nMantissa) * kInversePow10[nFraction];
+    std::uint64_t bits;
+    std::memcpy(&bits, &magnitude, sizeof bits);
+    if ((bits & kBeyondFloat) - (kHalfway - kMargin) <= 2 * kMargin)
+        magnitude = double(nMantissa) / kPow10[nFraction];
+    return float(bNegative ? -magnitude : magnitude);
 }
 
 // Matches "-?\d+\.\d+" (without the sign when !bSigned) at p, taking every
@@ -52,31 +142,34 @@ bool IsAscii(const char* p, const char* pEnd)
 // are left to Qt itself. (The mantissa may wrap for those; it is not used then.)
 const char* ScanNumber(const char* p, const char* pEnd, bool bSigned, float& value)
 {
-    static const double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     const char* const pStart = p;
     const bool bNegative = bSigned && p < pEnd && *p == '-';
     if (bNegative)
         ++p;
     std::uint64_t nMantissa = 0;
-    const char* pDigits = p;
-    for (; p < pEnd && IsDigit(*p); ++p)
-        nMantissa = nMantissa * 10 + std::uint64_t(*p - '0');
-    const int nWhole = int(p - pDigits);
-    if (nWhole == 0 || p == pEnd || *p != '.')
-        return nullptr;
-    pDigits = ++p;
-    for (; p < pEnd && IsDigit(*p); ++p)
-        nMantissa = nMantissa * 10 + std::uint64_t(*p - '0');
-    const int nFraction = int(p - pDigits);
-    if (nFraction == 0)
-        return nullptr;
-    if (nWhole + nFraction <= 15) {
-        const double magnitude = double(nMantissa) / kPow10[nFraction];
-        value = float(bNegative ? -magnitude : magnitude);
-    } else {
-        value = QString::fromLatin1(pStart, int(p - pStart)).toFloat();
+    int nFraction = 0;
+    const char* pNumberEnd = pEnd - p >= 8 ? ScanShortNumber(p, pEnd, nMantissa, nFraction) : nullptr;
+    if (!pNumberEnd) {
+        const char* pDigits = p;
+        for (; p < pEnd && IsDigit(*p); ++p)
+            nMantissa = nMantissa * 10 + std::uint64_t(*p - '0');
+        const int nWhole = int(p - pDigits);
+        if (nWhole == 0 || p == pEnd || *p != '.')
+            return nullptr;
+        pDigits = ++p;
+        for (; p < pEnd && IsDigit(*p); ++p)
+            nMantissa = nMantissa * 10 + std::uint64_t(*p - '0');
+        nFraction = int(p - pDigits);
+        if (nFraction == 0)
+            return nullptr;
+        if (nWhole + nFraction > 15) {
+            value = QString::fromLatin1(pStart, int(p - pStart)).toFloat();
+            return p;
+        }
+        pNumberEnd = p;
     }
-    return p;
+    value = MantissaToFloat(nMantissa, nFraction, bNegative);
+    return pNumberEnd;
 }
 
 // The last "X<num>\sY<num>" that starts at or after pFrom: the greedy ".*" in
@@ -150,17 +243,18 @@ bool MatchTravel(const char* pBegin, const char* pEnd, KLayerLoadWork::LineMatch
 
 bool MatchExtrude(const char* pBegin, const char* pEnd, KLayerLoadWork::LineMatch& match)
 {
-    const char* pG1 = Find(pBegin, pEnd, "G1", 2);
+    // Most moves start with it; otherwise its first place anywhere counts.
+    const bool bAtStart = pEnd - pBegin >= 2 && pBegin[0] == 'G' && pBegin[1] == '1';
+    const char* pG1 = bAtStart ? pBegin : Find(pBegin, pEnd, "G1", 2);
     const char* pPairEnd = nullptr;
     return pG1 && FindLastPair(pG1 + 2, pEnd, match, pPairEnd);
 }
 
-KLayerLoadWork::LineMatch MatchAsciiLine(const char* pBegin, const char* pEnd)
+// pSemicolon: the line's first ';', or null.
+KLayerLoadWork::LineMatch MatchAsciiLine(const char* pBegin, const char* pEnd, const char* pSemicolon)
 {
     KLayerLoadWork::LineMatch match;
-    if (pBegin == pEnd)
-        return match;
-    if (const char* pSemicolon = static_cast<const char*>(std::memchr(pBegin, ';', size_t(pEnd - pBegin)))) {
+    if (pSemicolon) {
         if (MatchLayer(pSemicolon, pEnd)) {
             match.rule = KLayerLoadWork::LineMatch::Layer;
             return match;
@@ -189,11 +283,31 @@ QMap<QString, int> BuildTypeMap()
     return types;
 }
 
-// The layer being collected and the height of the nozzle.
+// The layer being collected and the height of the nozzle. The points of the
+// layer's last path gather in a scratch buffer that keeps its capacity and go
+// into the path, sized exactly, once the path is complete: one allocation a
+// path, none freed while reading, and no unused capacity kept in the layers.
 struct ParseState
 {
     SingleLayer layer;
+    std::vector<QVector3D> vecOpenPoints;
     float z = 0.0f;
+
+    void ClosePath()
+    {
+        if (vecOpenPoints.empty())
+            return;   // leaves a shared layer start shared
+        QVector<QVector3D> points(int(vecOpenPoints.size()));   // sized once, then copied in one go
+        std::copy(vecOpenPoints.cbegin(), vecOpenPoints.cend(), points.begin());
+        layer.last().points = std::move(points);
+        vecOpenPoints.clear();
+    }
+
+    void OpenPath(int type)
+    {
+        ClosePath();
+        layer.append(LayerPath{type, {}});
+    }
 };
 
 } // namespace
@@ -205,8 +319,9 @@ KLayerLoadWork::KLayerLoadWork()
 
 KLayerLoadWork::LineMatch KLayerLoadWork::MatchLine(const char* pBegin, const char* pEnd)
 {
-    if (IsAscii(pBegin, pEnd))
-        return MatchAsciiLine(pBegin, pEnd);
+    const LineSurvey survey = Survey(pBegin, pEnd);
+    if (survey.bAscii)
+        return MatchAsciiLine(pBegin, pEnd, survey.pSemicolon);
     // Outside ASCII only white space and digits of other scripts mean anything
     // to the expressions. Without those, every other character stands in as a
     // neutral byte (one per UTF-16 unit, as the expressions count), the line is
@@ -220,7 +335,9 @@ KLayerLoadWork::LineMatch KLayerLoadWork::MatchLine(const char* pBegin, const ch
         else if (c.isSpace() || c.isDigit())
             return MatchLineByExpressions(line);
     }
-    LineMatch match = MatchAsciiLine(neutral.constData(), neutral.constData() + neutral.size());
+    const char* const pNeutral = neutral.constData();
+    const char* const pNeutralEnd = pNeutral + neutral.size();
+    LineMatch match = MatchAsciiLine(pNeutral, pNeutralEnd, Survey(pNeutral, pNeutralEnd).pSemicolon);
     if (match.rule == LineMatch::Type)
         match.typeName = line.mid(neutral.indexOf(";TYPE:") + 6, match.typeName.size());
     return match;
@@ -283,22 +400,24 @@ void KLayerLoadWork::slot_StartLoad(const QString& fileName)
     auto handleLine = [&](const LineMatch& match) {
         switch (match.rule) {
         case LineMatch::Layer:
+            state.ClosePath();
             emit signal_OneLayerComplete(state.layer);
             state.layer = freshLayer;   // shared until the layer holds more than its start
             break;
         case LineMatch::Type:
-            state.layer.append(LayerPath{types.value(match.typeName, PathWallOuter), {}});
+            state.OpenPath(types.value(match.typeName, PathWallOuter));
             break;
         case LineMatch::Travel:
             if (state.layer.isEmpty())   // no path yet to take a type from
                 break;
             if (match.hasZ)
                 state.z = match.z;
-            state.layer.append(LayerPath{state.layer.last().type, {QVector3D(match.x, match.y, state.z)}});
+            state.OpenPath(state.layer.last().type);
+            state.vecOpenPoints.emplace_back(match.x, match.y, state.z);
             break;
         case LineMatch::Extrude:
             if (!state.layer.isEmpty())   // no path yet to extend
-                state.layer.last().points.append(QVector3D(match.x, match.y, state.z));
+                state.vecOpenPoints.emplace_back(match.x, match.y, state.z);
             break;
         case LineMatch::None:
             break;
@@ -317,6 +436,7 @@ void KLayerLoadWork::slot_StartLoad(const QString& fileName)
     if (StopRequested(pThread))
         return;
 
+    state.ClosePath();
     emit signal_OneLayerComplete(state.layer);
     file.close();
     emit signal_LoadCompete();

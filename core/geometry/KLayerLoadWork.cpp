@@ -20,7 +20,14 @@ namespace {
 // file without line ends cannot fill the memory or hold up a stop request.
 const qint64 kMaxGcodeLine = 1 << 20;
 
-// \s and \d of QRegExp, restricted to ASCII (other lines take the slow road).
+// A line outside ASCII is matched as a stand-in of one byte per UTF-16 unit:
+// white space of other scripts becomes '\v', their digits this byte (no
+// ASCII line holds it), and every other character a byte that means nothing.
+const char kForeignDigit = '\x80';
+const char kForeignSpace = '\v';
+const char kForeignOther = '\x01';
+
+// \s and \d of QRegExp on such bytes.
 inline bool IsSpace(char c)
 {
     return c == ' ' || (c >= '\t' && c <= '\r');
@@ -28,7 +35,7 @@ inline bool IsSpace(char c)
 
 inline bool IsDigit(char c)
 {
-    return c >= '0' && c <= '9';
+    return (c >= '0' && c <= '9') || c == kForeignDigit;
 }
 
 std::uint64_t Load8(const char* p)
@@ -54,15 +61,20 @@ LineSurvey Survey(const char* pBegin, const char* pEnd)
     std::uint64_t any = 0;
     std::uint64_t semicolons = 0;   // high bit set in some byte when a ';' was seen
     const char* p = pBegin;
-    for (; pEnd - p >= 8; p += 8) {
-        const std::uint64_t word = Load8(p);
+    auto take = [&](std::uint64_t word) {
         const std::uint64_t x = word ^ (kOnes * ';');
         any |= word;
         semicolons |= (x - kOnes) & ~x & kHighBits;
-    }
-    for (; p < pEnd; ++p) {
-        any |= static_cast<unsigned char>(*p);
-        semicolons |= *p == ';';
+    };
+    for (; pEnd - p >= 8; p += 8)
+        take(Load8(p));
+    if (p < pEnd && pEnd - pBegin >= 8) {
+        take(Load8(pEnd - 8));   // the last bytes, overlapping some seen already
+    } else {
+        for (; p < pEnd; ++p) {
+            any |= static_cast<unsigned char>(*p);
+            semicolons |= *p == ';';
+        }
     }
     LineSurvey survey;
     survey.bAscii = (any & kHighBits) == 0;
@@ -71,21 +83,34 @@ LineSurvey Survey(const char* pBegin, const char* pEnd)
     return survey;
 }
 
-// How many of the eight ASCII bytes at p are digits before the first that is not.
-int LeadingDigits8(const char* p)
+// A flag (bit 7) in each byte of word that is not an ASCII digit. An ASCII
+// digit becomes 0..9 and stays below 0x80 after adding 0x76; any other ASCII
+// byte reaches 0x80 or more, and so do bytes from 0x80 up (a foreign digit:
+// the byte-wise scan takes those). A carry only reaches bytes after the first
+// flagged one, so the lowest flag is always right.
+std::uint64_t NonDigits(std::uint64_t word)
 {
-    // A digit becomes 0..9 and stays below 0x80 after adding 0x76; anything else
-    // reaches 0x80 or more (ASCII cannot carry into the next byte).
-    const std::uint64_t nonDigits = ((Load8(p) ^ (kOnes * '0')) + kOnes * 0x76) & kHighBits;
-    return nonDigits ? __builtin_ctzll(nonDigits) >> 3 : 8;
+    return (((word ^ (kOnes * '0')) + kOnes * 0x76) | word) & kHighBits;
 }
 
-// The value of the n (1..7) digits at p, eight bytes being readable there.
-std::uint64_t DigitsValue8(const char* p, int n)
+int LowestFlaggedByte(std::uint64_t flags)
+{
+    return __builtin_ctzll(flags) >> 3;
+}
+
+// How many of the eight bytes at p are digits before the first that is not.
+int LeadingDigits8(const char* p)
+{
+    const std::uint64_t nonDigits = NonDigits(Load8(p));
+    return nonDigits ? LowestFlaggedByte(nonDigits) : 8;
+}
+
+// The value of the n (1..7) digits that are the lowest bytes of word.
+std::uint64_t DigitsValue(std::uint64_t word, int n)
 {
     // The digits go to the top bytes and zeros stand in front of them.
-    std::uint64_t word = (Load8(p) - kOnes * '0') << (8 * (8 - n));
-    word = ((word & 0x0F0F0F0F0F0F0F0FULL) * 2561) >> 8;
+    word = (word & 0x0F0F0F0F0F0F0F0FULL) << (8 * (8 - n));
+    word = (word * 2561) >> 8;
     word = ((word & 0x00FF00FF00FF00FFULL) * 6553601) >> 16;
     return ((word & 0x0000FFFF0000FFFFULL) * 42949672960001ULL) >> 32;
 }
@@ -93,19 +118,44 @@ std::uint64_t DigitsValue8(const char* p, int n)
 const double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
 const std::uint64_t kPow10Int[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
 
-// The common number of up to seven digits each side of the point, eight bytes
-// readable at both: read without a branch per digit. Returns its end, or null
-// when the number is not of that shape (the byte-wise scan decides then).
+// The usual coordinate: a number that ends within the eight bytes at p, point
+// included ("106.591"), read in one go. Returns its end, or null when the
+// number is not of that shape.
+const char* ScanWordNumber(const char* p, std::uint64_t& nMantissa, int& nFraction)
+{
+    const std::uint64_t word = Load8(p);
+    std::uint64_t nonDigits = NonDigits(word);
+    if (!nonDigits)
+        return nullptr;
+    const int nWhole = LowestFlaggedByte(nonDigits);
+    nonDigits &= nonDigits - 1;   // past the point
+    if (nWhole == 0 || p[nWhole] != '.' || !nonDigits)
+        return nullptr;
+    const int nEnd = LowestFlaggedByte(nonDigits);
+    nFraction = nEnd - nWhole - 1;
+    if (nFraction == 0 || p[nEnd] == kForeignDigit)
+        return nullptr;
+    // The digits after the point move down over it.
+    const std::uint64_t wholeBytes = (std::uint64_t(1) << (8 * nWhole)) - 1;
+    nMantissa = DigitsValue((word & wholeBytes) | ((word >> 8) & ~wholeBytes), nEnd - 1);
+    return p + nEnd;
+}
+
+// Up to seven digits each side of the point, eight bytes readable at both:
+// read without a branch per digit. Returns its end, or null when the number is
+// not of that shape (the byte-wise scan decides then).
 const char* ScanShortNumber(const char* p, const char* pEnd, std::uint64_t& nMantissa, int& nFraction)
 {
+    if (const char* pNumberEnd = ScanWordNumber(p, nMantissa, nFraction))
+        return pNumberEnd;
     const int nWhole = LeadingDigits8(p);
     const char* const pFraction = p + nWhole + 1;
     if (nWhole == 0 || nWhole == 8 || p[nWhole] != '.' || pEnd - pFraction < 8)
         return nullptr;
     nFraction = LeadingDigits8(pFraction);
-    if (nFraction == 0 || nFraction == 8)
+    if (nFraction == 0 || nFraction == 8 || pFraction[nFraction] == kForeignDigit)
         return nullptr;
-    nMantissa = DigitsValue8(p, nWhole) * kPow10Int[nFraction] + DigitsValue8(pFraction, nFraction);
+    nMantissa = DigitsValue(Load8(p), nWhole) * kPow10Int[nFraction] + DigitsValue(Load8(pFraction), nFraction);
     return pFraction + nFraction;
 }
 
@@ -150,18 +200,27 @@ const char* ScanNumber(const char* p, const char* pEnd, bool bSigned, float& val
     int nFraction = 0;
     const char* pNumberEnd = pEnd - p >= 8 ? ScanShortNumber(p, pEnd, nMantissa, nFraction) : nullptr;
     if (!pNumberEnd) {
+        bool bForeign = false;   // toFloat reads no digit of another script: 0
         const char* pDigits = p;
-        for (; p < pEnd && IsDigit(*p); ++p)
+        for (; p < pEnd && IsDigit(*p); ++p) {
             nMantissa = nMantissa * 10 + std::uint64_t(*p - '0');
+            bForeign |= *p == kForeignDigit;
+        }
         const int nWhole = int(p - pDigits);
         if (nWhole == 0 || p == pEnd || *p != '.')
             return nullptr;
         pDigits = ++p;
-        for (; p < pEnd && IsDigit(*p); ++p)
+        for (; p < pEnd && IsDigit(*p); ++p) {
             nMantissa = nMantissa * 10 + std::uint64_t(*p - '0');
+            bForeign |= *p == kForeignDigit;
+        }
         nFraction = int(p - pDigits);
         if (nFraction == 0)
             return nullptr;
+        if (bForeign) {
+            value = 0.0f;
+            return p;
+        }
         if (nWhole + nFraction > 15) {
             value = QString::fromLatin1(pStart, int(p - pStart)).toFloat();
             return p;
@@ -320,20 +379,24 @@ KLayerLoadWork::KLayerLoadWork()
 KLayerLoadWork::LineMatch KLayerLoadWork::MatchLine(const char* pBegin, const char* pEnd)
 {
     const LineSurvey survey = Survey(pBegin, pEnd);
-    if (survey.bAscii)
-        return MatchAsciiLine(pBegin, pEnd, survey.pSemicolon);
+    return survey.bAscii ? MatchAsciiLine(pBegin, pEnd, survey.pSemicolon) : MatchForeignLine(pBegin, pEnd);
+}
+
+KLayerLoadWork::LineMatch KLayerLoadWork::MatchForeignLine(const char* pBegin, const char* pEnd)
+{
     // Outside ASCII only white space and digits of other scripts mean anything
-    // to the expressions. Without those, every other character stands in as a
-    // neutral byte (one per UTF-16 unit, as the expressions count), the line is
-    // matched in linear time, and a type name is taken from the real text.
+    // to the expressions: the line is matched through its stand-in, in linear
+    // time, and a type name is taken from the real text.
     const QString line = QString::fromUtf8(pBegin, int(pEnd - pBegin));
-    QByteArray neutral(line.size(), '\x01');
+    QByteArray neutral(line.size(), kForeignOther);
     for (int i = 0; i < line.size(); ++i) {
         const QChar c = line[i];
         if (c.unicode() < 0x80)
             neutral[i] = char(c.unicode());
-        else if (c.isSpace() || c.isDigit())
-            return MatchLineByExpressions(line);
+        else if (c.isSpace())
+            neutral[i] = kForeignSpace;
+        else if (c.isDigit())
+            neutral[i] = kForeignDigit;
     }
     const char* const pNeutral = neutral.constData();
     const char* const pNeutralEnd = pNeutral + neutral.size();
@@ -383,7 +446,7 @@ void KLayerLoadWork::slot_StartLoad(const QString& fileName)
     // Read as text: the carriage returns go (as QIODevice::Text would drop
     // them, only faster), lines end at '\n', and lines outside ASCII are UTF-8.
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!KzLineReader::OpenRegularFile(file)) {
         // Nothing to show, but the load is over: the preview must not wait forever.
         qDebug() << "KLayerLoadWork: cannot read" << fileName << file.errorString();
         emit signal_LoadCompete();
@@ -429,9 +492,11 @@ void KLayerLoadWork::slot_StartLoad(const QString& fileName)
     const char* pBegin = nullptr;
     const char* pEnd = nullptr;
     while (lines.Next(pBegin, pEnd)) {
-        if (StopRequested(pThread))
+        // The interruption is seen by the line reader before every block.
+        if (m_bStop.load(std::memory_order_relaxed))
             return;
-        handleLine(MatchLine(pBegin, pEnd));
+        const LineSurvey survey = Survey(pBegin, pEnd);
+        handleLine(survey.bAscii ? MatchAsciiLine(pBegin, pEnd, survey.pSemicolon) : MatchForeignLine(pBegin, pEnd));
     }
     if (StopRequested(pThread))
         return;

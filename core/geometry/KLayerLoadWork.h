@@ -39,8 +39,8 @@ public:
     KLayerLoadWork();
 
     // Reads one line (without its '\n') by hand-written matching that accepts
-    // exactly what the four expressions accept. Lines with bytes outside ASCII
-    // are decoded as UTF-8 and go to the expressions themselves.
+    // exactly what the four expressions accept, in time linear in the line.
+    // Lines with bytes outside ASCII are read as UTF-8.
     static LineMatch MatchLine(const char* pBegin, const char* pEnd);
     // The same through the four regular expressions: the reference.
     static LineMatch MatchLineByExpressions(const QString& line);
@@ -56,6 +56,7 @@ private:
     friend class KLayerModel;
 
     bool StopRequested(const QThread* pThread) const;
+    static LineMatch MatchForeignLine(const char* pBegin, const char* pEnd);
 
     // Written by the owning model on the GUI thread, polled here before every line.
     std::atomic<bool> m_bStop{true};

@@ -6,6 +6,7 @@
 #include <functional>
 #include <vector>
 
+class QFile;
 class QIODevice;
 
 // Bytes the readers take from a file at a time. The fuzzing build makes it
@@ -27,6 +28,11 @@ public:
                           bool dropCarriageReturns = false, qint64 maxLineLength = kDefaultMaxLine);
 
     static constexpr qint64 kDefaultMaxLine = qint64(64) << 20;
+
+    // Opens file for reading, unbuffered, only when its name is that of a
+    // regular file, and without ever waiting: opening a named pipe nobody writes
+    // to waits forever, and a pipe or a device may never end. False otherwise.
+    static bool OpenRegularFile(QFile& file);
 
     // Lines skipped so far for being longer than maxLineLength.
     qint64 SkippedLines() const { return m_nSkipped; }

@@ -174,11 +174,12 @@ float MantissaToFloat(std::uint64_t nMantissa, int nFraction, bool bNegative)
     const std::uint64_t kBeyondFloat = (std::uint64_t(1) << 29) - 1;
     const std::uint64_t kHalfway = std::uint64_t(1) << 28;
     const std::uint64_t kMargin = 8;
-    double magnitude = double(nMantissa) * kInversePow10[nFraction];
+    const double mantissa = double(std::int64_t(nMantissa));   // below 2^53: exact, and a signed conversion is quicker
+    double magnitude = mantissa * kInversePow10[nFraction];
     std::uint64_t bits;
     std::memcpy(&bits, &magnitude, sizeof bits);
     if ((bits & kBeyondFloat) - (kHalfway - kMargin) <= 2 * kMargin)
-        magnitude = double(nMantissa) / kPow10[nFraction];
+        magnitude = mantissa / kPow10[nFraction];
     return float(bNegative ? -magnitude : magnitude);
 }
 

@@ -16,7 +16,7 @@ KzLineReader::KzLineReader(QIODevice& device, qint64 byteLimit, int blockSize, b
 {
 }
 
-bool KzLineReader::Next(const char*& begin, const char*& end)
+bool KzLineReader::NextAfterFill(const char*& begin, const char*& end)
 {
     for (;;) {
         const char* data = m_vecBuffer.data();

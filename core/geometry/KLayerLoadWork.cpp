@@ -434,6 +434,18 @@ KLayerLoadWork::LineMatch KLayerLoadWork::MatchLineByExpressions(const QString& 
     return match;
 }
 
+bool KLayerLoadWork::WaitForOwner(const QThread* pThread)
+{
+    const int kMaxInFlight = 256;
+    while (m_bPaced && m_nInFlight.load(std::memory_order_acquire) >= kMaxInFlight) {
+        if (StopRequested(pThread))
+            return false;
+        QThread::usleep(200);
+    }
+    m_nInFlight.fetch_add(1, std::memory_order_relaxed);
+    return true;
+}
+
 bool KLayerLoadWork::StopRequested(const QThread* pThread) const
 {
     // The interruption request covers a model destroyed before this parse
@@ -456,6 +468,7 @@ void KLayerLoadWork::slot_StartLoad(const QString& fileName)
 
     const QThread* const pThread = QThread::currentThread();
     const QMap<QString, int> types = BuildTypeMap();
+    bool bStopped = false;
     ParseState state;
     // A layer opens with an empty layer-start path. Layers holding nothing more
     // (a flood of layer lines) then all share one list instead of one each.
@@ -465,6 +478,10 @@ void KLayerLoadWork::slot_StartLoad(const QString& fileName)
         switch (match.rule) {
         case LineMatch::Layer:
             state.ClosePath();
+            if (!WaitForOwner(pThread)) {
+                bStopped = true;
+                break;
+            }
             emit signal_OneLayerComplete(state.layer);
             state.layer = freshLayer;   // shared until the layer holds more than its start
             break;
@@ -494,7 +511,7 @@ void KLayerLoadWork::slot_StartLoad(const QString& fileName)
     const char* pEnd = nullptr;
     while (lines.Next(pBegin, pEnd)) {
         // The interruption is seen by the line reader before every block.
-        if (m_bStop.load(std::memory_order_relaxed))
+        if (bStopped || m_bStop.load(std::memory_order_relaxed))
             return;
         const LineSurvey survey = Survey(pBegin, pEnd);
         handleLine(survey.bAscii ? MatchAsciiLine(pBegin, pEnd, survey.pSemicolon) : MatchForeignLine(pBegin, pEnd));
@@ -503,6 +520,8 @@ void KLayerLoadWork::slot_StartLoad(const QString& fileName)
         return;
 
     state.ClosePath();
+    if (!WaitForOwner(pThread))
+        return;
     emit signal_OneLayerComplete(state.layer);
     file.close();
     emit signal_LoadCompete();

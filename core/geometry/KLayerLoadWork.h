@@ -56,10 +56,17 @@ private:
     friend class KLayerModel;
 
     bool StopRequested(const QThread* pThread) const;
+    bool WaitForOwner(const QThread* pThread);
     static LineMatch MatchForeignLine(const char* pBegin, const char* pEnd);
 
     // Written by the owning model on the GUI thread, polled here before every line.
     std::atomic<bool> m_bStop{true};
+    // Layers on their way to the owning model, which counts down as it takes
+    // them (only a model that sets m_bPaced does). The reader waits while too
+    // many are in the event queue, so that a flood of layer lines cannot fill
+    // the memory faster than the GUI thread empties the queue.
+    std::atomic<int> m_nInFlight{0};
+    bool m_bPaced = false;
 };
 
 #endif // KLAYERLOADWORK_H

@@ -50,7 +50,7 @@ printf '%s\n' '"solid"' '"facet normal "' '"outer loop"' '"vertex "' '"endloop"'
     '"1e39"' '"nan"' '"\x0a"' > "$seeds/ascii_stl.dict"
 printf '%s\n' '"v "' '"vn "' '"vt "' '"f "' '"/"' '"//"' '"-1"' '"\x0a"' '"#"' > "$seeds/obj.dict"
 printf '%s\n' '";LAYER:"' '";TYPE:"' '"G0 "' '"G1 "' '" X1.5"' '" Y-2.25"' '" Z0.3"' '"FILL"' '"SKIN"' \
-    '"\x0a"' '"\x0d"' > "$seeds/gcode.dict"
+    '"\x0a"' '"\x0d"' '"\xc2\xa0"' '"\xd9\xa3"' '"\xc3\xa9"' > "$seeds/gcode.dict"
 
 export QT_NO_GLIB=1   # the plain event dispatcher starts threads far faster
 export ASAN_OPTIONS=detect_leaks=1:allocator_may_return_null=0

@@ -19,6 +19,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 #include <malloc.h>
@@ -97,15 +98,37 @@ struct Totals
 {
     qint64 nPaths = 0;
     qint64 nPoints = 0;
+    quint64 nChecksum = 14695981039346656037ULL;   // of every layer, path type and point, in order
 };
+
+void Mix(Totals& totals, quint32 value)
+{
+    totals.nChecksum = (totals.nChecksum ^ value) * 1099511628211ULL;
+}
+
+quint32 Bits(float f)
+{
+    quint32 bits;
+    std::memcpy(&bits, &f, sizeof bits);
+    return bits;
+}
 
 Totals Count(const QVector<QList<LayerPath>>& layers)
 {
     Totals totals;
     for (const SingleLayer& layer : layers) {
         totals.nPaths += layer.size();
-        for (const LayerPath& path : layer)
+        Mix(totals, quint32(layer.size()));
+        for (const LayerPath& path : layer) {
             totals.nPoints += path.points.size();
+            Mix(totals, quint32(path.type));
+            Mix(totals, quint32(path.points.size()));
+            for (const QVector3D& point : path.points) {
+                Mix(totals, Bits(point.x()));
+                Mix(totals, Bits(point.y()));
+                Mix(totals, Bits(point.z()));
+            }
+        }
     }
     return totals;
 }
@@ -149,6 +172,7 @@ int Load(const char* path)
     std::printf("load  %-28s %10d\n", "layers", layers.size());
     std::printf("load  %-28s %10lld\n", "paths", totals.nPaths);
     std::printf("load  %-28s %10lld\n", "points", totals.nPoints);
+    std::printf("load  %-28s %016llx\n", "checksum of layers", totals.nChecksum);
     std::printf("load  %-28s %10.1f\n", "heap held by layers (MiB)", MiB(heap));
     std::printf("load  %-28s %10.1f\n", "heap bytes per point", heap / double(std::max<qint64>(1, totals.nPoints)));
     std::printf("load  %-28s %10.1f\n", "peak RSS (MiB)", PeakRssKiB() / 1024.0);

@@ -72,16 +72,27 @@ for run in 1 2 3; do
     fi
 done
 
-# Bad input: a 100 MB flood of layer lines, a missing file, and destruction
-# mid-load (the destructor must return at once on every input).
+# Bad input: a 100 MB flood of layer lines, a missing file, a named pipe nobody
+# writes to, and destruction mid-load (the destructor must return at once on
+# every input, also inside a line of 4 TiB without a line break, a sparse file,
+# and inside lines outside ASCII of 64 KB each).
 flood=$data/flood-layers.gcode
 [ -s "$flood" ] || yes ';LAYER:1' | head -c 100000000 >"$flood"
+endless=$data/endless-line.gcode
+[ -s "$endless" ] || truncate -s 4T "$endless"
+foreign=$data/foreign-lines.gcode
+[ -s "$foreign" ] || python3 -c 'import sys; sys.stdout.buffer.write(((b"G1" * 32768 + "\u00e9".encode()) + b"\n") * 256)' >"$foreign"
+pipe=$out/pipe.gcode
+rm -f "$pipe" && mkfifo "$pipe"
 echo "-- flood of layer lines, $(stat -c %s "$flood") bytes"
 "$bench" load "$flood" | grep -E 'ready|layers|peak RSS'
 "$bench" load "$data/missing.gcode" | grep -E 'ready|layers'
-for input in "$gcode" "$flood" /dev/zero; do
+"$bench" load "$pipe" | grep -E 'ready|layers'
+for input in "$gcode" "$flood" "$endless" "$foreign" "$pipe"; do
+    echo "   $input"
     for delay in 50 300; do "$bench" destroy "$input" "$delay"; done
 done
+rm -f "$pipe"
 echo "-- per point, 5 million points in paths of 12"
 "$bench" points 5000000 12
 echo "load after: $(uptime)"

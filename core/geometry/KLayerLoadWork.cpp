@@ -9,8 +9,10 @@
 #include <QRegExp>
 #include <QThread>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -18,7 +20,14 @@ namespace {
 // file without line ends cannot fill the memory or hold up a stop request.
 const qint64 kMaxGcodeLine = 1 << 20;
 
-// \s and \d of QRegExp, restricted to ASCII (other lines take the slow road).
+// A line outside ASCII is matched as a stand-in of one byte per UTF-16 unit:
+// white space of other scripts becomes '\v', their digits this byte (no
+// ASCII line holds it), and every other character a byte that means nothing.
+const char kForeignDigit = '\x80';
+const char kForeignSpace = '\v';
+const char kForeignOther = '\x01';
+
+// \s and \d of QRegExp on such bytes.
 inline bool IsSpace(char c)
 {
     return c == ' ' || (c >= '\t' && c <= '\r');
@@ -26,20 +35,152 @@ inline bool IsSpace(char c)
 
 inline bool IsDigit(char c)
 {
-    return c >= '0' && c <= '9';
+    return (c >= '0' && c <= '9') || c == kForeignDigit;
 }
 
-bool IsAscii(const char* p, const char* pEnd)
+std::uint64_t Load8(const char* p)
 {
-    std::uint64_t acc = 0;
-    for (; pEnd - p >= 8; p += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, p, sizeof word);
-        acc |= word;
+    std::uint64_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+}
+
+const std::uint64_t kOnes = 0x0101010101010101ULL;
+const std::uint64_t kHighBits = 0x8080808080808080ULL;
+
+// Where a line's text is read from: whether it is all ASCII and its first ';'
+// (or null), in one pass of eight bytes at a time.
+struct LineSurvey
+{
+    bool bAscii = true;
+    const char* pSemicolon = nullptr;
+};
+
+LineSurvey Survey(const char* pBegin, const char* pEnd)
+{
+    std::uint64_t any = 0;
+    std::uint64_t semicolons = 0;   // high bit set in some byte when a ';' was seen
+    const char* p = pBegin;
+    auto take = [&](std::uint64_t word) {
+        const std::uint64_t x = word ^ (kOnes * ';');
+        any |= word;
+        semicolons |= (x - kOnes) & ~x & kHighBits;
+    };
+    for (; pEnd - p >= 8; p += 8)
+        take(Load8(p));
+    if (p < pEnd && pEnd - pBegin >= 8) {
+        take(Load8(pEnd - 8));   // the last bytes, overlapping some seen already
+    } else {
+        for (; p < pEnd; ++p) {
+            any |= static_cast<unsigned char>(*p);
+            semicolons |= *p == ';';
+        }
     }
-    for (; p < pEnd; ++p)
-        acc |= static_cast<unsigned char>(*p);
-    return (acc & 0x8080808080808080ULL) == 0;
+    LineSurvey survey;
+    survey.bAscii = (any & kHighBits) == 0;
+    if (semicolons)
+        survey.pSemicolon = static_cast<const char*>(std::memchr(pBegin, ';', size_t(pEnd - pBegin)));
+    return survey;
+}
+
+// A flag (bit 7) in each byte of word that is not an ASCII digit. An ASCII
+// digit becomes 0..9 and stays below 0x80 after adding 0x76; any other ASCII
+// byte reaches 0x80 or more, and so do bytes from 0x80 up (a foreign digit:
+// the byte-wise scan takes those). A carry only reaches bytes after the first
+// flagged one, so the lowest flag is always right.
+std::uint64_t NonDigits(std::uint64_t word)
+{
+    return (((word ^ (kOnes * '0')) + kOnes * 0x76) | word) & kHighBits;
+}
+
+int LowestFlaggedByte(std::uint64_t flags)
+{
+    return __builtin_ctzll(flags) >> 3;
+}
+
+// How many of the eight bytes at p are digits before the first that is not.
+int LeadingDigits8(const char* p)
+{
+    const std::uint64_t nonDigits = NonDigits(Load8(p));
+    return nonDigits ? LowestFlaggedByte(nonDigits) : 8;
+}
+
+// The value of the n (1..7) digits that are the lowest bytes of word.
+std::uint64_t DigitsValue(std::uint64_t word, int n)
+{
+    // The digits go to the top bytes and zeros stand in front of them.
+    word = (word & 0x0F0F0F0F0F0F0F0FULL) << (8 * (8 - n));
+    word = (word * 2561) >> 8;
+    word = ((word & 0x00FF00FF00FF00FFULL) * 6553601) >> 16;
+    return ((word & 0x0000FFFF0000FFFFULL) * 42949672960001ULL) >> 32;
+}
+
+const double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+const std::uint64_t kPow10Int[] = {1, 10, 100, 1000, 10000, 100000, 1000000, 10000000};
+
+// The usual coordinate: a number that ends within the eight bytes at p, point
+// included ("106.591"), read in one go. Returns its end, or null when the
+// number is not of that shape.
+const char* ScanWordNumber(const char* p, std::uint64_t& nMantissa, int& nFraction)
+{
+    const std::uint64_t word = Load8(p);
+    std::uint64_t nonDigits = NonDigits(word);
+    if (!nonDigits)
+        return nullptr;
+    const int nWhole = LowestFlaggedByte(nonDigits);
+    nonDigits &= nonDigits - 1;   // past the point
+    if (nWhole == 0 || p[nWhole] != '.' || !nonDigits)
+        return nullptr;
+    const int nEnd = LowestFlaggedByte(nonDigits);
+    nFraction = nEnd - nWhole - 1;
+    if (nFraction == 0 || p[nEnd] == kForeignDigit)
+        return nullptr;
+    // The digits after the point move down over it.
+    const std::uint64_t wholeBytes = (std::uint64_t(1) << (8 * nWhole)) - 1;
+    nMantissa = DigitsValue((word & wholeBytes) | ((word >> 8) & ~wholeBytes), nEnd - 1);
+    return p + nEnd;
+}
+
+// Up to seven digits each side of the point, eight bytes readable at both:
+// read without a branch per digit. Returns its end, or null when the number is
+// not of that shape (the byte-wise scan decides then).
+const char* ScanShortNumber(const char* p, const char* pEnd, std::uint64_t& nMantissa, int& nFraction)
+{
+    if (const char* pNumberEnd = ScanWordNumber(p, nMantissa, nFraction))
+        return pNumberEnd;
+    const int nWhole = LeadingDigits8(p);
+    const char* const pFraction = p + nWhole + 1;
+    if (nWhole == 0 || nWhole == 8 || p[nWhole] != '.' || pEnd - pFraction < 8)
+        return nullptr;
+    nFraction = LeadingDigits8(pFraction);
+    if (nFraction == 0 || nFraction == 8 || pFraction[nFraction] == kForeignDigit)
+        return nullptr;
+    nMantissa = DigitsValue(Load8(p), nWhole) * kPow10Int[nFraction] + DigitsValue(Load8(pFraction), nFraction);
+    return pFraction + nFraction;
+}
+
+// nMantissa / 10^nFraction (below 2^53, nFraction at most 15) as toFloat gives
+// it: the correctly rounded double, rounded once more to float.
+//
+// One IEEE division gives that double, but a division is slow. A product with
+// the rounded reciprocal is within two units in the last place of it, and
+// rounds to the same float unless it lies close to halfway between two floats:
+// only then is the division done.
+float MantissaToFloat(std::uint64_t nMantissa, int nFraction, bool bNegative)
+{
+    static const double kInversePow10[] = {1e0,   1e-1,  1e-2,  1e-3,  1e-4,  1e-5,  1e-6,  1e-7,
+                                           1e-8,  1e-9,  1e-10, 1e-11, 1e-12, 1e-13, 1e-14, 1e-15};
+    // The 29 bits a double has beyond a float, and their value halfway.
+    const std::uint64_t kBeyondFloat = (std::uint64_t(1) << 29) - 1;
+    const std::uint64_t kHalfway = std::uint64_t(1) << 28;
+    const std::uint64_t kMargin = 8;
+    const double mantissa = double(std::int64_t(nMantissa));   // below 2^53: exact, and a signed conversion is quicker
+    double magnitude = mantissa * kInversePow10[nFraction];
+    std::uint64_t bits;
+    std::memcpy(&bits, &magnitude, sizeof bits);
+    if ((bits & kBeyondFloat) - (kHalfway - kMargin) <= 2 * kMargin)
+        magnitude = mantissa / kPow10[nFraction];
+    return float(bNegative ? -magnitude : magnitude);
 }
 
 // Matches "-?\d+\.\d+" (without the sign when !bSigned) at p, taking every
@@ -52,31 +193,43 @@ bool IsAscii(const char* p, const char* pEnd)
 // are left to Qt itself. (The mantissa may wrap for those; it is not used then.)
 const char* ScanNumber(const char* p, const char* pEnd, bool bSigned, float& value)
 {
-    static const double kPow10[] = {1e0, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7, 1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
     const char* const pStart = p;
     const bool bNegative = bSigned && p < pEnd && *p == '-';
     if (bNegative)
         ++p;
     std::uint64_t nMantissa = 0;
-    const char* pDigits = p;
-    for (; p < pEnd && IsDigit(*p); ++p)
-        nMantissa = nMantissa * 10 + std::uint64_t(*p - '0');
-    const int nWhole = int(p - pDigits);
-    if (nWhole == 0 || p == pEnd || *p != '.')
-        return nullptr;
-    pDigits = ++p;
-    for (; p < pEnd && IsDigit(*p); ++p)
-        nMantissa = nMantissa * 10 + std::uint64_t(*p - '0');
-    const int nFraction = int(p - pDigits);
-    if (nFraction == 0)
-        return nullptr;
-    if (nWhole + nFraction <= 15) {
-        const double magnitude = double(nMantissa) / kPow10[nFraction];
-        value = float(bNegative ? -magnitude : magnitude);
-    } else {
-        value = QString::fromLatin1(pStart, int(p - pStart)).toFloat();
+    int nFraction = 0;
+    const char* pNumberEnd = pEnd - p >= 8 ? ScanShortNumber(p, pEnd, nMantissa, nFraction) : nullptr;
+    if (!pNumberEnd) {
+        bool bForeign = false;   // toFloat reads no digit of another script: 0
+        const char* pDigits = p;
+        for (; p < pEnd && IsDigit(*p); ++p) {
+            nMantissa = nMantissa * 10 + std::uint64_t(*p - '0');
+            bForeign |= *p == kForeignDigit;
+        }
+        const int nWhole = int(p - pDigits);
+        if (nWhole == 0 || p == pEnd || *p != '.')
+            return nullptr;
+        pDigits = ++p;
+        for (; p < pEnd && IsDigit(*p); ++p) {
+            nMantissa = nMantissa * 10 + std::uint64_t(*p - '0');
+            bForeign |= *p == kForeignDigit;
+        }
+        nFraction = int(p - pDigits);
+        if (nFraction == 0)
+            return nullptr;
+        if (bForeign) {
+            value = 0.0f;
+            return p;
+        }
+        if (nWhole + nFraction > 15) {
+            value = QString::fromLatin1(pStart, int(p - pStart)).toFloat();
+            return p;
+        }
+        pNumberEnd = p;
     }
-    return p;
+    value = MantissaToFloat(nMantissa, nFraction, bNegative);
+    return pNumberEnd;
 }
 
 // The last "X<num>\sY<num>" that starts at or after pFrom: the greedy ".*" in
@@ -150,17 +303,18 @@ bool MatchTravel(const char* pBegin, const char* pEnd, KLayerLoadWork::LineMatch
 
 bool MatchExtrude(const char* pBegin, const char* pEnd, KLayerLoadWork::LineMatch& match)
 {
-    const char* pG1 = Find(pBegin, pEnd, "G1", 2);
+    // Most moves start with it; otherwise its first place anywhere counts.
+    const bool bAtStart = pEnd - pBegin >= 2 && pBegin[0] == 'G' && pBegin[1] == '1';
+    const char* pG1 = bAtStart ? pBegin : Find(pBegin, pEnd, "G1", 2);
     const char* pPairEnd = nullptr;
     return pG1 && FindLastPair(pG1 + 2, pEnd, match, pPairEnd);
 }
 
-KLayerLoadWork::LineMatch MatchAsciiLine(const char* pBegin, const char* pEnd)
+// pSemicolon: the line's first ';', or null.
+KLayerLoadWork::LineMatch MatchAsciiLine(const char* pBegin, const char* pEnd, const char* pSemicolon)
 {
     KLayerLoadWork::LineMatch match;
-    if (pBegin == pEnd)
-        return match;
-    if (const char* pSemicolon = static_cast<const char*>(std::memchr(pBegin, ';', size_t(pEnd - pBegin)))) {
+    if (pSemicolon) {
         if (MatchLayer(pSemicolon, pEnd)) {
             match.rule = KLayerLoadWork::LineMatch::Layer;
             return match;
@@ -189,11 +343,31 @@ QMap<QString, int> BuildTypeMap()
     return types;
 }
 
-// The layer being collected and the height of the nozzle.
+// The layer being collected and the height of the nozzle. The points of the
+// layer's last path gather in a scratch buffer that keeps its capacity and go
+// into the path, sized exactly, once the path is complete: one allocation a
+// path, none freed while reading, and no unused capacity kept in the layers.
 struct ParseState
 {
     SingleLayer layer;
+    std::vector<QVector3D> vecOpenPoints;
     float z = 0.0f;
+
+    void ClosePath()
+    {
+        if (vecOpenPoints.empty())
+            return;   // leaves a shared layer start shared
+        QVector<QVector3D> points(int(vecOpenPoints.size()));   // sized once, then copied in one go
+        std::copy(vecOpenPoints.cbegin(), vecOpenPoints.cend(), points.begin());
+        layer.last().points = std::move(points);
+        vecOpenPoints.clear();
+    }
+
+    void OpenPath(int type)
+    {
+        ClosePath();
+        layer.append(LayerPath{type, {}});
+    }
 };
 
 } // namespace
@@ -205,22 +379,29 @@ KLayerLoadWork::KLayerLoadWork()
 
 KLayerLoadWork::LineMatch KLayerLoadWork::MatchLine(const char* pBegin, const char* pEnd)
 {
-    if (IsAscii(pBegin, pEnd))
-        return MatchAsciiLine(pBegin, pEnd);
+    const LineSurvey survey = Survey(pBegin, pEnd);
+    return survey.bAscii ? MatchAsciiLine(pBegin, pEnd, survey.pSemicolon) : MatchForeignLine(pBegin, pEnd);
+}
+
+KLayerLoadWork::LineMatch KLayerLoadWork::MatchForeignLine(const char* pBegin, const char* pEnd)
+{
     // Outside ASCII only white space and digits of other scripts mean anything
-    // to the expressions. Without those, every other character stands in as a
-    // neutral byte (one per UTF-16 unit, as the expressions count), the line is
-    // matched in linear time, and a type name is taken from the real text.
+    // to the expressions: the line is matched through its stand-in, in linear
+    // time, and a type name is taken from the real text.
     const QString line = QString::fromUtf8(pBegin, int(pEnd - pBegin));
-    QByteArray neutral(line.size(), '\x01');
+    QByteArray neutral(line.size(), kForeignOther);
     for (int i = 0; i < line.size(); ++i) {
         const QChar c = line[i];
         if (c.unicode() < 0x80)
             neutral[i] = char(c.unicode());
-        else if (c.isSpace() || c.isDigit())
-            return MatchLineByExpressions(line);
+        else if (c.isSpace())
+            neutral[i] = kForeignSpace;
+        else if (c.isDigit())
+            neutral[i] = kForeignDigit;
     }
-    LineMatch match = MatchAsciiLine(neutral.constData(), neutral.constData() + neutral.size());
+    const char* const pNeutral = neutral.constData();
+    const char* const pNeutralEnd = pNeutral + neutral.size();
+    LineMatch match = MatchAsciiLine(pNeutral, pNeutralEnd, Survey(pNeutral, pNeutralEnd).pSemicolon);
     if (match.rule == LineMatch::Type)
         match.typeName = line.mid(neutral.indexOf(";TYPE:") + 6, match.typeName.size());
     return match;
@@ -253,6 +434,18 @@ KLayerLoadWork::LineMatch KLayerLoadWork::MatchLineByExpressions(const QString& 
     return match;
 }
 
+bool KLayerLoadWork::WaitForOwner(const QThread* pThread)
+{
+    const int kMaxInFlight = 256;
+    while (m_bPaced && m_nInFlight.load(std::memory_order_acquire) >= kMaxInFlight) {
+        if (StopRequested(pThread))
+            return false;
+        QThread::usleep(200);
+    }
+    m_nInFlight.fetch_add(1, std::memory_order_relaxed);
+    return true;
+}
+
 bool KLayerLoadWork::StopRequested(const QThread* pThread) const
 {
     // The interruption request covers a model destroyed before this parse
@@ -266,7 +459,7 @@ void KLayerLoadWork::slot_StartLoad(const QString& fileName)
     // Read as text: the carriage returns go (as QIODevice::Text would drop
     // them, only faster), lines end at '\n', and lines outside ASCII are UTF-8.
     QFile file(fileName);
-    if (!file.open(QIODevice::ReadOnly)) {
+    if (!KzLineReader::OpenRegularFile(file)) {
         // Nothing to show, but the load is over: the preview must not wait forever.
         qDebug() << "KLayerLoadWork: cannot read" << fileName << file.errorString();
         emit signal_LoadCompete();
@@ -275,6 +468,7 @@ void KLayerLoadWork::slot_StartLoad(const QString& fileName)
 
     const QThread* const pThread = QThread::currentThread();
     const QMap<QString, int> types = BuildTypeMap();
+    bool bStopped = false;
     ParseState state;
     // A layer opens with an empty layer-start path. Layers holding nothing more
     // (a flood of layer lines) then all share one list instead of one each.
@@ -283,22 +477,28 @@ void KLayerLoadWork::slot_StartLoad(const QString& fileName)
     auto handleLine = [&](const LineMatch& match) {
         switch (match.rule) {
         case LineMatch::Layer:
+            state.ClosePath();
+            if (!WaitForOwner(pThread)) {
+                bStopped = true;
+                break;
+            }
             emit signal_OneLayerComplete(state.layer);
             state.layer = freshLayer;   // shared until the layer holds more than its start
             break;
         case LineMatch::Type:
-            state.layer.append(LayerPath{types.value(match.typeName, PathWallOuter), {}});
+            state.OpenPath(types.value(match.typeName, PathWallOuter));
             break;
         case LineMatch::Travel:
             if (state.layer.isEmpty())   // no path yet to take a type from
                 break;
             if (match.hasZ)
                 state.z = match.z;
-            state.layer.append(LayerPath{state.layer.last().type, {QVector3D(match.x, match.y, state.z)}});
+            state.OpenPath(state.layer.last().type);
+            state.vecOpenPoints.emplace_back(match.x, match.y, state.z);
             break;
         case LineMatch::Extrude:
             if (!state.layer.isEmpty())   // no path yet to extend
-                state.layer.last().points.append(QVector3D(match.x, match.y, state.z));
+                state.vecOpenPoints.emplace_back(match.x, match.y, state.z);
             break;
         case LineMatch::None:
             break;
@@ -310,13 +510,18 @@ void KLayerLoadWork::slot_StartLoad(const QString& fileName)
     const char* pBegin = nullptr;
     const char* pEnd = nullptr;
     while (lines.Next(pBegin, pEnd)) {
-        if (StopRequested(pThread))
+        // The interruption is seen by the line reader before every block.
+        if (bStopped || m_bStop.load(std::memory_order_relaxed))
             return;
-        handleLine(MatchLine(pBegin, pEnd));
+        const LineSurvey survey = Survey(pBegin, pEnd);
+        handleLine(survey.bAscii ? MatchAsciiLine(pBegin, pEnd, survey.pSemicolon) : MatchForeignLine(pBegin, pEnd));
     }
     if (StopRequested(pThread))
         return;
 
+    state.ClosePath();
+    if (!WaitForOwner(pThread))
+        return;
     emit signal_OneLayerComplete(state.layer);
     file.close();
     emit signal_LoadCompete();

@@ -39,8 +39,8 @@ public:
     KLayerLoadWork();
 
     // Reads one line (without its '\n') by hand-written matching that accepts
-    // exactly what the four expressions accept. Lines with bytes outside ASCII
-    // are decoded as UTF-8 and go to the expressions themselves.
+    // exactly what the four expressions accept, in time linear in the line.
+    // Lines with bytes outside ASCII are read as UTF-8.
     static LineMatch MatchLine(const char* pBegin, const char* pEnd);
     // The same through the four regular expressions: the reference.
     static LineMatch MatchLineByExpressions(const QString& line);
@@ -56,9 +56,17 @@ private:
     friend class KLayerModel;
 
     bool StopRequested(const QThread* pThread) const;
+    bool WaitForOwner(const QThread* pThread);
+    static LineMatch MatchForeignLine(const char* pBegin, const char* pEnd);
 
     // Written by the owning model on the GUI thread, polled here before every line.
     std::atomic<bool> m_bStop{true};
+    // Layers on their way to the owning model, which counts down as it takes
+    // them (only a model that sets m_bPaced does). The reader waits while too
+    // many are in the event queue, so that a flood of layer lines cannot fill
+    // the memory faster than the GUI thread empties the queue.
+    std::atomic<int> m_nInFlight{0};
+    bool m_bPaced = false;
 };
 
 #endif // KLAYERLOADWORK_H

@@ -50,6 +50,7 @@ KLayerModel::KLayerModel()
     , m_bReady(false)
 {
     qRegisterMetaType<SingleLayer>("SingleLayer");
+    m_pWork->m_bPaced = true;
     connect(this, &KLayerModel::signal_StartLoad, m_pWork, &KLayerLoadWork::slot_StartLoad, Qt::QueuedConnection);
     connect(m_pWork, &KLayerLoadWork::signal_OneLayerComplete, this, &KLayerModel::slot_ReceiveOneLayer,
             Qt::QueuedConnection);
@@ -99,6 +100,7 @@ bool KLayerModel::ReadyToRender()
 
 void KLayerModel::slot_ReceiveOneLayer(SingleLayer oneLayer)
 {
+    m_pWork->m_nInFlight.fetch_sub(1, std::memory_order_release);
     if (!m_bReady)   // the layers do not change once trimmed
         m_vecLayers.append(oneLayer);
 }

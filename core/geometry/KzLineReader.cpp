@@ -1,8 +1,13 @@
 #include "KzLineReader.h"
 
-#include <QIODevice>
+#include <QDebug>
+#include <QFile>
 
 #include <cstring>
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 KzLineReader::KzLineReader(QIODevice& device, qint64 byteLimit, int blockSize, bool dropCarriageReturns,
                            qint64 maxLineLength)
@@ -11,7 +16,7 @@ KzLineReader::KzLineReader(QIODevice& device, qint64 byteLimit, int blockSize, b
 {
 }
 
-bool KzLineReader::Next(const char*& begin, const char*& end)
+bool KzLineReader::NextAfterFill(const char*& begin, const char*& end)
 {
     for (;;) {
         const char* data = m_vecBuffer.data();
@@ -90,4 +95,25 @@ qint64 KzLineReader::DropCarriageReturns(char* p, qint64 n) const
             *pOut++ = *pIn;
     }
     return pOut - p;
+}
+
+bool KzLineReader::OpenRegularFile(QFile& file)
+{
+    const QByteArray name = QFile::encodeName(file.fileName());
+    struct stat info;
+    // Asked first by name, so that no device is ever opened; then once more on
+    // what was opened, in case the name changed hands in between.
+    if (::stat(name.constData(), &info) != 0 || !S_ISREG(info.st_mode)) {
+        qDebug() << "not a regular file, not read:" << file.fileName();
+        return false;
+    }
+    const int fd = ::open(name.constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)
+        || !file.open(fd, QIODevice::ReadOnly | QIODevice::Unbuffered, QFileDevice::AutoCloseHandle)) {
+        ::close(fd);
+        return false;
+    }
+    return true;
 }

@@ -3,9 +3,11 @@
 
 #include <QtGlobal>
 
+#include <cstring>
 #include <functional>
 #include <vector>
 
+class QFile;
 class QIODevice;
 
 // Bytes the readers take from a file at a time. The fuzzing build makes it
@@ -28,6 +30,11 @@ public:
 
     static constexpr qint64 kDefaultMaxLine = qint64(64) << 20;
 
+    // Opens file for reading, unbuffered, only when its name is that of a
+    // regular file, and without ever waiting: opening a named pipe nobody writes
+    // to waits forever, and a pipe or a device may never end. False otherwise.
+    static bool OpenRegularFile(QFile& file);
+
     // Lines skipped so far for being longer than maxLineLength.
     qint64 SkippedLines() const { return m_nSkipped; }
 
@@ -36,9 +43,24 @@ public:
     void SetStopCheck(std::function<bool()> stop) { m_fnStop = std::move(stop); }
 
     // Sets [begin, end) to the next line; false at the end of the data or on a stop.
-    bool Next(const char*& begin, const char*& end);
+    bool Next(const char*& begin, const char*& end)
+    {
+        // Most lines lie whole in the buffer: those are handed out right here.
+        if (m_nPos < m_nEnd && !m_bSkipping) {
+            const char* data = m_vecBuffer.data();
+            if (const void* nl = std::memchr(data + m_nPos, '\n', m_nEnd - m_nPos)) {
+                begin = data + m_nPos;
+                end = static_cast<const char*>(nl);
+                m_nPos = size_t(end - data) + 1;
+                return true;
+            }
+        }
+        return NextAfterFill(begin, end);
+    }
 
 private:
+    // The general case: skips overlong lines and reads on from the device.
+    bool NextAfterFill(const char*& begin, const char*& end);
     bool Fill();
     qint64 DropCarriageReturns(char* p, qint64 n) const;
 

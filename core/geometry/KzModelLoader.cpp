@@ -101,7 +101,7 @@ void KzModelLoader::CheckFileType()
     if (!m_strFileName.contains(QLatin1String(".stl"), Qt::CaseInsensitive))
         return;
     QFile file(m_strFileName);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    if (!KzLineReader::OpenRegularFile(file))
         return;
     m_bValid = true;
     uchar header[kBinaryHeader];
@@ -135,7 +135,7 @@ bool KzModelLoader::ProbeAscii(QFile& file)
 void KzModelLoader::ReadAsciiSTL(QString path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    if (!KzLineReader::OpenRegularFile(file))
         return;
     KzLineReader lines(file);
     KzTriangle3D tri;
@@ -161,7 +161,7 @@ void KzModelLoader::ReadAsciiSTL(QString path)
 void KzModelLoader::ReadBinarySTL(QString path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    if (!KzLineReader::OpenRegularFile(file))
         return;
     uchar header[kBinaryHeader];
     if (ReadFully(file, reinterpret_cast<char*>(header), kBinaryHeader) != kBinaryHeader)

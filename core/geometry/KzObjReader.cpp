@@ -31,9 +31,9 @@ KzObjReader::LineKind KzObjReader::Classify(const char* begin, const char* end)
     return Other;
 }
 
-bool KzObjReader::Open(QIODevice& file) const
+bool KzObjReader::Open(QFile& file) const
 {
-    if (file.open(QIODevice::ReadOnly | QIODevice::Unbuffered))
+    if (KzLineReader::OpenRegularFile(file))
         return true;
     qDebug() << "error: unable to open input file: ";
     return false;

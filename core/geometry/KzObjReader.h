@@ -5,7 +5,7 @@
 
 #include <string>
 
-class QIODevice;
+class QFile;
 
 // Reads the vertex positions and faces of a Wavefront OBJ file in two passes:
 // the first counts the lines of each kind so the arrays are sized once, the
@@ -25,7 +25,7 @@ private:
     bool CountLines();
     bool ReadLines();
     void ReadFace(const char* p, const char* end);
-    bool Open(QIODevice& file) const;
+    bool Open(QFile& file) const;
 
     std::string m_strPath;
     KzObjData m_data;

@@ -7,6 +7,8 @@
 
 #include <cmath>
 
+#include <sys/stat.h>
+
 #include <memory>
 
 using namespace KzMeshFixtures;
@@ -332,6 +334,27 @@ private slots:
         QCOMPARE(model->Item(0)[1], QVector3D(4, 16, 5));   // leading number of each word, as atof reads it
         QCOMPARE(model->Item(0)[2], QVector3D(7, 0, 0));    // missing words are 0
         QCOMPARE(model->Item(1)[0], QVector3D(0, 0, 2));    // not finite: 0
+    }
+
+    // A named pipe nobody writes to holds open() up forever, on the GUI thread
+    // that loads meshes, and a device never ends: neither is opened. An STL is
+    // refused; an OBJ gives an empty model, as a missing one does.
+    void pipesAndDevicesAreNotRead()
+    {
+        const QString pipeStl = m_dir.filePath("pipe.stl");
+        const QString pipeObj = m_dir.filePath("pipe.obj");
+        for (const QString& pipe : {pipeStl, pipeObj})
+            QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        const QString zeroStl = m_dir.filePath("zero.stl");
+        const QString zeroObj = m_dir.filePath("zero.obj");
+        for (const QString& link : {zeroStl, zeroObj})
+            QVERIFY(QFile::link(QStringLiteral("/dev/zero"), link));
+        const QList<QPair<QString, bool>> cases = {{pipeStl, false}, {zeroStl, false}, {pipeObj, true}, {zeroObj, true}};
+        for (const auto& c : cases) {
+            KzModel3D model;
+            QVERIFY2(model.LoadSTLFile(c.first) == c.second, qPrintable(c.first));
+            QCOMPARE(model.Count(), 0);
+        }
     }
 
     // A line longer than the reader's block, then the data.

@@ -116,6 +116,7 @@ private slots:
     void engineLinesMatchTheExpressions();
     void randomLinesMatchTheExpressions();
     void numbersConvertAsToFloat();
+    void shortNumbersConvertAsToFloat();
 
     void deliversOneLayerPerLayerLine();
     void heightComesFromTravelsOnly();
@@ -302,6 +303,52 @@ void tst_KLayerLoadWork::numbersConvertAsToFloat()
         QCOMPARE(int(fast.rule), int(Match::Extrude));
         QVERIFY2(Bits(fast.x) == Bits(QString::fromLatin1(number).toFloat()), number.constData());
     }
+}
+
+void tst_KLayerLoadWork::shortNumbersConvertAsToFloat()
+{
+    // The usual coordinates, of up to seven digits each side of the point and
+    // followed by more text or by the line's end, so that they are read both
+    // eight bytes at a time and digit by digit; among them numbers exactly
+    // halfway between two floats, which toFloat rounds to the even one.
+    QRandomGenerator random(11);
+    QList<QByteArray> numbers;
+    for (int nWhole = 1; nWhole <= 7; ++nWhole) {
+        for (int nFraction = 1; nFraction <= 7; ++nFraction) {
+            for (int n = 0; n < 40; ++n) {
+                QByteArray number;
+                for (int i = 0; i < nWhole + nFraction; ++i)
+                    number += char('0' + random.bounded(i == 0 && nWhole > 1 ? 1 : 0, 10));
+                numbers << number.insert(nWhole, '.');
+            }
+        }
+    }
+    // Halfway cases where the product with a rounded reciprocal misses the tie.
+    numbers << "977322.15625" << "26251293.00000" << "940378.40625" << "8273222.25000" << "845897.53125";
+    for (int shift = 1; shift <= 7; ++shift) {
+        for (int n = 0; n < 40; ++n) {
+            const double halfway = double((1 << 24) + 2 * int(random.bounded(1 << 20)) + 1) / double(1 << shift);
+            numbers << QByteArray::number(halfway, 'f', shift);
+        }
+    }
+    const QList<QByteArray> tails = {"", " E0.5", ";9.5", "\xd9\xa3 E1.0", " E0.12345 ; a comment", "5", "\xd9\xa3"};
+    int nChecked = 0;
+    for (const QByteArray& number : qAsConst(numbers)) {
+        const QByteArray negative = "-" + number;
+        const float expected = QString::fromLatin1(number).toFloat();
+        for (const QByteArray& tail : tails) {
+            const Match fast = Fast("G1 X" + negative + " Y" + number + tail);
+            const Match reference = Reference("G1 X" + negative + " Y" + number + tail);
+            QVERIFY2(SameMatch(fast, reference), qPrintable(QStringLiteral("%1%2: hand-written %3, expressions %4")
+                                                                .arg(QLatin1String(number), QString::fromUtf8(tail),
+                                                                     Describe(fast), Describe(reference))));
+            if (tail.isEmpty() || tail.startsWith(' ') || tail.startsWith(';')) {
+                QVERIFY2(Bits(fast.x) == Bits(-expected) && Bits(fast.y) == Bits(expected), number.constData());
+                ++nChecked;
+            }
+        }
+    }
+    QCOMPARE(nChecked, numbers.size() * 4);
 }
 
 void tst_KLayerLoadWork::deliversOneLayerPerLayerLine()

@@ -1,6 +1,6 @@
 // The layer model on its worker thread: layers as the preview gets them after
 // trimming, real engine files, and the model's life (one load, destruction
-// while reading, files that cannot be read).
+// while reading). Input that is no G-code: tst_KLayerBadInput.
 
 #include "GcodeTestData.h"
 #include "KLayerLoadWork.h"
@@ -11,15 +11,7 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
-#include <atomic>
 #include <memory>
-#include <thread>
-
-#include <cerrno>
-#include <csignal>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 namespace {
 
@@ -52,66 +44,21 @@ QByteArray TenLayers()
     return gcode + "G1 X3.0 Y1.0 E2.0\n;End of Gcode\n";
 }
 
-// An endless G-code stream through a named pipe, written from a thread of its
-// own until the reading side closes the pipe.
-class EndlessGcode
+// A regular file that never ends as far as a reader goes: a few layers, then
+// 4 TiB of zero bytes without a line break that take no disk space. Reading it
+// through takes far longer than any test may run.
+QString WriteEndlessGcode(const QTemporaryDir& dir)
 {
-public:
-    explicit EndlessGcode(const QString& path)
-        : m_path(QFile::encodeName(path))
-    {
-        ::signal(SIGPIPE, SIG_IGN);
-        m_bMade = ::mkfifo(m_path.constData(), 0600) == 0;
-        if (m_bMade)
-            m_writer = std::thread([this] { Write(); });
+    QByteArray text = ";TYPE:FILL\n";
+    for (int layer = 0; layer < 5; ++layer) {
+        text += ";LAYER:" + QByteArray::number(layer) + "\n;TYPE:FILL\nG0 X1.0 Y1.0 Z0.2\n";
+        for (int i = 0; i < 200; ++i)
+            text += "G1 X2.0 Y2.0 E1.0\n";
     }
-    ~EndlessGcode()
-    {
-        m_bGiveUp = true;
-        // A writer still waiting for a reader is let through, then sees the pipe closed.
-        const int fd = ::open(m_path.constData(), O_RDONLY | O_NONBLOCK);
-        if (m_writer.joinable())
-            m_writer.join();
-        if (fd >= 0)
-            ::close(fd);
-        if (m_bMade)
-            ::unlink(m_path.constData());
-    }
-    bool Made() const { return m_bMade; }
-    // Waits for the writer, which ends once the reader has closed the pipe.
-    bool ReaderClosed()
-    {
-        if (m_writer.joinable())
-            m_writer.join();
-        return m_bReaderClosed;
-    }
-
-private:
-    void Write()
-    {
-        const int fd = ::open(m_path.constData(), O_WRONLY);   // waits for the reader
-        if (fd < 0)
-            return;
-        QByteArray text = ";TYPE:FILL\n";
-        for (int layer = 0; !m_bGiveUp; ++layer) {
-            text += ";LAYER:" + QByteArray::number(layer) + "\n;TYPE:FILL\nG0 X1.0 Y1.0 Z0.2\n";
-            for (int i = 0; i < 200; ++i)
-                text += "G1 X2.0 Y2.0 E1.0\n";
-            if (::write(fd, text.constData(), size_t(text.size())) < 0) {
-                m_bReaderClosed = errno == EPIPE;
-                break;
-            }
-            text.clear();
-        }
-        ::close(fd);
-    }
-
-    QByteArray m_path;
-    bool m_bMade = false;
-    std::atomic<bool> m_bGiveUp{false};
-    bool m_bReaderClosed = false;
-    std::thread m_writer;
-};
+    const QString path = GcodeTestData::WriteFile(dir, QStringLiteral("endless.gcode"), text);
+    QFile file(path);
+    return !path.isEmpty() && file.resize(qint64(4) << 40) ? path : QString();
+}
 
 // Per layer and type, the extrusion points a file holds, read line by line
 // with the expressions.
@@ -169,7 +116,6 @@ private slots:
     void destroyedWhileReadingStopsTheReader();
     void destroyedBeforeTheReadBegins();
     void destroyedWithoutLoadingOrAfterLoading();
-    void unreadablePathCompletesEmpty();
 };
 
 void tst_KLayerModel::tenLayerLinesGiveTenLayers()
@@ -349,12 +295,13 @@ void tst_KLayerModel::aModelServesOneLoad()
 
 void tst_KLayerModel::destroyedWhileReadingStopsTheReader()
 {
-    // The pipe never ends, so the destructor can only return if the reader stops.
+    // The file does not end in any time a test may take, so the destructor
+    // can only return if the reader stops.
     QTemporaryDir dir;
-    EndlessGcode pipe(dir.filePath("endless.gcode"));
-    QVERIFY(pipe.Made());
+    const QString path = WriteEndlessGcode(dir);
+    QVERIFY(!path.isEmpty());
     auto model = std::make_unique<KLayerModel>();
-    model->LoadGcode(dir.filePath("endless.gcode"));
+    model->LoadGcode(path);
     QVERIFY(QTest::qWaitFor([&] { return model->GetLayerSize() >= 3; }, kWaitMs));
     // While reading, the layers come untrimmed: first the part before the first layer line.
     const QVector<SingleLayer> layers = model->GetLayers();
@@ -363,16 +310,18 @@ void tst_KLayerModel::destroyedWhileReadingStopsTheReader()
     QCOMPARE(Types(layers[1]), QList<int>({PathLayerStart, PathFill, PathFill}));
     QCOMPARE(layers[1][2].points.size(), 201);
     model.reset();
-    QVERIFY(pipe.ReaderClosed());
 }
 
 void tst_KLayerModel::destroyedBeforeTheReadBegins()
 {
-    // Destruction at every moment of the reader's start, on an endless input:
-    // the destructor returns only if each stop reaches the reader.
+    // Destruction at every moment of the reader's start, on a file without an
+    // end in sight: the destructor returns only if each stop reaches the reader.
+    QTemporaryDir dir;
+    const QString path = WriteEndlessGcode(dir);
+    QVERIFY(!path.isEmpty());
     for (int i = 0; i < 50; ++i) {
         KLayerModel model;
-        model.LoadGcode(QStringLiteral("/dev/zero"));
+        model.LoadGcode(path);
         QThread::usleep((i % 25) * 8);
     }
 }
@@ -385,20 +334,6 @@ void tst_KLayerModel::destroyedWithoutLoadingOrAfterLoading()
     auto model = Load(dir, TenLayers());
     QVERIFY(model->ReadyToRender());
     model.reset();
-}
-
-void tst_KLayerModel::unreadablePathCompletesEmpty()
-{
-    // A missing file or a folder: the model is ready at once with no layers,
-    // so the preview shows the empty plate instead of waiting forever.
-    QTemporaryDir dir;
-    for (const QString& path : {dir.filePath("missing.gcode"), dir.path()}) {
-        KLayerModel model;
-        model.LoadGcode(path);
-        QVERIFY2(QTest::qWaitFor([&] { return model.ReadyToRender(); }, kWaitMs), qPrintable(path));
-        QCOMPARE(model.GetLayerSize(), 0);
-        QVERIFY(model.GetLayers().isEmpty());
-    }
 }
 
 QTEST_GUILESS_MAIN(tst_KLayerModel)

@@ -25,9 +25,7 @@ KzModelPainter::KzModelPainter(KzModel3D* model)
     , m_bSelected(false)
 {
     m_pModel->IncreaseReference();
-    ComputeBounds();
-    CenterOnPlate();
-    DropToFloor();
+    Place();
 }
 
 KzModelPainter::~KzModelPainter()
@@ -35,29 +33,53 @@ KzModelPainter::~KzModelPainter()
     m_pModel->DecreaseReference();
 }
 
-void KzModelPainter::ComputeBounds()
+// The box alone is cheap; the footprint (a convex hull of every corner) is
+// what costs, so placing computes the box after each step and the footprint
+// once, from the final matrix.
+void KzModelPainter::ComputeBox()
 {
     const QVector<KzTriangle3D> triangles = m_pModel->Triangls();
-    if (triangles.isEmpty())
+    const KzTriangle3D* t = triangles.constData();
+    const int n = triangles.size();
+    if (n == 0)
         return;
-    m_vMax = m_vMin = m_matModel.map(triangles.first()[0]);
-    QVector<QVector2D> points;
-    points.reserve(triangles.size() * 3);
-    for (const KzTriangle3D& t : triangles) {
+    m_vMax = m_vMin = m_matModel.map(t[0][0]);
+    for (int i = 0; i < n; ++i) {
         for (int k = 0; k < 3; ++k) {
-            const QVector3D p = m_matModel.map(t[k]);
+            const QVector3D p = m_matModel.map(t[i][k]);
             for (int axis = 0; axis < 3; ++axis) {
                 m_vMax[axis] = std::max(m_vMax[axis], p[axis]);
                 m_vMin[axis] = std::min(m_vMin[axis], p[axis]);
             }
-            points.append(p.toVector2D());
         }
     }
     m_vCenter = m_matModel.map(m_pModel->GetCenter());
+}
 
+void KzModelPainter::ComputeHull()
+{
+    const QVector<KzTriangle3D> triangles = m_pModel->Triangls();
+    if (triangles.isEmpty())
+        return;
+    QVector<QVector2D> points;
+    points.reserve(triangles.size() * 3);
+    for (const KzTriangle3D& t : triangles) {
+        for (int k = 0; k < 3; ++k)
+            points.append(m_matModel.map(t[k]).toVector2D());
+    }
     QVector<QVector2D> hull;
     KPolygonAlgorithm::FormConvexPolygon(hull, points);
     m_vecHull = KPolygonAlgorithm::MinkowskHull(hull, Margin());
+}
+
+// From the file's orientation: centred on x = y = 0, on the plate.
+void KzModelPainter::Place()
+{
+    m_matModel.setToIdentity();
+    ComputeBox();
+    CenterOnPlate();
+    DropToFloor();
+    ComputeHull();
 }
 
 void KzModelPainter::CenterOnPlate()
@@ -65,7 +87,7 @@ void KzModelPainter::CenterOnPlate()
     QMatrix4x4 t;
     t.translate(-(m_vMin.x() + m_vMax.x()) / 2, -(m_vMin.y() + m_vMax.y()) / 2, 0);
     m_matModel = t * m_matModel;
-    ComputeBounds();
+    ComputeBox();
 }
 
 void KzModelPainter::DropToFloor()
@@ -75,7 +97,7 @@ void KzModelPainter::DropToFloor()
     QMatrix4x4 t;
     t.translate(0, 0, -m_vMin.z());
     m_matModel = t * m_matModel;
-    ComputeBounds();
+    ComputeBox();
 }
 
 void KzModelPainter::ApplyTransform(const QMatrix4x4& m, bool recompute)
@@ -83,8 +105,9 @@ void KzModelPainter::ApplyTransform(const QMatrix4x4& m, bool recompute)
     m_matModel = m * m_matModel;
     m_matModel.optimize();
     if (recompute) {
-        ComputeBounds();
+        ComputeBox();
         DropToFloor();
+        ComputeHull();
         return;
     }
     m_vMax = m.map(m_vMax);
@@ -103,10 +126,7 @@ void KzModelPainter::Translate(const QVector2D& d)
 
 void KzModelPainter::ResetTransform()
 {
-    m_matModel.setToIdentity();
-    ComputeBounds();
-    CenterOnPlate();
-    DropToFloor();
+    Place();
 }
 
 void KzModelPainter::Draw()

@@ -52,7 +52,9 @@ public:
     const QVector<QVector2D>& GetHull() const { return m_vecHull; }
 
 private:
-    void ComputeBounds();
+    void ComputeBox();
+    void ComputeHull();
+    void Place();
     void CenterOnPlate();
     void DropToFloor();
 

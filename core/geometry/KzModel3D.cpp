@@ -8,6 +8,8 @@
 
 #include <GL/gl.h>
 
+#include <utility>
+
 namespace {
 const int kFacetsPerList = 10000;
 }
@@ -15,14 +17,19 @@ const int kFacetsPerList = 10000;
 qint32 KzModel3D::ms_nModelCount = 0;
 
 KzModel3D::KzModel3D()
-    : m_pLoader(new KzModelLoader), m_nReference(0), m_nID(++ms_nModelCount), m_bReady(false),
+    : m_pLoader(new KzModelLoader), m_facetQueue(kFacetsPerList), m_nReference(0), m_nID(++ms_nModelCount), m_bReady(false),
       m_vCenter(0, 0, 0), m_vMaxBound(0, 0, 0), m_vMinBound(0, 0, 0)
 {
+    // The loader reads on m_loadThread; its facets reach this thread through
+    // m_facetQueue, so its signals are taken where they are sent.
+    m_pLoader->moveToThread(&m_loadThread);
     connect(this, &KzModel3D::signal_StartLoad, m_pLoader, &KzModelLoader::slot_StartLoad);
-    connect(m_pLoader, &KzModelLoader::signal_FacetsExpected, this, &KzModel3D::slot_FacetsExpected);
-    connect(m_pLoader, &KzModelLoader::signal_TriangleReady, this, &KzModel3D::slot_TriangleReady);
-    connect(m_pLoader, &KzModelLoader::signal_LoadComplete, this, &KzModel3D::slot_LoadComplete);
-    connect(&m_loadThread, &QThread::finished, m_pLoader, &QObject::deleteLater);
+    connect(m_pLoader, &KzModelLoader::signal_FacetsExpected, this, &KzModel3D::slot_FacetsExpected,
+            Qt::DirectConnection);
+    connect(m_pLoader, &KzModelLoader::signal_TriangleReady, this, &KzModel3D::slot_TriangleReady,
+            Qt::DirectConnection);
+    connect(m_pLoader, &KzModelLoader::signal_LoadComplete, this, &KzModel3D::slot_LoadComplete,
+            Qt::DirectConnection);
 }
 
 KzModel3D::~KzModel3D()
@@ -31,8 +38,8 @@ KzModel3D::~KzModel3D()
         m_pLoader->m_bStop = true;
     m_loadThread.quit();
     m_loadThread.wait();
-    // Deleting the loader here also frees it after a failed load, when the
-    // thread never ran; it drops the deleteLater that 'finished' queued.
+    // Its thread has stopped (or never ran, after a failed load): the loader
+    // can go from here.
     delete m_pLoader;
     DeleteDisplayLists();
 }
@@ -43,44 +50,90 @@ bool KzModel3D::LoadSTLFile(QString path)
     m_pLoader->CheckFileType();
     if (!m_pLoader->m_bValid)
         return false;
+    m_facetQueue.Reset();
     m_loadThread.start(QThread::InheritPriority);
-    emit signal_StartLoad();   // direct: the whole file is read before this returns
+    emit signal_StartLoad();   // queued to the reading thread
+    ReceiveFacets();           // the whole file is read before this returns
     m_strFileName = path;
+    m_bReady = true;
     return true;
 }
 
 void KzModel3D::slot_FacetsExpected(int count)
 {
-    m_vecTriangles.reserve(m_vecTriangles.size() + count);
-    KzHugePages::Advise(m_vecTriangles.constData(), size_t(m_vecTriangles.capacity()) * sizeof(KzTriangle3D));
+    m_facetQueue.Expect(count);
 }
 
 void KzModel3D::slot_TriangleReady(KzTriangle3D tri)
 {
-    m_vecTriangles.append(tri);
+    m_facetQueue.Add(tri);
 }
 
 void KzModel3D::slot_LoadComplete()
 {
-    UpdataData();
-    m_bReady = true;
+    m_facetQueue.Close();
 }
 
-void KzModel3D::UpdataData()
+// Compiling a chunk's list while the reader parses the next one hides most of
+// the parse behind the compile. The chunks are exactly one list's facets, so
+// the lists come out as CompileDisplayLists makes them. A model loaded a
+// second time has its lists compiled again, all at once, at the end.
+void KzModel3D::ReceiveFacets()
 {
     DeleteDisplayLists();
+    const bool fresh = m_vecTriangles.isEmpty();
+    QOpenGLContext* context = fresh ? QOpenGLContext::currentContext() : nullptr;
+    bool reserved = false;
+    QVector<KzTriangle3D> chunk;
+    while (m_facetQueue.Take(chunk)) {
+        if (!reserved) {
+            m_vecTriangles.reserve(m_vecTriangles.size() + qMax(chunk.size(), m_facetQueue.Expected()));
+            KzHugePages::Advise(m_vecTriangles.constData(),
+                                size_t(m_vecTriangles.capacity()) * sizeof(KzTriangle3D));
+            reserved = true;
+        }
+        const int first = m_vecTriangles.size();
+        // Element by element: appending a whole vector to an empty one would
+        // share the chunk's buffer and drop the reservation.
+        for (const KzTriangle3D& tri : qAsConst(chunk))
+            m_vecTriangles.append(tri);
+        if (fresh)
+            UpdateBounds(first);
+        if (context)
+            CompileList(first, m_vecTriangles.size());
+        m_facetQueue.Recycle(std::move(chunk));
+    }
     if (m_vecTriangles.isEmpty())
         return;
-    UpdateBounds();
-    CompileDisplayLists();
+    if (!fresh)
+        UpdateBounds(0);
+    if (!context) {
+        CompileDisplayLists();
+    } else if (m_vecTriangles.size() % kFacetsPerList == 0) {
+        m_vecDisplayList.append(glGenLists(1));   // the trailing empty name, as CompileDisplayLists leaves it
+    }
 }
 
-void KzModel3D::UpdateBounds()
+void KzModel3D::CompileList(int first, int end)
 {
-    m_vMinBound = m_vMaxBound = m_vecTriangles.at(0)[0];
-    for (const KzTriangle3D& tri : qAsConst(m_vecTriangles)) {
+    m_pListContext = QOpenGLContext::currentContext();
+    const GLuint name = glGenLists(1);
+    m_vecDisplayList.append(name);
+    glNewList(name, GL_COMPILE);
+    CompileFacets(first, end);
+    glEndList();
+}
+
+// Extends the bounds over the facets from first on (first 0 starts afresh),
+// while they are still in the cache; the centre follows.
+void KzModel3D::UpdateBounds(int first)
+{
+    if (first == 0)
+        m_vMinBound = m_vMaxBound = m_vecTriangles.at(0)[0];
+    const KzTriangle3D* tri = m_vecTriangles.constData();
+    for (int i = first; i < m_vecTriangles.size(); ++i) {
         for (int c = 0; c < 3; ++c) {
-            const QVector3D& v = tri[c];
+            const QVector3D& v = tri[i][c];
             for (int axis = 0; axis < 3; ++axis) {
                 if (v[axis] > m_vMaxBound[axis])
                     m_vMaxBound[axis] = v[axis];
@@ -103,15 +156,12 @@ void KzModel3D::CompileDisplayLists()
         qDebug() << "no current OpenGL context: model" << m_nID << "has no display lists";
         return;
     }
-    m_pListContext = context;
     const int n = m_vecTriangles.size();
-    for (int i = 0; i <= n / kFacetsPerList; ++i)
+    for (int first = 0; first < n; first += kFacetsPerList)
+        CompileList(first, qMin(n, first + kFacetsPerList));
+    if (n % kFacetsPerList == 0)
         m_vecDisplayList.append(glGenLists(1));
-    for (int first = 0; first < n; first += kFacetsPerList) {
-        glNewList(m_vecDisplayList.at(first / kFacetsPerList), GL_COMPILE);
-        CompileFacets(first, qMin(n, first + kFacetsPerList));
-        glEndList();
-    }
+    m_pListContext = context;
 }
 
 // One begin/end pair around all the facets of a list draws the same triangles,

@@ -70,6 +70,26 @@ QVector<KzTriangle3D> Wedge()
     return out;
 }
 
+// A prism 20 wide in x whose profile has a flat underside (y 0 to 10, facets
+// 0 and 1) and an overhang rising from y = 10 to y = 20 at z = 10 (facets 2
+// and 3, facing +y and down): from below, both can be clicked.
+QVector<KzTriangle3D> Overhang()
+{
+    const QVector3D a(0, 0, 0), b(20, 0, 0), c(20, 10, 0), d(0, 10, 0);
+    const QVector3D e(0, 20, 10), f(20, 20, 10), g(0, 0, 10), h(20, 0, 10);
+    const QVector3D tri[12][3] = {{a, d, c}, {a, c, b}, {d, f, c}, {d, e, f}, {g, h, f}, {g, f, e},
+                                  {a, b, h}, {a, h, g}, {a, g, e}, {a, e, d}, {b, c, f}, {b, f, h}};
+    QVector<KzTriangle3D> out;
+    for (const auto& t : tri) {
+        KzTriangle3D facet;
+        for (int k = 0; k < 3; ++k)
+            facet[k] = t[k];
+        facet.UpdateNormal();
+        out.append(facet);
+    }
+    return out;
+}
+
 // n x n squares of a gently folded sheet: 2 n^2 triangles.
 QVector<KzTriangle3D> Sheet(int n)
 {
@@ -131,6 +151,7 @@ private slots:
     void rotateDragSnapsToFifteenDegrees();
     void moveDragFollowsThePlate();
     void layFlatTurnsTheClickedFaceDown();
+    void layFlatOnTheUndersideChangesNothing();
     void scaleFaceDragStretchesOneAxis();
     void rayAlongThePlaneGivesNoPoint();
     void crowdedPlatePushApartEnds();
@@ -720,6 +741,56 @@ void tst_KzModelEdit::layFlatTurnsTheClickedFaceDown()
              qPrintable(Str(turned.at(2).GetNormal())));
     QVERIFY(Fuzzy(lid->GetMax() - lid->GetMin(), QVector3D(10, 20, 5)));
     QVERIFY(Fuzzy(lid->GetCenter(), centre));
+}
+
+// Seen from straight below (a right drag turns the camera under the plate), a
+// click on the flat underside leaves the instance as it is, while a click on
+// the overhang beside it, with the same camera, lays that one flat: the
+// click does reach the faces from there.
+void tst_KzModelEdit::layFlatOnTheUndersideChangesNothing()
+{
+    const QString path = Write(QStringLiteral("overhang.stl"), Overhang());
+    QVERIFY(m_pView->OpenSTLFile(path));
+    m_pView->slot_ReceiveEditList(List({7, 3, 3}));
+    Frame();
+    const QPoint middle(kW / 2, kH / 2);
+    Press(m_pView, middle, Qt::RightButton);
+    Move(m_pView, middle - QPoint(0, 150), Qt::RightButton);
+    Release(m_pView, middle - QPoint(0, 150), Qt::RightButton);
+    QCOMPARE(m_pView->GetCamera().m_dPitch, -180.0);
+    Frame();
+
+    KzModelPainter* p = m_pView->GetScene().GetCurrentPainter();
+    QVERIFY(p != nullptr);
+    QVERIFY(Fuzzy(p->TransformedTriangles().at(0).GetNormal().normalized(), QVector3D(0, 0, -1), 1e-4f));
+    const QVector3D under = p->GetMin() + QVector3D(10, 5, 0);   // the underside's middle
+    const QVector<KzTriangle3D> before = p->TransformedTriangles();
+    const QVector3D min = p->GetMin();
+    const QVector3D max = p->GetMax();
+    Recorder rec(m_pView);
+    Press(m_pView, ToWidget(under), Qt::LeftButton);
+    QVERIFY(m_pView->GetScene().GetPending().isIdentity());
+    Release(m_pView, ToWidget(under), Qt::LeftButton);
+    QCOMPARE(m_pView->GetScene().GetCurrentPainter(), p);
+    const QVector<KzTriangle3D> after = p->TransformedTriangles();
+    for (int i = 0; i < before.size(); ++i) {
+        for (int k = 0; k < 3; ++k)
+            QCOMPARE(after.at(i)[k], before.at(i)[k]);
+    }
+    QCOMPARE(p->GetMin(), min);
+    QCOMPARE(p->GetMax(), max);
+    // The selection's announcements only: nothing was applied on release.
+    QCOMPARE(rec.m_list, QStringList({"clicked", "show", "[5]", "[6]"}));
+
+    // The overhang's middle, same camera: that face turns down.
+    Frame();
+    const QVector3D overhang = p->GetMin() + QVector3D(10, 15, 5);
+    Press(m_pView, ToWidget(overhang), Qt::LeftButton);
+    Release(m_pView, ToWidget(overhang), Qt::LeftButton);
+    const QVector<KzTriangle3D> laid = p->TransformedTriangles();
+    QVERIFY2(Fuzzy(laid.at(2).GetNormal().normalized(), QVector3D(0, 0, -1), 0.01f),
+             qPrintable(Str(laid.at(2).GetNormal())));
+    QVERIFY(std::abs(p->GetMin().z()) < 0.01f);
 }
 
 // With uniform scale off, dragging the front face stretches y only and keeps

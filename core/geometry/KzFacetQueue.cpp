@@ -2,7 +2,8 @@
 
 #include <utility>
 
-KzFacetQueue::KzFacetQueue(int chunkSize) : m_nChunkSize(chunkSize > 0 ? chunkSize : 1)
+KzFacetQueue::KzFacetQueue(int chunkSize, int maxQueued)
+    : m_nChunkSize(chunkSize > 0 ? chunkSize : 1), m_nMaxQueued(size_t(maxQueued > 0 ? maxQueued : 1))
 {
 }
 
@@ -39,7 +40,8 @@ void KzFacetQueue::Close()
 
 void KzFacetQueue::Push()
 {
-    std::lock_guard<std::mutex> lock(m_mutex);
+    std::unique_lock<std::mutex> lock(m_mutex);
+    m_room.wait(lock, [this] { return m_queue.size() < m_nMaxQueued; });
     m_queue.push_back(std::move(m_vecFilling));
     m_vecFilling = QVector<KzTriangle3D>();
     m_ready.notify_one();
@@ -53,6 +55,7 @@ bool KzFacetQueue::Take(QVector<KzTriangle3D>& chunk)
         return false;
     chunk = std::move(m_queue.front());
     m_queue.pop_front();
+    m_room.notify_one();
     return true;
 }
 

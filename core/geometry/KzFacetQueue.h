@@ -12,11 +12,13 @@
 
 // Hands facets from the thread that reads a mesh file to the thread that owns
 // the model, in chunks, so the owner can compile a chunk's display list while
-// the reader parses the next one. One reader, one taker.
+// the reader parses the next one. One reader, one taker. The reader waits
+// while maxQueued chunks are untaken: a reader faster than the taker would
+// otherwise hold a second copy of the whole mesh in its chunks.
 class KZFUNCTION_EXPORT KzFacetQueue
 {
 public:
-    explicit KzFacetQueue(int chunkSize);
+    KzFacetQueue(int chunkSize, int maxQueued);
 
     // Reader side.
     void Expect(int count);
@@ -35,9 +37,11 @@ private:
     void Push();
 
     const int m_nChunkSize;
+    const size_t m_nMaxQueued;
     QVector<KzTriangle3D> m_vecFilling;   // reader only
     std::mutex m_mutex;
-    std::condition_variable m_ready;
+    std::condition_variable m_ready;   // a chunk or the end for the taker
+    std::condition_variable m_room;    // room in the queue for the reader
     std::deque<QVector<KzTriangle3D>> m_queue;
     std::deque<QVector<KzTriangle3D>> m_spare;
     int m_nExpected = 0;

@@ -12,12 +12,13 @@
 
 namespace {
 const int kFacetsPerList = 10000;
+const int kChunksAhead = 4;   // how far the reader may run ahead of the lists
 }
 
 qint32 KzModel3D::ms_nModelCount = 0;
 
 KzModel3D::KzModel3D()
-    : m_pLoader(new KzModelLoader), m_facetQueue(kFacetsPerList), m_nReference(0), m_nID(++ms_nModelCount), m_bReady(false),
+    : m_pLoader(new KzModelLoader), m_facetQueue(kFacetsPerList, kChunksAhead), m_nReference(0), m_nID(++ms_nModelCount), m_bReady(false),
       m_vCenter(0, 0, 0), m_vMaxBound(0, 0, 0), m_vMinBound(0, 0, 0)
 {
     // The loader reads on m_loadThread; its facets reach this thread through

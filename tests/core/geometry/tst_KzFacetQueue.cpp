@@ -2,6 +2,7 @@
 
 #include <QtTest>
 
+#include <atomic>
 #include <thread>
 
 namespace {
@@ -24,7 +25,7 @@ private slots:
     // filled again.
     void chunksArriveWholeAndInOrder()
     {
-        KzFacetQueue queue(10);
+        KzFacetQueue queue(10, 3);
         const int total = 1005;
         std::thread reader([&queue] {
             queue.Expect(total);
@@ -49,11 +50,37 @@ private slots:
         QVERIFY(!queue.Take(chunk));   // stays closed
     }
 
+    // A reader far ahead of its taker stops with the queue full instead of
+    // piling up chunks: here 3 queued and one being filled, at most.
+    void readerWaitsWhileTheQueueIsFull()
+    {
+        KzFacetQueue queue(10, 3);
+        std::atomic<int> added{0};
+        std::thread reader([&queue, &added] {
+            for (int i = 0; i < 200; ++i) {
+                queue.Add(Numbered(i));
+                ++added;
+            }
+            queue.Close();
+        });
+        QTRY_VERIFY_WITH_TIMEOUT(added.load() >= 39, 10000);
+        QTest::qWait(200);
+        QCOMPARE(added.load(), 39);   // the 40th facet fills a fourth chunk, which must wait
+        QVector<KzTriangle3D> chunk;
+        int next = 0;
+        while (queue.Take(chunk)) {
+            for (const KzTriangle3D& tri : qAsConst(chunk))
+                QCOMPARE(int(tri[0].x()), next++);
+        }
+        reader.join();
+        QCOMPARE(next, 200);
+    }
+
     // After a reset the queue serves a new load: nothing of the last one is
     // left, not even in a buffer handed back.
     void resetStartsAfresh()
     {
-        KzFacetQueue queue(4);
+        KzFacetQueue queue(4, 8);
         for (int i = 0; i < 6; ++i)
             queue.Add(Numbered(i));
         QVector<KzTriangle3D> chunk;

@@ -3,6 +3,8 @@
 #include "KPolygonAlgorithm.h"
 #include "KzModel3D.h"
 
+#include <QVector4D>
+
 #include <GL/gl.h>
 
 #include <cmath>
@@ -33,9 +35,8 @@ KzModelPainter::~KzModelPainter()
     m_pModel->DecreaseReference();
 }
 
-// The box alone is cheap; the footprint (a convex hull of every corner) is
-// what costs, so placing computes the box after each step and the footprint
-// once, from the final matrix.
+// The footprint (a convex hull of every corner) costs most; it is computed
+// once per change, from the final matrix, after the box.
 void KzModelPainter::ComputeBox()
 {
     const QVector<KzTriangle3D> triangles = m_pModel->Triangls();
@@ -72,22 +73,34 @@ void KzModelPainter::ComputeHull()
     m_vecHull = KPolygonAlgorithm::MinkowskHull(hull, Margin());
 }
 
-// From the file's orientation: centred on x = y = 0, on the plate.
+// From the file's orientation: centred on x = y = 0, on the plate. The matrix
+// stays a translation, which maps every corner to itself plus the offset, in
+// one float sum per axis; the smallest and largest sums are those of the
+// file's own bounds. So the corners are gone through once for the box and
+// once for the footprint, with the results of a pass after every step.
 void KzModelPainter::Place()
 {
     m_matModel.setToIdentity();
     ComputeBox();
-    CenterOnPlate();
-    DropToFloor();
+    const QVector3D fileMin = m_vMin;
+    const QVector3D fileMax = m_vMax;
+    MoveBy(QVector3D(-(m_vMin.x() + m_vMax.x()) / 2, -(m_vMin.y() + m_vMax.y()) / 2, 0), fileMin, fileMax);
+    if (std::abs(m_vMin.z()) > kFloorTolerance)
+        MoveBy(QVector3D(0, 0, -m_vMin.z()), fileMin, fileMax);
     ComputeHull();
 }
 
-void KzModelPainter::CenterOnPlate()
+void KzModelPainter::MoveBy(const QVector3D& d, const QVector3D& fileMin, const QVector3D& fileMax)
 {
     QMatrix4x4 t;
-    t.translate(-(m_vMin.x() + m_vMax.x()) / 2, -(m_vMin.y() + m_vMax.y()) / 2, 0);
+    t.translate(d);
     m_matModel = t * m_matModel;
-    ComputeBox();
+    const QVector4D offset = m_matModel.column(3);
+    for (int axis = 0; axis < 3; ++axis) {
+        m_vMin[axis] = fileMin[axis] + offset[axis];
+        m_vMax[axis] = fileMax[axis] + offset[axis];
+    }
+    m_vCenter = m_matModel.map(m_pModel->GetCenter());
 }
 
 void KzModelPainter::DropToFloor()

@@ -55,7 +55,7 @@ private:
     void ComputeBox();
     void ComputeHull();
     void Place();
-    void CenterOnPlate();
+    void MoveBy(const QVector3D& d, const QVector3D& fileMin, const QVector3D& fileMax);
     void DropToFloor();
 
     KzModel3D* m_pModel;

@@ -16,6 +16,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <cstring>
 
 using namespace KzViewTest;
 
@@ -137,6 +138,7 @@ private slots:
     void openingSharesMeshesAndRemovingUnloads();
     void openingLeavesLayerModeAndRefusesBadFiles();
     void secondModelIsPlacedBesideTheFirst();
+    void placementMatchesAFullRecomputation();
     void savingWritesEveryInstanceInPlateCoordinates();
     void sdNameAndBoundCheck();
     void dropsTakeExactlyOneStlFile();
@@ -289,6 +291,75 @@ void tst_KzModelEdit::secondModelIsPlacedBesideTheFirst()
     }
     QVERIFY(std::abs(minX + maxX) < 0.01f);
     QVERIFY(std::abs(minY + maxY) < 0.01f);
+}
+
+// Placing a new instance (and resetting one) takes its box from the file's
+// bounds instead of going through the corners after every step; the box,
+// centre and footprint must be exactly, to the bit, what going through every
+// corner with the instance's final matrix gives. After a turn, likewise.
+void tst_KzModelEdit::placementMatchesAFullRecomputation()
+{
+    QVector<KzTriangle3D> mesh = Sheet(6);
+    for (KzTriangle3D& t : mesh) {
+        for (int k = 0; k < 3; ++k)   // off the origin, off the plate, awkward floats
+            t[k] = t[k] * 1.37f + QVector3D(-0.0f, 101.3f, 7.77f);
+        t.UpdateNormal();
+    }
+    mesh[3][1] = QVector3D(-0.0f, 100.1f, -0.0f);   // negative zeros among the extremes
+    const QString path = Write(QStringLiteral("awkward.stl"), mesh);
+    KzModel3D model;
+    QVERIFY(model.LoadSTLFile(path));
+
+    auto same = [](float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    auto check = [&](const KzModelPainter& p) {
+        const QMatrix4x4& m = p.GetModelMatrix();
+        QVector3D min = m.map(model.Item(0)[0]);
+        QVector3D max = min;
+        QVector<QVector2D> points;
+        for (int i = 0; i < model.Count(); ++i) {
+            for (int k = 0; k < 3; ++k) {
+                const QVector3D c = m.map(model.Item(i)[k]);
+                for (int axis = 0; axis < 3; ++axis) {
+                    max[axis] = std::max(max[axis], c[axis]);
+                    min[axis] = std::min(min[axis], c[axis]);
+                }
+                points.append(c.toVector2D());
+            }
+        }
+        for (int axis = 0; axis < 3; ++axis) {
+            if (!same(p.GetMin()[axis], min[axis]) || !same(p.GetMax()[axis], max[axis]))
+                return QStringLiteral("box %1 %2 against %3 %4").arg(Str(p.GetMin()), Str(p.GetMax()), Str(min), Str(max));
+        }
+        const QVector3D centre = m.map(model.GetCenter());
+        for (int axis = 0; axis < 3; ++axis) {
+            if (!same(p.GetCenter()[axis], centre[axis]))
+                return QStringLiteral("centre %1 against %2").arg(Str(p.GetCenter()), Str(centre));
+        }
+        QVector<QVector2D> hull;
+        KPolygonAlgorithm::FormConvexPolygon(hull, points);
+        const QVector<QVector2D> square = {QVector2D(-1, -1), QVector2D(1, -1), QVector2D(1, 1), QVector2D(-1, 1)};
+        if (p.GetHull() != KPolygonAlgorithm::MinkowskHull(hull, square))
+            return QStringLiteral("footprint differs");
+        return QString();
+    };
+
+    KzModelPainter painter(&model);
+    QVERIFY(std::abs(painter.GetMin().z()) < 0.01f);   // it was dropped
+    QVERIFY(std::abs(painter.GetCenter().x()) < 0.01f && std::abs(painter.GetCenter().y()) < 0.01f);
+    QString wrong = check(painter);
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+
+    QMatrix4x4 turn;
+    turn.rotate(33.0f, QVector3D(1, 0.2f, 0));
+    painter.ApplyTransform(turn, true);
+    wrong = check(painter);
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+
+    painter.ResetTransform();
+    wrong = check(painter);
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+    KzModelPainter fresh(&model);
+    QCOMPARE(painter.GetModelMatrix(), fresh.GetModelMatrix());
 }
 
 void tst_KzModelEdit::savingWritesEveryInstanceInPlateCoordinates()

@@ -13,6 +13,19 @@
 namespace {
 const int kFacetsPerList = 10000;
 const int kChunksAhead = 4;   // how far the reader may run ahead of the lists
+
+void Extend(const KzTriangle3D& tri, QVector3D& min, QVector3D& max)
+{
+    for (int c = 0; c < 3; ++c) {
+        const QVector3D& v = tri[c];
+        for (int axis = 0; axis < 3; ++axis) {
+            if (v[axis] > max[axis])
+                max[axis] = v[axis];
+            if (!(v[axis] > min[axis]))
+                min[axis] = v[axis];
+        }
+    }
+}
 }
 
 qint32 KzModel3D::ms_nModelCount = 0;
@@ -52,6 +65,7 @@ bool KzModel3D::LoadSTLFile(QString path)
     if (!m_pLoader->m_bValid)
         return false;
     m_facetQueue.Reset();
+    m_nReadFacets = 0;
     m_loadThread.start(QThread::InheritPriority);
     emit signal_StartLoad();   // queued to the reading thread
     ReceiveFacets();           // the whole file is read before this returns
@@ -65,8 +79,12 @@ void KzModel3D::slot_FacetsExpected(int count)
     m_facetQueue.Expect(count);
 }
 
+// The bounds of what is read are taken here, off the thread that compiles.
 void KzModel3D::slot_TriangleReady(KzTriangle3D tri)
 {
+    if (m_nReadFacets++ == 0)
+        m_vReadMin = m_vReadMax = tri[0];
+    Extend(tri, m_vReadMin, m_vReadMax);
     m_facetQueue.Add(tri);
 }
 
@@ -98,16 +116,19 @@ void KzModel3D::ReceiveFacets()
         // share the chunk's buffer and drop the reservation.
         for (const KzTriangle3D& tri : qAsConst(chunk))
             m_vecTriangles.append(tri);
-        if (fresh)
-            UpdateBounds(first);
         if (context)
             CompileList(first, m_vecTriangles.size());
         m_facetQueue.Recycle(std::move(chunk));
     }
     if (m_vecTriangles.isEmpty())
         return;
-    if (!fresh)
-        UpdateBounds(0);
+    if (fresh) {   // the queue is drained: the reader's bounds are complete and visible here
+        m_vMinBound = m_vReadMin;
+        m_vMaxBound = m_vReadMax;
+        UpdateCenter();
+    } else {
+        UpdateBounds();
+    }
     if (!context) {
         CompileDisplayLists();
     } else if (m_vecTriangles.size() % kFacetsPerList == 0) {
@@ -125,24 +146,16 @@ void KzModel3D::CompileList(int first, int end)
     glEndList();
 }
 
-// Extends the bounds over the facets from first on (first 0 starts afresh),
-// while they are still in the cache; the centre follows.
-void KzModel3D::UpdateBounds(int first)
+void KzModel3D::UpdateBounds()
 {
-    if (first == 0)
-        m_vMinBound = m_vMaxBound = m_vecTriangles.at(0)[0];
-    const KzTriangle3D* tri = m_vecTriangles.constData();
-    for (int i = first; i < m_vecTriangles.size(); ++i) {
-        for (int c = 0; c < 3; ++c) {
-            const QVector3D& v = tri[i][c];
-            for (int axis = 0; axis < 3; ++axis) {
-                if (v[axis] > m_vMaxBound[axis])
-                    m_vMaxBound[axis] = v[axis];
-                if (!(v[axis] > m_vMinBound[axis]))
-                    m_vMinBound[axis] = v[axis];
-            }
-        }
-    }
+    m_vMinBound = m_vMaxBound = m_vecTriangles.at(0)[0];
+    for (const KzTriangle3D& tri : qAsConst(m_vecTriangles))
+        Extend(tri, m_vMinBound, m_vMaxBound);
+    UpdateCenter();
+}
+
+void KzModel3D::UpdateCenter()
+{
     m_vCenter = QVector3D((m_vMinBound.x() + m_vMaxBound.x()) * 0.5f,
                           (m_vMinBound.y() + m_vMaxBound.y()) * 0.5f,
                           (m_vMinBound.z() + m_vMaxBound.z()) * 0.5f);

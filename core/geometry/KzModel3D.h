@@ -61,7 +61,8 @@ private slots:
 
 private:
     void ReceiveFacets();
-    void UpdateBounds(int first);
+    void UpdateBounds();
+    void UpdateCenter();
     void CompileDisplayLists();
     void CompileList(int first, int end);
     void CompileFacets(int first, int end) const;
@@ -70,6 +71,10 @@ private:
     QThread m_loadThread;
     KzModelLoader* m_pLoader;
     KzFacetQueue m_facetQueue;
+    // Written by the reading thread during a load only.
+    int m_nReadFacets = 0;
+    QVector3D m_vReadMin;
+    QVector3D m_vReadMax;
     QVector<KzTriangle3D> m_vecTriangles;
     QString m_strFileName;
     qint32 m_nReference;

@@ -7,12 +7,6 @@ KzFacetQueue::KzFacetQueue(int chunkSize, int maxQueued)
 {
 }
 
-void KzFacetQueue::Expect(int count)
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_nExpected = count;
-}
-
 void KzFacetQueue::Add(const KzTriangle3D& tri)
 {
     if (m_vecFilling.capacity() == 0) {
@@ -66,18 +60,11 @@ void KzFacetQueue::Recycle(QVector<KzTriangle3D>&& chunk)
     m_spare.push_back(std::move(chunk));
 }
 
-int KzFacetQueue::Expected()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    return m_nExpected;
-}
-
 void KzFacetQueue::Reset()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_vecFilling.clear();
     m_queue.clear();
     m_spare.clear();
-    m_nExpected = 0;
     m_bClosed = false;
 }

@@ -21,7 +21,6 @@ public:
     KzFacetQueue(int chunkSize, int maxQueued);
 
     // Reader side.
-    void Expect(int count);
     void Add(const KzTriangle3D& tri);
     void Close();   // flushes the last, partial chunk; nothing comes after
 
@@ -30,7 +29,6 @@ public:
     // Hands a taken chunk's buffer back for the reader to fill again: a few
     // warm buffers instead of a fresh one per chunk.
     void Recycle(QVector<KzTriangle3D>&& chunk);
-    int Expected();
     void Reset();   // before a new load; the reader must be idle
 
 private:
@@ -44,7 +42,6 @@ private:
     std::condition_variable m_room;    // room in the queue for the reader
     std::deque<QVector<KzTriangle3D>> m_queue;
     std::deque<QVector<KzTriangle3D>> m_spare;
-    int m_nExpected = 0;
     bool m_bClosed = false;
 };
 

@@ -66,9 +66,13 @@ bool KzModel3D::LoadSTLFile(QString path)
         return false;
     m_facetQueue.Reset();
     m_nReadFacets = 0;
+    DeleteDisplayLists();
+    const bool fresh = m_vecTriangles.isEmpty();
     m_loadThread.start(QThread::InheritPriority);
+    // From here until the queue is drained, m_vecTriangles and the bounds of
+    // what is read belong to the reading thread.
     emit signal_StartLoad();   // queued to the reading thread
-    ReceiveFacets();           // the whole file is read before this returns
+    ReceiveFacets(fresh);      // the whole file is read before this returns
     m_strFileName = path;
     m_bReady = true;
     return true;
@@ -76,15 +80,18 @@ bool KzModel3D::LoadSTLFile(QString path)
 
 void KzModel3D::slot_FacetsExpected(int count)
 {
-    m_facetQueue.Expect(count);
+    m_vecTriangles.reserve(m_vecTriangles.size() + count);
+    KzHugePages::Advise(m_vecTriangles.constData(), size_t(m_vecTriangles.capacity()) * sizeof(KzTriangle3D));
 }
 
-// The bounds of what is read are taken here, off the thread that compiles.
+// The model's own copy of the facets and their bounds are made here, off the
+// thread that compiles; that one works from the chunks.
 void KzModel3D::slot_TriangleReady(KzTriangle3D tri)
 {
     if (m_nReadFacets++ == 0)
         m_vReadMin = m_vReadMax = tri[0];
     Extend(tri, m_vReadMin, m_vReadMax);
+    m_vecTriangles.append(tri);
     m_facetQueue.Add(tri);
 }
 
@@ -97,32 +104,19 @@ void KzModel3D::slot_LoadComplete()
 // the parse behind the compile. The chunks are exactly one list's facets, so
 // the lists come out as CompileDisplayLists makes them. A model loaded a
 // second time has its lists compiled again, all at once, at the end.
-void KzModel3D::ReceiveFacets()
+void KzModel3D::ReceiveFacets(bool fresh)
 {
-    DeleteDisplayLists();
-    const bool fresh = m_vecTriangles.isEmpty();
     QOpenGLContext* context = fresh ? QOpenGLContext::currentContext() : nullptr;
-    bool reserved = false;
     QVector<KzTriangle3D> chunk;
     while (m_facetQueue.Take(chunk)) {
-        if (!reserved) {
-            m_vecTriangles.reserve(m_vecTriangles.size() + qMax(chunk.size(), m_facetQueue.Expected()));
-            KzHugePages::Advise(m_vecTriangles.constData(),
-                                size_t(m_vecTriangles.capacity()) * sizeof(KzTriangle3D));
-            reserved = true;
-        }
-        const int first = m_vecTriangles.size();
-        // Element by element: appending a whole vector to an empty one would
-        // share the chunk's buffer and drop the reservation.
-        for (const KzTriangle3D& tri : qAsConst(chunk))
-            m_vecTriangles.append(tri);
         if (context)
-            CompileList(first, m_vecTriangles.size());
+            CompileList(chunk.constData(), chunk.size());
         m_facetQueue.Recycle(std::move(chunk));
     }
+    // Drained: the reader is done, and what it wrote is visible here.
     if (m_vecTriangles.isEmpty())
         return;
-    if (fresh) {   // the queue is drained: the reader's bounds are complete and visible here
+    if (fresh) {
         m_vMinBound = m_vReadMin;
         m_vMaxBound = m_vReadMax;
         UpdateCenter();
@@ -136,13 +130,13 @@ void KzModel3D::ReceiveFacets()
     }
 }
 
-void KzModel3D::CompileList(int first, int end)
+void KzModel3D::CompileList(const KzTriangle3D* tri, int count)
 {
     m_pListContext = QOpenGLContext::currentContext();
     const GLuint name = glGenLists(1);
     m_vecDisplayList.append(name);
     glNewList(name, GL_COMPILE);
-    CompileFacets(first, end);
+    CompileFacets(tri, count);
     glEndList();
 }
 
@@ -172,7 +166,7 @@ void KzModel3D::CompileDisplayLists()
     }
     const int n = m_vecTriangles.size();
     for (int first = 0; first < n; first += kFacetsPerList)
-        CompileList(first, qMin(n, first + kFacetsPerList));
+        CompileList(m_vecTriangles.constData() + first, qMin(n - first, kFacetsPerList));
     if (n % kFacetsPerList == 0)
         m_vecDisplayList.append(glGenLists(1));
     m_pListContext = context;
@@ -182,11 +176,10 @@ void KzModel3D::CompileDisplayLists()
 // normals and order as one pair per facet, but Mesa compiles it about twice as
 // fast: it keeps a primitive record per pair and merges them all again when
 // the list ends (bench/open measures both).
-void KzModel3D::CompileFacets(int first, int end) const
+void KzModel3D::CompileFacets(const KzTriangle3D* tri, int count)
 {
-    const KzTriangle3D* tri = m_vecTriangles.constData();
     glBegin(GL_TRIANGLES);
-    for (int i = first; i < end; ++i) {
+    for (int i = 0; i < count; ++i) {
         const QVector3D normal = tri[i].GetNormal();
         glNormal3f(normal.x(), normal.y(), normal.z());
         for (int c = 0; c < 3; ++c)

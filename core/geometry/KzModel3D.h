@@ -60,18 +60,18 @@ private slots:
     void slot_LoadComplete();
 
 private:
-    void ReceiveFacets();
+    void ReceiveFacets(bool fresh);
     void UpdateBounds();
     void UpdateCenter();
     void CompileDisplayLists();
-    void CompileList(int first, int end);
-    void CompileFacets(int first, int end) const;
+    void CompileList(const KzTriangle3D* tri, int count);
+    static void CompileFacets(const KzTriangle3D* tri, int count);
     void DeleteDisplayLists();
 
     QThread m_loadThread;
     KzModelLoader* m_pLoader;
     KzFacetQueue m_facetQueue;
-    // Written by the reading thread during a load only.
+    // Written by the reading thread during a load only (m_vecTriangles too).
     int m_nReadFacets = 0;
     QVector3D m_vReadMin;
     QVector3D m_vReadMax;

@@ -31,8 +31,8 @@ void Extend(const KzTriangle3D& tri, QVector3D& min, QVector3D& max)
 qint32 KzModel3D::ms_nModelCount = 0;
 
 KzModel3D::KzModel3D()
-    : m_pLoader(new KzModelLoader), m_facetQueue(kFacetsPerList, kChunksAhead), m_nReference(0), m_nID(++ms_nModelCount), m_bReady(false),
-      m_vCenter(0, 0, 0), m_vMaxBound(0, 0, 0), m_vMinBound(0, 0, 0)
+    : m_pLoader(new KzModelLoader), m_facetQueue(kFacetsPerList, kChunksAhead), m_nReference(0),
+      m_nID(++ms_nModelCount), m_bReady(false), m_vCenter(0, 0, 0), m_vMaxBound(0, 0, 0), m_vMinBound(0, 0, 0)
 {
     // The loader reads on m_loadThread; its facets reach this thread through
     // m_facetQueue, so its signals are taken where they are sent.

@@ -21,9 +21,9 @@ class QOpenGLContext;
 // LoadSTLFile reads the file on the model's own thread and compiles the
 // display lists, chunk by chunk as the facets arrive, with the OpenGL context
 // current on the calling thread (none current: no lists); it returns when
-// both are done. The destructor deletes them
-// only when that context, or one sharing with it, is current; so whoever owns
-// the context makes it current before deleting models.
+// both are done. The destructor deletes the lists only when that context, or
+// one sharing with it, is current; so whoever owns the context makes it
+// current before deleting models.
 class KZFUNCTION_EXPORT KzModel3D : public QObject
 {
     Q_OBJECT

@@ -589,6 +589,8 @@ void Kz3DScene::DrawAxisArrow(const QVector3D& a, const QVector3D& b, int axis)
     }
     QVector3D label = to;
     label[axis] -= 1.5f;
+    // An axis letter, a number and a unit symbol: they read the same in every
+    // language the program ships, so the label is not translated.
     const QString name = axis == 0 ? QStringLiteral("X = ") : QStringLiteral("Y = ");
     emit signal_RenderText(name + QString::number(length, 'f', 1) + QStringLiteral("mm"), label);
 }
@@ -646,5 +648,5 @@ void Kz3DScene::DrawRotateFeedback()
         glEnd();
     }
     glPopAttrib();
-    emit signal_RenderText(QString::number(int(m_dRotateAngle)) + QChar(0x00B0), q);
+    emit signal_RenderText(QString::number(int(m_dRotateAngle)) + QChar(0x00B0), q);   // not translated either
 }

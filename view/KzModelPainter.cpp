@@ -3,6 +3,8 @@
 #include "KPolygonAlgorithm.h"
 #include "KzModel3D.h"
 
+#include <QVector4D>
+
 #include <GL/gl.h>
 
 #include <cmath>
@@ -25,9 +27,7 @@ KzModelPainter::KzModelPainter(KzModel3D* model)
     , m_bSelected(false)
 {
     m_pModel->IncreaseReference();
-    ComputeBounds();
-    CenterOnPlate();
-    DropToFloor();
+    Place();
 }
 
 KzModelPainter::~KzModelPainter()
@@ -35,37 +35,72 @@ KzModelPainter::~KzModelPainter()
     m_pModel->DecreaseReference();
 }
 
-void KzModelPainter::ComputeBounds()
+// The footprint (a convex hull of every corner) costs most; it is computed
+// once per change, from the final matrix, after the box.
+void KzModelPainter::ComputeBox()
 {
     const QVector<KzTriangle3D> triangles = m_pModel->Triangls();
-    if (triangles.isEmpty())
+    const KzTriangle3D* t = triangles.constData();
+    const int n = triangles.size();
+    if (n == 0)
         return;
-    m_vMax = m_vMin = m_matModel.map(triangles.first()[0]);
-    QVector<QVector2D> points;
-    points.reserve(triangles.size() * 3);
-    for (const KzTriangle3D& t : triangles) {
+    m_vMax = m_vMin = m_matModel.map(t[0][0]);
+    for (int i = 0; i < n; ++i) {
         for (int k = 0; k < 3; ++k) {
-            const QVector3D p = m_matModel.map(t[k]);
+            const QVector3D p = m_matModel.map(t[i][k]);
             for (int axis = 0; axis < 3; ++axis) {
                 m_vMax[axis] = std::max(m_vMax[axis], p[axis]);
                 m_vMin[axis] = std::min(m_vMin[axis], p[axis]);
             }
-            points.append(p.toVector2D());
         }
     }
     m_vCenter = m_matModel.map(m_pModel->GetCenter());
+}
 
+void KzModelPainter::ComputeHull()
+{
+    const QVector<KzTriangle3D> triangles = m_pModel->Triangls();
+    if (triangles.isEmpty())
+        return;
+    QVector<QVector2D> points;
+    points.reserve(triangles.size() * 3);
+    for (const KzTriangle3D& t : triangles) {
+        for (int k = 0; k < 3; ++k)
+            points.append(m_matModel.map(t[k]).toVector2D());
+    }
     QVector<QVector2D> hull;
     KPolygonAlgorithm::FormConvexPolygon(hull, points);
     m_vecHull = KPolygonAlgorithm::MinkowskHull(hull, Margin());
 }
 
-void KzModelPainter::CenterOnPlate()
+// From the file's orientation: centred on x = y = 0, on the plate. The matrix
+// stays a translation, which maps every corner to itself plus the offset, in
+// one float sum per axis; the smallest and largest sums are those of the
+// file's own bounds. So the corners are gone through once for the box and
+// once for the footprint, with the results of a pass after every step.
+void KzModelPainter::Place()
+{
+    m_matModel.setToIdentity();
+    ComputeBox();
+    const QVector3D fileMin = m_vMin;
+    const QVector3D fileMax = m_vMax;
+    MoveBy(QVector3D(-(m_vMin.x() + m_vMax.x()) / 2, -(m_vMin.y() + m_vMax.y()) / 2, 0), fileMin, fileMax);
+    if (std::abs(m_vMin.z()) > kFloorTolerance)
+        MoveBy(QVector3D(0, 0, -m_vMin.z()), fileMin, fileMax);
+    ComputeHull();
+}
+
+void KzModelPainter::MoveBy(const QVector3D& d, const QVector3D& fileMin, const QVector3D& fileMax)
 {
     QMatrix4x4 t;
-    t.translate(-(m_vMin.x() + m_vMax.x()) / 2, -(m_vMin.y() + m_vMax.y()) / 2, 0);
+    t.translate(d);
     m_matModel = t * m_matModel;
-    ComputeBounds();
+    const QVector4D offset = m_matModel.column(3);
+    for (int axis = 0; axis < 3; ++axis) {
+        m_vMin[axis] = fileMin[axis] + offset[axis];
+        m_vMax[axis] = fileMax[axis] + offset[axis];
+    }
+    m_vCenter = m_matModel.map(m_pModel->GetCenter());
 }
 
 void KzModelPainter::DropToFloor()
@@ -75,7 +110,7 @@ void KzModelPainter::DropToFloor()
     QMatrix4x4 t;
     t.translate(0, 0, -m_vMin.z());
     m_matModel = t * m_matModel;
-    ComputeBounds();
+    ComputeBox();
 }
 
 void KzModelPainter::ApplyTransform(const QMatrix4x4& m, bool recompute)
@@ -83,8 +118,9 @@ void KzModelPainter::ApplyTransform(const QMatrix4x4& m, bool recompute)
     m_matModel = m * m_matModel;
     m_matModel.optimize();
     if (recompute) {
-        ComputeBounds();
+        ComputeBox();
         DropToFloor();
+        ComputeHull();
         return;
     }
     m_vMax = m.map(m_vMax);
@@ -103,10 +139,7 @@ void KzModelPainter::Translate(const QVector2D& d)
 
 void KzModelPainter::ResetTransform()
 {
-    m_matModel.setToIdentity();
-    ComputeBounds();
-    CenterOnPlate();
-    DropToFloor();
+    Place();
 }
 
 void KzModelPainter::Draw()

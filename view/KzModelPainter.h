@@ -52,8 +52,10 @@ public:
     const QVector<QVector2D>& GetHull() const { return m_vecHull; }
 
 private:
-    void ComputeBounds();
-    void CenterOnPlate();
+    void ComputeBox();
+    void ComputeHull();
+    void Place();
+    void MoveBy(const QVector3D& d, const QVector3D& fileMin, const QVector3D& fileMax);
     void DropToFloor();
 
     KzModel3D* m_pModel;

@@ -2,14 +2,20 @@
 //   kz_open_bench generate FILE FACETS
 //       writes a closed sphere of about FACETS facets as binary STL
 //   kz_open_bench open FILE WAY MALLOC [FRAMES] [SAMPLES]
-//       WAY per-list: KzModel3D::LoadSTLFile as the program does it;
+//       WAY per-list: KzModel3D::LoadSTLFile as the program does it (each
+//           list compiled as its facets arrive from the reading thread);
 //       WAY per-facet: the same load without a context (parse and bounds only),
 //           then the lists compiled the former way, one begin/end pair per
-//           facet; that compile lives here only, for comparison.
+//           facet; that compile lives here only, for comparison;
+//       WAY after-parse: the same, then one begin/end pair per list (the
+//           program's calls, without the overlap);
+//       WAY arrays: the same, then each list as one glDrawArrays of an
+//           interleaved normal + vertex array;
 //       WAY parse-only: the load without a context, no lists, no frames: what
 //           the two ways above share.
 //       MALLOC default: glibc as it comes; tuned: the allocator settings the
 //           program makes at start (keep in step with app/main.cpp).
+//   FRAMES -1: the open alone (for profiling), one short line.
 //   Prints one line: facets lists open_s open_cpu_s minor_faults rss_growth_kB
 //   frame_median_ms frame_max_ms picture_md5
 // A frame is drawn like the view draws a model: its light and material, 1024 x 768,
@@ -134,6 +140,63 @@ std::vector<GLuint> CompilePerFacet(const KzModel3D& model)
     return names;
 }
 
+// The facets of each list as one interleaved array (a normal per corner),
+// drawn by one glDrawArrays inside the list: measured as an alternative.
+std::vector<GLuint> CompileArrays(const KzModel3D& model)
+{
+    const int n = model.Count();
+    std::vector<GLuint> names;
+    for (int i = 0; i <= n / kFacetsPerList; ++i)
+        names.push_back(glGenLists(1));
+    const QVector<KzTriangle3D> triangles = model.Triangls();
+    std::vector<float> buffer(size_t(kFacetsPerList) * 18);
+    glInterleavedArrays(GL_N3F_V3F, 0, buffer.data());
+    for (int first = 0; first < n; first += kFacetsPerList) {
+        const int end = std::min(n, first + kFacetsPerList);
+        float* out = buffer.data();
+        for (int i = first; i < end; ++i) {
+            const KzTriangle3D& tri = triangles.at(i);
+            const QVector3D normal = tri.GetNormal();
+            for (int c = 0; c < 3; ++c) {
+                *out++ = normal.x(); *out++ = normal.y(); *out++ = normal.z();
+                *out++ = tri[c].x(); *out++ = tri[c].y(); *out++ = tri[c].z();
+            }
+        }
+        glNewList(names[size_t(first / kFacetsPerList)], GL_COMPILE);
+        glDrawArrays(GL_TRIANGLES, 0, 3 * (end - first));
+        glEndList();
+    }
+    glDisableClientState(GL_NORMAL_ARRAY);
+    glDisableClientState(GL_VERTEX_ARRAY);
+    return names;
+}
+
+// One begin/end pair per list, the lists compiled after the whole parse: the
+// program's calls without the overlap of reading and compiling.
+std::vector<GLuint> CompileAfterParse(const KzModel3D& model)
+{
+    const int n = model.Count();
+    std::vector<GLuint> names;
+    for (int i = 0; i <= n / kFacetsPerList; ++i)
+        names.push_back(glGenLists(1));
+    const QVector<KzTriangle3D> triangles = model.Triangls();
+    for (int first = 0; first < n; first += kFacetsPerList) {
+        const int end = std::min(n, first + kFacetsPerList);
+        glNewList(names[size_t(first / kFacetsPerList)], GL_COMPILE);
+        glBegin(GL_TRIANGLES);
+        for (int i = first; i < end; ++i) {
+            const KzTriangle3D& tri = triangles.at(i);
+            const QVector3D normal = tri.GetNormal();
+            glNormal3f(normal.x(), normal.y(), normal.z());
+            for (int c = 0; c < 3; ++c)
+                glVertex3f(tri[c].x(), tri[c].y(), tri[c].z());
+        }
+        glEnd();
+        glEndList();
+    }
+    return names;
+}
+
 // The view's light and material (its scene set-up), a camera looking down at the model.
 void SetUpScene(const KzModel3D& model)
 {
@@ -189,7 +252,7 @@ double DrawFrame(const std::vector<GLuint>& lists)
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-enum class Way { PerList, PerFacet, ParseOnly };
+enum class Way { PerList, PerFacet, AfterParse, Arrays, ParseOnly };
 
 int Open(const QString& path, Way way, int frames, int samples)
 {
@@ -230,7 +293,12 @@ int Open(const QString& path, Way way, int frames, int samples)
                         RssKb() - rssBefore);
             return 0;
         }
-        lists = CompilePerFacet(*model);
+        if (way == Way::Arrays)
+            lists = CompileArrays(*model);
+        else if (way == Way::AfterParse)
+            lists = CompileAfterParse(*model);
+        else
+            lists = CompilePerFacet(*model);
     } else {
         if (!model->LoadSTLFile(path))
             return 1;
@@ -246,6 +314,10 @@ int Open(const QString& path, Way way, int frames, int samples)
         return 1;
     }
 
+    if (frames < 0) {   // open only (for profiling)
+        std::printf("%d %zu %.4f\n", model->Count(), lists.size(), openSeconds);
+        return 0;
+    }
     fbo.bind();
     SetUpScene(*model);
     DrawFrame(lists);   // warm-up
@@ -281,6 +353,10 @@ int main(int argc, char** argv)
         Way way = Way::PerList;
         if (std::strcmp(argv[3], "per-facet") == 0)
             way = Way::PerFacet;
+        else if (std::strcmp(argv[3], "after-parse") == 0)
+            way = Way::AfterParse;
+        else if (std::strcmp(argv[3], "arrays") == 0)
+            way = Way::Arrays;
         else if (std::strcmp(argv[3], "parse-only") == 0)
             way = Way::ParseOnly;
         else if (std::strcmp(argv[3], "per-list") != 0)
@@ -297,7 +373,7 @@ int main(int argc, char** argv)
         return Open(QString::fromLocal8Bit(argv[2]), way, argc > 5 ? std::atoi(argv[5]) : 5,
                      argc > 6 ? std::atoi(argv[6]) : 4);
     }
-    std::fprintf(stderr, "usage: %s generate FILE FACETS | open FILE per-list|per-facet|parse-only default|tuned [FRAMES] [SAMPLES]\n",
+    std::fprintf(stderr, "usage: %s generate FILE FACETS | open FILE per-list|per-facet|after-parse|arrays|parse-only default|tuned [FRAMES] [SAMPLES]\n",
                  argv[0]);
     return 2;
 }

@@ -3,12 +3,15 @@
 #   bench/open/run.sh [RUNS]      RUNS per variant, default 3; FRAMES (env) per run, default 5
 # Writes closed spheres of 200k and 2M facets as binary STL into bench/data/ (once) and
 # opens each with an OpenGL context current, under Xvfb with Mesa's software renderer,
-# four ways, interleaved run by run so load on the machine hits them alike:
+# six ways, interleaved run by run so load on the machine hits them alike:
 #   per-facet / default  the former program: one begin/end pair per facet, glibc untuned
 #   per-facet / tuned    the former compile with the program's allocator settings
-#   per-list  / default  the current compile without them
-#   per-list  / tuned    the current program
-# and once more without a context (parse-only: what all four share), so that the
+#   after-parse / tuned  one begin/end pair per list, compiled after the whole parse
+#   arrays    / tuned    each list one glDrawArrays of a normal + vertex array
+#   per-list  / default  the current program without them
+#   per-list  / tuned    the current program: each list compiled as its facets
+#                        arrive from the reading thread
+# and once more without a context (parse-only: what all six share), so that the
 # display lists' own share (open minus parse) shows too.
 # Then draws the model like the view does (1024 x 768, 4 samples) and times the frames.
 # Every way must leave the same picture (md5 of the last frame). Needs python3, xvfb-run.
@@ -30,8 +33,8 @@ export LIBGL_ALWAYS_SOFTWARE=1 QT_QPA_PLATFORM=xcb QT_LOGGING_RULES="*.debug=fal
 exec python3 - "$bench" "$data" "$runs" "${FRAMES:-5}" <<'PY'
 import statistics, subprocess, sys
 bench, data, runs, frames = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4]
-ways = [("parse-only", "tuned"), ("per-facet", "default"), ("per-facet", "tuned"), ("per-list", "default"),
-        ("per-list", "tuned")]
+ways = [("parse-only", "tuned"), ("per-facet", "default"), ("per-facet", "tuned"), ("after-parse", "tuned"),
+        ("arrays", "tuned"), ("per-list", "default"), ("per-list", "tuned")]
 
 def run(path, way, malloc):
     cmd = ["xvfb-run", "-a", "-s", "-screen 0 1280x1024x24", bench, "open", path, way, malloc, frames]

@@ -8,21 +8,42 @@
 
 #include <GL/gl.h>
 
+#include <utility>
+
 namespace {
 const int kFacetsPerList = 10000;
+const int kChunksAhead = 4;   // how far the reader may run ahead of the lists
+
+void Extend(const KzTriangle3D& tri, QVector3D& min, QVector3D& max)
+{
+    for (int c = 0; c < 3; ++c) {
+        const QVector3D& v = tri[c];
+        for (int axis = 0; axis < 3; ++axis) {
+            if (v[axis] > max[axis])
+                max[axis] = v[axis];
+            if (!(v[axis] > min[axis]))
+                min[axis] = v[axis];
+        }
+    }
+}
 }
 
 qint32 KzModel3D::ms_nModelCount = 0;
 
 KzModel3D::KzModel3D()
-    : m_pLoader(new KzModelLoader), m_nReference(0), m_nID(++ms_nModelCount), m_bReady(false),
-      m_vCenter(0, 0, 0), m_vMaxBound(0, 0, 0), m_vMinBound(0, 0, 0)
+    : m_pLoader(new KzModelLoader), m_facetQueue(kFacetsPerList, kChunksAhead), m_nReference(0),
+      m_nID(++ms_nModelCount), m_bReady(false), m_vCenter(0, 0, 0), m_vMaxBound(0, 0, 0), m_vMinBound(0, 0, 0)
 {
+    // The loader reads on m_loadThread; its facets reach this thread through
+    // m_facetQueue, so its signals are taken where they are sent.
+    m_pLoader->moveToThread(&m_loadThread);
     connect(this, &KzModel3D::signal_StartLoad, m_pLoader, &KzModelLoader::slot_StartLoad);
-    connect(m_pLoader, &KzModelLoader::signal_FacetsExpected, this, &KzModel3D::slot_FacetsExpected);
-    connect(m_pLoader, &KzModelLoader::signal_TriangleReady, this, &KzModel3D::slot_TriangleReady);
-    connect(m_pLoader, &KzModelLoader::signal_LoadComplete, this, &KzModel3D::slot_LoadComplete);
-    connect(&m_loadThread, &QThread::finished, m_pLoader, &QObject::deleteLater);
+    connect(m_pLoader, &KzModelLoader::signal_FacetsExpected, this, &KzModel3D::slot_FacetsExpected,
+            Qt::DirectConnection);
+    connect(m_pLoader, &KzModelLoader::signal_TriangleReady, this, &KzModel3D::slot_TriangleReady,
+            Qt::DirectConnection);
+    connect(m_pLoader, &KzModelLoader::signal_LoadComplete, this, &KzModel3D::slot_LoadComplete,
+            Qt::DirectConnection);
 }
 
 KzModel3D::~KzModel3D()
@@ -31,8 +52,8 @@ KzModel3D::~KzModel3D()
         m_pLoader->m_bStop = true;
     m_loadThread.quit();
     m_loadThread.wait();
-    // Deleting the loader here also frees it after a failed load, when the
-    // thread never ran; it drops the deleteLater that 'finished' queued.
+    // Its thread has stopped (or never ran, after a failed load): the loader
+    // can go from here.
     delete m_pLoader;
     DeleteDisplayLists();
 }
@@ -43,9 +64,17 @@ bool KzModel3D::LoadSTLFile(QString path)
     m_pLoader->CheckFileType();
     if (!m_pLoader->m_bValid)
         return false;
+    m_facetQueue.Reset();
+    m_nReadFacets = 0;
+    DeleteDisplayLists();
+    const bool fresh = m_vecTriangles.isEmpty();
     m_loadThread.start(QThread::InheritPriority);
-    emit signal_StartLoad();   // direct: the whole file is read before this returns
+    // From here until the queue is drained, m_vecTriangles and the bounds of
+    // what is read belong to the reading thread.
+    emit signal_StartLoad();   // queued to the reading thread
+    ReceiveFacets(fresh);      // the whole file is read before this returns
     m_strFileName = path;
+    m_bReady = true;
     return true;
 }
 
@@ -55,40 +84,72 @@ void KzModel3D::slot_FacetsExpected(int count)
     KzHugePages::Advise(m_vecTriangles.constData(), size_t(m_vecTriangles.capacity()) * sizeof(KzTriangle3D));
 }
 
+// The model's own copy of the facets and their bounds are made here, off the
+// thread that compiles; that one works from the chunks.
 void KzModel3D::slot_TriangleReady(KzTriangle3D tri)
 {
+    if (m_nReadFacets++ == 0)
+        m_vReadMin = m_vReadMax = tri[0];
+    Extend(tri, m_vReadMin, m_vReadMax);
     m_vecTriangles.append(tri);
+    m_facetQueue.Add(tri);
 }
 
 void KzModel3D::slot_LoadComplete()
 {
-    UpdataData();
-    m_bReady = true;
+    m_facetQueue.Close();
 }
 
-void KzModel3D::UpdataData()
+// Compiling a chunk's list while the reader parses the next one hides most of
+// the parse behind the compile. The chunks are exactly one list's facets, so
+// the lists come out as CompileDisplayLists makes them. A model loaded a
+// second time has its lists compiled again, all at once, at the end.
+void KzModel3D::ReceiveFacets(bool fresh)
 {
-    DeleteDisplayLists();
+    QOpenGLContext* context = fresh ? QOpenGLContext::currentContext() : nullptr;
+    QVector<KzTriangle3D> chunk;
+    while (m_facetQueue.Take(chunk)) {
+        if (context)
+            CompileList(chunk.constData(), chunk.size());
+        m_facetQueue.Recycle(std::move(chunk));
+    }
+    // Drained: the reader is done, and what it wrote is visible here.
     if (m_vecTriangles.isEmpty())
         return;
-    UpdateBounds();
-    CompileDisplayLists();
+    if (fresh) {
+        m_vMinBound = m_vReadMin;
+        m_vMaxBound = m_vReadMax;
+        UpdateCenter();
+    } else {
+        UpdateBounds();
+    }
+    if (!context) {
+        CompileDisplayLists();
+    } else if (m_vecTriangles.size() % kFacetsPerList == 0) {
+        m_vecDisplayList.append(glGenLists(1));   // the trailing empty name, as CompileDisplayLists leaves it
+    }
+}
+
+void KzModel3D::CompileList(const KzTriangle3D* tri, int count)
+{
+    m_pListContext = QOpenGLContext::currentContext();
+    const GLuint name = glGenLists(1);
+    m_vecDisplayList.append(name);
+    glNewList(name, GL_COMPILE);
+    CompileFacets(tri, count);
+    glEndList();
 }
 
 void KzModel3D::UpdateBounds()
 {
     m_vMinBound = m_vMaxBound = m_vecTriangles.at(0)[0];
-    for (const KzTriangle3D& tri : qAsConst(m_vecTriangles)) {
-        for (int c = 0; c < 3; ++c) {
-            const QVector3D& v = tri[c];
-            for (int axis = 0; axis < 3; ++axis) {
-                if (v[axis] > m_vMaxBound[axis])
-                    m_vMaxBound[axis] = v[axis];
-                if (!(v[axis] > m_vMinBound[axis]))
-                    m_vMinBound[axis] = v[axis];
-            }
-        }
-    }
+    for (const KzTriangle3D& tri : qAsConst(m_vecTriangles))
+        Extend(tri, m_vMinBound, m_vMaxBound);
+    UpdateCenter();
+}
+
+void KzModel3D::UpdateCenter()
+{
     m_vCenter = QVector3D((m_vMinBound.x() + m_vMaxBound.x()) * 0.5f,
                           (m_vMinBound.y() + m_vMaxBound.y()) * 0.5f,
                           (m_vMinBound.z() + m_vMaxBound.z()) * 0.5f);
@@ -103,26 +164,22 @@ void KzModel3D::CompileDisplayLists()
         qDebug() << "no current OpenGL context: model" << m_nID << "has no display lists";
         return;
     }
-    m_pListContext = context;
     const int n = m_vecTriangles.size();
-    for (int i = 0; i <= n / kFacetsPerList; ++i)
+    for (int first = 0; first < n; first += kFacetsPerList)
+        CompileList(m_vecTriangles.constData() + first, qMin(n - first, kFacetsPerList));
+    if (n % kFacetsPerList == 0)
         m_vecDisplayList.append(glGenLists(1));
-    for (int first = 0; first < n; first += kFacetsPerList) {
-        glNewList(m_vecDisplayList.at(first / kFacetsPerList), GL_COMPILE);
-        CompileFacets(first, qMin(n, first + kFacetsPerList));
-        glEndList();
-    }
+    m_pListContext = context;
 }
 
 // One begin/end pair around all the facets of a list draws the same triangles,
 // normals and order as one pair per facet, but Mesa compiles it about twice as
 // fast: it keeps a primitive record per pair and merges them all again when
 // the list ends (bench/open measures both).
-void KzModel3D::CompileFacets(int first, int end) const
+void KzModel3D::CompileFacets(const KzTriangle3D* tri, int count)
 {
-    const KzTriangle3D* tri = m_vecTriangles.constData();
     glBegin(GL_TRIANGLES);
-    for (int i = first; i < end; ++i) {
+    for (int i = 0; i < count; ++i) {
         const QVector3D normal = tri[i].GetNormal();
         glNormal3f(normal.x(), normal.y(), normal.z());
         for (int c = 0; c < 3; ++c)

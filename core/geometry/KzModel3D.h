@@ -1,6 +1,7 @@
 #ifndef KZMODEL3D_H
 #define KZMODEL3D_H
 
+#include "KzFacetQueue.h"
 #include "KzFunctionGlobal.h"
 #include "KzTriangle3D.h"
 
@@ -17,10 +18,12 @@ class QOpenGLContext;
 // One mesh file in memory: its triangles, bounds and centre, the display lists
 // that draw it, a unique id and the number of placed copies that share it.
 //
-// LoadSTLFile compiles the display lists with the OpenGL context current on
-// the calling thread (none current: no lists). The destructor deletes them
-// only when that context, or one sharing with it, is current; so whoever owns
-// the context makes it current before deleting models.
+// LoadSTLFile reads the file on the model's own thread and compiles the
+// display lists, chunk by chunk as the facets arrive, with the OpenGL context
+// current on the calling thread (none current: no lists); it returns when
+// both are done. The destructor deletes the lists only when that context, or
+// one sharing with it, is current; so whoever owns the context makes it
+// current before deleting models.
 class KZFUNCTION_EXPORT KzModel3D : public QObject
 {
     Q_OBJECT
@@ -51,19 +54,27 @@ signals:
     void signal_StartLoad();
 
 private slots:
+    // Called on the reading thread, while LoadSTLFile waits for the facets.
     void slot_FacetsExpected(int count);
     void slot_TriangleReady(KzTriangle3D tri);
     void slot_LoadComplete();
 
 private:
-    void UpdataData();
+    void ReceiveFacets(bool fresh);
     void UpdateBounds();
+    void UpdateCenter();
     void CompileDisplayLists();
-    void CompileFacets(int first, int end) const;
+    void CompileList(const KzTriangle3D* tri, int count);
+    static void CompileFacets(const KzTriangle3D* tri, int count);
     void DeleteDisplayLists();
 
     QThread m_loadThread;
     KzModelLoader* m_pLoader;
+    KzFacetQueue m_facetQueue;
+    // Written by the reading thread during a load only (m_vecTriangles too).
+    int m_nReadFacets = 0;
+    QVector3D m_vReadMin;
+    QVector3D m_vReadMax;
     QVector<KzTriangle3D> m_vecTriangles;
     QString m_strFileName;
     qint32 m_nReference;

@@ -7,6 +7,8 @@
 #include <QObject>
 #include <QString>
 
+#include <atomic>
+
 class QFile;
 
 // Reads one mesh file (binary STL, ASCII STL or OBJ) and hands every facet to
@@ -45,7 +47,7 @@ private:
     qint32 m_nFileType;      // 0 binary STL, 1 ASCII STL, 2 OBJ
     qint32 m_nProbeLines;    // lines the ASCII check looks at
     bool m_bValid;
-    bool m_bStop;
+    std::atomic<bool> m_bStop;   // set by the model's thread to end a read early
     qint64 m_nDelivered = 0;
 };
 

@@ -16,6 +16,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <cstring>
 
 using namespace KzViewTest;
 
@@ -59,6 +60,26 @@ QVector<KzTriangle3D> Wedge()
     const QVector3D a(0, 0, 0), b(20, 0, 0), c(20, 20, 0), d(0, 20, 0), e(0, 20, 20), f(20, 20, 20);
     const QVector3D tri[8][3] = {{a, d, c}, {a, c, b}, {d, e, f}, {d, f, c},
                                  {a, b, f}, {a, f, e}, {a, e, d}, {b, c, f}};
+    QVector<KzTriangle3D> out;
+    for (const auto& t : tri) {
+        KzTriangle3D facet;
+        for (int k = 0; k < 3; ++k)
+            facet[k] = t[k];
+        facet.UpdateNormal();
+        out.append(facet);
+    }
+    return out;
+}
+
+// A prism 20 wide in x whose profile has a flat underside (y 0 to 10, facets
+// 0 and 1) and an overhang rising from y = 10 to y = 20 at z = 10 (facets 2
+// and 3, facing +y and down): from below, both can be clicked.
+QVector<KzTriangle3D> Overhang()
+{
+    const QVector3D a(0, 0, 0), b(20, 0, 0), c(20, 10, 0), d(0, 10, 0);
+    const QVector3D e(0, 20, 10), f(20, 20, 10), g(0, 0, 10), h(20, 0, 10);
+    const QVector3D tri[12][3] = {{a, d, c}, {a, c, b}, {d, f, c}, {d, e, f}, {g, h, f}, {g, f, e},
+                                  {a, b, h}, {a, h, g}, {a, g, e}, {a, e, d}, {b, c, f}, {b, f, h}};
     QVector<KzTriangle3D> out;
     for (const auto& t : tri) {
         KzTriangle3D facet;
@@ -117,6 +138,7 @@ private slots:
     void openingSharesMeshesAndRemovingUnloads();
     void openingLeavesLayerModeAndRefusesBadFiles();
     void secondModelIsPlacedBesideTheFirst();
+    void placementMatchesAFullRecomputation();
     void savingWritesEveryInstanceInPlateCoordinates();
     void sdNameAndBoundCheck();
     void dropsTakeExactlyOneStlFile();
@@ -131,6 +153,7 @@ private slots:
     void rotateDragSnapsToFifteenDegrees();
     void moveDragFollowsThePlate();
     void layFlatTurnsTheClickedFaceDown();
+    void layFlatOnTheUndersideChangesNothing();
     void scaleFaceDragStretchesOneAxis();
     void rayAlongThePlaneGivesNoPoint();
     void crowdedPlatePushApartEnds();
@@ -268,6 +291,75 @@ void tst_KzModelEdit::secondModelIsPlacedBesideTheFirst()
     }
     QVERIFY(std::abs(minX + maxX) < 0.01f);
     QVERIFY(std::abs(minY + maxY) < 0.01f);
+}
+
+// Placing a new instance (and resetting one) takes its box from the file's
+// bounds instead of going through the corners after every step; the box,
+// centre and footprint must be exactly, to the bit, what going through every
+// corner with the instance's final matrix gives. After a turn, likewise.
+void tst_KzModelEdit::placementMatchesAFullRecomputation()
+{
+    QVector<KzTriangle3D> mesh = Sheet(6);
+    for (KzTriangle3D& t : mesh) {
+        for (int k = 0; k < 3; ++k)   // off the origin, off the plate, awkward floats
+            t[k] = t[k] * 1.37f + QVector3D(-0.0f, 101.3f, 7.77f);
+        t.UpdateNormal();
+    }
+    mesh[3][1] = QVector3D(-0.0f, 100.1f, -0.0f);   // negative zeros among the extremes
+    const QString path = Write(QStringLiteral("awkward.stl"), mesh);
+    KzModel3D model;
+    QVERIFY(model.LoadSTLFile(path));
+
+    auto same = [](float a, float b) { return std::memcmp(&a, &b, sizeof a) == 0; };
+    auto check = [&](const KzModelPainter& p) {
+        const QMatrix4x4& m = p.GetModelMatrix();
+        QVector3D min = m.map(model.Item(0)[0]);
+        QVector3D max = min;
+        QVector<QVector2D> points;
+        for (int i = 0; i < model.Count(); ++i) {
+            for (int k = 0; k < 3; ++k) {
+                const QVector3D c = m.map(model.Item(i)[k]);
+                for (int axis = 0; axis < 3; ++axis) {
+                    max[axis] = std::max(max[axis], c[axis]);
+                    min[axis] = std::min(min[axis], c[axis]);
+                }
+                points.append(c.toVector2D());
+            }
+        }
+        for (int axis = 0; axis < 3; ++axis) {
+            if (!same(p.GetMin()[axis], min[axis]) || !same(p.GetMax()[axis], max[axis]))
+                return QStringLiteral("box %1 %2 against %3 %4").arg(Str(p.GetMin()), Str(p.GetMax()), Str(min), Str(max));
+        }
+        const QVector3D centre = m.map(model.GetCenter());
+        for (int axis = 0; axis < 3; ++axis) {
+            if (!same(p.GetCenter()[axis], centre[axis]))
+                return QStringLiteral("centre %1 against %2").arg(Str(p.GetCenter()), Str(centre));
+        }
+        QVector<QVector2D> hull;
+        KPolygonAlgorithm::FormConvexPolygon(hull, points);
+        const QVector<QVector2D> square = {QVector2D(-1, -1), QVector2D(1, -1), QVector2D(1, 1), QVector2D(-1, 1)};
+        if (p.GetHull() != KPolygonAlgorithm::MinkowskHull(hull, square))
+            return QStringLiteral("footprint differs");
+        return QString();
+    };
+
+    KzModelPainter painter(&model);
+    QVERIFY(std::abs(painter.GetMin().z()) < 0.01f);   // it was dropped
+    QVERIFY(std::abs(painter.GetCenter().x()) < 0.01f && std::abs(painter.GetCenter().y()) < 0.01f);
+    QString wrong = check(painter);
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+
+    QMatrix4x4 turn;
+    turn.rotate(33.0f, QVector3D(1, 0.2f, 0));
+    painter.ApplyTransform(turn, true);
+    wrong = check(painter);
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+
+    painter.ResetTransform();
+    wrong = check(painter);
+    QVERIFY2(wrong.isEmpty(), qPrintable(wrong));
+    KzModelPainter fresh(&model);
+    QCOMPARE(painter.GetModelMatrix(), fresh.GetModelMatrix());
 }
 
 void tst_KzModelEdit::savingWritesEveryInstanceInPlateCoordinates()
@@ -720,6 +812,56 @@ void tst_KzModelEdit::layFlatTurnsTheClickedFaceDown()
              qPrintable(Str(turned.at(2).GetNormal())));
     QVERIFY(Fuzzy(lid->GetMax() - lid->GetMin(), QVector3D(10, 20, 5)));
     QVERIFY(Fuzzy(lid->GetCenter(), centre));
+}
+
+// Seen from straight below (a right drag turns the camera under the plate), a
+// click on the flat underside leaves the instance as it is, while a click on
+// the overhang beside it, with the same camera, lays that one flat: the
+// click does reach the faces from there.
+void tst_KzModelEdit::layFlatOnTheUndersideChangesNothing()
+{
+    const QString path = Write(QStringLiteral("overhang.stl"), Overhang());
+    QVERIFY(m_pView->OpenSTLFile(path));
+    m_pView->slot_ReceiveEditList(List({7, 3, 3}));
+    Frame();
+    const QPoint middle(kW / 2, kH / 2);
+    Press(m_pView, middle, Qt::RightButton);
+    Move(m_pView, middle - QPoint(0, 150), Qt::RightButton);
+    Release(m_pView, middle - QPoint(0, 150), Qt::RightButton);
+    QCOMPARE(m_pView->GetCamera().m_dPitch, -180.0);
+    Frame();
+
+    KzModelPainter* p = m_pView->GetScene().GetCurrentPainter();
+    QVERIFY(p != nullptr);
+    QVERIFY(Fuzzy(p->TransformedTriangles().at(0).GetNormal().normalized(), QVector3D(0, 0, -1), 1e-4f));
+    const QVector3D under = p->GetMin() + QVector3D(10, 5, 0);   // the underside's middle
+    const QVector<KzTriangle3D> before = p->TransformedTriangles();
+    const QVector3D min = p->GetMin();
+    const QVector3D max = p->GetMax();
+    Recorder rec(m_pView);
+    Press(m_pView, ToWidget(under), Qt::LeftButton);
+    QVERIFY(m_pView->GetScene().GetPending().isIdentity());
+    Release(m_pView, ToWidget(under), Qt::LeftButton);
+    QCOMPARE(m_pView->GetScene().GetCurrentPainter(), p);
+    const QVector<KzTriangle3D> after = p->TransformedTriangles();
+    for (int i = 0; i < before.size(); ++i) {
+        for (int k = 0; k < 3; ++k)
+            QCOMPARE(after.at(i)[k], before.at(i)[k]);
+    }
+    QCOMPARE(p->GetMin(), min);
+    QCOMPARE(p->GetMax(), max);
+    // The selection's announcements only: nothing was applied on release.
+    QCOMPARE(rec.m_list, QStringList({"clicked", "show", "[5]", "[6]"}));
+
+    // The overhang's middle, same camera: that face turns down.
+    Frame();
+    const QVector3D overhang = p->GetMin() + QVector3D(10, 15, 5);
+    Press(m_pView, ToWidget(overhang), Qt::LeftButton);
+    Release(m_pView, ToWidget(overhang), Qt::LeftButton);
+    const QVector<KzTriangle3D> laid = p->TransformedTriangles();
+    QVERIFY2(Fuzzy(laid.at(2).GetNormal().normalized(), QVector3D(0, 0, -1), 0.01f),
+             qPrintable(Str(laid.at(2).GetNormal())));
+    QVERIFY(std::abs(p->GetMin().z()) < 0.01f);
 }
 
 // With uniform scale off, dragging the front face stretches y only and keeps

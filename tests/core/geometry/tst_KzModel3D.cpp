@@ -227,6 +227,74 @@ private slots:
         QCOMPARE(glGetError(), GLenum(GL_NO_ERROR));
     }
 
+    // The facets reach the lists in chunks while the file is still being
+    // read. An ASCII file announces no count, so nothing is reserved ahead;
+    // every facet must still land in its list, in file order, and the bounds
+    // must cover every chunk, not only the first or the last.
+    void asciiFileStreamsIntoTheSameLists()
+    {
+        std::vector<Facet> facets = TiltedFacets(20001);
+        // The extremes sit in the second and the last chunk (still inside the
+        // unit cube, which the feedback below sees).
+        facets[15000].corner[1] = QVector3D(0.95f, -0.9f, 0.9f);
+        facets[20000].corner[2] = QVector3D(-0.95f, 0.97f, -0.93f);
+        const QString ascii = m_dir.filePath("tilted-ascii.stl");
+        QVERIFY(WriteBytes(ascii, AsciiStl(facets)));
+        KzModel3D model;
+        QVERIFY(model.LoadSTLFile(ascii));
+        QCOMPARE(model.Count(), 20001);
+        QCOMPARE(model.MaxBound(), QVector3D(0.95f, 0.97f, 0.9f));
+        QCOMPARE(model.MinBound(), QVector3D(-0.95f, -0.9f, -0.93f));
+        for (int i : {0, 9999, 10000, 15000, 20000})
+            QCOMPARE(model.Item(i)[1], facets[size_t(i)].corner[1]);
+        const QVector<unsigned int> names = model.GetDisplayList();
+        QCOMPARE(names.size(), 3);
+        for (int list = 0; list < 3; ++list) {
+            QCOMPARE(FacetsInList(names[list]), list < 2 ? 10000 : 1);
+            const std::vector<GLfloat> compiled = LitFeedback([&] { glCallList(names[list]); });
+            const std::vector<GLfloat> expected = LitFeedback([&] {
+                for (int i = list * 10000; i < qMin(model.Count(), (list + 1) * 10000); ++i) {
+                    const KzTriangle3D t = model.Item(i);
+                    glBegin(GL_TRIANGLES);
+                    glNormal3f(t.GetNormal().x(), t.GetNormal().y(), t.GetNormal().z());
+                    for (int c = 0; c < 3; ++c)
+                        glVertex3f(t[c].x(), t[c].y(), t[c].z());
+                    glEnd();
+                }
+            });
+            QVERIFY2(compiled == expected, qPrintable(QString("list %1 draws differently").arg(list)));
+        }
+        QCOMPARE(glGetError(), GLenum(GL_NO_ERROR));
+    }
+
+    // A second file loaded into the same model adds its facets; the lists are
+    // all made again over the whole mesh and the bounds cover both files.
+    void secondLoadRebuildsEveryList()
+    {
+        std::vector<Facet> far = TiltedFacets(3);
+        for (Facet& f : far) {
+            for (QVector3D& c : f.corner)
+                c += QVector3D(0, 0, 0.5f);
+        }
+        const QString farPath = m_dir.filePath("far.stl");
+        QVERIFY(WriteBytes(farPath, BinaryStl(far)));
+        auto model = std::make_unique<KzModel3D>();
+        QVERIFY(model->LoadSTLFile(WriteGrid(10000)));
+        QCOMPARE(model->GetDisplayList().size(), 2);
+        QVERIFY(model->LoadSTLFile(farPath));
+        QCOMPARE(model->Count(), 10003);
+        const QVector<unsigned int> names = model->GetDisplayList();
+        QCOMPARE(names.size(), 2);
+        QCOMPARE(FacetsInList(names[0]), 10000);
+        QCOMPARE(FacetsInList(names[1]), 3);
+        QCOMPARE(model->MinBound(), QVector3D(-0.85f, -0.85f, 0));   // the second file's corner
+        QVERIFY(model->MaxBound().z() > 0.7f);
+        QCOMPARE(model->Item(10002)[0], far[2].corner[0]);
+        model.reset();
+        for (unsigned int name : names)
+            QVERIFY(!glIsList(name));
+    }
+
     void emptyModelKeepsZeroBounds()
     {
         KzModel3D model;

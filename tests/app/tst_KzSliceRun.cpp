@@ -5,6 +5,7 @@
 #include "KzConfigureData.h"
 #include "KzGLView.h"
 #include "KzProgressWidget.h"
+#include "KzSliceStage.h"
 #include "KzSliceWidget.h"
 #include "KzViewTestSupport.h"
 
@@ -40,15 +41,15 @@ private slots:
     void noPresetFileNoRun();
 
 private:
-    QPushButton* Button(const char* name) { return m_pPanel->findChild<QPushButton*>(name); }
-    KzProgressWidget* Progress() { return m_pPanel->findChild<KzProgressWidget*>("widget_progress"); }
-    void OpenCube(double size);
-    void ExpectIdle();
+    QPushButton* Button(const char* name) const { return m_stage.Button(name); }
+    KzProgressWidget* Progress() const { return m_stage.Progress(); }
+    void OpenCube(double size) { m_stage.OpenCube(m_dir.path(), size); }
+    void ExpectIdle() { m_stage.ExpectIdle(); }
 
     QTemporaryDir m_dir;
-    std::unique_ptr<QWidget> m_pWindow;
-    KzGLView* m_pView = nullptr;
-    KzSliceWidget* m_pPanel = nullptr;
+    KzSliceStage m_stage;
+    KzGLView*& m_pView = m_stage.m_pView;
+    KzSliceWidget*& m_pPanel = m_stage.m_pPanel;
     QString m_strGCode;
 };
 
@@ -70,45 +71,13 @@ void tst_KzSliceRun::init()
     // The program's folder: its preset file and its engine bridge.
     QVERIFY(QDir::setCurrent(QStringLiteral(KZ_OUTPUT_DIR)));
     QFile::remove(m_strGCode);
-    m_pWindow.reset(new QWidget);
-    m_pWindow->resize(1000, 700);
-    m_pView = new KzGLView(m_pWindow.get());
-    m_pView->setGeometry(0, 0, 1000, 700);
-    m_pPanel = new KzSliceWidget(m_pWindow.get());
-    m_pPanel->m_pGLView = m_pView;
-    m_pPanel->move(300, 30);
-    m_pPanel->hide(); // as in the window: the dial shows it
-    m_pWindow->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_pWindow.get()));
-    m_pView->slot_ReloadSize();
+    m_stage.Build();
 }
 
 void tst_KzSliceRun::cleanup()
 {
-    m_pWindow.reset();
-    m_pPanel = nullptr;
-    m_pView = nullptr;
+    m_stage.Clear();
     QDir::setCurrent(QStringLiteral(KZ_OUTPUT_DIR));
-}
-
-void tst_KzSliceRun::OpenCube(double size)
-{
-    const QString path = m_dir.filePath(QString("cube%1.stl").arg(size));
-    const float h = float(size / 2);
-    QVERIFY(WriteBinaryStl(path, BoxTriangles(QVector3D(-h, -h, 0), QVector3D(h, h, float(size)))));
-    m_pView->makeCurrent();
-    QVERIFY(m_pView->OpenSTLFile(path));
-    m_pView->doneCurrent();
-}
-
-void tst_KzSliceRun::ExpectIdle()
-{
-    QVERIFY(Button("pushButton_StartSlice")->isEnabled());
-    QVERIFY(m_pPanel->findChild<QWidget*>("widget_OnekeyPrint")->isEnabled());
-    QVERIFY(!Button("pushButton_SaveData")->isEnabled());
-    QVERIFY(!Button("pushButton_SaveTF")->isEnabled());
-    QVERIFY(!Button("pushButton_StopSlice")->isVisible());
-    QVERIFY(!m_pView->IsLayerMode());
 }
 
 void tst_KzSliceRun::presetsSliceIntoThePreview_data()

@@ -7,6 +7,7 @@
 #include "KzDoubleSpinBox.h"
 #include "KzGLView.h"
 #include "KzProgressWidget.h"
+#include "KzSliceStage.h"
 #include "KzSliceWidget.h"
 #include "KzViewTestSupport.h"
 
@@ -189,21 +190,21 @@ private slots:
     void pagesInBothLanguages();
 
 private:
-    QPushButton* Button(const char* name) { return m_pPanel->findChild<QPushButton*>(name); }
-    KzProgressWidget* Progress() { return m_pPanel->findChild<KzProgressWidget*>("widget_progress"); }
+    QPushButton* Button(const char* name) const { return m_stage.Button(name); }
+    KzProgressWidget* Progress() const { return m_stage.Progress(); }
     void InstallEngine(const char* body);
-    void OpenCube(double size);
+    void OpenCube(double size) { m_stage.OpenCube(m_dir.path(), size); }
     void TypeCustomPage();
     void Choose(const char* combo, int index);
     void SliceCustom();
     QMap<QString, QString> EngineSettings();
-    void ExpectIdle();
+    void ExpectIdle() { m_stage.ExpectIdle(); }
     void ExpectTypedSettings(const QMap<QString, QString>& settings);
 
     QTemporaryDir m_dir;
-    std::unique_ptr<QWidget> m_pWindow;
-    KzGLView* m_pView = nullptr;
-    KzSliceWidget* m_pPanel = nullptr;
+    KzSliceStage m_stage;
+    KzGLView*& m_pView = m_stage.m_pView;
+    KzSliceWidget*& m_pPanel = m_stage.m_pPanel;
     QString m_strGCode;
 };
 
@@ -232,25 +233,13 @@ void tst_KzSliceStandIn::init()
     QFile::remove(m_strGCode);
     QFile::remove(QStringLiteral("engine.args"));
     QFile::remove(QStringLiteral("engine.pid"));
-    m_pWindow.reset(new QWidget);
-    m_pWindow->resize(1000, 700);
-    m_pView = new KzGLView(m_pWindow.get());
-    m_pView->setGeometry(0, 0, 1000, 700);
-    m_pPanel = new KzSliceWidget(m_pWindow.get());
-    m_pPanel->m_pGLView = m_pView;
-    m_pPanel->move(300, 30);
-    m_pPanel->hide();
-    m_pWindow->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_pWindow.get()));
-    m_pView->slot_ReloadSize();
+    m_stage.Build();
     OpenCube(10);
 }
 
 void tst_KzSliceStandIn::cleanup()
 {
-    m_pWindow.reset();
-    m_pPanel = nullptr;
-    m_pView = nullptr;
+    m_stage.Clear();
     const std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
     config->SetMachineType(config->selectedMachineType);
     config->SetMaterialID(0);
@@ -265,16 +254,6 @@ void tst_KzSliceStandIn::InstallEngine(const char* body)
     QCOMPARE(file.write(script), qint64(script.size()));
     file.close();
     QVERIFY(file.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner));
-}
-
-void tst_KzSliceStandIn::OpenCube(double size)
-{
-    const QString path = m_dir.filePath(QString("cube%1.stl").arg(size));
-    const float h = float(size / 2);
-    QVERIFY(WriteBinaryStl(path, BoxTriangles(QVector3D(-h, -h, 0), QVector3D(h, h, float(size)))));
-    m_pView->makeCurrent();
-    QVERIFY(m_pView->OpenSTLFile(path));
-    m_pView->doneCurrent();
 }
 
 // Each field as a user edits it: select the text, type the new value.
@@ -331,16 +310,6 @@ QMap<QString, QString> tst_KzSliceStandIn::EngineSettings()
         settings.insert(pair.left(equals), pair.mid(equals + 1));
     }
     return settings;
-}
-
-void tst_KzSliceStandIn::ExpectIdle()
-{
-    QVERIFY(Button("pushButton_StartSlice")->isEnabled());
-    QVERIFY(m_pPanel->findChild<QWidget*>("widget_OnekeyPrint")->isEnabled());
-    QVERIFY(!Button("pushButton_SaveData")->isEnabled());
-    QVERIFY(!Button("pushButton_SaveTF")->isEnabled());
-    QVERIFY(!Button("pushButton_StopSlice")->isVisible());
-    QVERIFY(!m_pView->IsLayerMode());
 }
 
 // What every custom run carries whatever the combo boxes say.
@@ -633,7 +602,7 @@ void tst_KzSliceStandIn::destroyingThePanelEndsTheRun()
     QVERIFY(ProcessGone(engine));
     // The run's last signals find no panel; the window lives on.
     QTest::qWait(200);
-    QVERIFY(m_pWindow->isVisible());
+    QVERIFY(m_pView->window()->isVisible());
     QVERIFY(!m_pView->IsLayerMode());
 }
 

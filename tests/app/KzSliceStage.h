@@ -1,0 +1,37 @@
+#ifndef KZSLICESTAGE_H
+#define KZSLICESTAGE_H
+
+// The slice panel wired to a real view in a plain window, as the main window
+// wires them, for the tests that slice from the panel.
+#include <QString>
+
+#include <memory>
+
+class KzGLView;
+class KzProgressWidget;
+class KzSliceWidget;
+class QPushButton;
+class QWidget;
+
+class KzSliceStage
+{
+public:
+    KzSliceStage();
+    ~KzSliceStage();
+
+    void Build();          // window 1000 x 700, view over it, panel hidden at (300, 30)
+    void Clear();
+    void OpenCube(const QString& folder, double size);   // centred on the plate
+    void ExpectIdle();     // start controls ready, nothing to save, no preview
+
+    QPushButton* Button(const char* name) const;
+    KzProgressWidget* Progress() const;
+
+    KzGLView* m_pView = nullptr;
+    KzSliceWidget* m_pPanel = nullptr;
+
+private:
+    std::unique_ptr<QWidget> m_pWindow;
+};
+
+#endif // KZSLICESTAGE_H

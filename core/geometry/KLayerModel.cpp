@@ -52,9 +52,8 @@ KLayerModel::KLayerModel()
     qRegisterMetaType<SingleLayer>("SingleLayer");
     m_pWork->m_bPaced = true;
     connect(this, &KLayerModel::signal_StartLoad, m_pWork, &KLayerLoadWork::slot_StartLoad, Qt::QueuedConnection);
-    connect(m_pWork, &KLayerLoadWork::signal_OneLayerComplete, this, &KLayerModel::slot_ReceiveOneLayer,
-            Qt::QueuedConnection);
-    connect(m_pWork, &KLayerLoadWork::signal_LoadCompete, this, &KLayerModel::slot_LoadComplete, Qt::QueuedConnection);
+    connect(m_pWork, &KLayerLoadWork::signal_OneLayerComplete, this, &KLayerModel::Arrive, Qt::DirectConnection);
+    connect(m_pWork, &KLayerLoadWork::signal_LoadCompete, this, &KLayerModel::Complete, Qt::DirectConnection);
     connect(&m_loadThread, &QThread::finished, m_pWork, &QObject::deleteLater);
 }
 
@@ -98,9 +97,50 @@ bool KLayerModel::ReadyToRender()
     return m_bReady;
 }
 
+// On the reading thread.
+void KLayerModel::Arrive(const SingleLayer& layer)
+{
+    const int kBatch = 32;         // layers, or
+    const qint64 kBatchMs = 10;    // the time, that make a take worth a wake-up
+    QMutexLocker lock(&m_arrivalMutex);
+    m_vecArrived.append(layer);
+    if (m_bTakePosted)
+        return;
+    if (m_vecArrived.size() < kBatch && m_lastTake.isValid() && m_lastTake.elapsed() < kBatchMs)
+        return;
+    m_bTakePosted = true;
+    QMetaObject::invokeMethod(this, &KLayerModel::TakeArrived, Qt::QueuedConnection);
+}
+
+// On the reading thread: the last layers are taken before the trim.
+void KLayerModel::Complete()
+{
+    {
+        QMutexLocker lock(&m_arrivalMutex);
+        if (!m_bTakePosted && !m_vecArrived.isEmpty()) {
+            m_bTakePosted = true;
+            QMetaObject::invokeMethod(this, &KLayerModel::TakeArrived, Qt::QueuedConnection);
+        }
+    }
+    QMetaObject::invokeMethod(this, &KLayerModel::slot_LoadComplete, Qt::QueuedConnection);
+}
+
+void KLayerModel::TakeArrived()
+{
+    QVector<SingleLayer> arrived;
+    {
+        QMutexLocker lock(&m_arrivalMutex);
+        arrived.swap(m_vecArrived);
+        m_bTakePosted = false;
+        m_lastTake.start();
+    }
+    for (const SingleLayer& layer : qAsConst(arrived))
+        slot_ReceiveOneLayer(layer);
+    m_pWork->m_nInFlight.fetch_sub(arrived.size(), std::memory_order_release);
+}
+
 void KLayerModel::slot_ReceiveOneLayer(SingleLayer oneLayer)
 {
-    m_pWork->m_nInFlight.fetch_sub(1, std::memory_order_release);
     if (!m_bReady)   // the layers do not change once trimmed
         m_vecLayers.append(oneLayer);
 }
@@ -109,6 +149,7 @@ void KLayerModel::slot_LoadComplete()
 {
     if (m_bReady)   // trimming twice would drop a real layer
         return;
+    TakeArrived();   // called directly, the trim still sees every layer read
     TrimLayers();
     m_bReady = true;
 }

@@ -5,7 +5,9 @@
 #include "LayerPath.h"
 #include "SingleLayer.h"
 
+#include <QElapsedTimer>
 #include <QList>
+#include <QMutex>
 #include <QObject>
 #include <QString>
 #include <QThread>
@@ -14,7 +16,7 @@
 class KLayerLoadWork;
 
 // The layers of one G-code file for the preview. The file is read on the
-// model's own thread; layers arrive one at a time through the GUI thread's
+// model's own thread; layers arrive in batches through the GUI thread's
 // event loop and are tidied once the whole file has been read. One model
 // serves one load: the view makes a new model for every file it shows.
 class KZFUNCTION_EXPORT KLayerModel : public QObject
@@ -42,12 +44,22 @@ public slots:
     void slot_LoadComplete();
 
 private:
+    void Arrive(const SingleLayer& layer);
+    void Complete();
+    void TakeArrived();
     void TrimLayers();
 
     KLayerLoadWork* m_pWork;
     QThread m_loadThread;
     QVector<QList<LayerPath>> m_vecLayers;
     bool m_bReady;
+    // Layers read and not yet taken by the GUI thread. The reader posts a
+    // take only when none is on its way, so a burst of layers costs the GUI
+    // thread one wake-up instead of one each.
+    QMutex m_arrivalMutex;
+    QVector<SingleLayer> m_vecArrived;
+    bool m_bTakePosted = false;
+    QElapsedTimer m_lastTake;
 };
 
 #endif // KLAYERMODEL_H

@@ -49,19 +49,19 @@ protected:
 class HoldTrim : public QObject
 {
 public:
-    HoldTrim(int layerCalls, QOpenGLWidget* view, int pace) : m_nLayerCalls(layerCalls), m_pView(view), m_nPace(pace) {}
-    int m_nCalls = 0;
+    HoldTrim(KLayerModel* model, int layers, QOpenGLWidget* view) : m_pModel(model), m_nLayers(layers), m_pView(view) {}
     bool m_bHeld = false;
     bool m_bRelease = false;
 
 protected:
+    // Every call that hands the model layers gets a frame; once all of them
+    // are in, the next call (the trim) is held back.
     bool eventFilter(QObject*, QEvent* e) override
     {
         if (e->type() != QEvent::MetaCall || m_bRelease)
             return false;
-        if (++m_nCalls <= m_nLayerCalls) {
-            if (m_nCalls % m_nPace == 0)
-                m_pView->grabFramebuffer();
+        if (m_pModel->GetLayerSize() < m_nLayers) {
+            m_pView->grabFramebuffer();
             return false;
         }
         m_bHeld = true;
@@ -69,9 +69,9 @@ protected:
     }
 
 private:
-    int m_nLayerCalls;
+    KLayerModel* m_pModel;
+    int m_nLayers;
     QOpenGLWidget* m_pView;
-    int m_nPace;
 };
 
 // A straight line of the given type from a to b, in the engine's coordinates.
@@ -357,7 +357,9 @@ void tst_KLayerFeature::currentLayerOutsideTheLayersSelectsLayerZero()
 // and once more when the model has trimmed them.
 void tst_KLayerFeature::maxLayerFollowsTheReadingAndTheTrim()
 {
-    const int n = 400;
+    // More layers than the reader may have on their way to the model, so they
+    // reach it in several takes, each followed by a frame.
+    const int n = 1000;
     QVector<Layer> layers;
     for (int i = 0; i < n; ++i) {
         Path wall{QStringLiteral("WALL-OUTER"), {}};
@@ -375,10 +377,10 @@ void tst_KLayerFeature::maxLayerFollowsTheReadingAndTheTrim()
     connect(m_pView, &KzGLView::signal_MaxLayerChanged, this, [&]() {
         readyAtSignal.append(m_pView->GetScene().GetLayerFeature().GetLayerModel()->ReadyToRender());
     });
-    HoldTrim hold(n + 1, m_pView, 100);   // what precedes the first layer, then one call per layer
     m_pView->EnterLayerMode();
     KLayerModel* model = m_pView->GetScene().GetLayerFeature().GetLayerModel();
     QVERIFY(model);
+    HoldTrim hold(model, n + 1, m_pView);   // what precedes the first layer, then the layers
     model->installEventFilter(&hold);
     QVERIFY(m_pView->IsLayerMode());
 

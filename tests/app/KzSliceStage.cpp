@@ -1,5 +1,6 @@
 #include "KzSliceStage.h"
 
+#include "KzConfigureData.h"
 #include "KzGLView.h"
 #include "KzProgressWidget.h"
 #include "KzSliceWidget.h"
@@ -11,6 +12,15 @@
 
 KzSliceStage::KzSliceStage() = default;
 KzSliceStage::~KzSliceStage() = default;
+
+QString KzSliceStage::StartMachine()
+{
+    qunsetenv("LD_PRELOAD");
+    const std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
+    config->SetMachineType(config->selectedMachineType);
+    config->SetMaterialID(0);
+    return config->GetTmpGcodeFilePath();
+}
 
 void KzSliceStage::Build()
 {

@@ -19,6 +19,11 @@ public:
     KzSliceStage();
     ~KzSliceStage();
 
+    // The engine started by the slices must not inherit the sanitizer build's
+    // preloads; the machine the machine file selects and material 0, as the
+    // window starts. Returns where the slices write their G-code.
+    static QString StartMachine();
+
     void Build();          // window 1000 x 700, view over it, panel hidden at (300, 30)
     void Clear();
     void OpenCube(const QString& folder, double size);   // centred on the plate

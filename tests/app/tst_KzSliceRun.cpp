@@ -56,14 +56,7 @@ private:
 void tst_KzSliceRun::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    // The sanitizer build preloads its runtime and the GL driver into this test;
-    // the engine the slices start must not inherit them.
-    qunsetenv("LD_PRELOAD");
-    // The machine the machine file selects and material 0, as the window starts.
-    const std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
-    config->SetMachineType(config->selectedMachineType);
-    config->SetMaterialID(0);
-    m_strGCode = config->GetTmpGcodeFilePath();
+    m_strGCode = KzSliceStage::StartMachine();
 }
 
 void tst_KzSliceRun::init()

@@ -211,16 +211,10 @@ private:
 void tst_KzSliceStandIn::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    // The sanitizer build preloads its runtime into this test; the stand-in's
-    // shell must not inherit it.
-    qunsetenv("LD_PRELOAD");
     // The values below are typed with a decimal point, whatever the machine's language.
     QLocale::setDefault(QLocale::c());
     // Read here, in the scratch folder holding the machine file.
-    const std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
-    config->SetMachineType(config->selectedMachineType);
-    config->SetMaterialID(0);
-    m_strGCode = config->GetTmpGcodeFilePath();
+    m_strGCode = KzSliceStage::StartMachine();
     // The program's folder, with the shipped preset file and a stand-in engine.
     QVERIFY(QDir().mkpath(m_dir.filePath("Configure")));
     QVERIFY(QDir().mkpath(m_dir.filePath("Engine")));

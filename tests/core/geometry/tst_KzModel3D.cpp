@@ -93,6 +93,21 @@ private:
         return buffer;
     }
 
+    // The facets of one list drawn the former way, one begin/end pair each.
+    static std::vector<GLfloat> FacetByFacetFeedback(const KzModel3D& model, int list)
+    {
+        return LitFeedback([&] {
+            for (int i = list * 10000; i < qMin(model.Count(), (list + 1) * 10000); ++i) {
+                const KzTriangle3D t = model.Item(i);
+                glBegin(GL_TRIANGLES);
+                glNormal3f(t.GetNormal().x(), t.GetNormal().y(), t.GetNormal().z());
+                for (int c = 0; c < 3; ++c)
+                    glVertex3f(t[c].x(), t[c].y(), t[c].z());
+                glEnd();
+            }
+        });
+    }
+
     // Facets tilted each its own way, all inside the unit cube.
     static std::vector<Facet> TiltedFacets(int n)
     {
@@ -211,16 +226,7 @@ private slots:
         QCOMPARE(names.size(), 2);
         for (int list = 0; list < names.size(); ++list) {
             const std::vector<GLfloat> compiled = LitFeedback([&] { glCallList(names[list]); });
-            const std::vector<GLfloat> expected = LitFeedback([&] {
-                for (int i = list * 10000; i < qMin(model.Count(), (list + 1) * 10000); ++i) {
-                    const KzTriangle3D t = model.Item(i);
-                    glBegin(GL_TRIANGLES);
-                    glNormal3f(t.GetNormal().x(), t.GetNormal().y(), t.GetNormal().z());
-                    for (int c = 0; c < 3; ++c)
-                        glVertex3f(t[c].x(), t[c].y(), t[c].z());
-                    glEnd();
-                }
-            });
+            const std::vector<GLfloat> expected = FacetByFacetFeedback(model, list);
             QCOMPARE(expected.size(), size_t(list == 0 ? 10000 * 23 : 3 * 23));
             QVERIFY2(compiled == expected, qPrintable(QString("list %1 draws differently").arg(list)));
         }
@@ -252,16 +258,7 @@ private slots:
         for (int list = 0; list < 3; ++list) {
             QCOMPARE(FacetsInList(names[list]), list < 2 ? 10000 : 1);
             const std::vector<GLfloat> compiled = LitFeedback([&] { glCallList(names[list]); });
-            const std::vector<GLfloat> expected = LitFeedback([&] {
-                for (int i = list * 10000; i < qMin(model.Count(), (list + 1) * 10000); ++i) {
-                    const KzTriangle3D t = model.Item(i);
-                    glBegin(GL_TRIANGLES);
-                    glNormal3f(t.GetNormal().x(), t.GetNormal().y(), t.GetNormal().z());
-                    for (int c = 0; c < 3; ++c)
-                        glVertex3f(t[c].x(), t[c].y(), t[c].z());
-                    glEnd();
-                }
-            });
+            const std::vector<GLfloat> expected = FacetByFacetFeedback(model, list);
             QVERIFY2(compiled == expected, qPrintable(QString("list %1 draws differently").arg(list)));
         }
         QCOMPARE(glGetError(), GLenum(GL_NO_ERROR));

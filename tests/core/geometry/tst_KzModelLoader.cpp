@@ -6,6 +6,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <cstdlib>
 
 #include <sys/stat.h>
 
@@ -127,8 +128,7 @@ private slots:
         QTest::addColumn<QVector3D>("corner");
         QTest::newRow("plain") << QByteArray("1.5 -2 3e2") << QVector3D(1.5f, -2, 300);
         QTest::newRow("signs and dots") << QByteArray("+1.5 .5 7.") << QVector3D(1.5f, 0.5f, 7);
-        QTest::newRow("not numbers give 0") << QByteArray("1,5 abc 2x") << QVector3D(0, 0, 0);
-        QTest::newRow("not finite give 0") << QByteArray("nan inf 1e39") << QVector3D(0, 0, 0);
+        QTest::newRow("too small for a float is 0") << QByteArray("1e-400 -1e-50 0x1p-2000") << QVector3D(0, 0, 0);
         QTest::newRow("more words are ignored") << QByteArray("4 5 6 7 8") << QVector3D(4, 5, 6);
     }
 
@@ -174,13 +174,28 @@ private slots:
                 text += "vertex " + words[i + 3 * c] + " " + words[i + 3 * c + 1] + " " + words[i + 3 * c + 2] + "\n";
             text += "endfacet\n";
         }
+        // A facet with a word that is no number ("+-2.5E+05") is left out; one
+        // too small for a float ("1e-0900") is a number, 0.
+        QVector<int> kept;
+        for (int i = 0; i + 9 <= words.size(); i += 9) {
+            bool numbers = true;
+            for (int w = i; w < i + 9; ++w) {
+                char* end = nullptr;
+                std::strtod(words[w].constData(), &end);
+                numbers = numbers && end == words[w].constData() + words[w].size();
+            }
+            if (numbers)
+                kept.append(i / 9);
+        }
+        QVERIFY(kept.size() > 300);
         auto model = Load(Write("spellings.stl", text));
         QVERIFY(model);
-        QCOMPARE(model->Count(), words.size() / 9);
+        QCOMPARE(model->Count(), kept.size());
+        QCOMPARE(model->GetLoadReport().GetDropped(), qint64(words.size() / 9 - kept.size()));
         for (int i = 0; i < model->Count(); ++i) {
             for (int c = 0; c < 3; ++c) {
                 for (int axis = 0; axis < 3; ++axis) {
-                    const QByteArray& word = words[i * 9 + c * 3 + axis];
+                    const QByteArray& word = words[kept[i] * 9 + c * 3 + axis];
                     const float expected = QString::fromLatin1(word).toFloat();
                     if (model->Item(i)[c][axis] != expected)
                         QFAIL(qPrintable("read " + QString::number(double(model->Item(i)[c][axis]), 'g', 9) + " for "
@@ -209,28 +224,35 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("count");
+        QTest::addColumn<qint64>("promised");   // what a short file's header claims; -1: not short
         std::vector<Facet> twelve = Grid(12);
         for (Facet& f : twelve)
             f.normal = QVector3D(9, -9, 9);   // stored normals have no effect
-        QTest::newRow("twelve") << BinaryStl(twelve, -1, QByteArray(), 0xBEEF) << 12;
+        QTest::newRow("twelve") << BinaryStl(twelve, -1, QByteArray(), 0xBEEF) << 12 << qint64(-1);
         QTest::newRow("count beyond the data keeps complete records")
-            << BinaryStl(Grid(4), 10).append("half a record") << 4;
-        QTest::newRow("huge count, tiny file") << BinaryStl(Grid(2), 0xFFFFFFFFLL) << 2;
-        QTest::newRow("count below the records") << BinaryStl(Grid(5), 3) << 3;
-        QTest::newRow("shorter than a header") << QByteArray("abc") << 0;
-        QTest::newRow("empty file") << QByteArray() << 0;
-        QTest::newRow("header only, count 0") << BinaryStl({}) << 0;
+            << BinaryStl(Grid(4), 10).append("half a record") << 4 << qint64(10);
+        QTest::newRow("huge count, tiny file") << BinaryStl(Grid(2), 0xFFFFFFFFLL) << 2 << qint64(0xFFFFFFFFLL);
+        QTest::newRow("count below the records") << BinaryStl(Grid(5), 3) << 3 << qint64(-1);
+        QTest::newRow("shorter than a header") << QByteArray("abc") << 0 << qint64(-1);
+        QTest::newRow("empty file") << QByteArray() << 0 << qint64(-1);
+        QTest::newRow("header only, count 0") << BinaryStl({}) << 0 << qint64(-1);
         QTest::newRow("solid without corners reads as binary")
-            << QByteArray("solid nothing\nendsolid nothing\n") << 0;
+            << QByteArray("solid nothing\nendsolid nothing\n") << 0 << qint64(-1);
     }
 
     void binaryCountAndRecords()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(int, count);
+        QFETCH(qint64, promised);
         auto model = Load(Write("binary.stl", bytes));
         QVERIFY(model);
         QCOMPARE(model->Count(), count);
+        // A file that promises more than it holds says so: "N of M facets read".
+        const KzLoadReport& report = model->GetLoadReport();
+        QCOMPARE(report.GetPromised(), promised);
+        QCOMPARE(report.GetRecords(), promised < 0 ? qint64(-1) : qint64(count));
+        QCOMPARE(report.GetVerdict(), count > 0 ? KzLoadReport::Verdict_Loaded : KzLoadReport::Verdict_NoFacets);
         const std::vector<Facet> grid = Grid(count);
         QVERIFY(SameMesh(*model, grid));
         if (count > 0)
@@ -248,14 +270,76 @@ private slots:
         QVERIFY(SameMesh(*model, facets));
     }
 
-    void binaryGarbageCoordinatesBecomeZero()
+    // A corner that is not a finite number (nan, inf, beyond a float, or no
+    // number at all) leaves its facet out, in every format; the report
+    // counts it, and the bounds are those of the facets kept.
+    void unusableCornersDropTheirFacet_data()
     {
-        std::vector<Facet> facets = Grid(1);
-        facets[0].corner[1] = QVector3D(std::numeric_limits<float>::quiet_NaN(), 1, std::numeric_limits<float>::infinity());
-        auto model = Load(Write("nan.stl", BinaryStl(facets)));
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("dropped");
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        const float inf = std::numeric_limits<float>::infinity();
+        std::vector<Facet> binary = Tetrahedron();
+        binary.insert(binary.begin() + 1, {QVector3D(), {QVector3D(0, 0, 0), QVector3D(nan, 1, 0), QVector3D(0, 1, 0)}});
+        binary.push_back({QVector3D(), {QVector3D(0, 0, -inf), QVector3D(1, 0, 0), QVector3D(0, 1, 0)}});
+        QTest::newRow("binary nan and inf") << "bad.stl" << BinaryStl(binary) << 2;
+        QByteArray ascii = "solid\n";
+        for (const char* word : {"nan", "inf", "-1e39", "abc", "1,5", "2x"})
+            ascii += Facet3("0 0 0", (QByteArray(word) + " 1 0").constData(), "0 1 0");
+        ascii += AsciiStl(Tetrahedron()).mid(int(sizeof("solid test")));
+        QTest::newRow("ascii words") << "bad.stl" << ascii << 6;
+        const QByteArray obj = "v 0 0 0\nv 10 0 0\nv 0 10 0\nv 0 0 10\nv nan 1 2\nv 1 1e39 2\nv 1 2 abc\n"
+                               "f 1 3 2\nf 1 2 4\nf 1 4 3\nf 2 3 4\nf 1 2 5\nf 6 1 2\nf 1 7 2\n";
+        QTest::newRow("obj vertices") << "bad.obj" << obj << 3;
+    }
+
+    void unusableCornersDropTheirFacet()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, dropped);
+        auto model = Load(Write(name, bytes));
         QVERIFY(model);
-        QCOMPARE(model->Item(0)[1], QVector3D(0, 1, 0));
-        QCOMPARE(model->MaxBound(), QVector3D(0, 1, 0));   // not (nan, 1, inf)
+        QCOMPARE(model->Count(), 4);   // the tetrahedron's facets
+        QCOMPARE(model->MinBound(), QVector3D(0, 0, 0));
+        QCOMPARE(model->MaxBound(), QVector3D(10, 10, 10));
+        const KzLoadReport& report = model->GetLoadReport();
+        QCOMPARE(report.GetDropped(), qint64(dropped));
+        QCOMPARE(report.GetFacets(), qint64(4));
+        QVERIFY(report.IsUsable());
+    }
+
+    // The verdict on a read file: nothing left to draw, or larger than any
+    // printer (100 m on an axis), is not for the plate.
+    void verdictOnWhatWasRead_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("verdict");
+        auto span = [](float length) {
+            return BinaryStl({{QVector3D(), {QVector3D(0, 0, 0), QVector3D(length, 0, 0), QVector3D(0, 1, 0)}}});
+        };
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        QTest::newRow("99 m") << "long.stl" << span(99000) << int(KzLoadReport::Verdict_Loaded);
+        QTest::newRow("101 m") << "long.stl" << span(101000) << int(KzLoadReport::Verdict_TooLarge);
+        QTest::newRow("float range") << "long.stl" << span(3e38f) << int(KzLoadReport::Verdict_TooLarge);
+        QTest::newRow("only unusable corners") << "nan.stl" << span(nan) << int(KzLoadReport::Verdict_NoFacets);
+        QTest::newRow("no facets") << "none.obj" << QByteArray("v 1 2 3\n") << int(KzLoadReport::Verdict_NoFacets);
+        QTest::newRow("missing obj") << "missing/none.obj" << QByteArray() << int(KzLoadReport::Verdict_Unreadable);
+        QTest::newRow("not a mesh type") << "model.3mf" << span(10) << int(KzLoadReport::Verdict_Unreadable);
+    }
+
+    void verdictOnWhatWasRead()
+    {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, verdict);
+        const QString path = name.startsWith("missing") ? m_dir.filePath(name) : Write(name, bytes);
+        KzModel3D model;
+        model.LoadSTLFile(path);
+        QCOMPARE(int(model.GetLoadReport().GetVerdict()), verdict);
+        QCOMPARE(model.GetLoadReport().GetFileName(), path);
     }
 
     void pathDecidesFormat_data()
@@ -326,14 +410,13 @@ private slots:
 
     void objVertexNumbers()
     {
-        const QByteArray text = "v 1.5e1 -2 +3\nv 4x 0x10 5\nv 7\nv nan 1e39 2\nf 1 2 3\nf 4 1 2\n";
+        const QByteArray text = "v 1.5e1 -2 +3\nv 4x 0x10 5\nv 7\nf 1 2 3\n";
         auto model = Load(Write("numbers.obj", text));
         QVERIFY(model);
-        QCOMPARE(model->Count(), 2);
+        QCOMPARE(model->Count(), 1);
         QCOMPARE(model->Item(0)[0], QVector3D(15, -2, 3));
         QCOMPARE(model->Item(0)[1], QVector3D(4, 16, 5));   // leading number of each word, as atof reads it
         QCOMPARE(model->Item(0)[2], QVector3D(7, 0, 0));    // missing words are 0
-        QCOMPARE(model->Item(1)[0], QVector3D(0, 0, 2));    // not finite: 0
     }
 
     // A named pipe nobody writes to holds open() up forever, on the GUI thread

@@ -12,8 +12,11 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QtTest>
+
+#include <cmath>
 
 namespace {
 
@@ -21,6 +24,50 @@ using namespace KzViewTest;
 
 const char* const kStopped = "已停止";
 const char* const kFailed = "切片失败";
+
+// The middle of the box around every outer wall the G-code prints on the
+// model's layers (the raft's layers are numbered below 0).
+QPointF OuterWallCentre(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return QPointF();
+    double minX = 1e9, minY = 1e9, maxX = -1e9, maxY = -1e9;
+    QPointF at;
+    bool model = false;
+    bool wall = false;
+    const QRegularExpression word(QStringLiteral("([XYE])(-?[0-9.]+)"));
+    while (!file.atEnd()) {
+        const QString line = QString::fromLatin1(file.readLine()).trimmed();
+        if (line.startsWith(QLatin1String(";LAYER:")))
+            model = line.mid(7).toInt() >= 0;
+        else if (line.startsWith(QLatin1String(";TYPE:")))
+            wall = line == QLatin1String(";TYPE:WALL-OUTER");
+        if (!line.startsWith(QLatin1String("G0 ")) && !line.startsWith(QLatin1String("G1 ")))
+            continue;
+        const QPointF from = at;
+        bool extrudes = false;
+        for (auto it = word.globalMatch(line); it.hasNext();) {
+            const QRegularExpressionMatch m = it.next();
+            const double v = m.captured(2).toDouble();
+            if (m.captured(1) == QLatin1String("X"))
+                at.setX(v);
+            else if (m.captured(1) == QLatin1String("Y"))
+                at.setY(v);
+            else
+                extrudes = true;
+        }
+        if (!model || !wall || !extrudes || !line.startsWith(QLatin1String("G1 ")))
+            continue;
+        for (const QPointF& p : { from, at }) {
+            minX = std::min(minX, p.x());
+            maxX = std::max(maxX, p.x());
+            minY = std::min(minY, p.y());
+            maxY = std::max(maxY, p.y());
+        }
+    }
+    return QPointF((minX + maxX) / 2, (minY + maxY) / 2);
+}
 
 } // namespace
 
@@ -35,6 +82,7 @@ private slots:
 
     void presetsSliceIntoThePreview_data();
     void presetsSliceIntoThePreview();
+    void printStandsWhereTheModelStood();
     void stopEndsTheRun();
     void missingEngineLeavesNoPreview();
     void modelsOutsideTheVolumeAreNotSliced();
@@ -106,6 +154,29 @@ void tst_KzSliceRun::presetsSliceIntoThePreview()
     QFile gcode(m_strGCode);
     QVERIFY(gcode.open(QIODevice::ReadOnly));
     QVERIFY(gcode.readAll().contains(";LAYER:0"));
+}
+
+// A model moved by fractions of a millimetre is printed where it stood: the
+// outer walls the real engine lays down are centred on the plate's centre
+// plus the model's place, within 0.1 mm.
+void tst_KzSliceRun::printStandsWhereTheModelStood()
+{
+    OpenCube(20);
+    m_pView->slot_ReceiveEditList({ 0, 25.5f, -14.5f, 0.0f });
+    m_pPanel->ShowOnekeyPrint();
+    QSignalSpy layers(m_pPanel, &KzSliceWidget::signal_ShowLayerControl);
+    QTest::mouseClick(Button("pushButton_Standard"), Qt::LeftButton);
+    QVERIFY(layers.wait(120000));
+    double cornerX = 0;
+    double cornerY = 0;
+    KzConfigureData::GetInstance()->GetLayerModelOffset(cornerX, cornerY);
+    const QPointF expected(25.5 - cornerX, -14.5 - cornerY);
+    const QPointF printed = OuterWallCentre(m_strGCode);
+    qInfo("outer walls centred at (%.3f, %.3f), the model at (%.3f, %.3f)", printed.x(), printed.y(), expected.x(),
+          expected.y());
+    QVERIFY2(std::abs(printed.x() - expected.x()) < 0.1 && std::abs(printed.y() - expected.y()) < 0.1,
+             qPrintable(QString("printed at (%1, %2), the model stood at (%3, %4)")
+                            .arg(printed.x()).arg(printed.y()).arg(expected.x()).arg(expected.y())));
 }
 
 // The stop button ends a run that is under way with "Stopped", no preview.

@@ -74,7 +74,7 @@ void KzTipWidget::slot_ShowLoadReport(const KzLoadReport& report)
             slot_SetCurrentTip(1);
             return;
         }
-        lines << tr("读取STL文件完成") + QStringLiteral(": ") + name;
+        lines << tr("读取STL文件完成：%1").arg(name);
         break;
     case KzLoadReport::Verdict_Unreadable:
         lines << tr("无法读取模型文件：%1").arg(name);

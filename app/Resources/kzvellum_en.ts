@@ -507,6 +507,10 @@ Reinstall the program, or put the file back into the program's Configure folder.
             <translation>Load STL file failed</translation>
         </message>
         <message>
+            <source>读取STL文件完成：%1</source>
+            <translation>Load STL file successfully: %1</translation>
+        </message>
+        <message>
             <source>无法读取模型文件：%1</source>
             <translation>Cannot read the model file: %1</translation>
         </message>

@@ -49,6 +49,8 @@ private:
     QString Detail() const;
     QString Title() const;
     void SetLanguage(int index);
+    // With KZ_OPEN_SHOTS set, saves the window there as name.png.
+    void Shot(const char* name);
 
     QTemporaryDir m_dir;
     std::unique_ptr<KzVellum> m_pWindow;
@@ -141,6 +143,13 @@ void tst_KzOpenReport::SetLanguage(int index)
     QCoreApplication::sendPostedEvents(nullptr, QEvent::LanguageChange);
 }
 
+void tst_KzOpenReport::Shot(const char* name)
+{
+    const QString folder = qEnvironmentVariable("KZ_OPEN_SHOTS");
+    if (!folder.isEmpty())
+        m_pWindow->grab().save(QDir(folder).filePath(QString(name) + ".png"));
+}
+
 void tst_KzOpenReport::badFilesAfterARealModel()
 {
     Kz3DScene& scene = KzSceneOf::Of(m_pView);
@@ -157,6 +166,7 @@ void tst_KzOpenReport::badFilesAfterARealModel()
              qPrintable(Detail()));
     QCOMPARE(scene.GetPainters().size(), 1);
     QVERIFY(real->GetModelMatrix() == stood);
+    Shot("refused");
 
     OpenThroughDialog(m_strCut);
     QCOMPARE(Detail(), QString("Load STL file successfully: cut.stl\nThe file ends early: 12 of 20 facets read"));
@@ -165,13 +175,16 @@ void tst_KzOpenReport::badFilesAfterARealModel()
                                "2 facets with invalid coordinates were left out"));
     QCOMPARE(scene.GetPainters().size(), 3);
     QVERIFY(real->GetModelMatrix() == stood);
+    Shot("left-out");
 
     SetLanguage(0);
     OpenThroughDialog(m_strCorrupt);
     QVERIFY2(Detail().startsWith(QString::fromUtf8("未打开corrupt.stl：模型长达")), qPrintable(Detail()));
+    Shot("refused-zh");
     OpenThroughDialog(m_strHoled);
-    QCOMPARE(Detail(), QString::fromUtf8("读取STL文件完成: holed.stl\n跳过了2个坐标无效的三角面"));
+    QCOMPARE(Detail(), QString::fromUtf8("读取STL文件完成：holed.stl\n跳过了2个坐标无效的三角面"));
     QCOMPARE(Title(), QString::fromUtf8("打开"));
+    Shot("left-out-zh");
     SetLanguage(1);
     QVERIFY(real->GetModelMatrix() == stood);
 }

@@ -11,12 +11,11 @@
 
 #include <QLabel>
 #include <QMessageBox>
+#include <QPolygonF>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSignalSpy>
 #include <QtTest>
-
-#include <cmath>
 
 namespace {
 
@@ -25,48 +24,27 @@ using namespace KzViewTest;
 const char* const kStopped = "已停止";
 const char* const kFailed = "切片失败";
 
-// The middle of the box around every outer wall the G-code prints on the
-// model's layers (the raft's layers are numbered below 0).
+// The middle of the box around the outer walls the G-code prints on the
+// model's layers (a raft's layers are numbered below 0).
 QPointF OuterWallCentre(const QString& path)
 {
     QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+    if (!file.open(QIODevice::ReadOnly))
         return QPointF();
-    double minX = 1e9, minY = 1e9, maxX = -1e9, maxY = -1e9;
-    QPointF at;
-    bool model = false;
+    const QRegularExpression extrusion(QStringLiteral("^G1 .*X([-0-9.]+) Y([-0-9.]+) E"));
+    QPolygonF points;
+    int layer = -1;
     bool wall = false;
-    const QRegularExpression word(QStringLiteral("([XYE])(-?[0-9.]+)"));
-    while (!file.atEnd()) {
-        const QString line = QString::fromLatin1(file.readLine()).trimmed();
-        if (line.startsWith(QLatin1String(";LAYER:")))
-            model = line.mid(7).toInt() >= 0;
-        else if (line.startsWith(QLatin1String(";TYPE:")))
-            wall = line == QLatin1String(";TYPE:WALL-OUTER");
-        if (!line.startsWith(QLatin1String("G0 ")) && !line.startsWith(QLatin1String("G1 ")))
-            continue;
-        const QPointF from = at;
-        bool extrudes = false;
-        for (auto it = word.globalMatch(line); it.hasNext();) {
-            const QRegularExpressionMatch m = it.next();
-            const double v = m.captured(2).toDouble();
-            if (m.captured(1) == QLatin1String("X"))
-                at.setX(v);
-            else if (m.captured(1) == QLatin1String("Y"))
-                at.setY(v);
-            else
-                extrudes = true;
-        }
-        if (!model || !wall || !extrudes || !line.startsWith(QLatin1String("G1 ")))
-            continue;
-        for (const QPointF& p : { from, at }) {
-            minX = std::min(minX, p.x());
-            maxX = std::max(maxX, p.x());
-            minY = std::min(minY, p.y());
-            maxY = std::max(maxY, p.y());
-        }
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith(";LAYER:"))
+            layer = line.mid(7).toInt();
+        else if (line.startsWith(";TYPE:"))
+            wall = line.trimmed() == ";TYPE:WALL-OUTER";
+        const QRegularExpressionMatch m = extrusion.match(QString::fromLatin1(line));
+        if (wall && layer >= 0 && m.hasMatch())
+            points << QPointF(m.captured(1).toDouble(), m.captured(2).toDouble());
     }
-    return QPointF((minX + maxX) / 2, (minY + maxY) / 2);
+    return points.boundingRect().center();
 }
 
 } // namespace
@@ -172,9 +150,7 @@ void tst_KzSliceRun::printStandsWhereTheModelStood()
     KzConfigureData::GetInstance()->GetLayerModelOffset(cornerX, cornerY);
     const QPointF expected(25.5 - cornerX, -14.5 - cornerY);
     const QPointF printed = OuterWallCentre(m_strGCode);
-    qInfo("outer walls centred at (%.3f, %.3f), the model at (%.3f, %.3f)", printed.x(), printed.y(), expected.x(),
-          expected.y());
-    QVERIFY2(std::abs(printed.x() - expected.x()) < 0.1 && std::abs(printed.y() - expected.y()) < 0.1,
+    QVERIFY2(qAbs(printed.x() - expected.x()) < 0.1 && qAbs(printed.y() - expected.y()) < 0.1,
              qPrintable(QString("printed at (%1, %2), the model stood at (%3, %4)")
                             .arg(printed.x()).arg(printed.y()).arg(expected.x()).arg(expected.y())));
 }

@@ -91,6 +91,7 @@ void tst_KzOpenReport::badFilesAfterARealModel()
     QVERIFY(WriteBinaryStl(m_dir.filePath("nan.stl"), Cube(12)));
     QVERIFY(WriteBinaryStl(m_dir.filePath("real.stl"), BoxTriangles(QVector3D(0, 0, 0), QVector3D(20, 16, 12))));
     QVERIFY(WriteBinaryStl(m_dir.filePath("hall.stl"), BoxTriangles(QVector3D(0, 0, 0), QVector3D(5000, 3000, 9))));
+    QVERIFY(WriteBinaryStl(m_dir.filePath("bridge.stl"), BoxTriangles(QVector3D(0, 0, 0), QVector3D(101000, 9, 9))));
 
     KzVellum window;
     m_pWindow = &window;
@@ -110,6 +111,7 @@ void tst_KzOpenReport::badFilesAfterARealModel()
                      "12 facets with invalid coordinates were left out", 1 },
         { "cut.stl", "Load STL file successfully: cut.stl\nThe file ends early: 12 of 20 facets read", 2 },
         { "holed.stl", "Load STL file successfully: holed.stl\n2 facets with invalid coordinates were left out", 3 },
+        { "bridge.stl", "bridge.stl was not opened: the model is 101 m long, larger than any printer can hold", 3 },
         { "hall.stl", "Load STL file successfully", 4 },   // 5 m: far beyond the plate, yet a model
     };
     for (const auto& step : steps) {

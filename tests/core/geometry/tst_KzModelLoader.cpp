@@ -208,35 +208,28 @@ private slots:
     {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<int>("count");
-        QTest::addColumn<qint64>("promised");   // what a short file's header claims; -1: not short
         std::vector<Facet> twelve = Grid(12);
         for (Facet& f : twelve)
             f.normal = QVector3D(9, -9, 9);   // stored normals have no effect
-        QTest::newRow("twelve") << BinaryStl(twelve, -1, QByteArray(), 0xBEEF) << 12 << qint64(-1);
+        QTest::newRow("twelve") << BinaryStl(twelve, -1, QByteArray(), 0xBEEF) << 12;
         QTest::newRow("count beyond the data keeps complete records")
-            << BinaryStl(Grid(4), 10).append("half a record") << 4 << qint64(10);
-        QTest::newRow("huge count, tiny file") << BinaryStl(Grid(2), 0xFFFFFFFFLL) << 2 << qint64(0xFFFFFFFFLL);
-        QTest::newRow("count below the records") << BinaryStl(Grid(5), 3) << 3 << qint64(-1);
-        QTest::newRow("shorter than a header") << QByteArray("abc") << 0 << qint64(-1);
-        QTest::newRow("empty file") << QByteArray() << 0 << qint64(-1);
-        QTest::newRow("header only, count 0") << BinaryStl({}) << 0 << qint64(-1);
+            << BinaryStl(Grid(4), 10).append("half a record") << 4;
+        QTest::newRow("huge count, tiny file") << BinaryStl(Grid(2), 0xFFFFFFFFLL) << 2;
+        QTest::newRow("count below the records") << BinaryStl(Grid(5), 3) << 3;
+        QTest::newRow("shorter than a header") << QByteArray("abc") << 0;
+        QTest::newRow("empty file") << QByteArray() << 0;
+        QTest::newRow("header only, count 0") << BinaryStl({}) << 0;
         QTest::newRow("solid without corners reads as binary")
-            << QByteArray("solid nothing\nendsolid nothing\n") << 0 << qint64(-1);
+            << QByteArray("solid nothing\nendsolid nothing\n") << 0;
     }
 
     void binaryCountAndRecords()
     {
         QFETCH(QByteArray, bytes);
         QFETCH(int, count);
-        QFETCH(qint64, promised);
         auto model = Load(Write("binary.stl", bytes));
         QVERIFY(model);
         QCOMPARE(model->Count(), count);
-        // A file that promises more than it holds says so: "N of M facets read".
-        const KzLoadReport& report = model->GetLoadReport();
-        QCOMPARE(report.GetPromised(), promised);
-        QCOMPARE(report.GetRecords(), promised < 0 ? qint64(-1) : qint64(count));
-        QCOMPARE(report.GetVerdict(), count > 0 ? KzLoadReport::Verdict_Loaded : KzLoadReport::Verdict_NoFacets);
         const std::vector<Facet> grid = Grid(count);
         QVERIFY(SameMesh(*model, grid));
         if (count > 0)
@@ -292,33 +285,6 @@ private slots:
         QCOMPARE(report.GetDropped(), qint64(dropped));
         QCOMPARE(report.GetFacets(), qint64(4));
         QVERIFY(report.IsUsable());
-    }
-
-    // Nothing left to draw, or longer than any printer (100 m on an axis), or
-    // not opened: not for the plate.
-    void verdictOnWhatWasRead_data()
-    {
-        QTest::addColumn<QString>("name");
-        QTest::addColumn<float>("length");
-        QTest::addColumn<int>("verdict");
-        QTest::newRow("99 m") << "long.stl" << 99000.0f << int(KzLoadReport::Verdict_Loaded);
-        QTest::newRow("101 m") << "long.stl" << 101000.0f << int(KzLoadReport::Verdict_TooLarge);
-        QTest::newRow("NaN corners only") << "nan.stl" << std::numeric_limits<float>::quiet_NaN()
-                                          << int(KzLoadReport::Verdict_NoFacets);
-        QTest::newRow("missing obj") << "missing/none.obj" << 1.0f << int(KzLoadReport::Verdict_Unreadable);
-    }
-
-    void verdictOnWhatWasRead()
-    {
-        QFETCH(QString, name);
-        QFETCH(float, length);
-        QFETCH(int, verdict);
-        const Facet facet{QVector3D(), {QVector3D(0, 0, 0), QVector3D(length, 0, 0), QVector3D(0, 1, 0)}};
-        const QString path = name.startsWith("missing") ? m_dir.filePath(name) : Write(name, BinaryStl({facet}));
-        KzModel3D model;
-        model.LoadSTLFile(path);
-        QCOMPARE(int(model.GetLoadReport().GetVerdict()), verdict);
-        QCOMPARE(model.GetLoadReport().GetFileName(), path);
     }
 
     void pathDecidesFormat_data()

@@ -305,7 +305,7 @@ void KzSliceWidget::StartSlice(int mode)
     double x = 0;
     double y = 0;
     configure->GetPrintPos(x, y);
-    profile.SetPrintPos(int(x), int(y));
+    profile.SetPrintPos(x, y);
     if (mode == SliceMode_Custom) {
         ApplyCustomPage(profile);
         if (HasNoHeatedBed(configure->GetCurrentMachineType()))

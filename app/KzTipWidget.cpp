@@ -1,8 +1,11 @@
 #include "KzTipWidget.h"
 
+#include "KzLoadReport.h"
 #include "KzTipContext.h"
 #include "ui_TipWidget.h"
 
+#include <QFileInfo>
+#include <QStringList>
 #include <QTimerEvent>
 
 KzTipWidget::KzTipWidget(QWidget* parent)
@@ -59,6 +62,37 @@ void KzTipWidget::slot_SetTipContext(QString strTitle, QString strDetail)
     m_pUi->label_Title->setText(tr(strTitle.toUtf8().constData()));
     m_pUi->label_Detail->setText(m_bFreeDetail ? m_strFreeDetail : tr(strDetail.toUtf8().constData()));
     m_nTimerId = startTimer(ms_nClearAfterMs);
+}
+
+void KzTipWidget::slot_ShowLoadReport(const KzLoadReport& report)
+{
+    const QString name = QFileInfo(report.GetFileName()).fileName();
+    QStringList lines;
+    switch (report.GetVerdict()) {
+    case KzLoadReport::Verdict_Loaded:
+        if (report.GetDropped() == 0 && !report.IsShort()) {
+            slot_SetCurrentTip(1);
+            return;
+        }
+        lines << tr("读取STL文件完成：%1").arg(name);
+        break;
+    case KzLoadReport::Verdict_Unreadable:
+        lines << tr("无法读取模型文件：%1").arg(name);
+        break;
+    case KzLoadReport::Verdict_NoFacets:
+        lines << tr("无法读取模型文件%1：其中没有可用的三角面").arg(name);
+        break;
+    case KzLoadReport::Verdict_TooLarge:
+        lines << tr("未打开%1：模型长达%2米，超出任何打印机的范围")
+                     .arg(name, QString::number(report.GetExtent() / 1000, 'g', 3));
+        break;
+    }
+    if (report.IsShort())
+        lines << tr("文件不完整：%2个三角面中只读到%1个").arg(report.GetRecords()).arg(report.GetPromised());
+    if (report.GetDropped() > 0)
+        lines << tr("跳过了%1个坐标无效的三角面").arg(report.GetDropped());
+    const int tip = report.IsUsable() ? 1 : 2;
+    ShowTipText(tip, lines.join(QLatin1Char('\n')));
 }
 
 void KzTipWidget::timerEvent(QTimerEvent* event)

@@ -7,6 +7,7 @@
 namespace Ui {
 class TipWidget;
 }
+class KzLoadReport;
 class KzTipContext;
 
 class KzTipWidget : public QFrame
@@ -30,6 +31,9 @@ public:
 public slots:
     void slot_SetCurrentTip(int tipID);
     void slot_SetTipContext(QString strTitle, QString strDetail);
+    // What opening a model file came to: tip 1, with what was left out of
+    // the file if anything; or the failure, naming the file and the reason.
+    void slot_ShowLoadReport(const KzLoadReport& report);
 
 protected:
     void timerEvent(QTimerEvent* event) override;

@@ -433,6 +433,7 @@ void KzVellum::ConnectPanels()
     connect(view, &KzGLView::signal_MaxLayerChanged, m_pLayerControlWidget, &KLayerControlWidget::slot_SetMaxLayer);
     connect(view, &KzGLView::signal_ModelClicked, m_pSliceWidget, &QWidget::hide);
     connect(view, &KzGLView::signal_DisableSaveGCode, m_pSliceWidget, &KzSliceWidget::slot_DisableSave);
+    connect(view, &KzGLView::signal_LoadReported, m_pTipWidget, &KzTipWidget::slot_ShowLoadReport);
 
     connect(m_pEditControlWidget, &KzEditControlWidget::signal_SendEditMode, view, &KzGLView::slot_ReceiveEditList);
     connect(m_pEditControlWidget, &KzEditControlWidget::signal_SendEditMode, m_pEditWidget, &KzEditWidget::slot_ReceiveEditList);
@@ -523,18 +524,9 @@ void KzVellum::slot_OpenFileButton_Clicked()
         m_pTipWidget->slot_SetCurrentTip(2);
         return;
     }
-    bool opened = false;
-    {
-        KzBusyCursor busy;
-        opened = ui.openGLWidget->OpenSTLFile(path);
-    }
-    if (opened) {
-        m_pTipWidget->slot_SetCurrentTip(1);
-        return;
-    }
-    // Tell the user which file could not be read: nothing was added to the plate.
-    m_pTipWidget->slot_SetTipContext(tr("读取STL文件失败"),
-                                     tr("无法读取模型文件：%1").arg(QFileInfo(path).fileName()));
+    // The view tells the balloon what the open came to (signal_LoadReported).
+    KzBusyCursor busy;
+    ui.openGLWidget->OpenSTLFile(path);
 }
 
 void KzVellum::slot_RemoveButton_Clicked()

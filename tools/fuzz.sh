@@ -2,7 +2,9 @@
 # Fuzzes the mesh readers and the G-code layer reader with libFuzzer, ASan and UBSan (clang).
 #   tools/fuzz.sh [SECONDS] [TARGET...]     TARGET: binary_stl ascii_stl obj gcode (default all)
 # Each target runs for SECONDS (default 600), one after the other, starting from
-# small generated seeds. Not part of the tests or of CI. Build: build-fuzz/ (or $FUZZ_DIR).
+# small generated seeds. Long runs are not part of the tests; CI only checks
+# that every target builds and runs a few seconds (.ci/run). Build: build-fuzz/
+# (or $FUZZ_DIR).
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=${FUZZ_DIR:-$root/build-fuzz}
@@ -11,7 +13,9 @@ shift || true
 targets=("$@")
 [ ${#targets[@]} -gt 0 ] || targets=(binary_stl ascii_stl obj gcode)
 
-cmake -S "$root" -B "$out" -DCMAKE_CXX_COMPILER=clang++ \
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+cmake -S "$root" -B "$out" -DCMAKE_CXX_COMPILER=clang++ "${launcher[@]}" \
     -DCMAKE_BUILD_TYPE=RelWithDebInfo -DKZ_FUZZ=ON >/dev/null
 for t in "${targets[@]}"; do
     cmake --build "$out" -j "${JOBS:-2}" --target "kz_fuzz_$t" >/dev/null

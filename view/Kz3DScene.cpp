@@ -1,5 +1,6 @@
 #include "Kz3DScene.h"
 
+#include "KzLoadReport.h"
 #include "KzModel3D.h"
 #include "KLayerModel.h"
 #include "KzModelPainter.h"
@@ -267,7 +268,7 @@ bool Kz3DScene::AreAllModelsInBound() const
 
 // ---- Model files ----
 
-int Kz3DScene::AddModel(QString path)
+int Kz3DScene::AddModel(QString path, KzLoadReport& report)
 {
     KzModel3D* model = nullptr;
     for (KzModel3D* loaded : qAsConst(m_mapModels)) {
@@ -278,11 +279,15 @@ int Kz3DScene::AddModel(QString path)
     }
     if (model == nullptr) {
         model = new KzModel3D;
-        if (!model->LoadSTLFile(path) || model->Count() == 0) {
-            delete model;
+        model->LoadSTLFile(path);
+        report = model->GetLoadReport();
+        if (!report.IsUsable()) {
+            delete model;   // nothing on the plate has changed
             return 0;
         }
         m_mapModels.insert(model->ID(), model);
+    } else {
+        report = model->GetLoadReport();   // the same file: the same facts
     }
     auto* painter = new KzModelPainter(model);
     AddModelPainter(painter);
@@ -350,8 +355,20 @@ void Kz3DScene::AddModelPainter(KzModelPainter* painter)
         RecenterAll();
 }
 
+float Kz3DScene::GetMoveLimit() const
+{
+    return (m_vBoundMax - m_vBoundMin).toVector2D().length();
+}
+
+bool Kz3DScene::WithinMoveLimit(const QVector2D& step) const
+{
+    return std::isfinite(step.x()) && std::isfinite(step.y()) && step.length() <= GetMoveLimit();
+}
+
 // Tries the eight neighbours (4 mm apart) of every instance and takes the free
-// one nearest the plate's origin.
+// one nearest the plate's origin; with none free it stays at the last one
+// tried. Neighbours further from where the new instance stands than the plate
+// allows are not tried: with none left it stays where it was made.
 void Kz3DScene::PlaceNewPainter(KzModelPainter* p)
 {
     if (m_mapPainters.isEmpty())
@@ -359,6 +376,7 @@ void Kz3DScene::PlaceNewPainter(KzModelPainter* p)
     static const int kNeighbour[8][2] = {{1, 1}, {0, 1}, {-1, 1}, {1, 0},
                                          {-1, 0}, {1, -1}, {0, -1}, {-1, -1}};
     const QVector2D size = (p->GetMax() - p->GetMin()).toVector2D();
+    const QVector2D home = p->GetCenter().toVector2D();
     bool found = false;
     QVector2D best;
     for (const KzModelPainter* q : qAsConst(m_mapPainters)) {
@@ -366,6 +384,8 @@ void Kz3DScene::PlaceNewPainter(KzModelPainter* p)
         const QVector2D c = q->GetCenter().toVector2D();
         for (const auto& n : kNeighbour) {
             const QVector2D k = c + QVector2D(n[0] * gap.x(), n[1] * gap.y());
+            if (!WithinMoveLimit(k - home))
+                continue;
             p->Translate(k - p->GetCenter().toVector2D());
             if (found && k.length() >= best.length())
                 continue;
@@ -405,7 +425,8 @@ void Kz3DScene::PushAway(KzModelPainter* first)
             if (q == p || !IsInBound(q))
                 continue;
             QVector2D push;
-            if (!KPolygonAlgorithm::PolygonCollisionPushVector(q->GetHull(), p->GetHull(), push))
+            if (!KPolygonAlgorithm::PolygonCollisionPushVector(q->GetHull(), p->GetHull(), push)
+                || !WithinMoveLimit(push))
                 continue;
             if (pushes++ >= budget)
                 return;
@@ -428,6 +449,8 @@ void Kz3DScene::RecenterAll()
         max.setY(std::max(max.y(), p->GetMax().y()));
     }
     const QVector2D shift = -(min + max) / 2;
+    if (!WithinMoveLimit(shift))
+        return;   // a group that far off is not the plate's to centre
     for (KzModelPainter* p : qAsConst(m_mapPainters))
         p->Translate(shift);
     UpdateHandles();

@@ -15,6 +15,7 @@
 #include <QString>
 #include <QVector3D>
 
+class KzLoadReport;
 class KzModel3D;
 class KzModelPainter;
 
@@ -64,9 +65,10 @@ public:
     bool AreAllModelsInBound() const;
 
     // Model files. AddModel loads a file once per exact path (later instances
-    // share the mesh) and returns the new instance's pick code, 0 on failure;
-    // the view's context must be current.
-    int AddModel(QString path);
+    // share the mesh) and returns the new instance's pick code, 0 when the
+    // file is refused; report gets what the load came to. The view's context
+    // must be current.
+    int AddModel(QString path, KzLoadReport& report);
     bool RemoveCurrentPainter();
     // Every instance's triangles in plate coordinates as one binary STL;
     // centre gets the middle of their common bounding box.
@@ -74,10 +76,15 @@ public:
     QString GetFirstModelName() const;
 
     // Placement: beside the others, then the group recentred when it overflows.
+    // None of them moves an instance further than GetMoveLimit(), nor by a
+    // step that is not a finite number: a model far larger than the plate
+    // stays where it stands instead of sweeping the others off it.
     void AddModelPainter(KzModelPainter* painter);
     void PlaceNewPainter(KzModelPainter* painter);
     void PushAway(KzModelPainter* painter);
     void RecenterAll();
+    // The plate's diagonal: the furthest a placement step may move an instance.
+    float GetMoveLimit() const;
 
     // Editing: the pending matrix is previewed on the selected instance and
     // applied (then pushed apart from the others) by ApplyPending.
@@ -135,6 +142,7 @@ private:
     void DrawRotateFeedback();
     void DrawAxisArrow(const QVector3D& a, const QVector3D& b, int axis);
     bool ExceedsBound(const QVector3D& corner) const;
+    bool WithinMoveLimit(const QVector2D& step) const;
     static bool IsAxisAligned(const QMatrix4x4& m);
 
     KzPrinterBox m_printerBox;

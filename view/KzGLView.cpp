@@ -844,14 +844,15 @@ bool KzGLView::OpenSTLFile(QString path)
     m_scene.ClearLayerModel();
     m_nMaxLayer = 0;
     emit signal_DisableSaveGCode();
-    const int code = m_scene.AddModel(path);
+    const int code = m_scene.AddModel(path, m_loadReport);
     update();
-    if (code == 0)
-        return false;
-    m_nSelectedCode = code;
-    m_scene.SelectPainter(code);
-    EmitSelected();
-    return true;
+    if (code != 0) {
+        m_nSelectedCode = code;
+        m_scene.SelectPainter(code);
+        EmitSelected();
+    }
+    emit signal_LoadReported(m_loadReport);
+    return code != 0;
 }
 
 bool KzGLView::RemoveCurrentModel()

@@ -4,6 +4,7 @@
 #include "Kz3DScene.h"
 #include "KzCamera.h"
 #include "KzGLViewGlobal.h"
+#include "KzLoadReport.h"
 #include "KzXYZPainter.h"
 
 #include <QList>
@@ -49,8 +50,11 @@ public:
     bool IsLayerMode() const { return m_bLayerMode; }
 
     // Model files. Opening leaves layer mode and selects the new instance; a
-    // path already loaded (compared exactly) shares its mesh.
+    // path already loaded (compared exactly) shares its mesh. A file that is
+    // not fit for the plate is refused and changes nothing on it. Every open
+    // ends with signal_LoadReported, also one that came by a drop.
     bool OpenSTLFile(QString path);
+    const KzLoadReport& GetLoadReport() const { return m_loadReport; }
     bool RemoveCurrentModel();
     // Every instance as one binary STL in plate coordinates; the group's centre
     // is stored in the configuration store as the models' position.
@@ -77,6 +81,9 @@ signals:
     void signal_MaxLayerChanged(int);
     void signal_ModelClicked();
     void signal_DisableSaveGCode();
+    // What the last open came to: refused with a reason, or loaded, perhaps
+    // with facets left out.
+    void signal_LoadReported(const KzLoadReport& report);
 
 protected:
     void initializeGL() override;
@@ -148,6 +155,7 @@ private:
 
     KzXYZPainter m_xyzPainter;
     Kz3DScene m_scene;
+    KzLoadReport m_loadReport;   // of the last OpenSTLFile
     KzCamera m_camera;
     QPoint m_ptMove;
     QPoint m_ptPress;

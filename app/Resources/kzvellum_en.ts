@@ -56,14 +56,6 @@ Slice</translation>
             <source>KzVellum帮助</source>
             <translation>KzVellum help</translation>
         </message>
-        <message>
-            <source>读取STL文件失败</source>
-            <translation>Load STL file failed</translation>
-        </message>
-        <message>
-            <source>无法读取模型文件：%1</source>
-            <translation>Cannot read the model file: %1</translation>
-        </message>
     </context>
     <context>
         <name>CustomPrint</name>
@@ -513,6 +505,30 @@ Reinstall the program, or put the file back into the program's Configure folder.
         <message>
             <source>读取STL文件失败</source>
             <translation>Load STL file failed</translation>
+        </message>
+        <message>
+            <source>读取STL文件完成：%1</source>
+            <translation>Load STL file successfully: %1</translation>
+        </message>
+        <message>
+            <source>无法读取模型文件：%1</source>
+            <translation>Cannot read the model file: %1</translation>
+        </message>
+        <message>
+            <source>无法读取模型文件%1：其中没有可用的三角面</source>
+            <translation>Cannot read the model file %1: it holds no usable facets</translation>
+        </message>
+        <message>
+            <source>未打开%1：模型长达%2米，超出任何打印机的范围</source>
+            <translation>%1 was not opened: the model is %2 m long, larger than any printer can hold</translation>
+        </message>
+        <message>
+            <source>文件不完整：%2个三角面中只读到%1个</source>
+            <translation>The file ends early: %1 of %2 facets read</translation>
+        </message>
+        <message>
+            <source>跳过了%1个坐标无效的三角面</source>
+            <translation>%1 facets with invalid coordinates were left out</translation>
         </message>
         <message>
             <source>保存</source>

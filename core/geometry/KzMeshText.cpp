@@ -8,12 +8,14 @@
 
 namespace {
 
-// A double narrowed to float; anything that is not a finite float becomes 0,
-// so a stray "nan" or "1e99" cannot poison the bounds of a model.
+const float kNotANumber = std::numeric_limits<float>::quiet_NaN();
+
+// A double narrowed to float; anything that is not a finite float becomes NaN,
+// which the reader takes as a corner it cannot use.
 float FiniteFloat(double d)
 {
     if (!std::isfinite(d) || std::fabs(d) > double(std::numeric_limits<float>::max()))
-        return 0.0f;
+        return kNotANumber;
     return float(d);
 }
 
@@ -82,6 +84,16 @@ bool ParseSimpleDecimal(const char* p, const char* end, double& value, const cha
     return true;
 }
 
+// True when the number's exponent is negative ("1e-400", hex "0x1p-2000").
+bool NegativePower(const char* p, const char* end)
+{
+    for (; p + 1 < end; ++p) {
+        if ((*p == 'e' || *p == 'E' || *p == 'p' || *p == 'P') && p[1] == '-')
+            return true;
+    }
+    return false;
+}
+
 // Parses a number at [p, end), locale-independent; sets used to the bytes taken
 // (0 when there is no number). Accepts a leading '+' like strtod does.
 double ParseNumber(const char* p, const char* end, size_t& used)
@@ -117,8 +129,8 @@ double ParseNumber(const char* p, const char* end, size_t& used)
         return 0.0;
     }
     used = size_t(r.ptr - start);
-    if (r.ec == std::errc::result_out_of_range)
-        value = std::numeric_limits<double>::infinity();   // becomes 0 below
+    if (r.ec == std::errc::result_out_of_range)   // too large, or too small for a double
+        value = NegativePower(start, r.ptr) ? 0.0 : std::numeric_limits<double>::infinity();
     return negative ? -value : value;
 }
 
@@ -153,7 +165,7 @@ bool KzMeshText::MatchVertexLine(const char* begin, const char* end, float xyz[3
             p = after;
             continue;
         }
-        xyz[i] = 0.0f;
+        xyz[i] = kNotANumber;
         while (p < end && !IsSpace(*p))
             ++p;
     }
@@ -177,7 +189,7 @@ float KzMeshText::ToFloat(const char* begin, const char* end)
     size_t used = 0;
     const double d = ParseNumber(begin, end, used);
     if (used == 0 || used != size_t(end - begin))
-        return 0.0f;
+        return kNotANumber;
     return FiniteFloat(d);
 }
 
@@ -185,5 +197,5 @@ float KzMeshText::ToFloatPrefix(const char* begin, const char* end)
 {
     size_t used = 0;
     const double d = ParseNumber(begin, end, used);
-    return used == 0 ? 0.0f : FiniteFloat(d);
+    return used == 0 ? kNotANumber : FiniteFloat(d);
 }

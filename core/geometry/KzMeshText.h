@@ -23,11 +23,11 @@ public:
     static bool StartsWithSolid(const char* begin, const char* end);
 
     // The whole word as a number; a word that is not entirely a number, or
-    // whose value is not a finite float, gives 0.
+    // whose value is not a finite float, gives NaN.
     static float ToFloat(const char* begin, const char* end);
 
     // The number at the start of the word, ignoring what follows it ("1.5e2x"
-    // gives 150); no number, or a value that is not a finite float, gives 0.
+    // gives 150); no number, or a value that is not a finite float, gives NaN.
     static float ToFloatPrefix(const char* begin, const char* end);
 
     // Advances p past whitespace, then sets [wordBegin, wordEnd) to the next

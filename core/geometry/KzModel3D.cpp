@@ -62,8 +62,10 @@ bool KzModel3D::LoadSTLFile(QString path)
 {
     m_pLoader->m_strFileName = path;
     m_pLoader->CheckFileType();
-    if (!m_pLoader->m_bValid)
+    if (!m_pLoader->m_bValid) {
+        m_report = KzLoadReport(path);
         return false;
+    }
     m_facetQueue.Reset();
     m_nReadFacets = 0;
     DeleteDisplayLists();
@@ -73,6 +75,8 @@ bool KzModel3D::LoadSTLFile(QString path)
     // what is read belong to the reading thread.
     emit signal_StartLoad();   // queued to the reading thread
     ReceiveFacets(fresh);      // the whole file is read before this returns
+    m_report = m_pLoader->m_report;
+    m_report.Judge(Count(), m_vMinBound, m_vMaxBound);
     m_strFileName = path;
     m_bReady = true;
     return true;

@@ -3,6 +3,7 @@
 
 #include "KzFacetQueue.h"
 #include "KzFunctionGlobal.h"
+#include "KzLoadReport.h"
 #include "KzTriangle3D.h"
 
 #include <QObject>
@@ -32,7 +33,10 @@ public:
     KzModel3D();
     ~KzModel3D() override;
 
+    // True when the file's type was recognised and it was read; whether what
+    // it held is fit for the plate is the report's verdict.
     bool LoadSTLFile(QString path);
+    const KzLoadReport& GetLoadReport() const { return m_report; }
 
     int Count() const { return m_vecTriangles.size(); }
     KzTriangle3D Item(int i) const { return m_vecTriangles.at(i); }
@@ -85,6 +89,7 @@ private:
     QVector3D m_vMaxBound;
     QVector3D m_vMinBound;
     QPointer<QOpenGLContext> m_pListContext;   // the context that owns the lists
+    KzLoadReport m_report;
 
     static qint32 ms_nModelCount;
 };

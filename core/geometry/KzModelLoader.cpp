@@ -32,7 +32,18 @@ float LittleFloat(const uchar* p)
     const quint32 bits = qFromLittleEndian<quint32>(p);
     float f;
     std::memcpy(&f, &bits, sizeof f);
-    return std::isfinite(f) ? f : 0.0f;   // garbage must not poison the bounds
+    return f;
+}
+
+bool IsFinite(const KzTriangle3D& tri)
+{
+    for (int c = 0; c < 3; ++c) {
+        for (int axis = 0; axis < 3; ++axis) {
+            if (!std::isfinite(tri[c][axis]))
+                return false;
+        }
+    }
+    return true;
 }
 
 // Reads up to size bytes, retrying short reads; returns the bytes read.
@@ -62,6 +73,7 @@ void KzModelLoader::slot_StartLoad()
 {
     m_bStop = false;
     m_nDelivered = 0;
+    m_report = KzLoadReport(m_strFileName);
     if (m_nFileType == 0)
         ReadBinarySTL(m_strFileName);
     else if (m_nFileType == 1)
@@ -71,8 +83,14 @@ void KzModelLoader::slot_StartLoad()
     emit signal_LoadComplete();
 }
 
+// A facet with a corner that is not a finite number would wreck the bounds
+// and every placement computed from them: it is left out, and counted.
 void KzModelLoader::Deliver(KzTriangle3D& tri)
 {
+    if (!IsFinite(tri)) {
+        m_report.AddDropped();
+        return;
+    }
     tri.UpdateNormal();
     emit signal_TriangleReady(tri);
     if (++m_nDelivered == kMaxFacets) {
@@ -137,6 +155,7 @@ void KzModelLoader::ReadAsciiSTL(QString path)
     QFile file(path);
     if (!KzLineReader::OpenRegularFile(file))
         return;
+    m_report.SetOpened();
     KzLineReader lines(file);
     KzTriangle3D tri;
     int k = 0;
@@ -163,12 +182,16 @@ void KzModelLoader::ReadBinarySTL(QString path)
     QFile file(path);
     if (!KzLineReader::OpenRegularFile(file))
         return;
+    m_report.SetOpened();
     uchar header[kBinaryHeader];
     if (ReadFully(file, reinterpret_cast<char*>(header), kBinaryHeader) != kBinaryHeader)
         return;
     // The count is believed only as far as the file holds complete records.
     const qint64 stored = qMax<qint64>(0, (file.size() - kBinaryHeader) / kBinaryRecord);
-    qint64 left = qMin<qint64>(qFromLittleEndian<quint32>(header + 80), stored);
+    const qint64 promised = qFromLittleEndian<quint32>(header + 80);
+    if (promised > stored)
+        m_report.SetShort(promised, stored);
+    qint64 left = qMin<qint64>(promised, stored);
     Expect(left);
     std::vector<char> block(size_t(qMin(left, kRecordsPerBlock) * kBinaryRecord));
     KzTriangle3D tri;
@@ -191,6 +214,8 @@ void KzModelLoader::ReadObjFile(QString path)
 {
     qDebug() << "read obj file";
     const KzObjReader reader(QFile::encodeName(path).toStdString());
+    if (reader.IsOpened())
+        m_report.SetOpened();
     const KzObjData& data = reader.Data();
     const qint64 vertices = qint64(data.m_vecVertices.size());
     Expect(qint64(data.m_vecFaces.size()));

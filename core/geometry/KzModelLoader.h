@@ -2,6 +2,7 @@
 #define KZMODELLOADER_H
 
 #include "KzFunctionGlobal.h"
+#include "KzLoadReport.h"
 #include "KzTriangle3D.h"
 
 #include <QObject>
@@ -13,7 +14,8 @@ class QFile;
 
 // Reads one mesh file (binary STL, ASCII STL or OBJ) and hands every facet to
 // its model, in file order, by signal_TriangleReady; signal_LoadComplete ends
-// every load. Normals are always computed from the corner order.
+// every load. Normals are always computed from the corner order. A facet with
+// a corner that is not a finite number is not delivered; the report counts it.
 class KZFUNCTION_EXPORT KzModelLoader : public QObject
 {
     Q_OBJECT
@@ -49,6 +51,7 @@ private:
     bool m_bValid;
     std::atomic<bool> m_bStop;   // set by the model's thread to end a read early
     qint64 m_nDelivered = 0;
+    KzLoadReport m_report;   // of the last load; read by the model once it is drained
 };
 
 #endif // KZMODELLOADER_H

@@ -70,8 +70,8 @@ QString EnginePair(const QString &key, const QString &value)
 
 KzSliceProfile::KzSliceProfile(emSliceMode mode)
     : m_dEdgeWidth(0.4),
-      m_nPrintPosX(50),
-      m_nPrintPosY(50),
+      m_nPrintPosX(50000),
+      m_nPrintPosY(50000),
       m_pProfileFile(new QFile(QStringLiteral("Configure/slice.xml")))
 {
     InitProfile();
@@ -207,10 +207,12 @@ void KzSliceProfile::SetSurfaceLayerCount(int value) { m_mapProfile[QStringLiter
 void KzSliceProfile::SetSurfaceLayerThickness(double value) { m_mapProfile[QStringLiteral("raft_surface_thickness")] = value; }
 void KzSliceProfile::SetSurfaceLayerLinewidth(double value) { m_mapProfile[QStringLiteral("raft_surface_linewidth")] = value; }
 
+// Kept to the nearest micrometre, so the print stands where the models stood;
+// rounding, not truncating, keeps a float sum such as 84.9999999 at 85 mm.
 void KzSliceProfile::SetPrintPos(double x, double y)
 {
-    m_nPrintPosX = Truncate(x);
-    m_nPrintPosY = Truncate(y);
+    m_nPrintPosX = Truncate(std::round(x * 1000));
+    m_nPrintPosY = Truncate(std::round(y * 1000));
 }
 
 QMap<QString, QVariant> KzSliceProfile::GetProfileMap()
@@ -358,8 +360,8 @@ void KzSliceProfile::GenSettingMap()
 
     if (layerThickness <= 0)
         Put("layerThickness", 1000);
-    Put("posx", Saturate(qint64(m_nPrintPosX) * 1000));
-    Put("posy", Saturate(qint64(m_nPrintPosY) * 1000));
+    Put("posx", m_nPrintPosX);
+    Put("posy", m_nPrintPosY);
 }
 
 void KzSliceProfile::GenAdhesionSettings()

@@ -91,7 +91,7 @@ private:
     QMap<QString, QVariant> m_mapProfile;
     QMap<QString, int> m_mapEngine;
     double m_dEdgeWidth;
-    int m_nPrintPosX;
+    int m_nPrintPosX;   // micrometres, as the engine takes lengths
     int m_nPrintPosY;
     std::unique_ptr<QFile> m_pProfileFile;
 

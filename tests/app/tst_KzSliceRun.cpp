@@ -11,7 +11,9 @@
 
 #include <QLabel>
 #include <QMessageBox>
+#include <QPolygonF>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -21,6 +23,29 @@ using namespace KzViewTest;
 
 const char* const kStopped = "已停止";
 const char* const kFailed = "切片失败";
+
+// The middle of the box around the outer walls the G-code prints on the
+// model's layers (a raft's layers are numbered below 0).
+QPointF OuterWallCentre(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QPointF();
+    const QRegularExpression extrusion(QStringLiteral("^G1 .*X([-0-9.]+) Y([-0-9.]+) E"));
+    QPolygonF points;
+    int layer = -1;
+    bool wall = false;
+    for (const QByteArray& line : file.readAll().split('\n')) {
+        if (line.startsWith(";LAYER:"))
+            layer = line.mid(7).toInt();
+        else if (line.startsWith(";TYPE:"))
+            wall = line.trimmed() == ";TYPE:WALL-OUTER";
+        const QRegularExpressionMatch m = extrusion.match(QString::fromLatin1(line));
+        if (wall && layer >= 0 && m.hasMatch())
+            points << QPointF(m.captured(1).toDouble(), m.captured(2).toDouble());
+    }
+    return points.boundingRect().center();
+}
 
 } // namespace
 
@@ -35,6 +60,7 @@ private slots:
 
     void presetsSliceIntoThePreview_data();
     void presetsSliceIntoThePreview();
+    void printStandsWhereTheModelStood();
     void stopEndsTheRun();
     void missingEngineLeavesNoPreview();
     void modelsOutsideTheVolumeAreNotSliced();
@@ -106,6 +132,27 @@ void tst_KzSliceRun::presetsSliceIntoThePreview()
     QFile gcode(m_strGCode);
     QVERIFY(gcode.open(QIODevice::ReadOnly));
     QVERIFY(gcode.readAll().contains(";LAYER:0"));
+}
+
+// A model moved by fractions of a millimetre is printed where it stood: the
+// outer walls the real engine lays down are centred on the plate's centre
+// plus the model's place, within 0.1 mm.
+void tst_KzSliceRun::printStandsWhereTheModelStood()
+{
+    OpenCube(20);
+    m_pView->slot_ReceiveEditList({ 0, 25.5f, -14.5f, 0.0f });
+    m_pPanel->ShowOnekeyPrint();
+    QSignalSpy layers(m_pPanel, &KzSliceWidget::signal_ShowLayerControl);
+    QTest::mouseClick(Button("pushButton_Standard"), Qt::LeftButton);
+    QVERIFY(layers.wait(120000));
+    double cornerX = 0;
+    double cornerY = 0;
+    KzConfigureData::GetInstance()->GetLayerModelOffset(cornerX, cornerY);
+    const QPointF expected(25.5 - cornerX, -14.5 - cornerY);
+    const QPointF printed = OuterWallCentre(m_strGCode);
+    QVERIFY2(qAbs(printed.x() - expected.x()) < 0.1 && qAbs(printed.y() - expected.y()) < 0.1,
+             qPrintable(QString("printed at (%1, %2), the model stood at (%3, %4)")
+                            .arg(printed.x()).arg(printed.y()).arg(expected.x()).arg(expected.y())));
 }
 
 // The stop button ends a run that is under way with "Stopped", no preview.

@@ -321,8 +321,8 @@ void tst_KzSliceStandIn::ExpectTypedSettings(const QMap<QString, QString>& setti
     double x = 0;
     double y = 0;
     KzConfigureData::GetInstance()->GetPrintPos(x, y);
-    QCOMPARE(settings.value("posx").toInt(), int(x) * 1000);
-    QCOMPARE(settings.value("posy").toInt(), int(y) * 1000);
+    QCOMPARE(settings.value("posx").toInt(), qRound(x * 1000));
+    QCOMPARE(settings.value("posy").toInt(), qRound(y * 1000));
 }
 
 // Every field of the custom page typed by the user reaches the engine as its
@@ -345,9 +345,9 @@ void tst_KzSliceStandIn::customPageReachesTheEngine()
     ExpectTypedSettings(settings);
     if (QTest::currentTestFailed())
         return;
-    // Hazel, 200 x 200: the plate's centre plus the model's place.
-    QCOMPARE(settings.value("posx").toInt(), 112000);
-    QCOMPARE(settings.value("posy").toInt(), 92000);
+    // Hazel, 200 x 200: the plate's centre plus the model's place, to the micrometre.
+    QCOMPARE(settings.value("posx").toInt(), 112600);
+    QCOMPARE(settings.value("posy").toInt(), 92700);
     QVERIFY(settings.value("startCode").contains("M140 S55\r\nM190 S55"));
     QCOMPARE(settings.value("supportEverywhere"), QStringLiteral("1"));
     QCOMPARE(settings.value("skirtLineCount"), QStringLiteral("9"));

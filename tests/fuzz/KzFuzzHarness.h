@@ -53,8 +53,18 @@ inline void Load(const QByteArray& bytes, const char* suffix, qint64 maxFacets)
     KzModel3D model;
     Require(model.LoadSTLFile(path));
     Require(model.ReadyToRender());
-    Require(model.Count() <= maxFacets);
+    // Facets kept and left out together are bounded by the file; the report
+    // agrees with the model, and only a model fit for the plate is passed.
+    const KzLoadReport& report = model.GetLoadReport();
+    Require(model.Count() + report.GetDropped() <= maxFacets);
+    Require(report.GetFacets() == model.Count());
+    Require(!report.IsShort() || (0 <= report.GetRecords() && report.GetRecords() < report.GetPromised()));
     const QVector3D lo = model.MinBound(), hi = model.MaxBound();
+    if (report.IsUsable()) {
+        Require(model.Count() > 0);
+        for (int axis = 0; axis < 3; ++axis)
+            Require(double(hi[axis]) - double(lo[axis]) <= KzLoadReport::ms_dMaxExtent);
+    }
     for (int i = 0; i < model.Count(); ++i) {
         const KzTriangle3D t = model.Item(i);
         const float length = t.GetNormal().length();

@@ -76,7 +76,7 @@ private slots:
 
     void defaultArgumentText();
     void startCodeCarriesTemperatures();
-    void printPositionIsTruncated();
+    void printPositionToTheMicrometre();
 
     void presetColumnPerMode_data();
     void presetColumnPerMode();
@@ -208,22 +208,23 @@ void TestKzSliceProfile::startCodeCarriesTemperatures()
     QCOMPARE(list.last().key, QStringLiteral("endCode"));
 }
 
-void TestKzSliceProfile::printPositionIsTruncated()
+void TestKzSliceProfile::printPositionToTheMicrometre()
 {
     KzSliceProfile profile(SliceMode_Custom);
     QMap<QString, QString> pairs = PairMap(profile.GetCommandStrings());
     QCOMPARE(pairs.value(QStringLiteral("posx")), QStringLiteral("50000"));
     QCOMPARE(pairs.value(QStringLiteral("posy")), QStringLiteral("50000"));
 
+    // The engine takes micrometres: the position reaches it to the micrometre.
     profile.SetPrintPos(100.9, -0.7);
     pairs = PairMap(profile.GetCommandStrings());
-    QCOMPARE(pairs.value(QStringLiteral("posx")), QStringLiteral("100000"));
-    QCOMPARE(pairs.value(QStringLiteral("posy")), QStringLiteral("0"));
+    QCOMPARE(pairs.value(QStringLiteral("posx")), QStringLiteral("100900"));
+    QCOMPARE(pairs.value(QStringLiteral("posy")), QStringLiteral("-700"));
 
-    profile.SetPrintPos(-12.5, 7.99);
+    profile.SetPrintPos(125.5, 84.9999999);   // a float sum just short of 85
     pairs = PairMap(profile.GetCommandStrings());
-    QCOMPARE(pairs.value(QStringLiteral("posx")), QStringLiteral("-12000"));
-    QCOMPARE(pairs.value(QStringLiteral("posy")), QStringLiteral("7000"));
+    QCOMPARE(pairs.value(QStringLiteral("posx")), QStringLiteral("125500"));
+    QCOMPARE(pairs.value(QStringLiteral("posy")), QStringLiteral("85000"));
 }
 
 void TestKzSliceProfile::presetColumnPerMode_data()

@@ -1,0 +1,30 @@
+#include "KzLoadReport.h"
+
+#include <algorithm>
+#include <cmath>
+
+const double KzLoadReport::ms_dMaxExtent = 100000.0;
+
+void KzLoadReport::SetShort(qint64 promised, qint64 records)
+{
+    m_nPromised = promised;
+    m_nRecords = records;
+}
+
+void KzLoadReport::Judge(int facets, const QVector3D& min, const QVector3D& max)
+{
+    m_nFacets = facets;
+    m_dExtent = 0;
+    for (int axis = 0; axis < 3; ++axis) {
+        const double side = double(max[axis]) - double(min[axis]);
+        m_dExtent = std::isfinite(side) ? std::max(m_dExtent, side) : HUGE_VAL;
+    }
+    if (!m_bOpened)
+        m_nVerdict = Verdict_Unreadable;
+    else if (facets == 0)
+        m_nVerdict = Verdict_NoFacets;
+    else if (!(m_dExtent <= ms_dMaxExtent))
+        m_nVerdict = Verdict_TooLarge;
+    else
+        m_nVerdict = Verdict_Loaded;
+}

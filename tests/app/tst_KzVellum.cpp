@@ -4,6 +4,7 @@
 // machine does to the dial's centre picture, the materials, the title and the
 // build volume (a user's own logo beside the program included).
 #include "Kz3DScene.h"
+#include "KzDataFolder.h"
 #include "KzConfigureData.h"
 #include "KzDialWidget.h"
 #include "KzGLView.h"
@@ -163,7 +164,10 @@ private:
 
 void tst_KzVellum::initTestCase()
 {
+    // The scratch folder holds a copy of the machine file; the logo test
+    // writes into it.
     QVERIFY2(QFile::exists("Configure/basic.xml"), "the test runs beside a copy of the machine file");
+    KzDataFolder::Use(QDir::currentPath());
 }
 
 void tst_KzVellum::init()

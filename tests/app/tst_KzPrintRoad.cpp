@@ -927,6 +927,21 @@ void tst_KzPrintRoad::nextWindowStartsWhereThisOneEnded()
         QCOMPARE(user.m_nDialogs, 1);
         QCOMPARE(user.m_strDirectory, m_dir.filePath("parts"));
     }
+
+    // Closed maximised, it comes back maximised, its restore button shown.
+    QTest::mouseClick(Child<QPushButton>("pushButton_Maximize"), Qt::LeftButton);
+    QTRY_VERIFY(m_pWindow->isMaximized());
+    QTest::mouseClick(Child<QPushButton>("pushButton_Close"), Qt::LeftButton);
+    m_pWindow.reset();
+    settings = std::make_unique<KzUserSettings>(file);
+    m_pWindow.reset(new KzVellum(nullptr, settings.get()));
+    m_pWindow->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pWindow.get()));
+    QTRY_VERIFY(m_pWindow->isMaximized());
+    QVERIFY(Child<QPushButton>("pushButton_Normalize")->isVisible());
+    QVERIFY(!Child<QPushButton>("pushButton_Maximize")->isVisible());
+    QTest::mouseClick(Child<QPushButton>("pushButton_Normalize"), Qt::LeftButton);
+    QTRY_COMPARE(m_pWindow->geometry(), place);
     m_pWindow.reset();
     config->SetMachineType(config->selectedMachineType);
     config->SetMaterialID(0);

@@ -240,9 +240,9 @@ void tst_KzInstall::optionsWithoutDisplay()
     QVERIFY2(run.GetOutput().contains("Shows this help and exits."), qPrintable(run.Describe()));
 }
 
-// Started from a folder of the user's, the installed window reads the
-// machines and presets of the read-only prefix, opens a model given by a
-// relative path and keeps that folder as its working folder.
+// Started from a folder of the user's, through a link, the installed window
+// reads the machines and presets of the read-only prefix, opens a model given
+// by a relative path and keeps that folder as its working folder.
 void tst_KzInstall::windowFromAnotherFolderUsesTheInstalledData()
 {
     QTemporaryDir elsewhere;
@@ -251,8 +251,11 @@ void tst_KzInstall::windowFromAnotherFolderUsesTheInstalledData()
     QVERIFY(KzTestMesh::Cube(15).WriteBinary(folder + "/cube.stl"));
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.remove("LD_LIBRARY_PATH");
+    // Started through a link elsewhere, as from a folder on the search path.
+    QVERIFY(QDir().mkpath(folder + "/links"));
+    QVERIFY(QFile::link(Prefix("bin/kzvellum"), folder + "/links/kzvellum"));
     KzProgramRun run;
-    run.RunUntilLogged(Prefix("bin/kzvellum"), { "cube.stl" }, folder, environment, "the model");
+    run.RunUntilLogged(folder + "/links/kzvellum", { "cube.stl" }, folder, environment, "the model");
     const QString log = run.GetErrors();
     const QString expected = SelectedMachineDescription(Prefix("share/kzvellum/Configure/basic.xml"));
     QVERIFY(!expected.isEmpty());

@@ -5,8 +5,9 @@
 #include <QString>
 #include <QStringList>
 
-// One run of an outside program to its end, for the install and package
-// tests: its status (-1 when it did not end normally in time) and output.
+// One run of a program to its end, for the tests that start the real program
+// or the system's tools: its status (-1 when it did not end normally in time)
+// and output.
 class KzProgramRun
 {
 public:

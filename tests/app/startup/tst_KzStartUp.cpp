@@ -6,6 +6,8 @@
 #include "KzConfigureData.h"
 #include "KzDataFolder.h"
 #include "KzSliceFileCheck.h"
+#include "KzProgramRun.h"
+#include "KzTestMesh.h"
 #include "KzUserSettings.h"
 
 #include <QDialogButtonBox>
@@ -13,7 +15,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QMessageBox>
-#include <QProcess>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTimer>
@@ -40,32 +41,6 @@ QString SelectedMachineDescription(const QString& path)
     return QString();
 }
 
-// Runs the program until it has logged the line that starts with marker (or
-// ended, or the time is up), then ends it; returns what it wrote to stderr.
-QString RunUntilLogged(const QString& program, const QString& folder, const QProcessEnvironment& environment,
-                       const QString& marker, const QStringList& arguments = QStringList())
-{
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.setWorkingDirectory(folder);
-    process.start(program, arguments);
-    if (!process.waitForStarted(10000))
-        return QString();
-    QByteArray err;
-    QElapsedTimer clock;
-    clock.start();
-    while (!err.contains(marker.toUtf8()) && process.state() == QProcess::Running && clock.elapsed() < 90000) {
-        process.waitForReadyRead(500);
-        err += process.readAllStandardError();
-    }
-    // One more moment for the rest of the line.
-    process.waitForReadyRead(300);
-    err += process.readAllStandardError();
-    process.kill();
-    process.waitForFinished(10000);
-    return QString::fromUtf8(err);
-}
-
 // A value of the start line: "folder", "data", "machine" or "material".
 QString LoggedValue(const QString& log, const QString& key)
 {
@@ -76,31 +51,6 @@ QString LoggedValue(const QString& log, const QString& key)
     return m.hasMatch() ? m.captured(keys.indexOf(key) + 1) : QString();
 }
 
-// The program without a display, to its end.
-struct KzTextRun
-{
-    int status = -1;
-    QString out;
-    QString err;
-};
-
-KzTextRun RunWithoutDisplay(const QStringList& arguments)
-{
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const char* name : { "DISPLAY", "WAYLAND_DISPLAY", "QT_QPA_PLATFORM" })
-        environment.remove(name);
-    QProcess process;
-    process.setProcessEnvironment(environment);
-    process.start(kProgram, arguments);
-    KzTextRun run;
-    if (!process.waitForFinished(30000))
-        return run;
-    run.status = process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
-    run.out = QString::fromLocal8Bit(process.readAllStandardOutput());
-    run.err = QString::fromLocal8Bit(process.readAllStandardError());
-    return run;
-}
-
 bool WriteFile(const QString& path, const QByteArray& data)
 {
     QDir().mkpath(QFileInfo(path).path());
@@ -108,27 +58,16 @@ bool WriteFile(const QString& path, const QByteArray& data)
     return file.open(QIODevice::WriteOnly) && file.write(data) == data.size();
 }
 
-// A small binary STL box and an OBJ tetrahedron.
-QByteArray BoxStl()
-{
-    QByteArray data(80, '\0');
-    const float v[8][3] = { { 0, 0, 0 }, { 20, 0, 0 }, { 20, 15, 0 }, { 0, 15, 0 },
-                            { 0, 0, 10 }, { 20, 0, 10 }, { 20, 15, 10 }, { 0, 15, 10 } };
-    const int faces[12][3] = { { 0, 2, 1 }, { 0, 3, 2 }, { 4, 5, 6 }, { 4, 6, 7 }, { 0, 1, 5 }, { 0, 5, 4 },
-                               { 1, 2, 6 }, { 1, 6, 5 }, { 2, 3, 7 }, { 2, 7, 6 }, { 3, 0, 4 }, { 3, 4, 7 } };
-    const quint32 count = 12;
-    data.append(reinterpret_cast<const char*>(&count), 4);
-    for (const auto& f : faces) {
-        const float normal[3] = { 0, 0, 0 };
-        data.append(reinterpret_cast<const char*>(normal), sizeof(normal));
-        for (int corner : f)
-            data.append(reinterpret_cast<const char*>(v[corner]), sizeof(v[corner]));
-        data.append(2, '\0');
-    }
-    return data;
-}
-
 const char kTetraObj[] = "v 0 0 0\nv 30 0 0\nv 0 30 0\nv 0 0 25\nf 1 3 2\nf 1 2 4\nf 1 4 3\nf 2 3 4\n";
+
+// The start log of the program run in folder until its log holds marker.
+QString RunUntilLogged(const QString& program, const QString& folder, const QProcessEnvironment& environment,
+                       const QString& marker, const QStringList& arguments = QStringList())
+{
+    KzProgramRun run;
+    run.RunUntilLogged(program, arguments, folder, environment, marker);
+    return run.GetErrors();
+}
 
 // Closes the next modal message box with its OK button and keeps its texts.
 class BoxCloser : public QObject
@@ -187,7 +126,7 @@ void tst_KzStartUp::startedFromAnotherFolderOpensItsModelsThere()
     QTemporaryDir elsewhere;
     QVERIFY(elsewhere.isValid());
     const QString folder = QDir(elsewhere.path()).canonicalPath();
-    QVERIFY(WriteFile(folder + "/a.stl", BoxStl()));
+    QVERIFY(KzTestMesh::Cube(15).WriteBinary(folder + "/a.stl"));
     QVERIFY(WriteFile(folder + "/models/b.obj", kTetraObj));
     // A machine file here must not be taken for the program's.
     QVERIFY(WriteFile(folder + "/Configure/basic.xml", "<Basic><Machine Name=\"Alder\" Description=\"Wrong\" Selected=\"True\"/></Basic>"));
@@ -245,28 +184,32 @@ void tst_KzStartUp::remembersThePrinterAndMaterial()
 // with status 2; the window without a display says so.
 void tst_KzStartUp::optionsNeedNoDisplay()
 {
-    KzTextRun run = RunWithoutDisplay({ "--version" });
-    QCOMPARE(run.status, 0);
-    QCOMPARE(run.out, QString("kzvellum %1\n").arg(KZ_VERSION));
-    QCOMPARE(run.err, QString());
-    QCOMPARE(RunWithoutDisplay({ "-v" }).out, run.out);
+    KzProgramRun run;
+    const auto runWithoutDisplay = [&run](const QStringList& arguments) {
+        run.Run(kProgram, arguments, QString(), KzProgramRun::WithoutDisplay(), 30000);
+        return run.GetOutput();
+    };
+    const QString version = runWithoutDisplay({ "--version" });
+    QCOMPARE(run.GetStatus(), 0);
+    QCOMPARE(version, QString("kzvellum %1\n").arg(KZ_VERSION));
+    QCOMPARE(run.GetErrors(), QString());
+    QCOMPARE(runWithoutDisplay({ "-v" }), version);
 
-    run = RunWithoutDisplay({ "--help" });
-    QCOMPARE(run.status, 0);
+    const QString help = runWithoutDisplay({ "--help" });
+    QCOMPARE(run.GetStatus(), 0);
     for (const char* text : { "[options] [FILE…]", "-h, --help", "-v, --version", "Shows the version and exits.",
                               "relative paths" })
-        QVERIFY2(run.out.contains(QString::fromUtf8(text)), qPrintable(run.out));
-    QCOMPARE(RunWithoutDisplay({ "model.stl", "-h" }).out, run.out);
+        QVERIFY2(help.contains(QString::fromUtf8(text)), qPrintable(help));
+    QCOMPARE(runWithoutDisplay({ "model.stl", "-h" }), help);
 
-    run = RunWithoutDisplay({ "--bogus", "a.stl" });
-    QCOMPARE(run.status, 2);
-    QCOMPARE(run.out, QString());
-    QVERIFY2(run.err.startsWith("kzvellum: Unknown option 'bogus'.\n"), qPrintable(run.err));
-    QVERIFY2(run.err.contains("--help"), qPrintable(run.err));
+    QCOMPARE(runWithoutDisplay({ "--bogus", "a.stl" }), QString());
+    QCOMPARE(run.GetStatus(), 2);
+    QVERIFY2(run.GetErrors().startsWith("kzvellum: Unknown option 'bogus'.\n"), qPrintable(run.Describe()));
+    QVERIFY2(run.GetErrors().contains("--help"), qPrintable(run.Describe()));
 
-    run = RunWithoutDisplay({ "a.stl" });
-    QCOMPARE(run.status, 1);
-    QVERIFY2(run.err.contains("no display"), qPrintable(run.err));
+    runWithoutDisplay({ "a.stl" });
+    QCOMPARE(run.GetStatus(), 1);
+    QVERIFY2(run.GetErrors().contains("no display"), qPrintable(run.Describe()));
 }
 
 void tst_KzStartUp::missingPresetsAreLoggedAtStart()

@@ -2,6 +2,7 @@
 
 #include "KLayerControlWidget.h"
 #include "KzConfigureData.h"
+#include "KzDataFolder.h"
 #include "KzDialWidget.h"
 #include "KzEditControlWidget.h"
 #include "KzEditWidget.h"
@@ -11,9 +12,11 @@
 #include "KzReChooseWidget.h"
 #include "KzSliceWidget.h"
 #include "KzTipWidget.h"
+#include "KzUserSettings.h"
 
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCloseEvent>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -55,10 +58,10 @@ const char* const kMachinePictures[] = {
     ":/Resources/1111.png", ":/Resources/5555.png", ":/Resources/6666.png",
 };
 
-// A user's own picture for the dial's centre, beside the program.
+// A user's own picture for the dial's centre, in the data folder.
 QString LogoPath()
 {
-    return QDir::currentPath() + "/Configure/logo.png";
+    return KzDataFolder::GetConfigureFile("logo.png");
 }
 
 // Shows the busy cursor while long work runs on the GUI thread.
@@ -93,7 +96,7 @@ Qt::CursorShape CursorForEdges(int edges)
 
 } // namespace
 
-KzVellum::KzVellum(QWidget* parent)
+KzVellum::KzVellum(QWidget* parent, KzUserSettings* settings)
     : QDialog(parent)
     , m_pDialWidget(nullptr)
     , m_pEditWidget(nullptr)
@@ -110,6 +113,8 @@ KzVellum::KzVellum(QWidget* parent)
     , m_pLinkLabel(nullptr)
     , m_pPrintInfoLabel(nullptr)
     , m_bChoosersInDialog(false)
+    , m_pUserSettings(settings)
+    , m_strModelFolder(settings ? settings->GetModelFolder() : QString())
     , m_bChosen(false)
     , m_bTitleDrag(false)
     , m_bResize(false)
@@ -145,25 +150,65 @@ KzVellum::KzVellum(QWidget* parent)
     ShowNormalWindow();
     QApplication::installTranslator(&m_translator);
 
-    // Start with the machine the machine file marks as selected and material 0.
+    // Start with the machine and material chosen last time, or the machine
+    // the machine file marks as selected and material 0.
     std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
-    config->SetMachineType(config->selectedMachineType);
-    // The look of the machine the file selects (its picture and materials).
+    config->SetMachineType(StartMachineType());
+    // The look of the machine started on (its picture and materials).
     ApplyMachineLook(config->GetCurrentMachineType());
     ApplyLogoOverride();
     ui.windowTitle->setText(config->GetCurrentMachineName());
     ui.openGLWidget->slot_ReloadSize();
-    config->SetMaterialID(0);
+    config->SetMaterialID(StartMaterialID());
 
     ShowPage(ui.widget_GL);
     m_bChosen = true;
     ui.comboBox->setCurrentIndex(0);
     slot_LanguageChanged(1);
+    RestoreWindowGeometry();
 }
 
 KzVellum::~KzVellum()
 {
     delete m_pReChooseWidget;
+}
+
+int KzVellum::StartMachineType() const
+{
+    std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
+    const int remembered = m_pUserSettings ? m_pUserSettings->GetMachineType() : KzUserSettings::ms_nNoChoice;
+    return config->HasMachine(remembered) ? remembered : config->selectedMachineType;
+}
+
+int KzVellum::StartMaterialID() const
+{
+    const int remembered = m_pUserSettings ? m_pUserSettings->GetMaterialID() : KzUserSettings::ms_nNoChoice;
+    return KzConfigureData::GetInstance()->HasMaterial(remembered) ? remembered : 0;
+}
+
+void KzVellum::RestoreWindowGeometry()
+{
+    if (!m_pUserSettings || !restoreGeometry(m_pUserSettings->GetWindowGeometry()))
+        return;
+    // Keep the maximise and restore buttons paired with the state restored.
+    if (isMaximized())
+        ShowMaximizedWindow();
+}
+
+void KzVellum::RememberChoice()
+{
+    if (!m_pUserSettings)
+        return;
+    std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
+    m_pUserSettings->SetChoice(config->GetCurrentMachineType(), config->GetCurrentMaterialID());
+}
+
+void KzVellum::closeEvent(QCloseEvent* e)
+{
+    if (m_pUserSettings)
+        m_pUserSettings->SetWindowGeometry(saveGeometry());
+    RememberChoice();
+    QDialog::closeEvent(e);
 }
 
 void KzVellum::InstallFontSubstitutes()
@@ -490,7 +535,7 @@ void KzVellum::PlacePanels()
 
 void KzVellum::RetranslatePanels()
 {
-    const QString guide = QUrl::fromLocalFile(QDir::current().absoluteFilePath("Help/index.html")).toString();
+    const QString guide = QUrl::fromLocalFile(KzDataFolder::GetHelpFile("index.html")).toString();
     m_pLinkLabel->setText(QString("<a href=\"%1\" style=\"text-decoration:none;color:#F0F0F0;\">%2</a>")
                               .arg(guide.toHtmlEscaped(), tr("KzVellum帮助").toHtmlEscaped()));
     m_pSliceWidget->Retranslate();
@@ -519,14 +564,50 @@ void KzVellum::ApplyLogoOverride()
 void KzVellum::slot_OpenFileButton_Clicked()
 {
     m_pTipWidget->slot_SetCurrentTip(0);
-    const QString path = QFileDialog::getOpenFileName(nullptr, "Open Model", QDir::homePath(), "*.stl;;*.obj");
+    const QString start = QFileInfo(m_strModelFolder).isDir() ? m_strModelFolder : QDir::homePath();
+    const QString path = QFileDialog::getOpenFileName(nullptr, "Open Model", start, "*.stl;;*.obj");
     if (path.isEmpty()) {
         m_pTipWidget->slot_SetCurrentTip(2);
         return;
     }
-    // The view tells the balloon what the open came to (signal_LoadReported).
-    KzBusyCursor busy;
-    ui.openGLWidget->OpenSTLFile(path);
+    OpenModels({ path });
+}
+
+void KzVellum::OpenModels(const QStringList& paths)
+{
+    QStringList failed;
+    for (const QString& path : paths) {
+        if (!OpenModelFile(path))
+            failed << QFileInfo(path).fileName();
+    }
+    // One file's balloon already says why it failed; of several, name them all.
+    if (paths.size() > 1 && !failed.isEmpty())
+        ShowOpenFailure(failed);
+}
+
+bool KzVellum::OpenModelFile(const QString& path)
+{
+    bool opened = false;
+    {
+        // The view tells the balloon what the open came to (signal_LoadReported).
+        KzBusyCursor busy;
+        opened = ui.openGLWidget->OpenSTLFile(path);
+    }
+    if (!opened) {
+        qWarning("KzVellum: cannot open the model %s", qPrintable(path));
+        return false;
+    }
+    qInfo("KzVellum: opened the model %s", qPrintable(path));
+    m_strModelFolder = QFileInfo(path).absolutePath();
+    if (m_pUserSettings)
+        m_pUserSettings->SetModelFolder(m_strModelFolder);
+    return true;
+}
+
+// Tells the user which files could not be read: nothing of them is on the plate.
+void KzVellum::ShowOpenFailure(const QStringList& names)
+{
+    m_pTipWidget->slot_SetTipContext(tr("读取STL文件失败"), tr("无法读取模型文件：%1").arg(names.join(", ")));
 }
 
 void KzVellum::slot_RemoveButton_Clicked()
@@ -582,8 +663,10 @@ void KzVellum::slot_ReChoose_Clicked()
     QRect box = m_pReChooseWidget->geometry();
     box.moveCenter(QPoint(x() + width() / 2, y() + height() / 2 + 25));
     m_pReChooseWidget->move(box.topLeft());
-    if (m_pReChooseWidget->exec() == QDialog::Accepted)
+    if (m_pReChooseWidget->exec() == QDialog::Accepted) {
+        RememberChoice();
         return;
+    }
     config->RevokeMachine();
     slot_MachineSelected(config->GetLastMachineType());
     config->RevokeMaterial();

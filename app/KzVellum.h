@@ -17,6 +17,8 @@ class KzMaterialSelectWidget;
 class KzReChooseWidget;
 class KzSliceWidget;
 class KzTipWidget;
+class KzUserSettings;
+class QCloseEvent;
 class QKeyEvent;
 class QLabel;
 class QMouseEvent;
@@ -30,13 +32,21 @@ class QResizeEvent;
 // Mouse moves that the children do not use climb up to the window, which
 // watches them for the resize band along its border; that is why the title
 // bar's children and the pages track the mouse too.
+//
+// Given the user's settings, the window starts on the printer, material,
+// place and size remembered there and keeps them up to date; without, it
+// starts as the machine file says and remembers nothing.
 class KzVellum : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit KzVellum(QWidget* parent = nullptr);
+    explicit KzVellum(QWidget* parent = nullptr, KzUserSettings* settings = nullptr);
     ~KzVellum() override;
+
+    // Opens each model file as the open dialog does. A file that cannot be
+    // read does not stop the others; the failure tip names it once all are tried.
+    void OpenModels(const QStringList& paths);
 
     // Edge bits of m_nEdgeFlags; corners combine them (5, 6, 9, 10).
     enum EdgeFlag { EdgeTop = 1, EdgeBottom = 2, EdgeLeft = 4, EdgeRight = 8 };
@@ -54,6 +64,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
 
 private slots:
     void slot_OpenFileButton_Clicked();
@@ -85,6 +96,15 @@ private:
     bool ApplyMachineLook(int machineID);
     void ApplyLogoOverride();
 
+    // The remembered choice when the machine file still lists it, else the
+    // machine it marks as selected and material 0.
+    int StartMachineType() const;
+    int StartMaterialID() const;
+    void RestoreWindowGeometry();
+    void RememberChoice();
+    bool OpenModelFile(const QString& path);
+    void ShowOpenFailure(const QStringList& names);
+
     void ShowPage(QWidget* page);
     void ShowMaximizedWindow();
     void ShowNormalWindow();
@@ -109,6 +129,9 @@ private:
     QLabel* m_pPrintInfoLabel;
     // The choosers move into the re-choose dialog the first time it opens.
     bool m_bChoosersInDialog;
+    KzUserSettings* m_pUserSettings;
+    // Where the open dialog starts: the folder of the last model opened.
+    QString m_strModelFolder;
 
     Ui::KzVellumClass ui;
     bool m_bChosen;

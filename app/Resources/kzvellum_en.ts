@@ -634,4 +634,35 @@ Reinstall the program, or put the file back into the program's Configure folder.
             <translation>Frame</translation>
         </message>
     </context>
+    <context>
+        <name>KzCommandLine</name>
+        <message>
+            <source>为小型FDM 3D打印机准备打印STL和OBJ模型。</source>
+            <translation>Prepares STL and OBJ models for printing on small FDM 3D printers.</translation>
+        </message>
+        <message>
+            <source>显示本帮助并退出。</source>
+            <translation>Shows this help and exits.</translation>
+        </message>
+        <message>
+            <source>显示版本并退出。</source>
+            <translation>Shows the version and exits.</translation>
+        </message>
+        <message>
+            <source>文件</source>
+            <translation>FILE</translation>
+        </message>
+        <message>
+            <source>在打印平台上打开的STL或OBJ模型文件；相对路径从当前文件夹算起。</source>
+            <translation>STL or OBJ model files to open on the plate; relative paths start from the current folder.</translation>
+        </message>
+        <message>
+            <source>[文件…]</source>
+            <translation>[FILE…]</translation>
+        </message>
+        <message>
+            <source>用 %1 --help 查看用法。</source>
+            <translation>Run %1 --help for the usage.</translation>
+        </message>
+    </context>
 </TS>

@@ -1,5 +1,6 @@
 #include "KzConfigureData.h"
 
+#include "KzDataFolder.h"
 #include "KzFatalError.h"
 
 #include <QDir>
@@ -9,6 +10,7 @@
 #include <QXmlStreamReader>
 
 #include <algorithm>
+#include <mutex>
 
 namespace {
 
@@ -61,6 +63,8 @@ KzConfigureData::KzConfigureData()
 
 std::shared_ptr<KzConfigureData> KzConfigureData::GetInstance()
 {
+    static std::once_flag made;
+    std::call_once(made, [] { m_pThis.reset(new KzConfigureData); });
     return m_pThis;
 }
 
@@ -72,6 +76,21 @@ QString KzConfigureData::GetCurrentMachineName()
 int KzConfigureData::GetCurrentMachineType()
 {
     return m_currentMachine.type;
+}
+
+int KzConfigureData::GetCurrentMaterialID()
+{
+    return m_currentMaterial.id;
+}
+
+bool KzConfigureData::HasMachine(int type) const
+{
+    return m_mapMachine.contains(type);
+}
+
+bool KzConfigureData::HasMaterial(int id) const
+{
+    return m_mapMaterial.contains(id);
 }
 
 int KzConfigureData::GetLastMachineType()
@@ -152,9 +171,14 @@ double KzConfigureData::GetReviseFactor()
     return 50.0 / edge;
 }
 
+QString KzConfigureData::GetMachineFilePath()
+{
+    return KzDataFolder::GetConfigureFile(QStringLiteral("basic.xml"));
+}
+
 QString KzConfigureData::GetSliceFilePath()
 {
-    return QStringLiteral("Configure/slice.xml");
+    return KzDataFolder::GetConfigureFile(QStringLiteral("slice.xml"));
 }
 
 bool KzConfigureData::IsSliceFileReadable() const
@@ -204,7 +228,7 @@ bool KzConfigureData::LoadBasicMap()
     m_mapMachine.clear();
     m_mapMaterial.clear();
 
-    QFile file(QStringLiteral("Configure/basic.xml"));
+    QFile file(GetMachineFilePath());
     if (!file.open(QIODevice::ReadOnly))
         return false;
 
@@ -268,6 +292,4 @@ void KzConfigureData::InitBasicMap()
         m_mapMaterial.insert(id, DefaultMaterial(id));
 }
 
-// Created while the library loads, before the program's main() runs. Defined last
-// so that everything above is ready when the constructor runs.
-std::shared_ptr<KzConfigureData> KzConfigureData::m_pThis(new KzConfigureData);
+std::shared_ptr<KzConfigureData> KzConfigureData::m_pThis;

@@ -1,5 +1,7 @@
 #include "KzSliceProfile.h"
 
+#include "KzConfigureData.h"
+
 #include <QFile>
 #include <QXmlStreamReader>
 
@@ -72,7 +74,7 @@ KzSliceProfile::KzSliceProfile(emSliceMode mode)
     : m_dEdgeWidth(0.4),
       m_nPrintPosX(50000),
       m_nPrintPosY(50000),
-      m_pProfileFile(new QFile(QStringLiteral("Configure/slice.xml")))
+      m_pProfileFile(new QFile(KzConfigureData::GetSliceFilePath()))
 {
     InitProfile();
     LoadProfile(mode);

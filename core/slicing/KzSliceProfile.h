@@ -22,7 +22,7 @@ enum emSliceMode
 
 // One set of slicing settings. User-level settings (millimetres, mm/s, percent,
 // words) start from built-in defaults, take the mode's column of
-// "Configure/slice.xml" and the caller's setters, and become the engine's
+// "Configure/slice.xml" in the data folder and the caller's setters, and become the engine's
 // whole-number settings (lengths in micrometres) in GetCommandStrings().
 class KZFUNCTION_EXPORT KzSliceProfile
 {

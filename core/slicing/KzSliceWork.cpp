@@ -1,6 +1,7 @@
 #include "KzSliceWork.h"
 
 #include "KzChildProcess.h"
+#include "KzDataFolder.h"
 
 #include <QDebug>
 #include <QFile>
@@ -12,7 +13,6 @@
 
 namespace {
 
-const char kEngineProgram[] = "Engine/CuraEngine";
 // A run waiting for output looks at the stop flag this often.
 const int kPollMs = 50;
 // Only this much of the G-code after its first line may hold the print-time marker.
@@ -120,9 +120,10 @@ void KzSliceWork::slot_StartSlice()
     QFile::remove(m_strGCodePath);
 
     KzChildProcess engine;
-    if (!engine.Start(QLatin1String(kEngineProgram), EngineArguments())) {
-        qDebug().noquote() << "KzSliceWork:" << kEngineProgram << engine.ErrorString();
-        emit signal_UpdateTipText(QLatin1String(kEngineProgram) + QStringLiteral(": ") + engine.ErrorString());
+    const QString program = KzDataFolder::GetEngineProgram();
+    if (!engine.Start(program, EngineArguments())) {
+        qDebug().noquote() << "KzSliceWork:" << program << engine.ErrorString();
+        emit signal_UpdateTipText(program + QStringLiteral(": ") + engine.ErrorString());
         RunOver(3);
         return;
     }

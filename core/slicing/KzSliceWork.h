@@ -11,8 +11,8 @@
 
 class KzChildProcess;
 
-// One slicing run: starts the engine "Engine/CuraEngine" (relative to the working
-// folder) on the STL file with the profile's settings, reports its progress, and
+// One slicing run: starts the engine bridge of the data folder (KzDataFolder)
+// on the STL file with the profile's settings, reports its progress, and
 // fills the print time into the G-code it wrote. Lives on a worker thread of its
 // own; slot_StartSlice blocks that thread for the whole run.
 //

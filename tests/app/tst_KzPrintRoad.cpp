@@ -5,12 +5,14 @@
 // preview, save the plate as STL and remove the model. And the re-choose
 // dialog: another machine and material, then No puts everything back.
 #include "KLayerBookmarkLabel.h"
+#include "KzDataFolder.h"
 #include "KzConfigureData.h"
 #include "KzEditControlWidget.h"
 #include "KzGLView.h"
 #include "KzSelectItemWidget.h"
 #include "KzTipWidget.h"
 #include "KzRemovableStorage.h"
+#include "KzUserSettings.h"
 #include "KzVellum.h"
 #include "KzViewTestSupport.h"
 
@@ -47,6 +49,7 @@ public:
 
     QStringList m_listBoxTexts;
     int m_nDialogs = 0;
+    QString m_strDirectory;   // where the last file dialog opened
 
 private:
     void Poll()
@@ -57,6 +60,7 @@ private:
         modal->setProperty("kzAnswered", true);
         if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
             ++m_nDialogs;
+            m_strDirectory = dialog->directory().absolutePath();
             if (m_strPath.isEmpty()) {
                 QTimer::singleShot(0, dialog, [dialog] { dialog->reject(); });
                 return;
@@ -160,6 +164,7 @@ private slots:
     void textsFitTheirWidgets();
     void cancelledDialogsChangeNothing();
     void resetCameraUndoesAnOrbit();
+    void nextWindowStartsWhereThisOneEnded();
 
 private:
     template <typename T> T* Child(const char* name) const
@@ -205,8 +210,8 @@ void tst_KzPrintRoad::initTestCase()
     // The card is in its reader before the window (and its drive helper) exists.
     QVERIFY(QDir().mkpath(m_dir.filePath("card")));
     QVERIFY(m_card.Mount(m_dir.filePath("card")));
-    // The program works in its own folder: presets, engine, help.
-    QVERIFY(QDir::setCurrent(QStringLiteral(KZ_OUTPUT_DIR)));
+    // The build's data folder: machines, presets, engine, help.
+    KzDataFolder::Use(QStringLiteral(KZ_OUTPUT_DIR));
 }
 
 void tst_KzPrintRoad::init()
@@ -861,6 +866,85 @@ void tst_KzPrintRoad::resetCameraUndoesAnOrbit()
     QTest::mouseClick(FloatingButton("Reset\nCamera"), Qt::LeftButton);
     QTest::qWait(50);
     QVERIFY(view->grabFramebuffer() == start);
+}
+
+// With the user's settings, the printer and material confirmed with Yes, the
+// window's place and size and the folder of the model opened come back in the
+// next window, read afresh from the file: it starts on that printer and
+// material, in that place, and its open dialog in that folder.
+void tst_KzPrintRoad::nextWindowStartsWhereThisOneEnded()
+{
+    const QString file = m_dir.filePath("config/kzvellum/kzvellum.conf");
+    auto settings = std::make_unique<KzUserSettings>(file);
+    m_pWindow.reset(new KzVellum(nullptr, settings.get()));
+    m_pWindow->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pWindow.get()));
+    const QString atStart = ChoiceState();
+    auto pick = [](QWidget* dialog, const char* chooser, int id) {
+        for (KzSelectItemWidget* tile : dialog->findChildren<KzSelectItemWidget*>())
+            if (tile->GetId() == id && tile->parentWidget()->inherits(chooser))
+                QTest::mouseClick(tile->GetPictureButton(), Qt::LeftButton);
+    };
+    ReChoose([&](QWidget* dialog) {
+        pick(dialog, "KzMachineSelectWidget", 2);
+        pick(dialog, "KzMaterialSelectWidget", 2);
+        QTest::mouseClick(dialog->findChild<QAbstractButton*>("pushButton_Yes"), Qt::LeftButton);
+    });
+    const QString cedarWood = ChoiceState();
+    QVERIFY2(cedarWood.startsWith("machine 2, materials 012, Cedar"), qPrintable(cedarWood));
+    QVERIFY(cedarWood != atStart);
+
+    QVERIFY(QDir().mkpath(m_dir.filePath("parts")));
+    const QString stl = m_dir.filePath("parts/gear.stl");
+    QVERIFY(WriteBinaryStl(stl, BoxTriangles(QVector3D(-5, -5, 0), QVector3D(5, 5, 5))));
+    {
+        KzModalUser user(stl);
+        ClickDial(1);
+        QCOMPARE(user.m_nDialogs, 1);
+        QCOMPARE(user.m_strDirectory, QDir::homePath());
+    }
+    const QRect place(40, 60, 1230, 760);
+    m_pWindow->setGeometry(place);
+    QTRY_COMPARE(m_pWindow->geometry(), place);
+    QTest::mouseClick(Child<QPushButton>("pushButton_Close"), Qt::LeftButton);
+    QVERIFY(!m_pWindow->isVisible());
+    m_pWindow.reset();
+    settings.reset();
+
+    // A new run: the store starts from the machine file again.
+    auto config = KzConfigureData::GetInstance();
+    config->SetMachineType(config->selectedMachineType);
+    config->SetMaterialID(0);
+    settings = std::make_unique<KzUserSettings>(file);
+    m_pWindow.reset(new KzVellum(nullptr, settings.get()));
+    m_pWindow->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pWindow.get()));
+    QCOMPARE(ChoiceState(), cedarWood);
+    QTRY_COMPARE(m_pWindow->geometry(), place);
+    {
+        KzModalUser user((QString()));
+        ClickDial(1);
+        QCOMPARE(user.m_nDialogs, 1);
+        QCOMPARE(user.m_strDirectory, m_dir.filePath("parts"));
+    }
+
+    // Closed maximised, it comes back maximised, its restore button shown.
+    QTest::mouseClick(Child<QPushButton>("pushButton_Maximize"), Qt::LeftButton);
+    QTRY_VERIFY(m_pWindow->isMaximized());
+    QTest::mouseClick(Child<QPushButton>("pushButton_Close"), Qt::LeftButton);
+    m_pWindow.reset();
+    settings = std::make_unique<KzUserSettings>(file);
+    m_pWindow.reset(new KzVellum(nullptr, settings.get()));
+    m_pWindow->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pWindow.get()));
+    QTRY_VERIFY(m_pWindow->isMaximized());
+    QVERIFY(Child<QPushButton>("pushButton_Normalize")->isVisible());
+    QVERIFY(!Child<QPushButton>("pushButton_Maximize")->isVisible());
+    QTest::mouseClick(Child<QPushButton>("pushButton_Normalize"), Qt::LeftButton);
+    QTRY_COMPARE(m_pWindow->geometry(), place);
+    m_pWindow.reset();
+    config->SetMachineType(config->selectedMachineType);
+    config->SetMaterialID(0);
 }
 
 QTEST_MAIN(tst_KzPrintRoad)

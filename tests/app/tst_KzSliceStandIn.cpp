@@ -4,6 +4,7 @@
 // reason, or sleeps without a word). So the settings the panel hands over can
 // be read back exactly, and failures and stops can be timed and checked.
 #include "KzConfigureData.h"
+#include "KzDataFolder.h"
 #include "KzDoubleSpinBox.h"
 #include "KzGLView.h"
 #include "KzProgressWidget.h"
@@ -213,9 +214,9 @@ void tst_KzSliceStandIn::initTestCase()
     QVERIFY(m_dir.isValid());
     // The values below are typed with a decimal point, whatever the machine's language.
     QLocale::setDefault(QLocale::c());
-    // Read here, in the scratch folder holding the machine file.
     m_strGCode = KzSliceStage::StartMachine();
-    // The program's folder, with the shipped preset file and a stand-in engine.
+    // The data folder, with the shipped preset file and a stand-in engine; it
+    // is the working folder too, where the stand-in leaves its records.
     QVERIFY(QDir().mkpath(m_dir.filePath("Configure")));
     QVERIFY(QDir().mkpath(m_dir.filePath("Engine")));
     QVERIFY(QFile::copy(QStringLiteral(KZ_OUTPUT_DIR "/Configure/slice.xml"), m_dir.filePath("Configure/slice.xml")));
@@ -224,6 +225,7 @@ void tst_KzSliceStandIn::initTestCase()
 void tst_KzSliceStandIn::init()
 {
     QVERIFY(QDir::setCurrent(m_dir.path()));
+    KzDataFolder::Use(m_dir.path());
     QFile::remove(m_strGCode);
     QFile::remove(QStringLiteral("engine.args"));
     QFile::remove(QStringLiteral("engine.pid"));

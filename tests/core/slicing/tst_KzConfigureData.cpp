@@ -72,7 +72,7 @@ private slots:
     void machineWithoutSizesKeepsTheDefaultScale();
     void sliceFileCheck();
 
-    void instanceIsCreatedAtLibraryLoad();
+    void storeIsReadFromTheDataFolderWhenFirstAsked();
     void temporaryFilesLiveInVellumFolder();
     void machineWithoutNameIsFatal_data();
     void machineWithoutNameIsFatal();
@@ -81,7 +81,8 @@ private slots:
 
 private:
     void WriteMachineFile(const QString &body);
-    QProcess *RunProbe(const QString &folder, const QProcessEnvironment &environment);
+    QProcess *RunProbe(const QString &folder, const QProcessEnvironment &environment,
+                       const QStringList &arguments = QStringList());
 
     std::unique_ptr<ScratchFolder> m_pFolder;
 };
@@ -466,7 +467,9 @@ void TestKzConfigureData::sliceFileCheck()
 {
     KzConfigureData data;
     const QString path = QFileInfo(QStringLiteral("Configure/slice.xml")).absoluteFilePath();
-    QCOMPARE(KzConfigureData::GetSliceFilePath(), QStringLiteral("Configure/slice.xml"));
+    // Both files by their whole path in the data folder.
+    QCOMPARE(KzConfigureData::GetSliceFilePath(), m_pFolder->FilePath(QStringLiteral("Configure/slice.xml")));
+    QCOMPARE(KzConfigureData::GetMachineFilePath(), m_pFolder->FilePath(QStringLiteral("Configure/basic.xml")));
     // Missing.
     QVERIFY(!data.IsSliceFileReadable());
     QVERIFY2(data.GetSliceFileError().startsWith(path + QStringLiteral(": ")), qPrintable(data.GetSliceFileError()));
@@ -494,31 +497,43 @@ void TestKzConfigureData::sliceFileCheck()
     QVERIFY(!data.GetSliceFileError().isEmpty());
 }
 
-QProcess *TestKzConfigureData::RunProbe(const QString &folder, const QProcessEnvironment &environment)
+QProcess *TestKzConfigureData::RunProbe(const QString &folder, const QProcessEnvironment &environment,
+                                        const QStringList &arguments)
 {
     QProcess *probe = new QProcess(this);
     probe->setProcessEnvironment(environment);
     probe->setWorkingDirectory(folder);
-    probe->start(QStringLiteral(KZ_PROBE_PATH), QStringList());
+    probe->start(QStringLiteral(KZ_PROBE_PATH), arguments);
     if (!probe->waitForFinished(30000))
         probe->kill();
     return probe;
 }
 
-void TestKzConfigureData::instanceIsCreatedAtLibraryLoad()
+void TestKzConfigureData::storeIsReadFromTheDataFolderWhenFirstAsked()
 {
     WriteMachineFile(QStringLiteral("<Basic>")
                      + Machine(QStringLiteral("Name=\"Cedar\" Description=\"Cedar 220\" Selected=\"True\""),
                                220, 220, 220)
                      + QStringLiteral("</Basic>"));
-    QProcess *probe = RunProbe(m_pFolder->Path(), QProcessEnvironment::systemEnvironment());
+    // The data folder given before the first question is the one read, from
+    // whatever working folder: the file was not read while the library loaded.
+    QProcess *probe = RunProbe(QDir::rootPath(), QProcessEnvironment::systemEnvironment(), {m_pFolder->Path()});
     QCOMPARE(probe->exitStatus(), QProcess::NormalExit);
     QCOMPARE(probe->exitCode(), 0);
-    const QString out = QString::fromUtf8(probe->readAllStandardOutput());
-    // The file was read before main() touched the store.
+    QString out = QString::fromUtf8(probe->readAllStandardOutput());
+    QVERIFY2(out.contains(QStringLiteral("data=%1\n").arg(m_pFolder->Path())), qPrintable(out));
     QVERIFY2(out.contains(QStringLiteral("selected=2\n")), qPrintable(out));
     QVERIFY2(out.contains(QStringLiteral("initial=d\n")), qPrintable(out));
     QVERIFY2(out.contains(QStringLiteral("machine=Cedar 220\n")), qPrintable(out));
+
+    // Without one, the working folder's machine file is not looked at: the
+    // data folder is the probe's own, which holds none.
+    probe = RunProbe(m_pFolder->Path(), QProcessEnvironment::systemEnvironment());
+    QCOMPARE(probe->exitCode(), 0);
+    out = QString::fromUtf8(probe->readAllStandardOutput());
+    QVERIFY2(out.contains(QStringLiteral("data=%1\n").arg(QFileInfo(QStringLiteral(KZ_PROBE_PATH)).path())),
+             qPrintable(out));
+    QVERIFY2(out.contains(QStringLiteral("selected=0\ninitial=d\nmachine=d\n")), qPrintable(out));
 
     QCOMPARE(KzConfigureData::GetInstance().get(), KzConfigureData::GetInstance().get());
     QVERIFY(KzConfigureData::GetInstance());
@@ -526,14 +541,15 @@ void TestKzConfigureData::instanceIsCreatedAtLibraryLoad()
 
 void TestKzConfigureData::temporaryFilesLiveInVellumFolder()
 {
-    // The instance was made before any application object existed, so no
-    // application name is part of the folder.
+    // The store is made once the application object exists: its name is part
+    // of the folder, below the user's XDG data folder.
     const QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
     QVERIFY2(!dataHome.isEmpty(), "the test runs with its own XDG_DATA_HOME");
     std::shared_ptr<KzConfigureData> data = KzConfigureData::GetInstance();
-    QCOMPARE(data->GetTmpSTLFilePath(), dataHome + QStringLiteral("/Vellum/tmpSTL.stl"));
-    QCOMPARE(data->GetTmpGcodeFilePath(), dataHome + QStringLiteral("/Vellum/tmpGCode.gcode"));
-    QVERIFY(QFileInfo(dataHome + QStringLiteral("/Vellum")).isDir());
+    const QString folder = dataHome + QStringLiteral("/tst_KzConfigureData/Vellum");
+    QCOMPARE(data->GetTmpSTLFilePath(), folder + QStringLiteral("/tmpSTL.stl"));
+    QCOMPARE(data->GetTmpGcodeFilePath(), folder + QStringLiteral("/tmpGCode.gcode"));
+    QVERIFY(QFileInfo(folder).isDir());
 }
 
 void TestKzConfigureData::machineWithoutNameIsFatal_data()
@@ -556,13 +572,13 @@ void TestKzConfigureData::machineWithoutNameIsFatal()
     if (!display.isEmpty())
         environment.insert(QStringLiteral("DISPLAY"), display);
 
-    QProcess *probe = RunProbe(m_pFolder->Path(), environment);
+    QProcess *probe = RunProbe(m_pFolder->Path(), environment, {m_pFolder->Path()});
     const QString err = QString::fromUtf8(probe->readAllStandardError());
     QCOMPARE(probe->exitStatus(), QProcess::NormalExit);
     QVERIFY2(probe->exitCode() != 0, qPrintable(err));
     QVERIFY2(err.contains(QString::fromUtf8(kFatalText)), qPrintable(err));
     QVERIFY2(err.contains(QStringLiteral("Critical error")), qPrintable(err));
-    // main() never ran.
+    // The process ended while the store read the file.
     QCOMPARE(probe->readAllStandardOutput(), QByteArray());
 }
 

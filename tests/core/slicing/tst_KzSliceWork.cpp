@@ -579,7 +579,10 @@ void TestKzSliceWork::failureReasonIsReported()
     run();
     QCOMPARE(results, (QList<int>{3, 0, 3}));
     QCOMPARE(reasons.size(), 2);
-    QVERIFY2(reasons.last().startsWith(QStringLiteral("Engine/CuraEngine: ")), qPrintable(reasons.last()));
+    // The bridge of the data folder, by its whole path.
+    const QString program = m_pFolder->FilePath(QStringLiteral("Engine/CuraEngine"));
+    QCOMPARE(KzDataFolder::GetEngineProgram(), program);
+    QVERIFY2(reasons.last().startsWith(program + QStringLiteral(": ")), qPrintable(reasons.last()));
 }
 
 void TestKzSliceWork::stopWhileWaitingForOutput_data()

@@ -27,6 +27,14 @@
     <context>
         <name>KzVellum</name>
         <message>
+            <source>读取STL文件失败</source>
+            <translation>Load STL file failed</translation>
+        </message>
+        <message>
+            <source>无法读取模型文件：%1</source>
+            <translation>Cannot read the model file: %1</translation>
+        </message>
+        <message>
             <source>选择机型</source>
             <translation>Select Type</translation>
         </message>

@@ -1,4 +1,5 @@
 #include "KzConfigureData.h"
+#include "KzMachineFileCheck.h"
 #include "KzSliceFileCheck.h"
 #include "KzVellum.h"
 
@@ -63,6 +64,7 @@ int main(int argc, char* argv[])
         window.show();
         qInfo("KzVellum: working folder %s, machine %s", qPrintable(QDir::currentPath()),
               qPrintable(KzConfigureData::GetInstance()->GetCurrentMachineName()));
+        KzMachineFileCheck::ReportAtStart(&window);
         KzSliceFileCheck::CheckAndReport(&window);
         result = app.exec();
     }

@@ -428,6 +428,25 @@ Reinstall the program, or put the file back into the program's Configure folder.
         </message>
     </context>
     <context>
+        <name>KzMachineFileCheck</name>
+        <message>
+            <source>打印机配置文件</source>
+            <translation>Printer settings file</translation>
+        </message>
+        <message>
+            <source>另有 %1 处问题，详见程序日志。</source>
+            <translation>%1 more problems, see the program's log.</translation>
+        </message>
+        <message>
+            <source>打印机配置文件有误。无法读取的机型和材料已改用程序内置的设置。
+
+%1</source>
+            <translation>The printer settings file has errors. The printers and materials that could not be read use the program's built-in settings instead.
+
+%1</translation>
+        </message>
+    </context>
+    <context>
         <name>KzMachineSelectWidget</name>
         <message>
             <source>Alder</source>

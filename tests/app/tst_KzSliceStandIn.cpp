@@ -15,10 +15,13 @@
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QScopeGuard>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QThread>
+#include <QTimer>
 #include <QTranslator>
 #include <QXmlStreamReader>
 #include <QtTest>
@@ -166,6 +169,25 @@ bool ProcessGone(pid_t pid)
     return end > 0 && line.mid(end + 2, 1) == "Z";
 }
 
+// Closes the message boxes that come up while it lives and keeps their texts.
+class BoxCloser : public QObject
+{
+public:
+    BoxCloser() { Arm(); }
+    QStringList m_listTexts;
+
+private:
+    void Arm() { QTimer::singleShot(50, this, [this] { Close(); }); }
+    void Close()
+    {
+        if (QMessageBox* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            m_listTexts << box->text();
+            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        }
+        Arm();
+    }
+};
+
 } // namespace
 
 class tst_KzSliceStandIn : public QObject
@@ -182,6 +204,7 @@ private slots:
     void bedStaysColdWithoutAHeatedBed();
     void presetsHandTheirColumn_data();
     void presetsHandTheirColumn();
+    void presetWithAWordIsNotSliced();
     void failingEngineLeavesNoPreview();
     void stopWhileTheEngineIsSilent();
     void stopRightAfterStartStopsThatRun();
@@ -449,6 +472,42 @@ void tst_KzSliceStandIn::presetsHandTheirColumn()
         QVERIFY(settings.contains("skirtMinLength"));
     QVERIFY2(settings.value("startCode").contains("M140 S100\r\nM190 S100\r\nM104 S240\r\nM109 S240"),
              qPrintable(settings.value("startCode")));
+}
+
+// A preset file that is well-formed but holds a word for the layer height is
+// refused like a missing one: the user is told which setting, and the engine
+// never gets settings other than the ones chosen.
+void tst_KzSliceStandIn::presetWithAWordIsNotSliced()
+{
+    const QString presets = QStringLiteral("Configure/slice.xml");
+    QFile file(presets);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray shipped = file.readAll();
+    file.close();
+    const auto restore = qScopeGuard([&] {
+        QFile::remove(presets);
+        QVERIFY(QFile::copy(QStringLiteral(KZ_OUTPUT_DIR "/Configure/slice.xml"), presets));
+    });
+    QByteArray broken = shipped;
+    broken.replace("<Fast>0.30</Fast>", "<Fast>abc</Fast>");
+    QVERIFY(broken != shipped);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(broken), qint64(broken.size()));
+    file.close();
+
+    InstallEngine(kEngineWrites);
+    m_pPanel->ShowOnekeyPrint();
+    {
+        BoxCloser user;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("the slicing presets cannot be used: .*layer_height"));
+        QTest::mouseClick(Button("pushButton_Fast"), Qt::LeftButton);
+        QCOMPARE(user.m_listTexts.size(), 1);
+        QVERIFY2(user.m_listTexts.first().endsWith(QStringLiteral("setting \"layer_height\", Fast: \"abc\" is not a number of 0 or more")),
+                 qPrintable(user.m_listTexts.first()));
+    }
+    QTest::qWait(300);
+    QVERIFY(!QFile::exists(QStringLiteral("engine.args")));
+    ExpectIdle();
 }
 
 // The engine starts but refuses the job: "Slice failed" with the engine's

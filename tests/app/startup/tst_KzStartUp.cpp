@@ -2,6 +2,7 @@
 // (it finds the machine file that the core library reads before main()), and
 // an unusable slicing presets file is reported in an information box.
 #include "KzConfigureData.h"
+#include "KzMachineFileCheck.h"
 #include "KzSliceFileCheck.h"
 
 #include <QDialogButtonBox>
@@ -111,6 +112,8 @@ private slots:
     void startedFromAnotherFolderFindsItsFiles();
     void missingPresetsAreLoggedAtStart();
     void missingPresetsShowAnInformationBox();
+    void brokenMachineFileIsReportedAtStart();
+    void machineFileProblemsShowAWarningBox();
 };
 
 void tst_KzStartUp::startedFromAnotherFolderFindsItsFiles()
@@ -184,6 +187,66 @@ void tst_KzStartUp::missingPresetsShowAnInformationBox()
     QVERIFY(KzSliceFileCheck::CheckAndReport(nullptr));
     QVERIFY(!closer.m_bSeen);
     QVERIFY(QFile::remove("Configure/slice.xml"));
+}
+
+// A machine file cut short: the program says so at start, naming the file,
+// the line and the reason, and runs with a real printer, not a placeholder.
+void tst_KzStartUp::brokenMachineFileIsReportedAtStart()
+{
+    QTemporaryDir installed;
+    QVERIFY(installed.isValid());
+    QVERIFY(QDir(installed.path()).mkpath("Configure"));
+    const QString copy = installed.filePath("KzVellum");
+    QVERIFY(QFile::copy(kProgram, copy));
+    QVERIFY(QFile::copy(QFileInfo(kProgram).path() + "/Configure/slice.xml", installed.filePath("Configure/slice.xml")));
+    QFile shipped(QFileInfo(kProgram).path() + "/Configure/basic.xml");
+    QVERIFY(shipped.open(QIODevice::ReadOnly));
+    const QByteArray whole = shipped.readAll();
+    QFile cut(installed.filePath("Configure/basic.xml"));
+    QVERIFY(cut.open(QIODevice::WriteOnly));
+    const QByteArray half = whole.left(whole.indexOf("<Length>200</Length>") + 10);
+    QCOMPARE(cut.write(half), qint64(half.size()));
+    cut.close();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LD_LIBRARY_PATH", QFileInfo(kProgram).path());
+
+    QTemporaryDir elsewhere;
+    const QString log = RunUntilLogged(copy, elsewhere.path(), environment, "the machine file:");
+    QCOMPARE(LoggedValue(log, "machine"), QStringLiteral("Hazel 200"));
+    const QString expected = QStringLiteral("KzVellum: the machine file: %1/Configure/basic.xml:%2: Premature end of document.")
+                                 .arg(QDir(installed.path()).canonicalPath())
+                                 .arg(half.count('\n') + 1);
+    QVERIFY2(log.contains(expected), qPrintable(log));
+    QVERIFY2(!log.contains("slicing presets"), qPrintable(log));
+}
+
+void tst_KzStartUp::machineFileProblemsShowAWarningBox()
+{
+    // This test program read its scratch folder, where no machine file lies.
+    const QStringList errors = KzConfigureData::GetInstance()->GetMachineFileErrors();
+    QCOMPARE(errors.size(), 1);
+    BoxCloser closer;
+    closer.Arm();
+    QTest::ignoreMessage(QtWarningMsg, qPrintable("KzVellum: the machine file: " + errors.first()));
+    QVERIFY(!KzMachineFileCheck::ReportAtStart(nullptr));
+    QVERIFY(closer.m_bSeen);
+    QCOMPARE(closer.m_strTitle, QString("打印机配置文件"));
+    QVERIFY2(closer.m_strText.startsWith("打印机配置文件有误"), qPrintable(closer.m_strText));
+    QVERIFY(closer.m_strText.endsWith(errors.first()));
+
+    // In English, and a long list cut short.
+    QTranslator english;
+    QVERIFY(english.load(":/kzvellum_en.qm"));
+    QApplication::installTranslator(&english);
+    QStringList many;
+    for (int i = 0; i < 20; ++i)
+        many << QStringLiteral("basic.xml:%1: Machine \"Oak%1\" skipped").arg(i + 1);
+    const QString text = KzMachineFileCheck::Text(many);
+    QApplication::removeTranslator(&english);
+    QVERIFY2(text.startsWith("The printer settings file has errors."), qPrintable(text));
+    QVERIFY(text.contains(many.at(KzMachineFileCheck::ms_nShownErrors - 1)));
+    QVERIFY(!text.contains(many.at(KzMachineFileCheck::ms_nShownErrors)));
+    QVERIFY2(text.endsWith("12 more problems, see the program's log."), qPrintable(text));
 }
 
 QTEST_MAIN(tst_KzStartUp)

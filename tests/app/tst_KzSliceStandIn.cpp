@@ -9,6 +9,7 @@
 #include "KzProgressWidget.h"
 #include "KzSliceStage.h"
 #include "KzSliceWidget.h"
+#include "KzTipWidget.h"
 #include "KzViewTestSupport.h"
 
 #include <QComboBox>
@@ -206,6 +207,7 @@ private slots:
     void presetsHandTheirColumn();
     void presetWithAWordIsNotSliced();
     void failingEngineLeavesNoPreview();
+    void engineWithoutAWordStillGivesAReason();
     void stopWhileTheEngineIsSilent();
     void stopRightAfterStartStopsThatRun();
     void stopCrossingTheEndLeavesTheNextRunAlone();
@@ -537,13 +539,45 @@ void tst_KzSliceStandIn::failingEngineLeavesNoPreview()
     QCOMPARE(m_pPanel->GetPrintInfo(), QString());
     SaveFrame(m_pPanel, "slice-failed");
 
-    // An engine that ends well but writes nothing is a failure too, without a reason.
+    // An engine that ends well but writes nothing is a failure too, and says so.
     InstallEngine("printf 'Layer count: 4\\r\\n'\nexit 0\n");
     QTest::mouseClick(Button("pushButton_StartSlice"), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(Button("pushButton_StartSlice")->isEnabled(), 20000);
     QCOMPARE(Progress()->GetLabelText(), QString::fromUtf8(kFailed));
     ExpectIdle();
-    QCOMPARE(reason.count(), 1);
+    QCOMPARE(reason.count(), 2);
+    QCOMPARE(reason.last().at(1).toString(), QString::fromUtf8("切片引擎没有写出G-code"));
+}
+
+// An engine that crashes, or exits with a code and no word, still gives the
+// user a reason, in the tip balloon and in the user's language.
+void tst_KzSliceStandIn::engineWithoutAWordStillGivesAReason()
+{
+    KzTipWidget tip(m_pView->window());
+    connect(m_pPanel, &KzSliceWidget::signal_ShowTipContext, &tip, &KzTipWidget::slot_SetTipContext);
+    QTranslator english;
+    QVERIFY(english.load(QStringLiteral(":/kzvellum_en.qm")));
+    m_pPanel->ShowCustomPrint();
+    const QList<QPair<const char*, QString>> engines = {
+        { "printf 'Layer count: 4\\r\\n'\nkill -SEGV $$\n", QString::fromUtf8("切片引擎意外停止（信号 11）") },
+        { "exit 3\n", QString::fromUtf8("切片引擎退出，代码 3") },
+        { "kill -SEGV $$\n", QStringLiteral("The slicing engine stopped unexpectedly (signal 11)") },
+        { "exit 3\n", QStringLiteral("The slicing engine exited with code 3") },
+    };
+    for (int i = 0; i < engines.size(); ++i) {
+        const bool inEnglish = i >= 2;
+        if (inEnglish)
+            QApplication::installTranslator(&english);
+        InstallEngine(engines.at(i).first);
+        QSignalSpy ended(m_pPanel, &KzSliceWidget::signal_ShowTipContext);
+        QTest::mouseClick(Button("pushButton_StartSlice"), Qt::LeftButton);
+        QVERIFY(ended.wait(20000));
+        ExpectIdle();
+        QCOMPARE(tip.GetTitle(), inEnglish ? QStringLiteral("Slice failed") : QString::fromUtf8(kFailed));
+        QCOMPARE(tip.GetDetail(), engines.at(i).second);
+        SaveFrame(&tip, QStringLiteral("slice-failed-reason-%1").arg(i));
+    }
+    QApplication::removeTranslator(&english);
 }
 
 // The engine says nothing; the stop button still ends the run at once, kills

@@ -120,16 +120,18 @@ void tst_KzFileCopy::killedSaveIsClearedByTheNextSave()
     QCOMPARE(killed.size(), 1);
     QVERIFY2(QFileInfo(QDir(m_strCard).filePath(killed.first())).size() >= 64 * 1024, qPrintable(killed.first()));
 
-    // ...and another instance's save is under way into the same folder.
+    // The next save into the folder, in another instance, clears them as it
+    // begins; it is left half way, under way.
     HalfSave running(fifo, QDir(m_strCard).filePath("other.gcode"));
     QVERIFY(running.IsWaiting());
+    QTRY_VERIFY_WITH_TIMEOUT(!Hidden(m_strCard).contains(killed.first()), 10000);
     QTRY_COMPARE_WITH_TIMEOUT(Hidden(m_strCard).size(), 3, 10000);
     QStringList underWay = Hidden(m_strCard);
-    for (const QString& name : others + killed)
+    for (const QString& name : others)
         underWay.removeAll(name);
     QCOMPARE(underWay.size(), 1);
 
-    // The next save removes the killed one's remains only.
+    // A save in this instance leaves the one under way and the others' files.
     QVERIFY(KzFileCopy::CopyReplacing(m_strSource, QDir(m_strCard).filePath("part.gcode")));
     QCOMPARE(ReadFile(QDir(m_strCard).filePath("part.gcode")), kNewPrint);
     QStringList expected = QStringList{ "part.gcode", underWay.first() } + others;

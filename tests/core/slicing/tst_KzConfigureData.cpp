@@ -127,12 +127,12 @@ void TestKzConfigureData::initialMachineBeforeAnySelection()
 // shipped ones, so the title, the build volume and the temperatures are real.
 void TestKzConfigureData::ExpectBuiltInTables(KzConfigureData &data)
 {
-    QCOMPARE(data.selectedMachineType, 1);
     data.SetMachineType(data.selectedMachineType);
     QCOMPARE(data.GetCurrentMachineName(), QStringLiteral("Hazel 200"));
     Bound bound = PrintBound(data);
     QCOMPARE(bound.max, QVector3D(100, 100, 180));
     QCOMPARE(bound.min, QVector3D(-100, -100, 0));
+    QCOMPARE(data.selectedMachineType, 1);
     QCOMPARE(data.GetReviseFactor(), 0.25);
     // All six printers, as the chooser offers them.
     data.SetMachineType(5);

@@ -643,6 +643,18 @@ void TestKzSliceWork::hugeGCodeIsPostProcessedAsAStream()
     QCOMPARE(gcode.read(head.size()), head);
     QVERIFY(gcode.seek(gcode.size() - tail.size()));
     QCOMPARE(gcode.readAll(), tail);
+    gcode.close();
+
+    // Zeros up to the very end are kept as well.
+    const qint64 shortEnd = Q_INT64_C(3) << 20;
+    InstallEngine(QStringLiteral("write_gcode\ntruncate -s %1 \"$out\"\nprintf 'Print time: 3700\\r\\n'\n")
+                      .arg(shortEnd));
+    QCOMPARE(RunJob().results, QList<int>{0});
+    QVERIFY(gcode.open(QIODevice::ReadOnly));
+    QCOMPARE(gcode.size(), shortEnd - firstLine + filled);
+    QCOMPARE(gcode.read(head.size()), head);
+    QVERIFY(gcode.seek(gcode.size() - 4096));
+    QCOMPARE(gcode.readAll(), QByteArray(4096, '\0'));
 }
 
 void TestKzSliceWork::engineFailures_data()

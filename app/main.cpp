@@ -1,6 +1,7 @@
 #include "KzCommandLine.h"
 #include "KzConfigureData.h"
 #include "KzDataFolder.h"
+#include "KzMachineFileCheck.h"
 #include "KzSliceFileCheck.h"
 #include "KzUserSettings.h"
 #include "KzVellum.h"
@@ -71,6 +72,7 @@ int RunWindow(int&, char** argv, const KzCommandLine& line)
               qPrintable(QDir::currentPath()), qPrintable(KzDataFolder::GetPath()),
               qPrintable(config->GetCurrentMachineName()), config->GetCurrentMaterialID());
         window.OpenModels(line.GetModelFiles());
+        KzMachineFileCheck::ReportAtStart(&window);
         KzSliceFileCheck::CheckAndReport(&window);
         result = app.exec();
     }

@@ -428,6 +428,48 @@ Reinstall the program, or put the file back into the program's Configure folder.
         </message>
     </context>
     <context>
+        <name>KzMachineFileCheck</name>
+        <message>
+            <source>打印机配置文件</source>
+            <translation>Printer settings file</translation>
+        </message>
+        <message>
+            <source>另有 %1 处问题，详见程序日志。</source>
+            <translation>%1 more problems, see the program's log.</translation>
+        </message>
+        <message>
+            <source>打印机配置文件有误。无法读取的机型和材料已改用程序内置的设置。
+
+%1</source>
+            <translation>The printer settings file has errors. The printers and materials that could not be read use the program's built-in settings instead.
+
+%1</translation>
+        </message>
+    </context>
+    <context>
+        <name>KzSliceWork</name>
+        <message>
+            <source>切片引擎意外停止（信号 %1）</source>
+            <translation>The slicing engine stopped unexpectedly (signal %1)</translation>
+        </message>
+        <message>
+            <source>切片引擎退出，代码 %1</source>
+            <translation>The slicing engine exited with code %1</translation>
+        </message>
+        <message>
+            <source>切片引擎没有写出G-code</source>
+            <translation>The slicing engine wrote no G-code</translation>
+        </message>
+        <message>
+            <source>切片引擎写出的G-code中没有任何层</source>
+            <translation>The G-code from the slicing engine holds no layers</translation>
+        </message>
+        <message>
+            <source>无法读取切片引擎写出的G-code：%1</source>
+            <translation>Cannot read the G-code from the slicing engine: %1</translation>
+        </message>
+    </context>
+    <context>
         <name>KzMachineSelectWidget</name>
         <message>
             <source>Alder</source>

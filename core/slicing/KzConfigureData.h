@@ -5,6 +5,7 @@
 
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QVector3D>
 
 #include <memory>
@@ -79,6 +80,12 @@ public:
     bool IsSliceFileReadable() const;
     QString GetSliceFileError() const;
 
+    // What was wrong with the machine file when it was read, one line each
+    // ("<path>:<line>: <what>"): the file as a whole when it could not be
+    // used, or the entries left out. The built-in machines and materials stand
+    // in for whatever the file did not give. Empty when the file was fine.
+    QStringList GetMachineFileErrors() const;
+
     // The view's scale of the 100 mm placeholder volume.
     static constexpr double ms_dDefaultReviseFactor = 0.5;
 
@@ -97,6 +104,7 @@ private:
     double m_dModelPosX;
     double m_dModelPosY;
     QString m_strAppDataPath;
+    QStringList m_strListMachineFileErrors;
 
     static std::shared_ptr<KzConfigureData> m_pThis;
 

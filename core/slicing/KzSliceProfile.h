@@ -10,6 +10,7 @@
 #include <memory>
 
 class QFile;
+class QIODevice;
 
 // Which column of the preset file a profile starts from.
 enum emSliceMode
@@ -72,6 +73,13 @@ public:
 
     QMap<QString, QVariant> GetProfileMap();
     QString GetCommandStrings();
+
+    // Why a preset file cannot be used as it is, as "<where>:<line>: <what>"
+    // for the first problem: not well-formed, no settings, a setting without a
+    // name or one no profile knows, or a value its setting cannot take (a word
+    // where a number belongs, a fraction where a whole number does). Values
+    // like that would quietly turn into 0 when sliced. Empty when it is fine.
+    static QString CheckPresetFile(QIODevice &file, const QString &where);
 
 private:
     double CalProfileEdgeWidth();

@@ -10,16 +10,20 @@
 #include "KzProgressWidget.h"
 #include "KzSliceStage.h"
 #include "KzSliceWidget.h"
+#include "KzTipWidget.h"
 #include "KzViewTestSupport.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QScopeGuard>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QThread>
+#include <QTimer>
 #include <QTranslator>
 #include <QXmlStreamReader>
 #include <QtTest>
@@ -167,6 +171,25 @@ bool ProcessGone(pid_t pid)
     return end > 0 && line.mid(end + 2, 1) == "Z";
 }
 
+// Closes the message boxes that come up while it lives and keeps their texts.
+class BoxCloser : public QObject
+{
+public:
+    BoxCloser() { Arm(); }
+    QStringList m_listTexts;
+
+private:
+    void Arm() { QTimer::singleShot(50, this, [this] { Close(); }); }
+    void Close()
+    {
+        if (QMessageBox* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            m_listTexts << box->text();
+            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        }
+        Arm();
+    }
+};
+
 } // namespace
 
 class tst_KzSliceStandIn : public QObject
@@ -183,7 +206,9 @@ private slots:
     void bedStaysColdWithoutAHeatedBed();
     void presetsHandTheirColumn_data();
     void presetsHandTheirColumn();
+    void presetWithAWordIsNotSliced();
     void failingEngineLeavesNoPreview();
+    void engineWithoutAWordStillGivesAReason();
     void stopWhileTheEngineIsSilent();
     void stopRightAfterStartStopsThatRun();
     void stopCrossingTheEndLeavesTheNextRunAlone();
@@ -453,6 +478,42 @@ void tst_KzSliceStandIn::presetsHandTheirColumn()
              qPrintable(settings.value("startCode")));
 }
 
+// A preset file that is well-formed but holds a word for the layer height is
+// refused like a missing one: the user is told which setting, and the engine
+// never gets settings other than the ones chosen.
+void tst_KzSliceStandIn::presetWithAWordIsNotSliced()
+{
+    const QString presets = QStringLiteral("Configure/slice.xml");
+    QFile file(presets);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray shipped = file.readAll();
+    file.close();
+    const auto restore = qScopeGuard([&] {
+        QFile::remove(presets);
+        QVERIFY(QFile::copy(QStringLiteral(KZ_OUTPUT_DIR "/Configure/slice.xml"), presets));
+    });
+    QByteArray broken = shipped;
+    broken.replace("<Fast>0.30</Fast>", "<Fast>abc</Fast>");
+    QVERIFY(broken != shipped);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(broken), qint64(broken.size()));
+    file.close();
+
+    InstallEngine(kEngineWrites);
+    m_pPanel->ShowOnekeyPrint();
+    {
+        BoxCloser user;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("the slicing presets cannot be used: .*layer_height"));
+        QTest::mouseClick(Button("pushButton_Fast"), Qt::LeftButton);
+        QCOMPARE(user.m_listTexts.size(), 1);
+        QVERIFY2(user.m_listTexts.first().endsWith(QStringLiteral("setting \"layer_height\", Fast: \"abc\" is not a number of 0 or more")),
+                 qPrintable(user.m_listTexts.first()));
+    }
+    QTest::qWait(300);
+    QVERIFY(!QFile::exists(QStringLiteral("engine.args")));
+    ExpectIdle();
+}
+
 // The engine starts but refuses the job: "Slice failed" with the engine's
 // reason in a tip, no preview, nothing to save, and nothing left of the
 // previous run's print information.
@@ -480,13 +541,45 @@ void tst_KzSliceStandIn::failingEngineLeavesNoPreview()
     QCOMPARE(m_pPanel->GetPrintInfo(), QString());
     SaveFrame(m_pPanel, "slice-failed");
 
-    // An engine that ends well but writes nothing is a failure too, without a reason.
+    // An engine that ends well but writes nothing is a failure too, and says so.
     InstallEngine("printf 'Layer count: 4\\r\\n'\nexit 0\n");
     QTest::mouseClick(Button("pushButton_StartSlice"), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(Button("pushButton_StartSlice")->isEnabled(), 20000);
     QCOMPARE(Progress()->GetLabelText(), QString::fromUtf8(kFailed));
     ExpectIdle();
-    QCOMPARE(reason.count(), 1);
+    QCOMPARE(reason.count(), 2);
+    QCOMPARE(reason.last().at(1).toString(), QString::fromUtf8("切片引擎没有写出G-code"));
+}
+
+// An engine that crashes, or exits with a code and no word, still gives the
+// user a reason, in the tip balloon and in the user's language.
+void tst_KzSliceStandIn::engineWithoutAWordStillGivesAReason()
+{
+    KzTipWidget tip(m_pView->window());
+    connect(m_pPanel, &KzSliceWidget::signal_ShowTipContext, &tip, &KzTipWidget::slot_SetTipContext);
+    QTranslator english;
+    QVERIFY(english.load(QStringLiteral(":/kzvellum_en.qm")));
+    m_pPanel->ShowCustomPrint();
+    const QList<QPair<const char*, QString>> engines = {
+        { "printf 'Layer count: 4\\r\\n'\nkill -SEGV $$\n", QString::fromUtf8("切片引擎意外停止（信号 11）") },
+        { "exit 3\n", QString::fromUtf8("切片引擎退出，代码 3") },
+        { "kill -SEGV $$\n", QStringLiteral("The slicing engine stopped unexpectedly (signal 11)") },
+        { "exit 3\n", QStringLiteral("The slicing engine exited with code 3") },
+    };
+    for (int i = 0; i < engines.size(); ++i) {
+        const bool inEnglish = i >= 2;
+        if (inEnglish)
+            QApplication::installTranslator(&english);
+        InstallEngine(engines.at(i).first);
+        QSignalSpy ended(m_pPanel, &KzSliceWidget::signal_ShowTipContext);
+        QTest::mouseClick(Button("pushButton_StartSlice"), Qt::LeftButton);
+        QVERIFY(ended.wait(20000));
+        ExpectIdle();
+        QCOMPARE(tip.GetTitle(), inEnglish ? QStringLiteral("Slice failed") : QString::fromUtf8(kFailed));
+        QCOMPARE(tip.GetDetail(), engines.at(i).second);
+        SaveFrame(&tip, QStringLiteral("slice-failed-reason-%1").arg(i));
+    }
+    QApplication::removeTranslator(&english);
 }
 
 // The engine says nothing; the stop button still ends the run at once, kills

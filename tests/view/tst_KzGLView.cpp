@@ -602,8 +602,9 @@ void tst_KzGLView::reloadSizeTakesTheSelectedMachine_data()
            "<Machine Name=\"Cedar\" Selected=\"True\"><Length>241</Length>"
            "<Width>99</Width><Height>60</Height></Machine>"
         << "box 241 99 60 grid 241 99 scale 0.207469 offset -120.5 -49.5 reset 0.207469";
+    // The built-in machines stand in, with the one they select: a real volume.
     QTest::newRow("no machine file") << QString()
-                                     << "box 100 0 0 grid 100 0 scale 0.5 offset -50 0 reset 0.5";
+                                     << "box 200 200 180 grid 200 200 scale 0.25 offset -100 -100 reset 0.25";
 }
 
 // The store reads its machine file once, when first asked for, from the data

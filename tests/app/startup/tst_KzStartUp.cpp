@@ -5,6 +5,7 @@
 // unusable slicing presets file.
 #include "KzConfigureData.h"
 #include "KzDataFolder.h"
+#include "KzMachineFileCheck.h"
 #include "KzSliceFileCheck.h"
 #include "KzProgramRun.h"
 #include "KzTestMesh.h"
@@ -112,6 +113,8 @@ private slots:
     void optionsNeedNoDisplay();
     void missingPresetsAreLoggedAtStart();
     void missingPresetsShowAnInformationBox();
+    void brokenMachineFileIsReportedAtStart();
+    void machineFileProblemsShowAWarningBox();
 };
 
 // Started from a folder of the user's with relative model paths, as a shell
@@ -270,6 +273,68 @@ void tst_KzStartUp::missingPresetsShowAnInformationBox()
     QVERIFY(KzSliceFileCheck::CheckAndReport(nullptr));
     QVERIFY(!closer.m_bSeen);
     QVERIFY(QFile::remove("Configure/slice.xml"));
+}
+
+// A machine file cut short: the program says so at start, naming the file,
+// the line and the reason, and runs with the built-in printers (it ran with
+// what it had read: the first printer, without a build volume).
+void tst_KzStartUp::brokenMachineFileIsReportedAtStart()
+{
+    QTemporaryDir installed;
+    QVERIFY(installed.isValid());
+    QVERIFY(QDir(installed.path()).mkpath("Configure"));
+    const QString copy = installed.filePath("KzVellum");
+    QVERIFY(QFile::copy(kProgram, copy));
+    QVERIFY(QFile::copy(QFileInfo(kProgram).path() + "/Configure/slice.xml", installed.filePath("Configure/slice.xml")));
+    QFile shipped(QFileInfo(kProgram).path() + "/Configure/basic.xml");
+    QVERIFY(shipped.open(QIODevice::ReadOnly));
+    const QByteArray whole = shipped.readAll();
+    QFile cut(installed.filePath("Configure/basic.xml"));
+    QVERIFY(cut.open(QIODevice::WriteOnly));
+    // Cut inside the first machine, before the one the file selects.
+    const QByteArray half = whole.left(whole.indexOf("<Width>150</Width>") + 9);
+    QCOMPARE(cut.write(half), qint64(half.size()));
+    cut.close();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("LD_LIBRARY_PATH", QFileInfo(kProgram).path());
+
+    QTemporaryDir elsewhere;
+    const QString log = RunUntilLogged(copy, elsewhere.path(), environment, "the machine file:");
+    QCOMPARE(LoggedValue(log, "machine"), QStringLiteral("Hazel 200"));
+    const QString expected = QStringLiteral("KzVellum: the machine file: %1/Configure/basic.xml:%2: Premature end of document.")
+                                 .arg(QDir(installed.path()).canonicalPath())
+                                 .arg(half.count('\n') + 1);
+    QVERIFY2(log.contains(expected), qPrintable(log));
+    QVERIFY2(!log.contains("slicing presets"), qPrintable(log));
+}
+
+void tst_KzStartUp::machineFileProblemsShowAWarningBox()
+{
+    // This test program read its scratch folder, where no machine file lies.
+    const QStringList errors = KzConfigureData::GetInstance()->GetMachineFileErrors();
+    QCOMPARE(errors.size(), 1);
+    BoxCloser closer;
+    closer.Arm();
+    QTest::ignoreMessage(QtWarningMsg, qPrintable("KzVellum: the machine file: " + errors.first()));
+    QVERIFY(!KzMachineFileCheck::ReportAtStart(nullptr));
+    QVERIFY(closer.m_bSeen);
+    QCOMPARE(closer.m_strTitle, QString("打印机配置文件"));
+    QVERIFY2(closer.m_strText.startsWith("打印机配置文件有误"), qPrintable(closer.m_strText));
+    QVERIFY(closer.m_strText.endsWith(errors.first()));
+
+    // In English, and a long list cut short.
+    QTranslator english;
+    QVERIFY(english.load(":/kzvellum_en.qm"));
+    QApplication::installTranslator(&english);
+    QStringList many;
+    for (int i = 0; i < 20; ++i)
+        many << QStringLiteral("basic.xml:%1: Machine \"Oak%1\" skipped").arg(i + 1);
+    const QString text = KzMachineFileCheck::Text(many);
+    QApplication::removeTranslator(&english);
+    QVERIFY2(text.startsWith("The printer settings file has errors."), qPrintable(text));
+    QVERIFY(text.contains(many.at(KzMachineFileCheck::ms_nShownErrors - 1)));
+    QVERIFY(!text.contains(many.at(KzMachineFileCheck::ms_nShownErrors)));
+    QVERIFY2(text.endsWith("12 more problems, see the program's log."), qPrintable(text));
 }
 
 QTEST_MAIN(tst_KzStartUp)

@@ -344,14 +344,16 @@ void tst_KzVellumResources::noShownTextBypassesTheTranslation()
     while (sources.hasNext()) {
         for (const KzLiteral& literal : Literals(sources.next())) {
             translated += kTranslators.contains(literal.calls.value(0)) ? 1 : 0;
-            shown += kShowers.contains(literal.calls.value(0)) ? 1 : 0;
+            for (const QString& call : literal.calls)
+                shown += kShowers.contains(call) ? 1 : 0;
             const QString why = Bypass(literal);
             if (!why.isEmpty())
                 bypasses << QString("%1:%2 \"%3\": %4").arg(literal.file).arg(literal.line).arg(literal.text, why);
         }
     }
-    // The scan reads the sources as they are written.
-    QVERIFY2(translated > 50 && shown > 5, qPrintable(QString("%1 texts translated, %2 shown").arg(translated).arg(shown)));
+    // The scan reads the sources as they are written: it sees the texts that
+    // are translated, and the calls that show them.
+    QVERIFY2(translated > 50 && shown > 20, qPrintable(QString("%1 texts translated, %2 shown").arg(translated).arg(shown)));
 
     QDirIterator forms(kSourceDir + "/app", { "*.ui" }, QDir::Files, QDirIterator::Subdirectories);
     int formsRead = 0;

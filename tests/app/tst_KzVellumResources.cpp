@@ -47,6 +47,17 @@ bool ReadTs(const QString& path, Messages& messages)
     return !xml.hasError();
 }
 
+// The arguments (%1, %2, ...) a text takes.
+QStringList Arguments(const QString& text)
+{
+    static const QRegularExpression argument(QStringLiteral("%\\d"));
+    QStringList found;
+    for (auto m = argument.globalMatch(text); m.hasNext();)
+        found << m.next().captured(0);
+    found.sort();
+    return found;
+}
+
 // Count of pixels that are not fully transparent.
 int InkedPixels(const QImage& image)
 {
@@ -299,7 +310,7 @@ void tst_KzVellumResources::everyPictureTheSourcesNameIsEmbedded()
 
 // Runs lupdate over the program's sources and forms: every text it finds
 // marked for translation must have a finished English text in the shipped
-// file, in the same context.
+// file, in the same context, taking the same arguments.
 void tst_KzVellumResources::everyMarkedTextHasAFinishedTranslation()
 {
     QTemporaryDir dir;
@@ -321,8 +332,11 @@ void tst_KzVellumResources::everyMarkedTextHasAFinishedTranslation()
         for (auto s = c.value().cbegin(); s != c.value().cend(); ++s) {
             const QString where = c.key() + " / " + s.key();
             QVERIFY2(shipped.value(c.key()).contains(s.key()), qPrintable("no translation for " + where));
-            QVERIFY2(!shipped.value(c.key()).value(s.key()).isEmpty(),
-                     qPrintable("unfinished translation for " + where));
+            const QString english = shipped.value(c.key()).value(s.key());
+            QVERIFY2(!english.isEmpty(), qPrintable("unfinished translation for " + where));
+            // An argument the English leaves out would drop a file name or a reason.
+            QVERIFY2(Arguments(english) == Arguments(s.key()),
+                     qPrintable("the English of " + where + " takes other arguments"));
         }
     }
 }

@@ -612,13 +612,11 @@ void KzVellum::slot_SaveToSD_Clicked()
         KzBusyCursor busy;
         saved = m_pSliceWidget->SaveGCodeTo(path);
     }
-    if (!saved) {
+    if (saved) // the balloon translates these
+        m_pTipWidget->slot_SetTipContext(QT_TRANSLATE_NOOP("KzTipWidget", "保存SD卡"),
+                                         QT_TRANSLATE_NOOP("KzTipWidget", "保存GCode成功"));
+    else
         m_pTipWidget->slot_SetCurrentTip(18);
-        return;
-    }
-    // The balloon translates the texts it is given.
-    m_pTipWidget->slot_SetTipContext(QT_TRANSLATE_NOOP("KzTipWidget", "保存SD卡"),
-                                     QT_TRANSLATE_NOOP("KzTipWidget", "保存GCode成功"));
 }
 
 void KzVellum::slot_BackButton_Clicked()

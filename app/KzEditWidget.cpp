@@ -234,11 +234,11 @@ void KzEditWidget::slot_Scale_Changed()
         return;
     float f[3];
     Ratios(GroupScale, f);
-    SendScale(f);
     for (int k = 0; k < 3; ++k) {
         SetField(GroupScale * 3 + k, m_fValues[GroupScale][k] * f[k]);
         SetField(GroupSize * 3 + k, m_fValues[GroupSize][k] * f[k]);
     }
+    SendScale(f);
 }
 
 void KzEditWidget::slot_Size_Changed()
@@ -247,10 +247,10 @@ void KzEditWidget::slot_Size_Changed()
         return;
     float f[3];
     Ratios(GroupSize, f);
-    SendScale(f);
     for (int k = 0; k < 3; ++k)
         SetField(GroupSize * 3 + k, m_fValues[GroupSize][k] * f[k]);
     SetGroup(GroupScale, 1, 1, 1);
+    SendScale(f);
 }
 
 void KzEditWidget::slot_EmitReset()

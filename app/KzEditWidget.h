@@ -20,7 +20,8 @@ class QDoubleSpinBox;
 // when another instance is selected or Reset is pressed. A rotation field
 // step sends only the step; a scale or size change sends the ratio to the
 // previous value (one ratio for all axes when uniform). Fields written by the
-// panel itself send nothing.
+// panel itself send nothing. An edit is sent after the panel has written its
+// own fields, so the position and size the view reports back have the last word.
 class KzEditWidget : public QFrame
 {
     Q_OBJECT

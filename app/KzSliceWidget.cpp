@@ -120,6 +120,7 @@ KzSliceWidget::KzSliceWidget(QWidget* parent)
     , m_pGLView(nullptr)
     , m_pSliceWork(new KzSliceWork)
     , m_pButtonGroup(new QButtonGroup(this))
+    , m_bDropRun(false)
     , m_bSlicing(false)
 {
     ui.setupUi(this);
@@ -205,6 +206,8 @@ void KzSliceWidget::EnterIdleState()
 void KzSliceWidget::EnterSlicingState()
 {
     m_bSlicing = true;
+    m_bDropRun = false;
+    m_vecRunChoice = CurrentChoice();
     m_strPrintInfo.clear();
     m_strFailReason.clear();
     ui.widget_OnekeyPrint->setEnabled(false);
@@ -347,6 +350,10 @@ void KzSliceWidget::slot_Reset()
 // one says so and leaves whatever G-code there is alone.
 void KzSliceWidget::slot_SliceComplete(int resultCode)
 {
+    // A run for a choice since dropped ends as stopped, even when its engine
+    // finished before the stop reached it.
+    if (m_bDropRun && resultCode == ResultSliced)
+        resultCode = ResultStopped;
     EnterIdleState();
     if (resultCode == ResultSliced) {
         slot_EnableSave();
@@ -376,6 +383,33 @@ void KzSliceWidget::slot_StopSlice()
 {
     if (m_bSlicing)
         m_pSliceWork->Stop();
+}
+
+QVector<int> KzSliceWidget::CurrentChoice()
+{
+    const std::shared_ptr<KzConfigureData> configure = KzConfigureData::GetInstance();
+    int printTemperature = 0;
+    int bedTemperature = 0;
+    configure->GetMaterialTemperature(printTemperature, bedTemperature);
+    return { configure->GetCurrentMachineType(), printTemperature, bedTemperature };
+}
+
+void KzSliceWidget::slot_ChoiceChanged()
+{
+    if (CurrentChoice() == m_vecRunChoice)
+        return;
+    const bool dropped = m_bSlicing || ui.pushButton_SaveData->isEnabled();
+    if (m_bSlicing) {
+        m_bDropRun = true;
+        m_pSliceWork->Stop();
+    }
+    if (m_pGLView)
+        m_pGLView->QuitLayerMode();
+    slot_DisableSave();
+    // The balloon may still ask to save what was just dropped.
+    if (dropped)
+        emit signal_ShowTipContext(QT_TRANSLATE_NOOP("KzTipWidget", "切片"),
+                                   QT_TRANSLATE_NOOP("KzTipWidget", "机型或材料已更改，请重新切片"));
 }
 
 void KzSliceWidget::slot_ReceiveFailReason(QString reason)
@@ -415,8 +449,8 @@ void KzSliceWidget::slot_ReceivePrintInfo(QString info)
 
 void KzSliceWidget::SaveGCodeAs()
 {
-    QString path = QFileDialog::getSaveFileName(nullptr, QStringLiteral("Save GCode"), QString(),
-                                                QStringLiteral("*.gcode"));
+    QString path = QFileDialog::getSaveFileName(nullptr, QCoreApplication::translate("CustomPrint", "保存GCode"),
+                                                QString(), QStringLiteral("*.gcode"));
     if (path.isEmpty())
         return;
     static const QRegularExpression extension(QStringLiteral("\\.gcode$"),

@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QString>
 #include <QThread>
+#include <QVector>
 
 #include <functional>
 
@@ -66,6 +67,10 @@ public slots:
     void slot_Reset();
     // The stop button: ends the run in progress.
     void slot_StopSlice();
+    // The printer or the material was chosen anew. G-code sliced for another
+    // choice is neither previewed nor saved: the preview ends, saving is
+    // disabled, and a run under way is stopped.
+    void slot_ChoiceChanged();
 
 private slots:
     void slot_ReceiveFailReason(QString reason);
@@ -79,6 +84,8 @@ private:
     void PlaceButtonsForCustomPage();
     void PlaceButtonsForOnekeyPage();
     void ShowRunEnd(const QString& text);
+    // What a run slices for: the printer and the material's temperatures.
+    static QVector<int> CurrentChoice();
 
     Ui::CustomPrint ui;
     QThread m_thread;
@@ -91,6 +98,10 @@ private:
     QMap<int, std::function<void()>> m_mapButtonActions;
     // Why the run in progress failed, when the job said so.
     QString m_strFailReason;
+    // The choice the last run sliced for, and whether that run is to be
+    // dropped because the choice has changed since it started.
+    QVector<int> m_vecRunChoice;
+    bool m_bDropRun;
     bool m_bSlicing;
 };
 

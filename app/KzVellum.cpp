@@ -437,9 +437,10 @@ void KzVellum::CreatePanels()
 void KzVellum::CreateFloatingControls()
 {
     QWidget* page = ui.widget_GL;
-    m_pResetCameraButton = new QPushButton("Reset\nCamera", page);
-    m_pSaveSDButton = new QPushButton("Save\nSD", page);
-    m_pQuitSliceButton = new QPushButton("Quit\nSlice", page);
+    // Their texts come with the language, applied at the end of construction.
+    m_pResetCameraButton = new QPushButton(page);
+    m_pSaveSDButton = new QPushButton(page);
+    m_pQuitSliceButton = new QPushButton(page);
     for (QPushButton* button : { m_pResetCameraButton, m_pSaveSDButton, m_pQuitSliceButton })
         button->setStyleSheet(kFloatingButtonStyle);
     m_pSaveSDButton->hide();
@@ -565,7 +566,7 @@ void KzVellum::slot_OpenFileButton_Clicked()
 {
     m_pTipWidget->slot_SetCurrentTip(0);
     const QString start = QFileInfo(m_strModelFolder).isDir() ? m_strModelFolder : QDir::homePath();
-    const QString path = QFileDialog::getOpenFileName(nullptr, "Open Model", start, "*.stl;;*.obj");
+    const QString path = QFileDialog::getOpenFileName(nullptr, tr("打开模型"), start, "*.stl;;*.obj");
     if (path.isEmpty()) {
         m_pTipWidget->slot_SetCurrentTip(2);
         return;
@@ -632,7 +633,7 @@ void KzVellum::slot_CustomPrint_Clicked()
 void KzVellum::slot_SaveButton_Clicked()
 {
     m_pTipWidget->slot_SetCurrentTip(3);
-    QString name = QFileDialog::getSaveFileName(nullptr, "Save STL", QDir::homePath(), "*.stl");
+    QString name = QFileDialog::getSaveFileName(nullptr, tr("保存STL"), QDir::homePath(), "*.stl");
     if (name.isEmpty())
         return;
     if (!QRegExp(".*.stl$").exactMatch(name))
@@ -643,7 +644,7 @@ void KzVellum::slot_SaveButton_Clicked()
         saved = ui.openGLWidget->SaveAllModel(name);
     }
     if (saved)
-        QMessageBox::information(this, "Save STL", QString::fromUtf8("STL保存成功"));
+        QMessageBox::information(this, tr("保存STL"), tr("STL保存成功"));
     else
         m_pTipWidget->slot_SetCurrentTip(5);
 }
@@ -686,8 +687,9 @@ void KzVellum::slot_SaveToSD_Clicked()
         KzBusyCursor busy;
         saved = m_pSliceWidget->SaveGCodeTo(path);
     }
-    if (saved)
-        m_pTipWidget->slot_SetTipContext("保存SD卡", "保存GCode成功");
+    if (saved) // the balloon translates these
+        m_pTipWidget->slot_SetTipContext(QT_TRANSLATE_NOOP("KzTipWidget", "保存SD卡"),
+                                         QT_TRANSLATE_NOOP("KzTipWidget", "保存GCode成功"));
     else
         m_pTipWidget->slot_SetCurrentTip(18);
 }
@@ -707,10 +709,12 @@ void KzVellum::slot_MachineSelected(int machineID)
     ApplyLogoOverride();
     ui.windowTitle->setText(KzConfigureData::GetInstance()->GetCurrentMachineName());
     ui.openGLWidget->slot_ReloadSize();
+    m_pSliceWidget->slot_ChoiceChanged();
 }
 
 void KzVellum::slot_MaterialSelected(int)
 {
+    m_pSliceWidget->slot_ChoiceChanged();
     if (m_bChosen)
         return;
     ShowPage(ui.widget_GL);

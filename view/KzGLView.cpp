@@ -794,6 +794,9 @@ void KzGLView::Command_Maximize()
     EmitSelected();
 }
 
+// Each numeric edit is announced as a drag's release is: the panel shows the
+// position and size the edit produced (a turn changes the size and drops the
+// instance onto the plate).
 void KzGLView::Trigger_Translate(QList<QVariant>& list)
 {
     double v[3];
@@ -802,6 +805,7 @@ void KzGLView::Trigger_Translate(QList<QVariant>& list)
     QMatrix4x4 t;
     t.translate(QVector3D(float(v[0]), float(v[1]), float(v[2])) - m_scene.GetCurrentPosition());
     ApplyTransform(t);
+    EmitUpdate();
 }
 
 void KzGLView::Trigger_Rotate(QList<QVariant>& list)
@@ -818,6 +822,7 @@ void KzGLView::Trigger_Rotate(QList<QVariant>& list)
     t.rotate(r.length(), r.normalized());
     t.translate(-c);
     ApplyTransform(t);
+    EmitUpdate();
 }
 
 void KzGLView::Trigger_Scale(QList<QVariant>& list)
@@ -833,6 +838,7 @@ void KzGLView::Trigger_Scale(QList<QVariant>& list)
     t.scale(float(v[0]), float(v[1]), float(v[2]));
     t.translate(-p);
     ApplyTransform(t);
+    EmitUpdate();
 }
 
 // ---- Model files ----

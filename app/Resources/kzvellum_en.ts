@@ -35,6 +35,18 @@
             <translation>Cannot read the model file: %1</translation>
         </message>
         <message>
+            <source>打开模型</source>
+            <translation>Open Model</translation>
+        </message>
+        <message>
+            <source>保存STL</source>
+            <translation>Save STL</translation>
+        </message>
+        <message>
+            <source>STL保存成功</source>
+            <translation>STL saved successfully</translation>
+        </message>
+        <message>
             <source>选择机型</source>
             <translation>Select Type</translation>
         </message>
@@ -67,6 +79,10 @@ Slice</translation>
     </context>
     <context>
         <name>CustomPrint</name>
+        <message>
+            <source>保存GCode</source>
+            <translation>Save GCode</translation>
+        </message>
         <message>
             <source>Frame</source>
             <translation>Frame</translation>
@@ -540,6 +556,14 @@ Reinstall the program, or put the file back into the program's Configure folder.
     </context>
     <context>
         <name>KzTipWidget</name>
+        <message>
+            <source>机型或材料已更改，请重新切片</source>
+            <translation>Printer or material changed. Please slice again</translation>
+        </message>
+        <message>
+            <source>保存完成</source>
+            <translation>Save completed</translation>
+        </message>
         <message>
             <source>打开</source>
             <translation>Open</translation>

@@ -41,13 +41,16 @@ namespace {
 class KzModalUser : public QObject
 {
 public:
-    explicit KzModalUser(const QString& path) : m_strPath(path)
+    // With KZ_ROAD_SHOTS set, a message box is saved there as shot.png.
+    explicit KzModalUser(const QString& path, const QString& shot = QString()) : m_strPath(path), m_strShot(shot)
     {
         connect(&m_timer, &QTimer::timeout, this, &KzModalUser::Poll);
         m_timer.start(30);
     }
 
+    // "title / text" of each message box, the caption of each file dialog.
     QStringList m_listBoxTexts;
+    QStringList m_listCaptions;
     int m_nDialogs = 0;
     QString m_strDirectory;   // where the last file dialog opened
 
@@ -61,6 +64,7 @@ private:
         if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
             ++m_nDialogs;
             m_strDirectory = dialog->directory().absolutePath();
+            m_listCaptions << dialog->windowTitle();
             if (m_strPath.isEmpty()) {
                 QTimer::singleShot(0, dialog, [dialog] { dialog->reject(); });
                 return;
@@ -70,12 +74,16 @@ private:
             // Confirmed after this poll returns, so a nested question can be answered.
             QTimer::singleShot(0, name, [name] { QTest::keyClick(name, Qt::Key_Return); });
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            m_listBoxTexts << box->text();
+            m_listBoxTexts << box->windowTitle() + " / " + box->text();
+            const QString folder = qEnvironmentVariable("KZ_ROAD_SHOTS");
+            if (!folder.isEmpty() && !m_strShot.isEmpty())
+                box->grab().save(QDir(folder).filePath(m_strShot + ".png"));
             QTimer::singleShot(0, box, [box] { box->accept(); });
         }
     }
 
     QString m_strPath;
+    QString m_strShot;
     QTimer m_timer;
 };
 
@@ -131,6 +139,14 @@ QWidget* TopmostAt(QWidget* page, const QPoint& pos)
     return nullptr;
 }
 
+// A click on tile id of a chooser ("KzMachineSelectWidget" or "KzMaterialSelectWidget") in the dialog.
+void Pick(QWidget* dialog, const char* chooser, int id)
+{
+    for (KzSelectItemWidget* tile : dialog->findChildren<KzSelectItemWidget*>())
+        if (tile->GetId() == id && tile->parentWidget()->inherits(chooser))
+            QTest::mouseClick(tile->GetPictureButton(), Qt::LeftButton);
+}
+
 // Everything in a folder, hidden entries included.
 QStringList Entries(const QString& folder)
 {
@@ -160,6 +176,7 @@ private slots:
     void cardSavesReplaceAndFailuresAreTold();
     void reChooseYesKeepsCloseRevokes();
     void openingAModelLeavesThePreview();
+    void anotherPrinterOrMaterialEndsThePreview();
     void balloonLeavesThePanelsInSight();
     void textsFitTheirWidgets();
     void cancelledDialogsChangeNothing();
@@ -373,10 +390,20 @@ void tst_KzPrintRoad::roadOfOnePrint()
     QVERIFY(!quit->isVisible());
     const QString plate = m_dir.filePath("plate");
     {
-        KzModalUser user(plate);
+        KzModalUser user(plate, "save-stl-message");
         ClickDial(2);
-        QCOMPARE(user.m_listBoxTexts, QStringList{ QString::fromUtf8("STL保存成功") });
+        QCOMPARE(user.m_listCaptions, QStringList{ "Save STL" });
+        QCOMPARE(user.m_listBoxTexts, QStringList{ "Save STL / STL saved successfully" });
     }
+    // The same in Chinese.
+    SetLanguage(0, -1);
+    {
+        KzModalUser user(m_dir.filePath("plate-zh"), "save-stl-message-zh");
+        ClickDial(2);
+        QCOMPARE(user.m_listCaptions, QStringList{ QString::fromUtf8("保存STL") });
+        QCOMPARE(user.m_listBoxTexts, QStringList{ QString::fromUtf8("保存STL / STL保存成功") });
+    }
+    SetLanguage(1, -1);
     QFile plateFile(plate + ".stl");
     QVERIFY(plateFile.open(QIODevice::ReadOnly));
     QCOMPARE(plateFile.size(), qint64(84 + 12 * 50));
@@ -481,7 +508,7 @@ void tst_KzPrintRoad::failuresAreReported()
     {
         KzModalUser user(bare);
         ClickDial(2);
-        QCOMPARE(user.m_listBoxTexts, QStringList{ QString::fromUtf8("STL保存成功") });
+        QCOMPARE(user.m_listBoxTexts, QStringList{ "Save STL / STL saved successfully" });
     }
     QVERIFY(QFileInfo(bare).size() > 84);
     QVERIFY(!QFile::exists(bare + ".stl"));
@@ -620,6 +647,64 @@ void tst_KzPrintRoad::openingAModelLeavesThePreview()
     QVERIFY2(!layers->isVisible(), "the layer slider goes with the preview");
 }
 
+// G-code sliced for one printer and material is not for another: choosing
+// another printer, or another material, in the re-choose dialog ends the
+// preview and disables both saves at once, as a new slice does. Choosing the
+// printer already chosen keeps them.
+void tst_KzPrintRoad::anotherPrinterOrMaterialEndsThePreview()
+{
+    const QString stl = m_dir.filePath("knob.stl");
+    QVERIFY(WriteBinaryStl(stl, BoxTriangles(QVector3D(-4, -4, 0), QVector3D(4, 4, 6))));
+    {
+        KzModalUser user(stl);
+        ClickDial(1);
+    }
+    ClickDial(0);
+    ClickDial(6);
+    auto* view = Child<KzGLView>("openGLWidget");
+    // Preview, layer slider, quit button, print information, both saves.
+    auto preview = [&] {
+        return QString("%1%2%3%4%5%6")
+            .arg(int(view->IsLayerMode()))
+            .arg(int(Child<QWidget>("LayerControlWidget")->isVisible()))
+            .arg(int(FloatingButton("Quit\nSlice")->isVisible()))
+            .arg(int(PrintInfoLabel()->isVisible()))
+            .arg(int(Child<QPushButton>("pushButton_SaveData")->isEnabled()))
+            .arg(int(Child<QPushButton>("pushButton_SaveTF")->isEnabled()));
+    };
+    const int machine = KzConfigureData::GetInstance()->GetCurrentMachineType();
+    const int other = machine == 2 ? 1 : 2;   // both print PLA and ABS
+    SliceWith("pushButton_Fast");
+    QCOMPARE(preview(), QString("111111"));
+
+    QString samePrinter, otherPrinter;
+    ReChoose([&](QWidget* dialog) {
+        Pick(dialog, "KzMachineSelectWidget", machine);
+        samePrinter = preview();
+        Pick(dialog, "KzMachineSelectWidget", other);
+        otherPrinter = preview() + " " + TipText();
+        Shot("printer-changed");
+        ShotChinese("printer-changed", -1);
+        QTest::mouseClick(dialog->findChild<QAbstractButton*>("pushButton_Yes"), Qt::LeftButton);
+    });
+    QCOMPARE(samePrinter, QString("111111"));
+    QCOMPARE(otherPrinter, QString("000000 Slice / Printer or material changed. Please slice again"));
+    QCOMPARE(preview(), QString("000000"));
+    QCOMPARE(KzConfigureData::GetInstance()->GetCurrentMachineType(), other);
+
+    // Sliced for the new printer; then ABS instead of PLA, and No.
+    SliceWith("pushButton_Fast");
+    QCOMPARE(preview(), QString("111111"));
+    QString otherMaterial;
+    ReChoose([&](QWidget* dialog) {
+        Pick(dialog, "KzMaterialSelectWidget", 1);
+        otherMaterial = preview();
+        QTest::mouseClick(dialog->findChild<QAbstractButton*>("pushButton_No"), Qt::LeftButton);
+    });
+    QCOMPARE(otherMaterial, QString("000000"));
+    QCOMPARE(preview(), QString("000000"));
+}
+
 void tst_KzPrintRoad::ReChoose(const std::function<void(QWidget* dialog)>& answer)
 {
     bool answered = false;
@@ -663,11 +748,6 @@ QString tst_KzPrintRoad::ChoiceState() const
 // puts back the choice made before the dialog opened, not the one at start.
 void tst_KzPrintRoad::reChooseYesKeepsCloseRevokes()
 {
-    auto pick = [](QWidget* dialog, const char* chooser, int id) {
-        for (KzSelectItemWidget* tile : dialog->findChildren<KzSelectItemWidget*>())
-            if (tile->GetId() == id && tile->parentWidget()->inherits(chooser))
-                QTest::mouseClick(tile->GetPictureButton(), Qt::LeftButton);
-    };
     const QString atStart = ChoiceState();
     QString cedarWood;
     QRect dialogBox;
@@ -678,8 +758,8 @@ void tst_KzPrintRoad::reChooseYesKeepsCloseRevokes()
             clipped << ClippedTexts(dialog);
         }
         dialogBox = dialog->geometry();
-        pick(dialog, "KzMachineSelectWidget", 2);
-        pick(dialog, "KzMaterialSelectWidget", 2);
+        Pick(dialog, "KzMachineSelectWidget", 2);
+        Pick(dialog, "KzMaterialSelectWidget", 2);
         cedarWood = ChoiceState();
         QTest::mouseClick(dialog->findChild<QAbstractButton*>("pushButton_Yes"), Qt::LeftButton);
     });
@@ -698,8 +778,8 @@ void tst_KzPrintRoad::reChooseYesKeepsCloseRevokes()
         machineChoosers = 0;
         for (QWidget* w : dialog->findChildren<QWidget*>())
             machineChoosers += w->inherits("KzMachineSelectWidget") ? 1 : 0;
-        pick(dialog, "KzMachineSelectWidget", 4);
-        pick(dialog, "KzMaterialSelectWidget", 0);
+        Pick(dialog, "KzMachineSelectWidget", 4);
+        Pick(dialog, "KzMaterialSelectWidget", 0);
         rowanPla = ChoiceState();
         QTest::mouseClick(dialog->findChild<QAbstractButton*>("pushButton_Close"), Qt::LeftButton);
     });

@@ -151,6 +151,12 @@ void SaveFrame(QWidget* panel, const QString& name)
         panel->grab().save(QStringLiteral("%1/%2.png").arg(folder, name));
 }
 
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 pid_t ReadPid()
 {
     QFile file(QStringLiteral("engine.pid"));
@@ -213,6 +219,7 @@ private slots:
     void stopRightAfterStartStopsThatRun();
     void stopCrossingTheEndLeavesTheNextRunAlone();
     void destroyingThePanelEndsTheRun();
+    void anotherPrinterDuringARunDropsIt();
     void pagesInBothLanguages();
 
 private:
@@ -668,6 +675,38 @@ void tst_KzSliceStandIn::stopCrossingTheEndLeavesTheNextRunAlone()
     QCOMPARE(layers.count(), 2);
     QVERIFY(m_pView->IsLayerMode());
     QVERIFY(Progress()->GetLabelText() != QString::fromUtf8(kStopped));
+}
+
+// Another printer chosen while a run is under way: its G-code is for the old
+// printer, so the run ends as stopped with nothing to preview or save, also
+// when the engine has finished before the stop could reach it.
+void tst_KzSliceStandIn::anotherPrinterDuringARunDropsIt()
+{
+    const std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
+    const int machine = config->GetCurrentMachineType();
+    QSignalSpy layers(m_pPanel, &KzSliceWidget::signal_ShowLayerControl);
+    m_pPanel->ShowCustomPrint();
+    for (const char* engine : { kEngineSilent, kEngineWrites }) {
+        InstallEngine(engine);
+        QFile::remove(m_strGCode);
+        QTest::mouseClick(Button("pushButton_StartSlice"), Qt::LeftButton);
+        if (engine == kEngineSilent) {
+            QTRY_VERIFY_WITH_TIMEOUT(ReadPid() > 0, 10000);
+        } else {
+            // No events run: the job finishes while the panel still shows the run.
+            QElapsedTimer clock;
+            clock.start();
+            while (!ReadAll(m_strGCode).contains("1 hour 1 minutes") && clock.elapsed() < 20000)
+                QThread::msleep(20);
+            QThread::msleep(300);
+        }
+        config->SetMachineType(config->GetCurrentMachineType() == machine ? (machine == 2 ? 1 : 2) : machine);
+        m_pPanel->slot_ChoiceChanged();
+        QTRY_COMPARE_WITH_TIMEOUT(Progress()->GetLabelText(), QString::fromUtf8(kStopped), 10000);
+        ExpectIdle();
+        QCOMPARE(layers.count(), 0);
+        QFile::remove(QStringLiteral("engine.pid"));
+    }
 }
 
 // Closing the program mid-run: the panel's destructor stops the silent engine

@@ -154,7 +154,7 @@ private:
     void AnswerDialog(QFileDialog* dialog)
     {
         ++m_nDialogs;
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("Save GCode"));
+        QCOMPARE(dialog->windowTitle(), QString::fromUtf8("保存GCode")); // no translation loaded: the source text
         QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptSave);
         QVERIFY(dialog->nameFilters().contains(QStringLiteral("*.gcode")));
         if (m_bCancel) {

@@ -57,10 +57,12 @@ const char* const kTranslationFiles[] = { "", ":/kzvellum_en.qm" };
 
 // The floating push buttons and the print-information label over the view.
 // Padding, because without it the label is drawn inside a margin that the
-// size hint does not leave, and the text was clipped at both sides.
+// size hint does not leave, and the text was clipped at both sides. The
+// rules name the buttons: their tool tips keep the usual look.
 const char* const kFloatingButtonStyle =
-    "*{color:rgb(150,150,150);border:none;background-color:rgba(75,182,226,150);font:bold 10pt;padding:3px 6px}"
-    ":pressed{background-color:rgb(80,100,105)}";
+    "QPushButton{color:rgb(150,150,150);border:none;background-color:rgba(75,182,226,150);font:bold 10pt;"
+    "padding:3px 6px}"
+    "QPushButton:pressed{background-color:rgb(80,100,105)}";
 const char* const kPrintInfoStyle =
     "*{color:rgb(150,150,150);background-color:rgba(75,182,226,150);font:bold 10pt;padding:2px;}";
 const char* const kLinkStyle =
@@ -214,6 +216,8 @@ KzVellum::KzVellum(QWidget* parent, KzUserSettings* settings)
 
 KzVellum::~KzVellum()
 {
+    // The children's destruction moves the focus; the shortcuts go first.
+    disconnect(qApp, &QApplication::focusChanged, this, &KzVellum::slot_FocusChanged);
     delete m_pReChooseWidget;
 }
 

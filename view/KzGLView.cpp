@@ -989,7 +989,8 @@ void KzGLView::DrawLayerFrame()
 
 KzPlateCommand::Snapshot KzGLView::PlateSnapshot() const
 {
-    return KzPlateCommand::Snapshot::Of(m_scene, m_nSelectedCode);
+    const KzModelPainter* selected = m_scene.GetCurrentPainter();
+    return KzPlateCommand::Snapshot::Of(m_scene, selected ? selected->GetPickCode() : 0);
 }
 
 void KzGLView::RecordPlateChange(const KzPlateCommand::Snapshot& before, int mergeId)

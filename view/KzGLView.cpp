@@ -1036,6 +1036,7 @@ bool KzGLView::Undo()
 {
     if (m_bLayerMode || !m_undoStack.canUndo())
         return false;
+    ++m_nEditBurst;   // later numeric edits are a step of their own
     m_undoStack.undo();
     return true;
 }
@@ -1044,6 +1045,7 @@ bool KzGLView::Redo()
 {
     if (m_bLayerMode || !m_undoStack.canRedo())
         return false;
+    ++m_nEditBurst;   // later numeric edits are a step of their own
     m_undoStack.redo();
     return true;
 }

@@ -83,6 +83,7 @@ void tst_KzPlateHistory::removedInstancesLiveAsLongAsTheirSteps()
     KzModelPainter* second = Open("part.stl", 20);
     QVERIFY(first && second);
     KzModel3D* model = first->GetModel();
+    const int modelId = model->ID();
     QVERIFY(m_pView->RemoveCurrentModel());
     m_pView->GetScene().SelectPainter(first->GetPickCode());
     QVERIFY(m_pView->RemoveCurrentModel());
@@ -91,7 +92,7 @@ void tst_KzPlateHistory::removedInstancesLiveAsLongAsTheirSteps()
 
     QVERIFY(m_pView->Undo());
     QCOMPARE(m_pView->GetScene().GetPainters().value(first->GetID()), first);
-    QCOMPARE(m_pView->GetScene().GetModels().value(model->ID()), model);
+    QCOMPARE(m_pView->GetScene().GetModels().value(modelId), model);
     QCOMPARE(m_pView->GetScene().GetCurrentPainter(), first);
     QCOMPARE(m_pView->GetSaveSDName(), QString("part"));
     QVERIFY(m_pView->Undo() && m_pView->Undo() && m_pView->Undo());
@@ -100,7 +101,7 @@ void tst_KzPlateHistory::removedInstancesLiveAsLongAsTheirSteps()
     // A new open drops the four undone steps, both instances and the mesh:
     // the file is read again.
     KzModelPainter* again = Open("part.stl", 20);
-    QVERIFY(again && again->GetModel()->ID() != model->ID());
+    QVERIFY(again && again->GetModel()->ID() != modelId);
     QCOMPARE(m_pView->GetUndoStack()->count(), 1);
     QVERIFY(m_pView->RemoveCurrentModel());
     m_pView->slot_ReloadSize();

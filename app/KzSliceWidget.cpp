@@ -468,6 +468,11 @@ void KzSliceWidget::SaveGCodeAs()
         QMessageBox::information(nullptr, title, QCoreApplication::translate("CustomPrint", "保存失败"));
 }
 
+bool KzSliceWidget::IsGCodeReady() const
+{
+    return ui.pushButton_SaveData->isEnabled();
+}
+
 // The old file at path stays whole unless the new one was written completely.
 bool KzSliceWidget::SaveGCodeTo(QString path)
 {

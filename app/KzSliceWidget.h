@@ -35,6 +35,8 @@ public:
     // One run in the given slice mode (0 custom, 1 fast, 2 standard, 3 optimal).
     void StartSlice(int mode);
     void SaveGCodeAs();
+    // A slice has ended well and its G-code may be saved.
+    bool IsGCodeReady() const;
     bool SaveGCodeTo(QString path);
     QString GetPrintInfo();
     void Retranslate();

@@ -14,24 +14,36 @@
 #include "KzTipWidget.h"
 #include "KzUserSettings.h"
 
+#include <QAbstractItemView>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
+#include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
 #include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFont>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegExp>
 #include <QResizeEvent>
 #include <QScopeGuard>
 #include <QSurfaceFormat>
+#include <QTextEdit>
 #include <QUrl>
+
+#include <functional>
 
 namespace {
 
@@ -44,9 +56,13 @@ const char* const kFormFontStandIn = "WenQuanYi Micro Hei";
 const char* const kTranslationFiles[] = { "", ":/kzvellum_en.qm" };
 
 // The floating push buttons and the print-information label over the view.
+// Padding, because without it the label is drawn inside a margin that the
+// size hint does not leave, and the text was clipped at both sides. The
+// rules name the buttons: their tool tips keep the usual look.
 const char* const kFloatingButtonStyle =
-    "*{color:rgb(150,150,150);border:none;background-color:rgba(75,182,226,150);font:bold 10pt}"
-    ":pressed{background-color:rgb(80,100,105)}";
+    "QPushButton{color:rgb(150,150,150);border:none;background-color:rgba(75,182,226,150);font:bold 10pt;"
+    "padding:3px 6px}"
+    "QPushButton:pressed{background-color:rgb(80,100,105)}";
 const char* const kPrintInfoStyle =
     "*{color:rgb(150,150,150);background-color:rgba(75,182,226,150);font:bold 10pt;padding:2px;}";
 const char* const kLinkStyle =
@@ -57,6 +73,32 @@ const char* const kMachinePictures[] = {
     ":/Resources/3333.png", ":/Resources/4444.png", ":/Resources/2222.png",
     ":/Resources/1111.png", ":/Resources/5555.png", ":/Resources/6666.png",
 };
+
+// The keyboard's shortcuts.
+const int kKeyOpen = Qt::CTRL | Qt::Key_O;
+const int kKeySaveGCode = Qt::CTRL | Qt::Key_S;
+const int kKeySavePlate = Qt::CTRL | Qt::SHIFT | Qt::Key_S;
+const int kKeyUndo = Qt::CTRL | Qt::Key_Z;
+const int kKeyRedo = Qt::CTRL | Qt::SHIFT | Qt::Key_Z;
+const int kKeyRedoToo = Qt::CTRL | Qt::Key_Y;
+const int kKeyRemove = Qt::Key_Delete;
+const int kKeyEscape = Qt::Key_Escape;
+const int kKeyDuplicate = Qt::CTRL | Qt::Key_D;
+const int kKeyArrange = Qt::Key_A;
+const int kKeyGuide = Qt::Key_F1;
+// An arrow moves the selected model this far, with Shift the larger step.
+const float kNudgeStep = 1.0f;
+const float kNudgeLargeStep = 10.0f;
+
+// Widgets that use the keys themselves: while one has the focus, the keys
+// are its own and no shortcut acts.
+bool UsesKeys(const QWidget* w)
+{
+    return qobject_cast<const QAbstractSpinBox*>(w) || qobject_cast<const QLineEdit*>(w)
+        || qobject_cast<const QComboBox*>(w) || qobject_cast<const QAbstractSlider*>(w)
+        || qobject_cast<const QTextEdit*>(w) || qobject_cast<const QPlainTextEdit*>(w)
+        || qobject_cast<const QAbstractItemView*>(w);
+}
 
 // A user's own picture for the dial's centre, in the data folder.
 QString LogoPath()
@@ -108,6 +150,7 @@ KzVellum::KzVellum(QWidget* parent, KzUserSettings* settings)
     , m_pMachineSelectWidget(nullptr)
     , m_pMaterialSelectWidget(nullptr)
     , m_pResetCameraButton(nullptr)
+    , m_pArrangeButton(nullptr)
     , m_pSaveSDButton(nullptr)
     , m_pQuitSliceButton(nullptr)
     , m_pLinkLabel(nullptr)
@@ -146,6 +189,7 @@ KzVellum::KzVellum(QWidget* parent, KzUserSettings* settings)
     connect(ui.buttonGroup, SIGNAL(idClicked(int)), this, SLOT(slot_Button_Clicked(int)));
     connect(ui.comboBox, SIGNAL(currentIndexChanged(int)), this, SLOT(slot_LanguageChanged(int)));
     ConnectPanels();
+    CreateShortcuts();
 
     ShowNormalWindow();
     QApplication::installTranslator(&m_translator);
@@ -166,10 +210,14 @@ KzVellum::KzVellum(QWidget* parent, KzUserSettings* settings)
     ui.comboBox->setCurrentIndex(0);
     slot_LanguageChanged(1);
     RestoreWindowGeometry();
+    // The keys start on the plate, not on the language box.
+    ui.openGLWidget->setFocus();
 }
 
 KzVellum::~KzVellum()
 {
+    // The children's destruction moves the focus; the shortcuts go first.
+    disconnect(qApp, &QApplication::focusChanged, this, &KzVellum::slot_FocusChanged);
     delete m_pReChooseWidget;
 }
 
@@ -278,6 +326,7 @@ void KzVellum::slot_LanguageChanged(int index)
     ui.comboBox->setItemText(0, "English");
     setWindowTitle(QCoreApplication::translate("KzVellumClass", "KzVellum"));
     m_pResetCameraButton->setText(tr("重置\n视角"));
+    m_pArrangeButton->setText(tr("自动\n摆放"));
     m_pSaveSDButton->setText(tr("保存\nSD卡"));
     m_pQuitSliceButton->setText(tr("退出\n切片"));
     ui.label_SelectMachine->setText(tr("选择机型"));
@@ -439,10 +488,14 @@ void KzVellum::CreateFloatingControls()
     QWidget* page = ui.widget_GL;
     // Their texts come with the language, applied at the end of construction.
     m_pResetCameraButton = new QPushButton(page);
+    m_pArrangeButton = new QPushButton(page);
     m_pSaveSDButton = new QPushButton(page);
     m_pQuitSliceButton = new QPushButton(page);
-    for (QPushButton* button : { m_pResetCameraButton, m_pSaveSDButton, m_pQuitSliceButton })
+    for (QPushButton* button : { m_pResetCameraButton, m_pArrangeButton, m_pSaveSDButton, m_pQuitSliceButton }) {
         button->setStyleSheet(kFloatingButtonStyle);
+        // A click must not take the keys from the plate.
+        button->setFocusPolicy(Qt::NoFocus);
+    }
     m_pSaveSDButton->hide();
     m_pQuitSliceButton->hide();
 
@@ -500,6 +553,8 @@ void KzVellum::ConnectPanels()
     connect(m_pSliceWidget, &KzSliceWidget::signal_SaveTF, this, &KzVellum::slot_SaveToSD_Clicked);
 
     connect(m_pResetCameraButton, &QPushButton::clicked, view, &KzGLView::slot_ResetView);
+    connect(m_pArrangeButton, &QPushButton::clicked, this, &KzVellum::slot_Arrange_Triggered);
+    connect(m_pEditControlWidget, &KzEditControlWidget::signal_DuplicateClicked, this, &KzVellum::slot_Duplicate_Triggered);
     connect(m_pSaveSDButton, &QPushButton::clicked, this, &KzVellum::slot_SaveToSD_Clicked);
     connect(m_pQuitSliceButton, &QPushButton::clicked, this, &KzVellum::slot_BackButton_Clicked);
 }
@@ -527,6 +582,9 @@ void KzVellum::PlacePanels()
     m_pLayerControlWidget->move(w - 100, (h - m_pLayerControlWidget->height()) / 2 + t / 2);
     m_pResetCameraButton->move(w / 2, h - t - 100);
     m_pResetCameraButton->adjustSize();
+    // Left of the reset button, 6 px apart, so the buttons to its right keep their places.
+    m_pArrangeButton->adjustSize();
+    m_pArrangeButton->move(w / 2 - 6 - m_pArrangeButton->width(), h - t - 100);
     m_pQuitSliceButton->move(w / 2 + 70, h - t - 100);
     m_pQuitSliceButton->adjustSize();
     m_pPrintInfoLabel->move(w / 2 + 140, h - t - 100);
@@ -536,12 +594,18 @@ void KzVellum::PlacePanels()
 
 void KzVellum::RetranslatePanels()
 {
-    const QString guide = QUrl::fromLocalFile(KzDataFolder::GetHelpFile("index.html")).toString();
+    const QString guide = GuideUrl().toString();
     m_pLinkLabel->setText(QString("<a href=\"%1\" style=\"text-decoration:none;color:#F0F0F0;\">%2</a>")
                               .arg(guide.toHtmlEscaped(), tr("KzVellum帮助").toHtmlEscaped()));
     m_pSliceWidget->Retranslate();
     m_pReChooseWidget->Retranslate();
     m_pMachineSelectWidget->Retranslate();
+    RetranslateToolTips();
+}
+
+QUrl KzVellum::GuideUrl() const
+{
+    return QUrl::fromLocalFile(KzDataFolder::GetHelpFile("index.html"));
 }
 
 bool KzVellum::ApplyMachineLook(int machineID)
@@ -731,4 +795,146 @@ void KzVellum::slot_ShowPrintInfo()
 void KzVellum::slot_HidePrintInfo()
 {
     m_pPrintInfoLabel->hide();
+}
+
+// ---- Keyboard shortcuts -----------------------------------------------------
+
+void KzVellum::CreateShortcuts()
+{
+    const QList<QPair<QList<QKeySequence>, std::function<void()>>> table = {
+        { { kKeyOpen }, [this] { slot_OpenFileButton_Clicked(); } },
+        { { kKeySaveGCode }, [this] { slot_SaveGCode_Triggered(); } },
+        { { kKeySavePlate }, [this] { slot_SaveButton_Clicked(); } },
+        { { kKeyUndo }, [this] { slot_Undo_Triggered(); } },
+        { { kKeyRedo, kKeyRedoToo }, [this] { slot_Redo_Triggered(); } },
+        { { kKeyRemove }, [this] { slot_RemoveButton_Clicked(); } },
+        { { kKeyEscape }, [this] { slot_Escape_Triggered(); } },
+        { { kKeyDuplicate }, [this] { slot_Duplicate_Triggered(); } },
+        { { kKeyArrange }, [this] { slot_Arrange_Triggered(); } },
+        { { kKeyGuide }, [this] { slot_Guide_Triggered(); } },
+        { { Qt::Key_Left }, [this] { Nudge(Qt::LeftArrow, kNudgeStep); } },
+        { { Qt::Key_Right }, [this] { Nudge(Qt::RightArrow, kNudgeStep); } },
+        { { Qt::Key_Up }, [this] { Nudge(Qt::UpArrow, kNudgeStep); } },
+        { { Qt::Key_Down }, [this] { Nudge(Qt::DownArrow, kNudgeStep); } },
+        { { Qt::SHIFT | Qt::Key_Left }, [this] { Nudge(Qt::LeftArrow, kNudgeLargeStep); } },
+        { { Qt::SHIFT | Qt::Key_Right }, [this] { Nudge(Qt::RightArrow, kNudgeLargeStep); } },
+        { { Qt::SHIFT | Qt::Key_Up }, [this] { Nudge(Qt::UpArrow, kNudgeLargeStep); } },
+        { { Qt::SHIFT | Qt::Key_Down }, [this] { Nudge(Qt::DownArrow, kNudgeLargeStep); } },
+    };
+    for (const auto& entry : table) {
+        auto* action = new QAction(this);
+        action->setShortcuts(entry.first);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, entry.second);
+        addAction(action);
+        m_listShortcuts << action;
+    }
+    connect(qApp, &QApplication::focusChanged, this, &KzVellum::slot_FocusChanged);
+}
+
+void KzVellum::slot_FocusChanged(QWidget*, QWidget* now)
+{
+    const bool enabled = !(now && now->window() == this && UsesKeys(now));
+    for (QAction* action : qAsConst(m_listShortcuts))
+        action->setEnabled(enabled);
+}
+
+// Each tip says what the control does and, where it has one, its key.
+void KzVellum::RetranslateToolTips()
+{
+    struct Tip
+    {
+        QWidget* widget;
+        const char* text;
+        int key;
+    };
+    const Tip tips[] = {
+        { m_pDialWidget->Button(0), QT_TRANSLATE_NOOP("KzVellum", "切片：展开一键打印和自定义打印"), 0 },
+        { m_pDialWidget->Button(1), QT_TRANSLATE_NOOP("KzVellum", "打开模型文件"), kKeyOpen },
+        { m_pDialWidget->Button(2), QT_TRANSLATE_NOOP("KzVellum", "把平台上的所有模型保存为一个STL文件"), kKeySavePlate },
+        { m_pDialWidget->Button(3), QT_TRANSLATE_NOOP("KzVellum", "删除选中的模型"), kKeyRemove },
+        { m_pDialWidget->Button(4), QT_TRANSLATE_NOOP("KzVellum", "更换打印机和材料"), 0 },
+        { m_pDialWidget->Button(5), QT_TRANSLATE_NOOP("KzVellum", "自定义切片设置"), 0 },
+        { m_pDialWidget->Button(6), QT_TRANSLATE_NOOP("KzVellum", "一键切片"), 0 },
+        { m_pResetCameraButton, QT_TRANSLATE_NOOP("KzVellum", "回到初始视角"), 0 },
+        { m_pArrangeButton, QT_TRANSLATE_NOOP("KzVellum", "重新摆放平台上的所有模型"), kKeyArrange },
+        { m_pQuitSliceButton, QT_TRANSLATE_NOOP("KzVellum", "退出切片预览"), kKeyEscape },
+        { m_pSaveSDButton, QT_TRANSLATE_NOOP("KzVellum", "把GCode保存到SD卡"), 0 },
+        { m_pEditControlWidget->findChild<QWidget*>("pushButton_Duplicate"),
+          QT_TRANSLATE_NOOP("KzVellum", "复制选中的模型"), kKeyDuplicate },
+        { m_pLinkLabel, QT_TRANSLATE_NOOP("KzVellum", "打开用户指南"), kKeyGuide },
+    };
+    for (const Tip& tip : tips) {
+        QString text = tr(tip.text);
+        if (tip.key != 0)
+            text = tr("%1（%2）").arg(text, QKeySequence(tip.key).toString(QKeySequence::NativeText));
+        tip.widget->setToolTip(text);
+    }
+}
+
+bool KzVellum::RefuseInLayerMode()
+{
+    if (!ui.openGLWidget->IsLayerMode())
+        return false;
+    m_pTipWidget->slot_SetTipContext(tr("切片预览"), tr("退出切片预览后才能修改平台"));
+    return true;
+}
+
+void KzVellum::slot_Undo_Triggered()
+{
+    if (RefuseInLayerMode())
+        return;
+    const bool undone = ui.openGLWidget->Undo();
+    m_pTipWidget->slot_SetTipContext(tr("撤销"), undone ? tr("已撤销上一步更改") : tr("没有可撤销的更改"));
+}
+
+void KzVellum::slot_Redo_Triggered()
+{
+    if (RefuseInLayerMode())
+        return;
+    const bool redone = ui.openGLWidget->Redo();
+    m_pTipWidget->slot_SetTipContext(tr("重做"), redone ? tr("已重做一步更改") : tr("没有可重做的更改"));
+}
+
+void KzVellum::slot_Duplicate_Triggered()
+{
+    if (RefuseInLayerMode())
+        return;
+    const bool copied = ui.openGLWidget->DuplicateCurrentModel();
+    m_pTipWidget->slot_SetTipContext(tr("复制"), copied ? tr("已复制选中的模型") : tr("复制失败，请先选择模型"));
+}
+
+void KzVellum::slot_Arrange_Triggered()
+{
+    if (RefuseInLayerMode())
+        return;
+    const bool arranged = ui.openGLWidget->ArrangeModels();
+    m_pTipWidget->slot_SetTipContext(tr("自动摆放"), arranged ? tr("已重新摆放平台上的所有模型") : tr("平台上没有模型"));
+}
+
+void KzVellum::Nudge(Qt::ArrowType direction, float millimetres)
+{
+    ui.openGLWidget->NudgeCurrentModel(direction, millimetres);
+}
+
+// First the selection goes, then the preview.
+void KzVellum::slot_Escape_Triggered()
+{
+    if (ui.openGLWidget->HasSelection())
+        ui.openGLWidget->ClearModelPainter();
+    else if (ui.openGLWidget->IsLayerMode())
+        slot_BackButton_Clicked();
+}
+
+void KzVellum::slot_SaveGCode_Triggered()
+{
+    if (m_pSliceWidget->IsGCodeReady())
+        m_pSliceWidget->SaveGCodeAs();
+    else
+        m_pTipWidget->slot_SetTipContext(tr("保存GCode"), tr("请先切片，再保存GCode"));
+}
+
+void KzVellum::slot_Guide_Triggered()
+{
+    QDesktopServices::openUrl(GuideUrl());
 }

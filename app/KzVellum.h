@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QPoint>
 #include <QTranslator>
+#include <QUrl>
 
 class KLayerControlWidget;
 class KzDialWidget;
@@ -20,6 +21,7 @@ class KzTipWidget;
 class KzUserSettings;
 class QCloseEvent;
 class QKeyEvent;
+class QAction;
 class QLabel;
 class QMouseEvent;
 class QPushButton;
@@ -32,6 +34,10 @@ class QResizeEvent;
 // Mouse moves that the children do not use climb up to the window, which
 // watches them for the resize band along its border; that is why the title
 // bar's children and the pages track the mouse too.
+//
+// Keyboard shortcuts act wherever the focus is in the window, except in a
+// field that uses the keys itself (numbers, lists, sliders): there the keys
+// go to the field. The tool tips of the dial and the buttons name them.
 //
 // Given the user's settings, the window starts on the printer, material,
 // place and size remembered there and keeps them up to date; without, it
@@ -81,6 +87,15 @@ private slots:
     void slot_ShowPrintInfo();
     void slot_HidePrintInfo();
     void slot_LanguageChanged(int index);
+    // Keyboard shortcuts, and the buttons that share them.
+    void slot_Undo_Triggered();
+    void slot_Redo_Triggered();
+    void slot_Duplicate_Triggered();
+    void slot_Arrange_Triggered();
+    void slot_Escape_Triggered();
+    void slot_SaveGCode_Triggered();
+    void slot_Guide_Triggered();
+    void slot_FocusChanged(QWidget* old, QWidget* now);
 
 private:
     static void InstallFontSubstitutes();
@@ -92,6 +107,12 @@ private:
     void ConnectPanels();
     void PlacePanels();
     void RetranslatePanels();
+    void CreateShortcuts();
+    void RetranslateToolTips();
+    void Nudge(Qt::ArrowType direction, float millimetres);
+    // Changes to the plate wait while the layers are shown; says so when they are.
+    bool RefuseInLayerMode();
+    QUrl GuideUrl() const;
     // The centre picture and the materials that go with a machine.
     bool ApplyMachineLook(int machineID);
     void ApplyLogoOverride();
@@ -123,10 +144,12 @@ private:
     KzMaterialSelectWidget* m_pMaterialSelectWidget;
     KzRemovableStorage m_removableStorage;
     QPushButton* m_pResetCameraButton;
+    QPushButton* m_pArrangeButton;
     QPushButton* m_pSaveSDButton;
     QPushButton* m_pQuitSliceButton;
     QLabel* m_pLinkLabel;
     QLabel* m_pPrintInfoLabel;
+    QList<QAction*> m_listShortcuts;
     // The choosers move into the re-choose dialog the first time it opens.
     bool m_bChoosersInDialog;
     KzUserSettings* m_pUserSettings;

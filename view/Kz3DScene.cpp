@@ -12,6 +12,7 @@
 #include <QFileInfo>
 #include <QVector2D>
 
+#include <algorithm>
 #include <cmath>
 
 #include <GL/gl.h>
@@ -298,16 +299,55 @@ bool Kz3DScene::RemoveCurrentPainter()
 {
     if (m_pCurPainter == nullptr)
         return false;
-    KzModel3D* model = m_pCurPainter->GetModel();
-    m_mapPainters.remove(m_pCurPainter->GetID());
-    delete m_pCurPainter;
-    m_pCurPainter = nullptr;
-    m_matPending.setToIdentity();
-    if (!model->IsRefered()) {
-        m_mapModels.remove(model->ID());
-        delete model;
-    }
+    KzModelPainter* painter = m_pCurPainter;
+    DetachPainter(painter);
+    DiscardPainter(painter);
     return true;
+}
+
+void Kz3DScene::DetachPainter(KzModelPainter* painter)
+{
+    if (m_mapPainters.value(painter->GetID()) != painter)
+        return;
+    m_mapPainters.remove(painter->GetID());
+    if (painter == m_pCurPainter) {
+        painter->SetSelected(false);
+        m_pCurPainter = nullptr;
+        m_matPending.setToIdentity();
+    }
+    KzModel3D* model = painter->GetModel();
+    for (const KzModelPainter* p : qAsConst(m_mapPainters)) {
+        if (p->GetModel() == model)
+            return;
+    }
+    m_mapModels.remove(model->ID());
+}
+
+void Kz3DScene::AttachPainter(KzModelPainter* painter)
+{
+    m_mapPainters.insert(painter->GetID(), painter);
+    m_mapModels.insert(painter->GetModel()->ID(), painter->GetModel());
+}
+
+void Kz3DScene::DiscardPainter(KzModelPainter* painter)
+{
+    KzModel3D* model = painter->GetModel();
+    delete painter;
+    if (model->IsRefered())
+        return;
+    if (m_mapModels.value(model->ID()) == model)
+        m_mapModels.remove(model->ID());
+    delete model;
+}
+
+KzModelPainter* Kz3DScene::DuplicateCurrent()
+{
+    if (m_pCurPainter == nullptr)
+        return nullptr;
+    auto* copy = new KzModelPainter(m_pCurPainter->GetModel());
+    copy->SetState(m_pCurPainter->GetState());
+    AddModelPainter(copy);
+    return copy;
 }
 
 bool Kz3DScene::SaveAll(QString path, QVector3D& centre) const
@@ -453,6 +493,25 @@ void Kz3DScene::RecenterAll()
         return;   // a group that far off is not the plate's to centre
     for (KzModelPainter* p : qAsConst(m_mapPainters))
         p->Translate(shift);
+    UpdateHandles();
+}
+
+// The first instance stands at the plate's origin, each further one goes
+// beside those placed before it; instances of equal footprint keep their order.
+void Kz3DScene::ArrangeAll()
+{
+    QList<KzModelPainter*> order = m_mapPainters.values();
+    std::stable_sort(order.begin(), order.end(), [](const KzModelPainter* a, const KzModelPainter* b) {
+        return a->FootprintArea() > b->FootprintArea();
+    });
+    m_mapPainters.clear();
+    for (KzModelPainter* p : qAsConst(order)) {
+        const QVector2D home = -p->GetCenter().toVector2D();
+        if (WithinMoveLimit(home))
+            p->Translate(home);
+        AddModelPainter(p);
+    }
+    RecenterAll();
     UpdateHandles();
 }
 

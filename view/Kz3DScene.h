@@ -70,6 +70,17 @@ public:
     // must be current.
     int AddModel(QString path, KzLoadReport& report);
     bool RemoveCurrentPainter();
+    // An instance taken off the plate stays whole, with its mesh, for whoever
+    // may put it back; its model leaves the loaded ones when no instance on
+    // the plate uses it any more. Attaching puts both back. Discarding
+    // deletes a detached instance, and its model when no other instance
+    // refers to it (the view's context must be current).
+    void DetachPainter(KzModelPainter* painter);
+    void AttachPainter(KzModelPainter* painter);
+    void DiscardPainter(KzModelPainter* painter);
+    // A copy of the selected instance that shares its mesh and transform,
+    // placed as a new instance is; null without a selection.
+    KzModelPainter* DuplicateCurrent();
     // Every instance's triangles in plate coordinates as one binary STL;
     // centre gets the middle of their common bounding box.
     bool SaveAll(QString path, QVector3D& centre) const;
@@ -83,6 +94,9 @@ public:
     void PlaceNewPainter(KzModelPainter* painter);
     void PushAway(KzModelPainter* painter);
     void RecenterAll();
+    // Every instance placed again by the rule for new ones, the largest
+    // footprint first, then the group centred on the plate.
+    void ArrangeAll();
     // The plate's diagonal: the furthest a placement step may move an instance.
     float GetMoveLimit() const;
 

@@ -5,6 +5,7 @@
 #include "KzCamera.h"
 #include "KzGLViewGlobal.h"
 #include "KzLoadReport.h"
+#include "KzPlateCommand.h"
 #include "KzXYZPainter.h"
 
 #include <QList>
@@ -14,7 +15,9 @@
 #include <QOpenGLWidget>
 #include <QPoint>
 #include <QSurfaceFormat>
+#include <QUndoStack>
 #include <QVariant>
+#include <QVector2D>
 #include <QVector3D>
 #include <QMatrix4x4>
 
@@ -65,6 +68,24 @@ public:
     bool AreAllModelsInBound() const;
     // Clears the selection and announces it; no model is removed.
     void ClearModelPainter();
+    bool HasSelection() const { return m_scene.GetCurrentPainter() != nullptr; }
+
+    // Every change to the plate (open, remove, each edit with the push-apart
+    // it caused, duplicate, arrange, nudge) is one step on the undo stack; a
+    // burst of numeric edits from one field is one step. Undo and redo put
+    // every instance back bit for bit and announce the selection. The plate
+    // cannot be changed while the layers are shown: these do nothing then.
+    QUndoStack* GetUndoStack() { return &m_undoStack; }
+    bool Undo();
+    bool Redo();
+    // A copy of the selected instance beside the others, selected.
+    bool DuplicateCurrentModel();
+    // Every instance placed again, the largest footprint first, the group
+    // centred on the plate.
+    bool ArrangeModels();
+    // Moves the selected instance along the plate axis that runs closest to
+    // the arrow's direction on the screen, and pushes the others apart.
+    bool NudgeCurrentModel(Qt::ArrowType direction, float millimetres);
 
 public slots:
     // Takes the build volume and the view scale of the machine now selected in
@@ -153,8 +174,25 @@ private:
     void Trigger_Scale(QList<QVariant>& list);
     void Command_Maximize();
 
+    // Undo steps: a change is recorded as the difference between the plate
+    // before it and now. The steps call back to show what they restored and
+    // to delete the instances they own.
+    friend class KzPlateCommand;
+    KzPlateCommand::Snapshot PlateSnapshot() const;
+    void RecordPlateChange(const KzPlateCommand::Snapshot& before, int mergeId = KzPlateCommand::NoMerge);
+    void ShowRestoredPlate(int selection);
+    void DiscardDetached(KzModelPainter* painter);
+    void ClearHistory();
+    QVector2D PlateAxisOnScreen(Qt::ArrowType direction) const;
+
     KzXYZPainter m_xyzPainter;
     Kz3DScene m_scene;
+    // After the scene: its steps hand their instances back to the scene when
+    // they go.
+    QUndoStack m_undoStack;
+    // Numeric edits merge into one step until the field reports its edit
+    // finished ([7, 4]), which starts a new burst.
+    int m_nEditBurst;
     KzLoadReport m_loadReport;   // of the last OpenSTLFile
     KzCamera m_camera;
     QPoint m_ptMove;

@@ -8,6 +8,7 @@
 #include <GL/gl.h>
 
 #include <cmath>
+#include <cstring>
 
 namespace {
 // Instances closer to the plate than this are left where they are.
@@ -140,6 +141,42 @@ void KzModelPainter::Translate(const QVector2D& d)
 void KzModelPainter::ResetTransform()
 {
     Place();
+}
+
+bool KzModelPainter::State::operator==(const State& other) const
+{
+    auto same = [](const void* a, const void* b, size_t size) { return std::memcmp(a, b, size) == 0; };
+    return same(matrix.constData(), other.matrix.constData(), 16 * sizeof(float))
+           && same(&max, &other.max, sizeof max) && same(&min, &other.min, sizeof min)
+           && same(&center, &other.center, sizeof center) && hull.size() == other.hull.size()
+           && same(hull.constData(), other.hull.constData(), size_t(hull.size()) * sizeof(QVector2D));
+}
+
+KzModelPainter::State KzModelPainter::GetState() const
+{
+    return State{m_matModel, m_vMax, m_vMin, m_vCenter, m_vecHull};
+}
+
+void KzModelPainter::SetState(const State& state)
+{
+    m_matModel = state.matrix;
+    m_vMax = state.max;
+    m_vMin = state.min;
+    m_vCenter = state.center;
+    m_vecHull = state.hull;
+}
+
+// The shoelace formula over the convex outline.
+float KzModelPainter::FootprintArea() const
+{
+    double twice = 0;
+    const int n = m_vecHull.size();
+    for (int i = 0; i < n; ++i) {
+        const QVector2D& a = m_vecHull[i];
+        const QVector2D& b = m_vecHull[(i + 1) % n];
+        twice += double(a.x()) * b.y() - double(b.x()) * a.y();
+    }
+    return float(std::abs(twice) / 2);
 }
 
 void KzModelPainter::Draw()

@@ -18,6 +18,21 @@ class KzModel3D;
 class KZGLVIEW_EXPORT KzModelPainter : public Kz3DPainter
 {
 public:
+    // Everything that places the instance: its matrix and what was derived
+    // from it. Set back, it puts the instance exactly where it stood.
+    struct State
+    {
+        QMatrix4x4 matrix;
+        QVector3D max;
+        QVector3D min;
+        QVector3D center;
+        QVector<QVector2D> hull;
+
+        // Bit for bit: a value that differs only in its last bit differs.
+        bool operator==(const State& other) const;
+        bool operator!=(const State& other) const { return !(*this == other); }
+    };
+
     // Stands the new instance on the plate, centred on x = y = 0.
     explicit KzModelPainter(KzModel3D* model);
     ~KzModelPainter() override;
@@ -35,6 +50,10 @@ public:
     void Translate(const QVector2D& d);
     // Back to the file's orientation and size, centred and on the plate.
     void ResetTransform();
+    State GetState() const;
+    void SetState(const State& state);
+    // The area of the footprint, in square millimetres.
+    float FootprintArea() const;
 
     // The model's triangles in plate coordinates.
     QVector<KzTriangle3D> TransformedTriangles() const;

@@ -76,6 +76,132 @@ Slice</translation>
             <source>KzVellum帮助</source>
             <translation>KzVellum help</translation>
         </message>
+        <message>
+            <source>自动
+摆放</source>
+            <translation>Arrange
+All</translation>
+        </message>
+        <message>
+            <source>切片：展开一键打印和自定义打印</source>
+            <translation>Slice: shows one-key and custom printing</translation>
+        </message>
+        <message>
+            <source>打开模型文件</source>
+            <translation>Open a model file</translation>
+        </message>
+        <message>
+            <source>把平台上的所有模型保存为一个STL文件</source>
+            <translation>Save all models on the plate as one STL file</translation>
+        </message>
+        <message>
+            <source>删除选中的模型</source>
+            <translation>Remove the selected model</translation>
+        </message>
+        <message>
+            <source>更换打印机和材料</source>
+            <translation>Change the printer and material</translation>
+        </message>
+        <message>
+            <source>自定义切片设置</source>
+            <translation>Custom slice settings</translation>
+        </message>
+        <message>
+            <source>一键切片</source>
+            <translation>One-key slicing</translation>
+        </message>
+        <message>
+            <source>回到初始视角</source>
+            <translation>Back to the starting view</translation>
+        </message>
+        <message>
+            <source>重新摆放平台上的所有模型</source>
+            <translation>Arrange all models on the plate</translation>
+        </message>
+        <message>
+            <source>退出切片预览</source>
+            <translation>Leave the slice preview</translation>
+        </message>
+        <message>
+            <source>把GCode保存到SD卡</source>
+            <translation>Save the G-code to the SD card</translation>
+        </message>
+        <message>
+            <source>复制选中的模型</source>
+            <translation>Duplicate the selected model</translation>
+        </message>
+        <message>
+            <source>打开用户指南</source>
+            <translation>Open the user guide</translation>
+        </message>
+        <message>
+            <source>%1（%2）</source>
+            <translation>%1 (%2)</translation>
+        </message>
+        <message>
+            <source>切片预览</source>
+            <translation>Slice preview</translation>
+        </message>
+        <message>
+            <source>退出切片预览后才能修改平台</source>
+            <translation>Leave the slice preview to change the plate</translation>
+        </message>
+        <message>
+            <source>撤销</source>
+            <translation>Undo</translation>
+        </message>
+        <message>
+            <source>已撤销上一步更改</source>
+            <translation>The last change was undone</translation>
+        </message>
+        <message>
+            <source>没有可撤销的更改</source>
+            <translation>Nothing to undo</translation>
+        </message>
+        <message>
+            <source>重做</source>
+            <translation>Redo</translation>
+        </message>
+        <message>
+            <source>已重做一步更改</source>
+            <translation>One change was redone</translation>
+        </message>
+        <message>
+            <source>没有可重做的更改</source>
+            <translation>Nothing to redo</translation>
+        </message>
+        <message>
+            <source>复制</source>
+            <translation>Copy</translation>
+        </message>
+        <message>
+            <source>已复制选中的模型</source>
+            <translation>The selected model was copied</translation>
+        </message>
+        <message>
+            <source>复制失败，请先选择模型</source>
+            <translation>Nothing copied. Please choose a model first</translation>
+        </message>
+        <message>
+            <source>自动摆放</source>
+            <translation>Arrange</translation>
+        </message>
+        <message>
+            <source>已重新摆放平台上的所有模型</source>
+            <translation>All models on the plate were arranged</translation>
+        </message>
+        <message>
+            <source>平台上没有模型</source>
+            <translation>There is no model on the plate</translation>
+        </message>
+        <message>
+            <source>保存GCode</source>
+            <translation>Save G-code</translation>
+        </message>
+        <message>
+            <source>请先切片，再保存GCode</source>
+            <translation>Slice first, then save the G-code</translation>
+        </message>
     </context>
     <context>
         <name>CustomPrint</name>
@@ -373,6 +499,10 @@ Slice</translation>
         <message>
             <source>底面</source>
             <translation>Floor</translation>
+        </message>
+        <message>
+            <source>复制</source>
+            <translation>Copy</translation>
         </message>
     </context>
     <context>

@@ -657,9 +657,9 @@ QStringList tst_KzVellum::PanelTexts() const
 void tst_KzVellum::languageChangeReachesEveryPanel()
 {
     const QStringList english = { "Start slicing", "Move", "Yes", "Single", "Custom slice", "Model Editor",
-                                  "Reset\nCamera", "Quit\nSlice", "Save\nSD", "KzVellum help" };
+                                  "Arrange\nAll", "Reset\nCamera", "Quit\nSlice", "Save\nSD", "KzVellum help" };
     const QStringList chinese = { "开始切片", "平移", "是", "单层", "自定义打印设置", "模型参数",
-                                  "重置\n视角", "退出\n切片", "保存\nSD卡", "KzVellum帮助" };
+                                  "自动\n摆放", "重置\n视角", "退出\n切片", "保存\nSD卡", "KzVellum帮助" };
     // The panels that follow language changes by themselves get the start's
     // English from the event loop.
     QTRY_COMPARE(PanelTexts(), english);

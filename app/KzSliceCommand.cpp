@@ -15,11 +15,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QDateTime>
 #include <QFileInfo>
 #include <QTemporaryDir>
 
 #include <csignal>
 #include <cstdio>
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace {
 
@@ -31,6 +36,12 @@ enum { ResultSliced = 0, ResultStopped = 2 };
 const int kTipOutOfBounds = 19;
 // The progress is told in steps of this many percent.
 const int kProgressStep = 10;
+// A run's folder, and the lock its run holds while it lives.
+const char kRunFolders[] = "slice-*";
+const char kRunLock[] = "run.lock";
+// A run locks its folder as it makes it and writes into it as it goes; one
+// that has not changed for this long, and whose lock is free, was left behind.
+const qint64 kStaleAgeMs = 60 * 1000;
 
 // The job of the run in progress, for the signal handler; null outside it.
 KzSliceWork* volatile g_pRunningJob = nullptr;
@@ -84,6 +95,43 @@ QString TipText(int tipID)
     const QPair<QString, QString> tip = KzTipContext().GetTip(tipID);
     return QCoreApplication::translate("KzTipWidget", qPrintable(tip.first)) + QStringLiteral(": ")
            + QCoreApplication::translate("KzTipWidget", qPrintable(tip.second));
+}
+
+// The lock a run holds on its folder while it lives; the system drops it
+// when the process ends, however it ends.
+class KzRunLock
+{
+public:
+    explicit KzRunLock(const QString& folder)
+        : m_nFd(::open(QFile::encodeName(QDir(folder).filePath(QLatin1String(kRunLock))).constData(),
+                       O_RDWR | O_CREAT | O_CLOEXEC, 0600))
+    {
+    }
+    ~KzRunLock()
+    {
+        if (m_nFd >= 0)
+            ::close(m_nFd);
+    }
+    KzRunLock(const KzRunLock&) = delete;
+    KzRunLock& operator=(const KzRunLock&) = delete;
+
+    // False while another process holds it.
+    bool Take() { return m_nFd >= 0 && ::flock(m_nFd, LOCK_EX | LOCK_NB) == 0; }
+
+private:
+    int m_nFd;
+};
+
+// Folders of runs that were killed outright (SIGKILL, a crash) stay behind,
+// their locks free.
+void RemoveStaleRuns(const QString& parent)
+{
+    const QDir folder(parent);
+    for (const QFileInfo& run : folder.entryInfoList({ QLatin1String(kRunFolders) }, QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const bool old = run.lastModified().msecsTo(QDateTime::currentDateTime()) > kStaleAgeMs;
+        if (old && KzRunLock(run.filePath()).Take())
+            QDir(run.filePath()).removeRecursively();
+    }
 }
 
 const char* PresetName(int mode)
@@ -149,10 +197,13 @@ int KzSliceCommand::Run()
         return Refuse(StatusFailed, TipText(kTipOutOfBounds));
 
     // Beside the window's temporary files, under names of this run's own.
-    const QTemporaryDir folder(QFileInfo(config->GetTmpSTLFilePath()).path() + QStringLiteral("/slice-XXXXXX"));
+    const QString parent = QFileInfo(config->GetTmpSTLFilePath()).path();
+    RemoveStaleRuns(parent);
+    const QTemporaryDir folder(parent + QStringLiteral("/slice-XXXXXX"));
+    KzRunLock lock(folder.path());
     QVector3D centre;
     const QString stl = folder.filePath(QFileInfo(config->GetTmpSTLFilePath()).fileName());
-    if (!folder.isValid() || !plate.SaveAll(stl, centre))
+    if (!folder.isValid() || !lock.Take() || !plate.SaveAll(stl, centre))
         return Refuse(StatusFailed, tr("无法为切片引擎写出模型：%1").arg(stl));
     // Where the group stands on the plate is where it prints, as in the window.
     config->SetModelPos(centre.x(), centre.y());

@@ -21,6 +21,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <csignal>
 
 namespace {
 
@@ -102,8 +103,14 @@ private slots:
     void failuresEndWithTheirStatus();
     void missingPresetsFailTheRun();
     void stopSignalEndsTheEngineToo();
+    void killedRunsAreClearedAway();
 
 private:
+    // Starts a run on sphere.stl (several seconds of slicing) and returns once
+    // it reports the slicing under way.
+    void StartLongRun(QProcess& process, QByteArray& errors);
+    // The engines still working in a run's folder (zombies aside); ended when kill.
+    int RunEngines(bool kill);
     // The program in m_dir, without a display, with the test's own folders.
     void RunProgram(KzProgramRun& run, const QStringList& arguments, const QString& program = kProgram);
     void ClickDial(QWidget* window, int id);
@@ -122,8 +129,11 @@ void tst_KzSliceCommand::initTestCase()
     KzDataFolder::Use(QStringLiteral(KZ_OUTPUT_DIR));
     m_strFolder = QDir(m_dir.path()).canonicalPath();
     m_strConfig = m_strFolder + "/config";
+    // The runs' temporary files, here and in the programs, in a folder of this run.
+    qputenv("XDG_DATA_HOME", QFile::encodeName(m_strFolder + "/data"));
     QVERIFY(KzTestMesh().AddBox(0, 0, 0, 30, 12, 8).AddBox(0, 0, 8, 8, 12, 20).WriteBinary(m_strFolder + "/bracket.stl"));
     QVERIFY(WriteFile(m_strFolder + "/parts/pyramid.obj", kPyramidObj));
+    QVERIFY(KzTestMesh().AddSphere(QVector3D(0, 0, 40), 40, 200).WriteBinary(m_strFolder + "/sphere.stl"));
 }
 
 void tst_KzSliceCommand::RunProgram(KzProgramRun& run, const QStringList& arguments, const QString& program)
@@ -281,23 +291,14 @@ void tst_KzSliceCommand::missingPresetsFailTheRun()
     QVERIFY(!QFile::exists(m_strFolder + "/x.gcode"));
 }
 
-// SIGTERM while the engine works: the program stops the engine (its own
-// process group, which the signal does not reach) and its temporary files go.
-void tst_KzSliceCommand::stopSignalEndsTheEngineToo()
+void tst_KzSliceCommand::StartLongRun(QProcess& process, QByteArray& errors)
 {
-    QVERIFY(KzTestMesh().AddSphere(QVector3D(0, 0, 40), 40, 200).WriteBinary(m_strFolder + "/sphere.stl"));
-    QProcess process;
     QProcessEnvironment environment = KzProgramRun::WithoutDisplay();
     environment.insert("XDG_CONFIG_HOME", m_strConfig);
     process.setProcessEnvironment(environment);
     process.setWorkingDirectory(m_strFolder);
     process.start(kProgram, { "--slice", "-o", "x.gcode", "sphere.stl" });
-    const auto end = qScopeGuard([&process] {
-        process.kill();
-        process.waitForFinished(10000);
-    });
     QVERIFY(process.waitForStarted(10000));
-    QByteArray errors;
     QElapsedTimer clock;
     clock.start();
     while (!errors.contains("Slicing 0%") && process.state() == QProcess::Running && clock.elapsed() < 120000) {
@@ -305,21 +306,74 @@ void tst_KzSliceCommand::stopSignalEndsTheEngineToo()
         errors += process.readAllStandardError();
     }
     QVERIFY2(errors.contains("Slicing 0%"), errors.constData());
+}
+
+int tst_KzSliceCommand::RunEngines(bool kill)
+{
+    const QByteArray runFiles = QFile::encodeName(VellumFolder() + "/slice-");
+    int count = 0;
+    for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
+        if (ReadAll("/proc/" + pid + "/cmdline").contains(runFiles) && !ReadAll("/proc/" + pid + "/stat").contains(") Z ")) {
+            ++count;
+            if (kill)
+                ::kill(pid.toInt(), SIGKILL);
+        }
+    }
+    return count;
+}
+
+// SIGTERM while the engine works: the program stops the engine (its own
+// process group, which the signal does not reach) and its temporary files go.
+void tst_KzSliceCommand::stopSignalEndsTheEngineToo()
+{
+    QProcess process;
+    QByteArray errors;
+    StartLongRun(process, errors);
     process.terminate();
     QVERIFY(process.waitForFinished(20000));
     errors += process.readAllStandardError();
     QCOMPARE(process.exitStatus(), QProcess::NormalExit);
-    QVERIFY2(process.exitCode() == 128 + 15, errors.constData());
+    QVERIFY2(process.exitCode() == 128 + SIGTERM, errors.constData());
     QVERIFY2(errors.endsWith("kzvellum: Stopped\n"), errors.constData());
     QVERIFY(!QFile::exists(m_strFolder + "/x.gcode"));
     QCOMPARE(QDir(VellumFolder()).entryList({ "slice-*" }, QDir::Dirs), QStringList());
-    // No engine left working on the run's files.
-    const QByteArray runFiles = QFile::encodeName(VellumFolder() + "/slice-");
-    for (const QString& pid : QDir("/proc").entryList(QDir::Dirs)) {
-        const QByteArray line = ReadAll("/proc/" + pid + "/cmdline");
-        const QByteArray state = ReadAll("/proc/" + pid + "/stat");
-        QVERIFY2(!line.contains(runFiles) || state.contains(") Z "), QByteArray(line).replace('\0', ' ').constData());
+    QCOMPARE(RunEngines(false), 0);
+}
+
+// A run killed outright leaves its folder; once that has stood a minute with
+// its lock free, the next run clears it away. A run in progress keeps its own.
+void tst_KzSliceCommand::killedRunsAreClearedAway()
+{
+    QProcess killed;
+    QByteArray errors;
+    StartLongRun(killed, errors);
+    killed.kill();
+    QVERIFY(killed.waitForFinished(20000));
+    // Nothing stops its engine (but the broken pipe once it writes): this test does.
+    RunEngines(true);
+    const QStringList left = QDir(VellumFolder()).entryList({ "slice-*" }, QDir::Dirs);
+    QCOMPARE(left.size(), 1);
+    QProcess running;
+    errors.clear();
+    StartLongRun(running, errors);
+    const auto end = qScopeGuard([this, &running] {
+        running.kill();
+        running.waitForFinished(10000);
+        RunEngines(true);
+    });
+    const QStringList both = QDir(VellumFolder()).entryList({ "slice-*" }, QDir::Dirs);
+    QCOMPARE(both.size(), 2);
+    // Both an hour old: only the killed one's lock is free.
+    for (const QString& run : both) {
+        KzProgramRun touch;
+        QVERIFY(touch.Run("touch", { "-d", "1 hour ago", VellumFolder() + "/" + run }) && touch.GetStatus() == 0);
     }
+    KzProgramRun quick;
+    RunProgram(quick, { "--slice", "-o", "quick.gcode", "bracket.stl" });
+    QVERIFY2(quick.GetStatus() == 0, qPrintable(quick.Describe()));
+    QStringList kept = both;
+    kept.removeAll(left.first());
+    QCOMPARE(QDir(VellumFolder()).entryList({ "slice-*" }, QDir::Dirs), kept);
 }
 
 QTEST_MAIN(tst_KzSliceCommand)

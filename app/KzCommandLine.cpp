@@ -133,7 +133,7 @@ void KzCommandLine::AddOptions(QCommandLineParser& parser)
                                         tr("名称")));
     parser.addOption(QCommandLineOption(QLatin1String(kMaterial),
                                         tr("与 --slice 一起：材料（PLA、ABS、WOOD、TPU），须是该机型能打印的。"
-                                           "默认为窗口启动时的材料（该机型不能打印时为PLA）。"),
+                                           "默认为窗口启动时的材料（--machine 给出的机型不能打印该材料时为PLA）。"),
                                         tr("名称")));
     parser.addOption(QCommandLineOption(QLatin1String(kPreset),
                                         tr("与 --slice 一起：一键切片的预设 fast、standard 或 optimal。默认为 standard。"),

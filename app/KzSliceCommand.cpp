@@ -210,8 +210,9 @@ int KzSliceCommand::Run()
     return Slice(folder.path());
 }
 
-// Without a name, the printer and material the window would start on; a
-// material the printer does not print gives way to the first it does.
+// Without a name, the printer and material the window would start on; with a
+// printer named, a remembered material it does not print gives way to PLA,
+// which every printer prints.
 int KzSliceCommand::ChoosePrinter()
 {
     const std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
@@ -231,7 +232,7 @@ int KzSliceCommand::ChoosePrinter()
                           tr("机型%1不能打印材料“%2”。可用的材料：%3")
                               .arg(config->GetMachineName(machine), m_line.GetMaterialName(),
                                    KzPrinterChoice::GetMaterialNames(machine).join(QStringLiteral(", "))));
-    } else if (!KzPrinterChoice::PrintsMaterial(machine, material)) {
+    } else if (!m_line.GetMachineName().isEmpty() && !KzPrinterChoice::PrintsMaterial(machine, material)) {
         material = 0;
     }
     config->SetMachineType(machine);

@@ -755,8 +755,8 @@ Reinstall the program, or put the file back into the program's Configure folder.
             <translation>NAME</translation>
         </message>
         <message>
-            <source>与 --slice 一起：材料（PLA、ABS、WOOD、TPU），须是该机型能打印的。默认为窗口启动时的材料（该机型不能打印时为PLA）。</source>
-            <translation>With --slice: the material (PLA, ABS, WOOD, TPU), one the printer prints. By default the material the window starts on (PLA when the printer does not print it).</translation>
+            <source>与 --slice 一起：材料（PLA、ABS、WOOD、TPU），须是该机型能打印的。默认为窗口启动时的材料（--machine 给出的机型不能打印该材料时为PLA）。</source>
+            <translation>With --slice: the material (PLA, ABS, WOOD, TPU), one the printer prints. By default the material the window starts on (PLA when the printer given by --machine does not print it).</translation>
         </message>
         <message>
             <source>与 --slice 一起：一键切片的预设 fast、standard 或 optimal。默认为 standard。</source>

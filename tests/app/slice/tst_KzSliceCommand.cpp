@@ -212,8 +212,16 @@ void tst_KzSliceCommand::sliceGivesTheWindowsBytes()
         QCOMPARE(QDir(VellumFolder()).entryList({ "slice-*" }, QDir::Dirs), QStringList());
         QCOMPARE(ReadAll(VellumFolder() + "/tmpGCode.gcode"), windowTemporary);
     }
+    // A printer named without a material: the remembered ABS, which Rowan
+    // does not print, gives way to PLA.
+    KzProgramRun rowan;
+    RunProgram(rowan, { "--slice", "--machine", "rowan", "-o", "rowan.gcode", "bracket.stl" });
+    QVERIFY2(rowan.GetStatus() == 0, qPrintable(rowan.Describe()));
+    QVERIFY2(rowan.GetErrors().startsWith("kzvellum: Printer Rowan 100, material PLA, preset standard\n"),
+             qPrintable(rowan.Describe()));
     // Read, never written: the remembered choice stays.
     QCOMPARE(KzUserSettings(settings.GetFile()).GetMachineType(), 2);
+    QCOMPARE(KzUserSettings(settings.GetFile()).GetMaterialID(), 1);
 }
 
 void tst_KzSliceCommand::failuresEndWithTheirStatus_data()

@@ -84,12 +84,8 @@ private:
     struct sigaction m_oldTerm;
 };
 
-// The window's texts for what the run shares with it, in their own contexts.
-QString PanelText(const char* text)
-{
-    return QCoreApplication::translate("CustomPrint", text);
-}
-
+// The window's texts for what the run shares with it are taken in their own
+// contexts: the slice panel's (CustomPrint) and the balloon's (KzTipWidget).
 QString TipText(int tipID)
 {
     const QPair<QString, QString> tip = KzTipContext().GetTip(tipID);
@@ -313,9 +309,9 @@ int KzSliceCommand::Slice(const QString& folder)
     if (result == ResultSliced)
         return Save(gcode);
     if (result == ResultStopped && g_nStopSignal != 0)
-        return Refuse(128 + g_nStopSignal, PanelText("已停止"));
+        return Refuse(128 + g_nStopSignal, QCoreApplication::translate("CustomPrint", "已停止"));
     // As the tip says it: "Slice failed" and the job's reason.
-    const QString failed = PanelText("切片失败");
+    const QString failed = QCoreApplication::translate("CustomPrint", "切片失败");
     return Refuse(StatusFailed, m_strFailReason.isEmpty() ? failed : failed + QStringLiteral(": ") + m_strFailReason);
 }
 
@@ -324,7 +320,7 @@ int KzSliceCommand::Save(const QString& gcode) const
 {
     const QString output = m_line.GetOutputFile();
     if (!KzFileCopy::CopyReplacing(gcode, output))
-        return Refuse(StatusFailed, PanelText("保存失败") + QStringLiteral(": ") + QDir::toNativeSeparators(output));
+        return Refuse(StatusFailed, QCoreApplication::translate("CustomPrint", "保存失败") + QStringLiteral(": ") + QDir::toNativeSeparators(output));
     QString info = m_strPrintInfo.trimmed();
     info.replace(QLatin1Char('\n'), QStringLiteral(", "));
     Say(tr("已写出%1（%2）").arg(QDir::toNativeSeparators(output), info));

@@ -300,15 +300,7 @@ void KzSliceWidget::StartSlice(int mode)
 
     KzSliceProfile profile(static_cast<emSliceMode>(mode));
     const std::shared_ptr<KzConfigureData> configure = KzConfigureData::GetInstance();
-    int printTemperature = 0;
-    int bedTemperature = 0;
-    configure->GetMaterialTemperature(printTemperature, bedTemperature);
-    profile.SetPrintTemperature(printTemperature);
-    profile.SetBedTemperature(bedTemperature);
-    double x = 0;
-    double y = 0;
-    configure->GetPrintPos(x, y);
-    profile.SetPrintPos(x, y);
+    profile.SetChoice(*configure);
     if (mode == SliceMode_Custom) {
         ApplyCustomPage(profile);
         if (HasNoHeatedBed(configure->GetCurrentMachineType()))

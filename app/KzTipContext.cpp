@@ -57,9 +57,14 @@ KzTipContext::KzTipContext()
         m_mapTips.insert(tip.id, qMakePair(QString::fromUtf8(tip.title), QString::fromUtf8(tip.detail)));
 }
 
+QPair<QString, QString> KzTipContext::GetTip(int tipID) const
+{
+    return m_mapTips.value(tipID);
+}
+
 // An unknown id gives empty texts.
 void KzTipContext::SelectTip(int tipID)
 {
-    const QPair<QString, QString> tip = m_mapTips.value(tipID);
+    const QPair<QString, QString> tip = GetTip(tipID);
     emit signal_TipChanged(tip.first, tip.second);
 }

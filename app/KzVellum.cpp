@@ -9,6 +9,7 @@
 #include "KzGLView.h"
 #include "KzMachineSelectWidget.h"
 #include "KzMaterialSelectWidget.h"
+#include "KzPrinterChoice.h"
 #include "KzReChooseWidget.h"
 #include "KzSliceWidget.h"
 #include "KzTipWidget.h"
@@ -197,13 +198,13 @@ KzVellum::KzVellum(QWidget* parent, KzUserSettings* settings)
     // Start with the machine and material chosen last time, or the machine
     // the machine file marks as selected and material 0.
     std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
-    config->SetMachineType(StartMachineType());
+    config->SetMachineType(KzPrinterChoice::GetStartMachineType(m_pUserSettings));
     // The look of the machine started on (its picture and materials).
     ApplyMachineLook(config->GetCurrentMachineType());
     ApplyLogoOverride();
     ui.windowTitle->setText(config->GetCurrentMachineName());
     ui.openGLWidget->slot_ReloadSize();
-    config->SetMaterialID(StartMaterialID());
+    config->SetMaterialID(KzPrinterChoice::GetStartMaterialID(m_pUserSettings));
 
     ShowPage(ui.widget_GL);
     m_bChosen = true;
@@ -219,19 +220,6 @@ KzVellum::~KzVellum()
     // The children's destruction moves the focus; the shortcuts go first.
     disconnect(qApp, &QApplication::focusChanged, this, &KzVellum::slot_FocusChanged);
     delete m_pReChooseWidget;
-}
-
-int KzVellum::StartMachineType() const
-{
-    std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
-    const int remembered = m_pUserSettings ? m_pUserSettings->GetMachineType() : KzUserSettings::ms_nNoChoice;
-    return config->HasMachine(remembered) ? remembered : config->selectedMachineType;
-}
-
-int KzVellum::StartMaterialID() const
-{
-    const int remembered = m_pUserSettings ? m_pUserSettings->GetMaterialID() : KzUserSettings::ms_nNoChoice;
-    return KzConfigureData::GetInstance()->HasMaterial(remembered) ? remembered : 0;
 }
 
 void KzVellum::RestoreWindowGeometry()

@@ -117,10 +117,6 @@ private:
     bool ApplyMachineLook(int machineID);
     void ApplyLogoOverride();
 
-    // The remembered choice when the machine file still lists it, else the
-    // machine it marks as selected and material 0.
-    int StartMachineType() const;
-    int StartMaterialID() const;
     void RestoreWindowGeometry();
     void RememberChoice();
     bool OpenModelFile(const QString& path);

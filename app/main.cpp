@@ -2,12 +2,14 @@
 #include "KzConfigureData.h"
 #include "KzDataFolder.h"
 #include "KzMachineFileCheck.h"
+#include "KzSliceCommand.h"
 #include "KzSliceFileCheck.h"
 #include "KzUserSettings.h"
 #include "KzVellum.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QLoggingCategory>
 #include <QTranslator>
 
 #include <cstdio>
@@ -113,6 +115,22 @@ int RunBadArguments(int& argc, char** argv, const KzCommandLine& line)
     return KzCommandLine::ms_nBadArguments;
 }
 
+// Slicing without a window: a plain application, no display, no OpenGL. The
+// libraries' debug lines (no display lists without a context, the engine's
+// end) are not for the user of a command; its own lines say what happened.
+int RunSlice(int&, char** argv, const KzCommandLine& line)
+{
+    static int qtArgc = 1;
+    static char* qtArgv[] = { argv[0], nullptr };
+    QCoreApplication app(qtArgc, qtArgv);
+    QLoggingCategory::setFilterRules(QStringLiteral("default.debug=false"));
+    QTranslator english;
+    InstallEnglish(english);
+    KzDataFolder::FindFromProgram(QCoreApplication::applicationFilePath());
+    const KzUserSettings settings;
+    return KzSliceCommand(line, &settings).Run();
+}
+
 typedef int (*ModeRunner)(int& argc, char** argv, const KzCommandLine& line);
 
 } // namespace
@@ -126,6 +144,7 @@ int main(int argc, char* argv[])
         { KzCommandLine::ModeHelp, RunHelp },
         { KzCommandLine::ModeVersion, RunVersion },
         { KzCommandLine::ModeBadArguments, RunBadArguments },
+        { KzCommandLine::ModeSlice, RunSlice },
     };
     const KzCommandLine line(KzCommandLine::Arguments(argc, argv), QDir::currentPath());
     return runners.at(line.GetMode())(argc, argv, line);

@@ -4,6 +4,7 @@
 #include "KzGLViewGlobal.h"
 #include "KLayerFeature.h"
 #include "KzGridding.h"
+#include "KzPlate.h"
 #include "KzPrinterBox.h"
 #include "KzRotateCoord.h"
 #include "KzScaleCoord.h"
@@ -21,8 +22,9 @@ class KzModelPainter;
 
 // What one view shows: the build volume, the plate grid, the placed model
 // instances and the edit handles around the selected one, or instead of the
-// models the layers of a sliced G-code file. The scene owns every
-// loaded model and every instance.
+// models the layers of a sliced G-code file. The scene owns every instance
+// (its painters); its plate (KzPlate) owns every loaded model and holds the
+// rules by which instances are placed, kept apart and judged in bound.
 class KZGLVIEW_EXPORT Kz3DScene : public QObject
 {
     Q_OBJECT
@@ -50,7 +52,7 @@ public:
     // Takes ownership of an instance as it stands, keyed by its id; placing it
     // beside the others is up to the caller.
     void AdoptPainter(KzModelPainter* painter);
-    const QMap<int, KzModel3D*>& GetModels() const { return m_mapModels; }
+    const QMap<int, KzModel3D*>& GetModels() const { return m_plate.GetModels(); }
     const QMap<int, KzModelPainter*>& GetPainters() const { return m_mapPainters; }
 
     // Selects the instance of a pick code (painter id x 10); any other code
@@ -156,7 +158,6 @@ private:
     void DrawRotateFeedback();
     void DrawAxisArrow(const QVector3D& a, const QVector3D& b, int axis);
     bool ExceedsBound(const QVector3D& corner) const;
-    bool WithinMoveLimit(const QVector2D& step) const;
     static bool IsAxisAligned(const QMatrix4x4& m);
 
     KzPrinterBox m_printerBox;
@@ -164,7 +165,7 @@ private:
     KzScaleCoord m_scaleCoord;
     KzGridding m_gridding;
     KLayerFeature m_layerFeature;
-    QMap<int, KzModel3D*> m_mapModels;
+    KzPlate m_plate;
     QMap<int, KzModelPainter*> m_mapPainters;
     KzModelPainter* m_pCurPainter;
     QMatrix4x4 m_matPending;  // previewed on the selected instance during an edit
@@ -172,8 +173,6 @@ private:
     double m_dRotateAngle;
     int m_nEditMode;
     bool m_bKeepScale;
-    QVector3D m_vBoundMax;
-    QVector3D m_vBoundMin;
 };
 
 #endif // KZ3DSCENE_H

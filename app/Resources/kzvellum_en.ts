@@ -868,5 +868,100 @@ Reinstall the program, or put the file back into the program's Configure folder.
             <source>用 %1 --help 查看用法。</source>
             <translation>Run %1 --help for the usage.</translation>
         </message>
+        <message>
+            <source>选项 --%1 只能与 --slice 一起使用。</source>
+            <translation>The option --%1 is used only with --slice.</translation>
+        </message>
+        <message>
+            <source>--slice 需要用 -o 给出要写入的G-code文件。</source>
+            <translation>--slice needs the G-code file to write: -o OUT.gcode.</translation>
+        </message>
+        <message>
+            <source>--slice 需要至少一个模型文件。</source>
+            <translation>--slice needs at least one model file.</translation>
+        </message>
+        <message>
+            <source>未知的预设“%1”：可用 fast、standard 或 optimal。</source>
+            <translation>Unknown preset &quot;%1&quot;: use fast, standard or optimal.</translation>
+        </message>
+        <message>
+            <source>不开窗口切片：%1 --slice -o 输出.gcode [--machine 名称] [--material 名称] [--preset fast|standard|optimal] 模型…</source>
+            <translation>Slicing without a window: %1 --slice -o OUT.gcode [--machine NAME] [--material NAME] [--preset fast|standard|optimal] MODEL…</translation>
+        </message>
+        <message>
+            <source>不开窗口（也不需要显示器）切片给出的模型，模型在打印平台上的摆放与窗口按同样顺序打开时相同；进度写到标准错误。退出状态：0 成功，1 切片失败，2 参数、模型文件或名称不可用。</source>
+            <translation>Slices the models given without a window (and without a display), placed on the plate as the window places them when opened in that order; progress goes to standard error. Exit status: 0 sliced, 1 slicing failed, 2 arguments, model files or names that cannot be used.</translation>
+        </message>
+        <message>
+            <source>与 --slice 一起：要写入的G-code文件。</source>
+            <translation>With --slice: the G-code file to write.</translation>
+        </message>
+        <message>
+            <source>输出.gcode</source>
+            <translation>OUT.gcode</translation>
+        </message>
+        <message>
+            <source>与 --slice 一起：机型，用机型选择或标题中显示的名称，不分大小写。默认为窗口启动时的机型。</source>
+            <translation>With --slice: the printer, by the name its chooser or the title shows, in any case. By default the printer the window starts on.</translation>
+        </message>
+        <message>
+            <source>名称</source>
+            <translation>NAME</translation>
+        </message>
+        <message>
+            <source>与 --slice 一起：材料（PLA、ABS、WOOD、TPU），须是该机型能打印的。默认为窗口启动时的材料（--machine 给出的机型不能打印该材料时为PLA）。</source>
+            <translation>With --slice: the material (PLA, ABS, WOOD, TPU), one the printer prints. By default the material the window starts on (PLA when the printer given by --machine does not print it).</translation>
+        </message>
+        <message>
+            <source>与 --slice 一起：一键切片的预设 fast、standard 或 optimal。默认为 standard。</source>
+            <translation>With --slice: the one-key preset: fast, standard or optimal. By default standard.</translation>
+        </message>
+        <message>
+            <source>预设</source>
+            <translation>PRESET</translation>
+        </message>
+    </context>
+    <context>
+        <name>KzSliceCommand</name>
+        <message>
+            <source>无法为切片引擎写出模型：%1</source>
+            <translation>Cannot write the models for the slicing engine: %1</translation>
+        </message>
+        <message>
+            <source>未知的机型“%1”。可用的机型：%2</source>
+            <translation>Unknown printer &quot;%1&quot;. The printers: %2</translation>
+        </message>
+        <message>
+            <source>机型%1不能打印材料“%2”。可用的材料：%3</source>
+            <translation>The printer %1 does not print the material &quot;%2&quot;. Its materials: %3</translation>
+        </message>
+        <message>
+            <source>机型 %1，材料 %2，预设 %3</source>
+            <translation>Printer %1, material %2, preset %3</translation>
+        </message>
+        <message>
+            <source>输出文件%1是一个文件夹。</source>
+            <translation>The output file %1 is a folder.</translation>
+        </message>
+        <message>
+            <source>输出文件的文件夹%1不存在。</source>
+            <translation>The output file's folder %1 does not exist.</translation>
+        </message>
+        <message>
+            <source>无法读取模型文件%1：%2</source>
+            <translation>Cannot read the model file %1: %2</translation>
+        </message>
+        <message>
+            <source>已打开模型%1</source>
+            <translation>Opened the model %1</translation>
+        </message>
+        <message>
+            <source>切片中 %1%</source>
+            <translation>Slicing %1%</translation>
+        </message>
+        <message>
+            <source>已写出%1（%2）</source>
+            <translation>Wrote %1 (%2)</translation>
+        </message>
     </context>
 </TS>

@@ -113,6 +113,11 @@ bool KzConfigureData::HasMaterial(int id) const
     return m_mapMaterial.contains(id);
 }
 
+QString KzConfigureData::GetMachineName(int type) const
+{
+    return m_mapMachine.value(type).description;
+}
+
 int KzConfigureData::GetLastMachineType()
 {
     return m_savedMachine.type;

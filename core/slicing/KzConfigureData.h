@@ -49,6 +49,9 @@ public:
     // name one that a later machine file no longer lists).
     bool HasMachine(int type) const;
     bool HasMaterial(int id) const;
+    // The name a listed machine is shown by (its description); empty when
+    // the tables do not hold it.
+    QString GetMachineName(int type) const;
     int GetLastMachineType();
     void SetMachineType(int type);
     void SetMaterialID(int id);

@@ -353,6 +353,19 @@ void KzSliceProfile::SetPrintPos(double x, double y)
     m_nPrintPosY = Truncate(std::round(y * 1000));
 }
 
+void KzSliceProfile::SetChoice(KzConfigureData &configure)
+{
+    int printTemperature = 0;
+    int bedTemperature = 0;
+    configure.GetMaterialTemperature(printTemperature, bedTemperature);
+    SetPrintTemperature(printTemperature);
+    SetBedTemperature(bedTemperature);
+    double x = 0;
+    double y = 0;
+    configure.GetPrintPos(x, y);
+    SetPrintPos(x, y);
+}
+
 QMap<QString, QVariant> KzSliceProfile::GetProfileMap()
 {
     return m_mapProfile;

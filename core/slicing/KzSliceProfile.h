@@ -9,6 +9,7 @@
 
 #include <memory>
 
+class KzConfigureData;
 class QFile;
 class QIODevice;
 
@@ -70,6 +71,10 @@ public:
     void SetSurfaceLayerThickness(double value);
     void SetSurfaceLayerLinewidth(double value);
     void SetPrintPos(double x, double y);
+    // What the printer and material chosen in configure give every run: the
+    // material's temperatures (no bed heat on a printer without a heated bed)
+    // and where the models stand on its plate.
+    void SetChoice(KzConfigureData &configure);
 
     QMap<QString, QVariant> GetProfileMap();
     QString GetCommandStrings();

@@ -2,7 +2,8 @@
 // prefix, which is then made read-only: the standard layout, the libraries
 // found through the relative search path, the desktop entry and metainfo
 // passing their validators, the options without a display, the window started
-// from another folder on the installed data, and the installed bridge slicing.
+// from another folder on the installed data, the installed bridge slicing, and
+// the installed program slicing without a window from another folder.
 #include "KzBridgeRun.h"
 #include "KzProgramRun.h"
 #include "KzTestMesh.h"
@@ -71,6 +72,7 @@ private slots:
     void optionsWithoutDisplay();
     void windowFromAnotherFolderUsesTheInstalledData();
     void installedBridgeSlices();
+    void installedProgramSlicesWithoutDisplay();
 
 private:
     QString Prefix(const QString& path = QString()) const { return QDir(m_strPrefix).filePath(path); }
@@ -231,7 +233,8 @@ void tst_KzInstall::iconsAndManualPage()
                      environment),
              qPrintable(man.Describe()));
     QVERIFY2(man.GetStatus() == 0 && man.GetErrors().isEmpty(), qPrintable(man.Describe()));
-    for (const char* text : { "kzvellum - prepare prints", "--version", "EXIT STATUS", "kzvellum bracket.stl lid.obj" })
+    for (const char* text : { "kzvellum - prepare prints", "--version", "EXIT STATUS", "kzvellum bracket.stl lid.obj",
+                              "--material NAME", "kzvellum --slice -o plate.gcode bracket.stl lid.obj" })
         QVERIFY2(man.GetOutput().contains(text), qPrintable(man.GetOutput()));
 }
 
@@ -288,6 +291,32 @@ void tst_KzInstall::installedBridgeSlices()
     QVERIFY(gcode.open(QIODevice::ReadOnly));
     const KzGCodeFacts facts = KzBridgeRun::Analyse(gcode.readAll());
     QVERIFY2(facts.nModelLayers >= 40, qPrintable(QString::number(facts.nModelLayers)));
+}
+
+// P/bin/kzvellum --slice -o x.gcode model.stl from a folder of the user's,
+// without a display: the read-only prefix's presets and bridge, the G-code in
+// that folder, the run's temporary files in the user's data folder.
+void tst_KzInstall::installedProgramSlicesWithoutDisplay()
+{
+    QTemporaryDir elsewhere;
+    QVERIFY(elsewhere.isValid());
+    const QString folder = QDir(elsewhere.path()).canonicalPath();
+    QVERIFY(KzTestMesh::Cube(12).WriteBinary(folder + "/model.stl"));
+    QProcessEnvironment environment = KzProgramRun::WithoutDisplay();
+    environment.remove("LD_LIBRARY_PATH");
+    environment.insert("XDG_DATA_HOME", folder + "/data");
+    environment.insert("XDG_CONFIG_HOME", folder + "/config");
+    KzProgramRun run;
+    QVERIFY(run.Run(Prefix("bin/kzvellum"), { "--slice", "-o", "x.gcode", "model.stl" }, folder, environment));
+    QVERIFY2(run.GetStatus() == 0, qPrintable(run.Describe()));
+    const QString expected = SelectedMachineDescription(Prefix("share/kzvellum/Configure/basic.xml"));
+    QVERIFY2(run.GetErrors().contains(QString("kzvellum: Printer %1, material PLA, preset standard\n").arg(expected)),
+             qPrintable(run.Describe()));
+    QVERIFY2(run.GetErrors().contains("kzvellum: Wrote " + folder + "/x.gcode ("), qPrintable(run.Describe()));
+    QFile gcode(folder + "/x.gcode");
+    QVERIFY(gcode.open(QIODevice::ReadOnly));
+    QVERIFY(KzBridgeRun::Analyse(gcode.readAll()).nModelLayers >= 40);
+    QVERIFY(QFileInfo(folder + "/data/kzvellum/Vellum").isDir());
 }
 
 QTEST_GUILESS_MAIN(tst_KzInstall)

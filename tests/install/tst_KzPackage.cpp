@@ -103,8 +103,8 @@ void tst_KzPackage::contents()
 }
 
 // Extracted into a scratch folder, the program finds its libraries and data
-// inside it: it prints its version without a display, and its bridge slices
-// with the settings base of that folder.
+// inside it: it prints its version without a display, its bridge slices with
+// the settings base of that folder, and so does the program itself (--slice).
 void tst_KzPackage::extractedProgramRuns()
 {
     const QString root = m_dir.filePath("root");
@@ -126,6 +126,14 @@ void tst_KzPackage::extractedProgramRuns()
     QFile gcode(m_dir.filePath("cube.gcode"));
     QVERIFY(gcode.open(QIODevice::ReadOnly));
     QVERIFY(KzBridgeRun::Analyse(gcode.readAll()).nModelLayers >= 40);
+
+    QVERIFY(run.Run(root + "/usr/bin/kzvellum", { "--slice", "--preset", "fast", "-o", "program.gcode", "cube.stl" },
+                    m_dir.path(), environment));
+    QVERIFY2(run.GetStatus() == 0, qPrintable(run.Describe()));
+    QFile sliced(m_dir.filePath("program.gcode"));
+    QVERIFY(sliced.open(QIODevice::ReadOnly));
+    // 10 mm in the fast preset's 0.3 mm layers.
+    QVERIFY(KzBridgeRun::Analyse(sliced.readAll()).nModelLayers >= 30);
 }
 
 void tst_KzPackage::lintianFindsNoErrors()

@@ -201,7 +201,7 @@ void tst_KzStartUp::optionsNeedNoDisplay()
     const QString help = runWithoutDisplay({ "--help" });
     QCOMPARE(run.GetStatus(), 0);
     for (const char* text : { "[options] [FILE…]", "-h, --help", "-v, --version", "Shows the version and exits.",
-                              "relative paths" })
+                              "relative paths", "kzvellum --slice -o OUT.gcode [--machine NAME]", "--preset <PRESET>" })
         QVERIFY2(help.contains(QString::fromUtf8(text)), qPrintable(help));
     QCOMPARE(runWithoutDisplay({ "model.stl", "-h" }), help);
 

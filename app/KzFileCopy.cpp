@@ -1,6 +1,7 @@
 #include "KzFileCopy.h"
 
 #include <QByteArray>
+#include <QCryptographicHash>
 #include <QDebug>
 #include <QDir>
 #include <QFile>
@@ -11,7 +12,9 @@
 #include <cstring>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace {
@@ -23,6 +26,25 @@ const int kMaxLinks = 40;
 // systems allow 255 characters in all.
 const int kNameInTemporary = 64;
 const int kCreateAttempts = 8;
+// SHA-1: in Qt, several times faster here than any card reads, and a chance
+// match of corrupted data is out of reach. It guards against faults, not foes.
+const QCryptographicHash::Algorithm kReadBackHash = QCryptographicHash::Sha1;
+
+// File systems whose read after a dropped page cache is not a read from the
+// device: memory ones keep their only copy in that cache; FUSE daemons and
+// network clients answer from caches of their own, out of reach.
+const unsigned long kNotFromDevice[] = {
+    0x01021994,  // tmpfs
+    0x858458f6,  // ramfs
+    0x65735546,  // FUSE (exFAT and NTFS drivers of old systems, fuse2fs, ...)
+    0x00006969,  // NFS
+    0x0000517b,  // SMB
+    0xff534d42,  // CIFS
+    0xfe534d42,  // SMB2
+    0x01021997,  // 9P
+    0x00c36400,  // Ceph
+    0x5346414f,  // AFS
+};
 
 bool WriteAll(int fd, const char* data, qint64 size)
 {
@@ -79,17 +101,56 @@ void SyncFolder(const QByteArray& folder)
     }
 }
 
+// Whether none of the file's first size bytes is left in the page cache.
+bool CacheDropped(int fd, qint64 size)
+{
+    if (size == 0)
+        return true;
+    void* map = ::mmap(nullptr, size_t(size), PROT_READ, MAP_SHARED, fd, 0);
+    if (map == MAP_FAILED)
+        return false;
+    const long page = ::sysconf(_SC_PAGESIZE);
+    QByteArray resident(int((size + page - 1) / page), '\0');
+    bool dropped = ::mincore(map, size_t(size), reinterpret_cast<unsigned char*>(resident.data())) == 0;
+    for (int i = 0; dropped && i < resident.size(); ++i)
+        dropped = (resident.at(i) & 1) == 0;
+    ::munmap(map, size_t(size));
+    return dropped;
+}
+
+bool IsReadFromDevice(int fd)
+{
+    struct statfs info;
+    if (::fstatfs(fd, &info) != 0)
+        return false;
+    for (unsigned long type : kNotFromDevice) {
+        if ((unsigned long)(info.f_type) == type)
+            return false;
+    }
+    return true;
+}
+
 } // namespace
 
-bool KzFileCopy::CopyReplacing(const QString& source, const QString& target)
+KzFileCopy::Result KzFileCopy::Copy(const QString& source, const QString& target, ReadBack* pReadBack, bool bCheck)
 {
+    if (pReadBack)
+        *pReadBack = ReadBackNone;
     QFile input(source);
     if (target.isEmpty() || !input.open(QIODevice::ReadOnly)) {
         qDebug().noquote() << "KzFileCopy: cannot read" << source;
-        return false;
+        return ResultFailed;
     }
     KzFileCopy copy(target);
-    return copy.Run(input);
+    const Result result = copy.Run(input, bCheck);
+    if (pReadBack)
+        *pReadBack = copy.m_nReadBack;
+    return result;
+}
+
+bool KzFileCopy::CopyReplacing(const QString& source, const QString& target)
+{
+    return Copy(source, target) == ResultCopied;
 }
 
 bool KzFileCopy::IsTemporaryName(const QString& name)
@@ -106,6 +167,8 @@ KzFileCopy::KzFileCopy(const QString& target)
     , m_nLockFd(-1)
     , m_bKeepMode(false)
     , m_nMode(0)
+    , m_nWritten(0)
+    , m_nReadBack(ReadBackNone)
 {
 }
 
@@ -121,11 +184,11 @@ KzFileCopy::~KzFileCopy()
 }
 
 // The steps of one copy; each failure leaves the target as it was.
-bool KzFileCopy::Run(QFile& input)
+KzFileCopy::Result KzFileCopy::Run(QFile& input, bool bCheck)
 {
     if (m_strFinalPath.isEmpty()) {
         qDebug().noquote() << "KzFileCopy: a loop of symbolic links";
-        return false;
+        return ResultFailed;
     }
     struct stat old;
     if (::stat(QFile::encodeName(m_strFinalPath).constData(), &old) == 0) {
@@ -134,12 +197,21 @@ bool KzFileCopy::Run(QFile& input)
     }
     RemoveStaleTemporaries();
     if (!CreateTemporary())
-        return false;
-    if (!Fill(input) || !Commit()) {
+        return ResultFailed;
+    if (!Fill(input)) {
         qDebug().noquote() << "KzFileCopy: cannot write" << m_strFinalPath << std::strerror(errno);
-        return false;
+        return ResultFailed;
     }
-    return true;
+    if (bCheck && !ReadBackMatches()) {
+        qWarning("KzFileCopy: %s read back other bytes than were written; the old file stays",
+                 qPrintable(m_strFinalPath));
+        return ResultReadBackDiffers;
+    }
+    if (!Commit()) {
+        qDebug().noquote() << "KzFileCopy: cannot write" << m_strFinalPath << std::strerror(errno);
+        return ResultFailed;
+    }
+    return ResultCopied;
 }
 
 // Only this program's names, and only unlocked files: a save in progress, in
@@ -198,6 +270,7 @@ bool KzFileCopy::CreateTemporary()
 bool KzFileCopy::Fill(QFile& input)
 {
     QByteArray buffer(int(kChunkSize), Qt::Uninitialized);
+    QCryptographicHash hash(kReadBackHash);
     qint64 total = 0;
     for (;;) {
         const qint64 n = input.read(buffer.data(), kChunkSize);
@@ -207,11 +280,41 @@ bool KzFileCopy::Fill(QFile& input)
             break;
         if (!WriteAll(m_nWriteFd, buffer.constData(), n))
             return false;
+        hash.addData(buffer.constData(), int(n));
         total += n;
     }
+    m_nWritten = total;
+    m_strWrittenHash = hash.result();
     struct stat info;
     return ::fsync(m_nWriteFd) == 0 && ::fstat(m_nWriteFd, &info) == 0 && info.st_size == total
            && total == input.size();
+}
+
+// The copy is synced, so its cached pages are clean and the kernel may drop
+// them: the read that follows then asks the device. Whether it did is told by
+// the pages' residency and the kind of file system (kNotFromDevice). A read
+// error counts as a difference: the card cannot give back what it was given.
+bool KzFileCopy::ReadBackMatches()
+{
+    ::posix_fadvise(m_nWriteFd, 0, 0, POSIX_FADV_DONTNEED);
+    const bool fromDevice = CacheDropped(m_nWriteFd, m_nWritten) && IsReadFromDevice(m_nWriteFd);
+    m_nReadBack = fromDevice ? ReadBackFromDevice : ReadBackFromCache;
+
+    QByteArray buffer(int(kChunkSize), Qt::Uninitialized);
+    QCryptographicHash hash(kReadBackHash);
+    qint64 offset = 0;
+    for (;;) {
+        const ssize_t n = ::pread(m_nWriteFd, buffer.data(), size_t(kChunkSize), off_t(offset));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0)
+            return false;
+        if (n == 0)
+            break;
+        hash.addData(buffer.constData(), int(n));
+        offset += n;
+    }
+    return offset == m_nWritten && hash.result() == m_strWrittenHash;
 }
 
 // The complete copy takes the target's place; the lock is held until then.

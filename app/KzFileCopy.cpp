@@ -10,6 +10,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/mman.h>
@@ -300,18 +301,18 @@ bool KzFileCopy::ReadBackMatches()
     const bool fromDevice = CacheDropped(m_nWriteFd, m_nWritten) && IsReadFromDevice(m_nWriteFd);
     m_nReadBack = fromDevice ? ReadBackFromDevice : ReadBackFromCache;
 
-    QByteArray buffer(int(kChunkSize), Qt::Uninitialized);
+    std::vector<char> buffer(static_cast<size_t>(kChunkSize));
     QCryptographicHash hash(kReadBackHash);
     qint64 offset = 0;
     for (;;) {
-        const ssize_t n = ::pread(m_nWriteFd, buffer.data(), size_t(kChunkSize), off_t(offset));
+        const ssize_t n = ::pread(m_nWriteFd, buffer.data(), buffer.size(), off_t(offset));
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0)
             return false;
         if (n == 0)
             break;
-        hash.addData(buffer.constData(), int(n));
+        hash.addData(buffer.data(), int(n));
         offset += n;
     }
     return offset == m_nWritten && hash.result() == m_strWrittenHash;

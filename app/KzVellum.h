@@ -1,6 +1,7 @@
 #ifndef KZVELLUM_H
 #define KZVELLUM_H
 
+#include "KzFileCopy.h"
 #include "KzRemovableStorage.h"
 #include "ui_KzVellumClass.h"
 
@@ -9,6 +10,7 @@
 #include <QTranslator>
 
 class KLayerControlWidget;
+class KzCardEject;
 class KzDialWidget;
 class KzEditControlWidget;
 class KzEditWidget;
@@ -81,6 +83,10 @@ private slots:
     void slot_ShowPrintInfo();
     void slot_HidePrintInfo();
     void slot_LanguageChanged(int index);
+    // The card saved to: ejected on request, or at once after a save when
+    // the user asked for that; the outcome told by the balloon.
+    void slot_EjectCard_Clicked();
+    void slot_CardEjected(int result, const QString& detail);
 
 private:
     static void InstallFontSubstitutes();
@@ -104,6 +110,8 @@ private:
     void RememberChoice();
     bool OpenModelFile(const QString& path);
     void ShowOpenFailure(const QStringList& names);
+    void ShowCardSaved(KzFileCopy::ReadBack readBack, bool bEjecting);
+    void StartEject(bool bInteractive);
 
     void ShowPage(QWidget* page);
     void ShowMaximizedWindow();
@@ -122,6 +130,12 @@ private:
     KzMachineSelectWidget* m_pMachineSelectWidget;
     KzMaterialSelectWidget* m_pMaterialSelectWidget;
     KzRemovableStorage m_removableStorage;
+    KzCardEject* m_pCardEject;
+    // The card the last save went to (empty when none is left to eject), its
+    // device, and whether the eject under way may ask the user to authenticate.
+    QString m_strSavedCard;
+    quint64 m_nSavedCardDevice;
+    bool m_bEjectInteractive;
     QPushButton* m_pResetCameraButton;
     QPushButton* m_pSaveSDButton;
     QPushButton* m_pQuitSliceButton;

@@ -117,11 +117,12 @@ void KzCardWindow::SetLanguage(int index)
     QApplication::processEvents();
 }
 
-void KzCardWindow::Shot(const QString& name) const
+void KzCardWindow::Shot(const QString& name, bool bSettle) const
 {
     const QString folder = qEnvironmentVariable("KZ_ROAD_SHOTS");
     if (folder.isEmpty())
         return;
-    QTest::qWait(100);
+    if (bSettle)
+        QTest::qWait(100);
     m_pWindow->grab().save(QDir(folder).filePath(name + ".png"));
 }

@@ -44,8 +44,9 @@ public:
 
     // 0 Chinese, 1 English, as the title bar's language box (it clears the balloon).
     void SetLanguage(int index);
-    // With KZ_ROAD_SHOTS set, the window saved there as name.png.
-    void Shot(const QString& name) const;
+    // With KZ_ROAD_SHOTS set, the window saved there as name.png; after a
+    // moment for it to settle, or at once.
+    void Shot(const QString& name, bool bSettle = true) const;
 
     KzVellum* Window() const { return m_pWindow.get(); }
 

@@ -6,14 +6,9 @@
 // real daemon (tests/app/tst_KzCardRoad) shows saving, unmounting, a busy
 // card, a refusal by policy and no service.
 #include "KzCardEject.h"
+#include "KzFakeUDisks.h"
 #include "KzPrivateBus.h"
 
-#include <QDBusArgument>
-#include <QDBusConnection>
-#include <QDBusMessage>
-#include <QDBusMetaType>
-#include <QDBusObjectPath>
-#include <QDBusVirtualObject>
 #include <QSignalSpy>
 #include <QtTest>
 
@@ -21,65 +16,11 @@
 
 namespace {
 
-typedef QMap<QString, QVariantMap> KzInterfaces;
-typedef QMap<QDBusObjectPath, KzInterfaces> KzManagedObjects;
-
-const QString kRoot = "/org/freedesktop/UDisks2";
-const QString kBlock = kRoot + "/block_devices/sdb1";
-const QString kOtherBlock = kRoot + "/block_devices/sdc1";
-const QString kDrive = kRoot + "/drives/Card_Reader_0815";
+const QString kRoot = KzFakeUDisks::Root();
+const QString kBlock = KzFakeUDisks::Block();
+const QString kDrive = KzFakeUDisks::Drive();
 const QString kMount = "/media/maker/SD";
 const quint64 kDevice = makedev(8, 17);
-
-// udisks2 as far as ejecting sees it: its object tree, and answers to the
-// three methods, each a reply or the error it is told to give.
-class KzFakeUDisks : public QDBusVirtualObject
-{
-public:
-    // What each call asked: "Unmount /org/...sdb1 interactive=0".
-    QStringList m_listCalls;
-    QMap<QString, QString> m_mapErrors;   // method -> D-Bus error name
-    bool m_bCanPowerOff = true;
-    bool m_bEjectable = true;
-    quint64 m_nMountedDevice = kDevice;   // the device udisks2 has at kMount
-
-    QString introspect(const QString&) const override { return QString(); }
-
-    bool handleMessage(const QDBusMessage& message, const QDBusConnection& connection) override
-    {
-        if (message.member() == "GetManagedObjects") {
-            connection.send(message.createReply(QVariant::fromValue(Objects())));
-            return true;
-        }
-        const QVariantMap options = qdbus_cast<QVariantMap>(message.arguments().value(0));
-        m_listCalls << QString("%1 %2 interactive=%3")
-                           .arg(message.member(), message.path())
-                           .arg(!options.value("auth.no_user_interaction").toBool());
-        const QString error = m_mapErrors.value(message.member());
-        connection.send(error.isEmpty() ? message.createReply()
-                                        : message.createErrorReply(error, "the stand-in says " + error));
-        return true;
-    }
-
-private:
-    // A card partition mounted at kMount, another card elsewhere, their reader.
-    KzManagedObjects Objects() const
-    {
-        KzManagedObjects objects;
-        auto block = [&](const QString& path, quint64 device, const QByteArray& mountPoint) {
-            const QByteArrayList points{ mountPoint + '\0' };
-            objects[QDBusObjectPath(path)]["org.freedesktop.UDisks2.Block"] =
-                QVariantMap{ { "DeviceNumber", device }, { "Drive", QVariant::fromValue(QDBusObjectPath(kDrive)) } };
-            objects[QDBusObjectPath(path)]["org.freedesktop.UDisks2.Filesystem"] =
-                QVariantMap{ { "MountPoints", QVariant::fromValue(points) } };
-        };
-        block(kOtherBlock, makedev(8, 33), "/media/maker/OTHER");
-        block(kBlock, m_nMountedDevice, kMount.toUtf8());
-        objects[QDBusObjectPath(kDrive)]["org.freedesktop.UDisks2.Drive"] =
-            QVariantMap{ { "CanPowerOff", m_bCanPowerOff }, { "Ejectable", m_bEjectable } };
-        return objects;
-    }
-};
 
 } // namespace
 
@@ -106,9 +47,7 @@ private:
 
 void tst_KzCardEject::initTestCase()
 {
-    qDBusRegisterMetaType<KzInterfaces>();
-    qDBusRegisterMetaType<KzManagedObjects>();
-    qDBusRegisterMetaType<QByteArrayList>();
+    KzFakeUDisks::RegisterTypes();
     if (KzPrivateBus::DaemonProgram().isEmpty())
         QSKIP("dbus-daemon is not installed (package dbus-daemon)");
     QVERIFY2(m_bus.Start(), qPrintable(m_bus.GetError()));

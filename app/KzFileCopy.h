@@ -17,8 +17,8 @@ class QFile;
 // A symbolic link at the target stays a link: the file it leads to is the one
 // replaced. A file that is replaced keeps its permissions.
 //
-// Before the rename the synced copy is read back and compared, by its SHA-1,
-// with the bytes written: a card that returns other bytes than it was given
+// Before the rename the synced copy is read back and compared, by a 128-bit
+// checksum, with the bytes written: a card that returns other bytes than it was given
 // (worn or fake flash) keeps its old file. The read goes past the system's
 // page cache where the file system lets it (see ReadBack).
 //
@@ -61,7 +61,7 @@ private:
     Result Run(QFile& input, bool bCheck);
     void RemoveStaleTemporaries() const;
     bool CreateTemporary();
-    bool Fill(QFile& input);
+    bool Fill(QFile& input, bool bChecksum);
     bool ReadBackMatches();
     bool Commit();
 
@@ -73,7 +73,7 @@ private:
     bool m_bKeepMode;
     mode_t m_nMode;
     qint64 m_nWritten;
-    QByteArray m_strWrittenHash;  // SHA-1 of the bytes handed to write()
+    QByteArray m_strWrittenChecksum;  // of the bytes handed to write()
     ReadBack m_nReadBack;
 };
 

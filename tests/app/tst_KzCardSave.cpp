@@ -3,12 +3,18 @@
 // test: it spoils what pread() returns from a save's temporary file) keeps
 // its old file, and the balloon says the card may be failing, in English and
 // Chinese; the same card reading true gets the sliced G-code and the offer to
-// eject it. "Eject after saving" is remembered for the next window.
+// eject it. "Save data" to a file of the user's choice is checked the same
+// way. "Eject after saving" is remembered for the next window.
 #include "KzCardWindow.h"
 #include "KzConfigureData.h"
 #include "KzFakeCard.h"
+#include "KzVellum.h"
 
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QtTest>
 
@@ -22,6 +28,43 @@ QByteArray ReadAll(const QString& path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray("<missing>");
 }
 
+// Answers the save dialog with a name, a question whether to replace the
+// file with Yes, and keeps the text of any other message box.
+class KzSaveAnswers : public QObject
+{
+public:
+    explicit KzSaveAnswers(const QString& name) : m_strName(name)
+    {
+        connect(&m_timer, &QTimer::timeout, this, &KzSaveAnswers::Poll);
+        m_timer.start(20);
+    }
+    QStringList m_listBoxTexts;
+
+private:
+    void Poll()
+    {
+        QWidget* modal = QApplication::activeModalWidget();
+        if (!modal || modal->property("kzAnswered").toBool())
+            return;
+        modal->setProperty("kzAnswered", true);
+        if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
+            dialog->findChild<QLineEdit*>("fileNameEdit")->setText(m_strName);
+            QAbstractButton* save = dialog->findChild<QDialogButtonBox*>("buttonBox")->button(QDialogButtonBox::Save);
+            QTimer::singleShot(0, save, [save] { save->click(); });
+        } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
+            if (QAbstractButton* yes = box->button(QMessageBox::Yes)) {
+                yes->click();
+                return;
+            }
+            m_listBoxTexts << box->text();
+            QTimer::singleShot(0, box, [box] { box->accept(); });
+        }
+    }
+
+    QString m_strName;
+    QTimer m_timer;
+};
+
 } // namespace
 
 class tst_KzCardSave : public QObject
@@ -30,10 +73,13 @@ class tst_KzCardSave : public QObject
 
 private slots:
     void initTestCase();
+    void cleanupTestCase() { m_pWindow.reset(); }
     void badCardKeepsItsOldFile();
+    void saveDataIsCheckedToo();
     void ejectAfterSavingIsRemembered();
 
 private:
+    std::unique_ptr<KzCardWindow> m_pWindow;
     QTemporaryDir m_dir;
     KzFakeCard m_card;
     void (*m_pSpoilReads)(int) = nullptr;
@@ -49,12 +95,13 @@ void tst_KzCardSave::initTestCase()
     QVERIFY(QDir().mkpath(m_dir.filePath("card")));
     QVERIFY(m_card.MountFolder(m_dir.filePath("card")));
     KzCardWindow::Prepare();
+    m_pWindow.reset(new KzCardWindow);
+    QVERIFY(m_pWindow->OpenAndSlice(m_dir.path(), "bracket"));
 }
 
 void tst_KzCardSave::badCardKeepsItsOldFile()
 {
-    KzCardWindow window;
-    QVERIFY(window.OpenAndSlice(m_dir.path(), "bracket"));
+    KzCardWindow& window = *m_pWindow;
     const QString target = m_dir.filePath("card/bracket.gcode");
     const QByteArray old = ";the print saved last week\nG28\n";
     QFile file(target);
@@ -99,6 +146,31 @@ void tst_KzCardSave::badCardKeepsItsOldFile()
              qPrintable(window.TipDetail()));
     QVERIFY(window.EjectCardButton()->isVisible() && window.EjectCardButton()->isEnabled());
     QCOMPARE(window.EjectCardButton()->text(), QString("Eject card"));
+}
+
+// A file on a disk that gives back other bytes: the old file stays and the
+// box says why.
+void tst_KzCardSave::saveDataIsCheckedToo()
+{
+    const QString target = m_dir.filePath("chosen.gcode");
+    QFile file(target);
+    QVERIFY(file.open(QIODevice::WriteOnly) && file.write("old\n") == 4);
+    file.close();
+    QPushButton* saveData = m_pWindow->Window()->findChild<QPushButton*>("pushButton_SaveData");
+    {
+        KzSaveAnswers answers(target);
+        m_pSpoilReads(1);
+        QTest::mouseClick(saveData, Qt::LeftButton);
+        m_pSpoilReads(0);
+        QVERIFY(m_pSpoiledReads() > 0);
+        QCOMPARE(answers.m_listBoxTexts, QStringList{ "Save failed: the file read back differs from what was written, "
+                                                      "so the disk may be failing. The old file is unchanged." });
+    }
+    QCOMPARE(ReadAll(target), QByteArray("old\n"));
+    KzSaveAnswers answers(target);
+    QTest::mouseClick(saveData, Qt::LeftButton);
+    QCOMPARE(answers.m_listBoxTexts, QStringList{ "Save succeed" });
+    QCOMPARE(ReadAll(target), ReadAll(KzConfigureData::GetInstance()->GetTmpGcodeFilePath()));
 }
 
 // The box starts off; once ticked, the next window starts with it ticked, and

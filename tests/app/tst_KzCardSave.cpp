@@ -96,6 +96,8 @@ void tst_KzCardSave::initTestCase()
     QVERIFY(m_card.MountFolder(m_dir.filePath("card")));
     KzCardWindow::Prepare();
     m_pWindow.reset(new KzCardWindow);
+    // The balloon below the slice panel, as on a maximised window.
+    m_pWindow->Window()->resize(1280, 1000);
     QVERIFY(m_pWindow->OpenAndSlice(m_dir.path(), "bracket"));
 }
 

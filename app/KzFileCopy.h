@@ -1,6 +1,7 @@
 #ifndef KZFILECOPY_H
 #define KZFILECOPY_H
 
+#include <QByteArray>
 #include <QString>
 
 #include <sys/types.h>
@@ -16,6 +17,11 @@ class QFile;
 // A symbolic link at the target stays a link: the file it leads to is the one
 // replaced. A file that is replaced keeps its permissions.
 //
+// Before the rename the synced copy is read back and compared, by a 128-bit
+// checksum, with the bytes written: a card that returns other bytes than it was given
+// (worn or fake flash) keeps its old file. The read goes past the system's
+// page cache where the file system lets it (see ReadBack).
+//
 // The temporary files are named ".<name>.kzvellum-XXXXXX" and are locked while
 // they are written. One whose save was killed (a crash, a pulled plug) is
 // unlocked; the next save into its folder removes it. Files of other programs,
@@ -24,6 +30,25 @@ class QFile;
 class KzFileCopy
 {
 public:
+    enum Result {
+        ResultCopied,
+        ResultFailed,           // not written (cannot read, cannot write, full)
+        ResultReadBackDiffers,  // written, but read back other bytes, or none
+    };
+    // What the read-back compared.
+    enum ReadBack {
+        ReadBackNone,           // no check (asked for none, or nothing written)
+        ReadBackFromDevice,     // the bytes the device returned
+        ReadBackFromCache,      // the file system's own copy: the page cache
+                                // could not be dropped (memory file systems),
+                                // or a layer below keeps one (FUSE, network)
+    };
+
+    // Copies and, with bCheck, reads back before the rename; *pReadBack tells
+    // how the check went.
+    static Result Copy(const QString& source, const QString& target, ReadBack* pReadBack = nullptr,
+                       bool bCheck = true);
+    // Copy() with its check; true when copied.
     static bool CopyReplacing(const QString& source, const QString& target);
 
     // Whether a file name is one of this program's temporary files.
@@ -33,10 +58,11 @@ private:
     explicit KzFileCopy(const QString& target);
     ~KzFileCopy();
 
-    bool Run(QFile& input);
+    Result Run(QFile& input, bool bCheck);
     void RemoveStaleTemporaries() const;
     bool CreateTemporary();
-    bool Fill(QFile& input);
+    bool Fill(QFile& input, bool bChecksum);
+    bool ReadBackMatches();
     bool Commit();
 
     QString m_strFinalPath;   // the file replaced: the target, its links followed
@@ -46,6 +72,9 @@ private:
     int m_nLockFd;            // holds the lock until the rename is done
     bool m_bKeepMode;
     mode_t m_nMode;
+    qint64 m_nWritten;
+    QByteArray m_strWrittenChecksum;  // of the bytes handed to write()
+    ReadBack m_nReadBack;
 };
 
 #endif // KZFILECOPY_H

@@ -1,6 +1,7 @@
 #ifndef KZSLICEWIDGET_H
 #define KZSLICEWIDGET_H
 
+#include "KzFileCopy.h"
 #include "ui_CustomPrint.h"
 
 #include <QFrame>
@@ -38,8 +39,16 @@ public:
     // A slice has ended well and its G-code may be saved.
     bool IsGCodeReady() const;
     bool SaveGCodeTo(QString path);
+    // Copies the G-code to path and reads it back before it replaces the file there.
+    KzFileCopy::Result SaveGCode(const QString& path, KzFileCopy::ReadBack* pReadBack = nullptr);
     QString GetPrintInfo();
     void Retranslate();
+
+    // The check box beside the SD button: eject the card as soon as a save to it succeeds.
+    bool IsEjectAfterSave() const;
+    void SetEjectAfterSave(bool bEject);
+    // The eject button below it, shown while a card saved to may still be in its reader.
+    void ShowEjectCard(bool bShown, bool bEnabled = true);
 
     // The main window's 3D view, stored here by the main window right after
     // it creates the panel; not owned.
@@ -55,6 +64,8 @@ signals:
     void signal_HidePrintInfo();
     void signal_HideQuitLayerButton();
     void signal_SaveTF();
+    void signal_EjectCard();
+    void signal_EjectAfterSaveToggled(bool bEject);
     // A tip with texts of its own: why a slicing run failed.
     void signal_ShowTipContext(QString strTitle, QString strDetail);
 
@@ -85,6 +96,7 @@ private:
     void ApplyCustomPage(KzSliceProfile& profile);
     void PlaceButtonsForCustomPage();
     void PlaceButtonsForOnekeyPage();
+    void PlaceCardControls();
     void ShowRunEnd(const QString& text);
     // What a run slices for: the printer and the material's temperatures.
     static QVector<int> CurrentChoice();

@@ -8,6 +8,7 @@ const char kGeometryKey[] = "Window/Geometry";
 const char kModelFolderKey[] = "Models/Folder";
 const char kMachineKey[] = "Printer/Machine";
 const char kMaterialKey[] = "Printer/Material";
+const char kEjectAfterSaveKey[] = "Card/EjectAfterSave";
 
 int ReadChoice(const QSettings& settings, const char* key)
 {
@@ -77,6 +78,17 @@ void KzUserSettings::SetChoice(int machineType, int materialID)
 {
     m_settings.setValue(QLatin1String(kMachineKey), machineType);
     m_settings.setValue(QLatin1String(kMaterialKey), materialID);
+    Save();
+}
+
+bool KzUserSettings::GetEjectAfterSave() const
+{
+    return m_settings.value(QLatin1String(kEjectAfterSaveKey), false).toBool();
+}
+
+void KzUserSettings::SetEjectAfterSave(bool eject)
+{
+    m_settings.setValue(QLatin1String(kEjectAfterSaveKey), eject);
     Save();
 }
 

@@ -7,7 +7,8 @@
 
 // What the program remembers between runs, in the user's configuration folder
 // ($XDG_CONFIG_HOME/kzvellum/kzvellum.conf): the window's place and size, the
-// folder of the last model opened, and the printer and material chosen. The
+// folder of the last model opened, the printer and material chosen, and
+// whether a save to the SD card ejects it. The
 // window reads it at start and writes it as the user goes; a file that cannot
 // be written only loses what would have been remembered.
 class KzUserSettings
@@ -30,6 +31,10 @@ public:
     int GetMachineType() const;
     int GetMaterialID() const;
     void SetChoice(int machineType, int materialID);
+
+    // Off until chosen.
+    bool GetEjectAfterSave() const;
+    void SetEjectAfterSave(bool eject);
 
     static constexpr int ms_nNoChoice = -1;
 

@@ -1,6 +1,7 @@
 #include "KzVellum.h"
 
 #include "KLayerControlWidget.h"
+#include "KzCardEject.h"
 #include "KzConfigureData.h"
 #include "KzDataFolder.h"
 #include "KzDialWidget.h"
@@ -150,6 +151,9 @@ KzVellum::KzVellum(QWidget* parent, KzUserSettings* settings)
     , m_pLayerControlWidget(nullptr)
     , m_pMachineSelectWidget(nullptr)
     , m_pMaterialSelectWidget(nullptr)
+    , m_pCardEject(new KzCardEject(this))
+    , m_nSavedCardDevice(0)
+    , m_bEjectInteractive(false)
     , m_pResetCameraButton(nullptr)
     , m_pArrangeButton(nullptr)
     , m_pSaveSDButton(nullptr)
@@ -539,6 +543,13 @@ void KzVellum::ConnectPanels()
     connect(m_pSliceWidget, &KzSliceWidget::signal_ShowPrintInfo, this, &KzVellum::slot_ShowPrintInfo);
     connect(m_pSliceWidget, &KzSliceWidget::signal_HidePrintInfo, this, &KzVellum::slot_HidePrintInfo);
     connect(m_pSliceWidget, &KzSliceWidget::signal_SaveTF, this, &KzVellum::slot_SaveToSD_Clicked);
+    connect(m_pSliceWidget, &KzSliceWidget::signal_EjectCard, this, &KzVellum::slot_EjectCard_Clicked);
+    connect(m_pCardEject, &KzCardEject::signal_Finished, this, &KzVellum::slot_CardEjected);
+    if (m_pUserSettings) {
+        m_pSliceWidget->SetEjectAfterSave(m_pUserSettings->GetEjectAfterSave());
+        connect(m_pSliceWidget, &KzSliceWidget::signal_EjectAfterSaveToggled, this,
+                [this](bool eject) { m_pUserSettings->SetEjectAfterSave(eject); });
+    }
 
     connect(m_pResetCameraButton, &QPushButton::clicked, view, &KzGLView::slot_ResetView);
     connect(m_pArrangeButton, &QPushButton::clicked, this, &KzVellum::slot_Arrange_Triggered);
@@ -728,22 +739,100 @@ void KzVellum::slot_ReChoose_Clicked()
 void KzVellum::slot_SaveToSD_Clicked()
 {
     m_pTipWidget->slot_SetTipContext(QString(), QString());
+    // A card being unmounted is no place to write to.
+    if (m_pCardEject->IsRunning()) {
+        m_pTipWidget->slot_SetTipContext(tr("弹出SD卡"), tr("正在弹出SD卡，请稍候"));
+        return;
+    }
     if (!m_removableStorage.DetectRemovableStorage()) {
         m_pTipWidget->slot_SetCurrentTip(17);
         return;
     }
     QString path = ui.openGLWidget->GetSaveSDName();
     m_removableStorage.CalSDFullName(path);
-    bool saved = false;
+    KzFileCopy::ReadBack readBack = KzFileCopy::ReadBackNone;
+    KzFileCopy::Result result = KzFileCopy::ResultFailed;
     {
         KzBusyCursor busy;
-        saved = m_pSliceWidget->SaveGCodeTo(path);
+        result = m_pSliceWidget->SaveGCode(path, &readBack);
     }
-    if (saved) // the balloon translates these
-        m_pTipWidget->slot_SetTipContext(QT_TRANSLATE_NOOP("KzTipWidget", "保存SD卡"),
-                                         QT_TRANSLATE_NOOP("KzTipWidget", "保存GCode成功"));
-    else
+    if (result == KzFileCopy::ResultReadBackDiffers) {
+        m_pTipWidget->slot_SetTipContext(
+            tr("保存SD卡"), tr("SD卡读回的数据与写入的不同，这张卡可能已损坏。卡上原有的文件未改动，请换一张卡再保存。"));
+        return;
+    }
+    if (result != KzFileCopy::ResultCopied) {
         m_pTipWidget->slot_SetCurrentTip(18);
+        return;
+    }
+    m_strSavedCard = m_removableStorage.GetStorageList().value(0);
+    m_nSavedCardDevice = m_removableStorage.GetDeviceNumber(m_strSavedCard);
+    const bool eject = m_pSliceWidget->IsEjectAfterSave();
+    ShowCardSaved(readBack, eject);
+    m_pSliceWidget->ShowEjectCard(true);
+    if (eject) // unasked: no password prompt pops up after a save
+        StartEject(false);
+}
+
+void KzVellum::ShowCardSaved(KzFileCopy::ReadBack readBack, bool bEjecting)
+{
+    QString detail = readBack == KzFileCopy::ReadBackFromDevice
+                         ? tr("保存GCode成功，已从SD卡读回核对，与切片结果一致。")
+                         : tr("保存GCode成功。这张卡的文件系统不能绕过系统缓存读回，核对的只是缓存中的数据。");
+    if (bEjecting)
+        detail = tr("%1\n正在弹出SD卡…").arg(detail);
+    m_pTipWidget->slot_SetTipContext(tr("保存SD卡"), detail);
+}
+
+void KzVellum::slot_EjectCard_Clicked()
+{
+    if (m_strSavedCard.isEmpty())
+        return;
+    // Asked for: the system may ask for a password where its policy wants one.
+    StartEject(true);
+    m_pTipWidget->slot_SetTipContext(tr("弹出SD卡"), tr("正在弹出SD卡…"));
+}
+
+void KzVellum::StartEject(bool bInteractive)
+{
+    if (!m_pCardEject->Start(m_strSavedCard, m_nSavedCardDevice, bInteractive))
+        return;
+    m_bEjectInteractive = bInteractive;
+    m_pSliceWidget->ShowEjectCard(true, false);
+}
+
+// The file is saved and synced whatever the outcome; only a removed card
+// takes the eject button away.
+void KzVellum::slot_CardEjected(int result, const QString& detail)
+{
+    QString text;
+    switch (result) {
+    case KzCardEject::ResultRemovable:
+        text = tr("可以取出SD卡了。");
+        break;
+    case KzCardEject::ResultBusy:
+        text = tr("SD卡正被其他程序使用，未能弹出。请关闭使用它的程序后再点“弹出SD卡”。文件已保存。");
+        break;
+    case KzCardEject::ResultNotAuthorized:
+        text = m_bEjectInteractive
+                   ? tr("系统的权限策略不允许弹出这张SD卡。文件已保存并写入卡中，请用桌面自带的弹出功能取出。")
+                   : tr("系统的权限策略不允许自动弹出这张SD卡。文件已保存并写入卡中：点“弹出SD卡”可按系统要求验证身份，或用桌面自带的弹出功能取出。");
+        break;
+    case KzCardEject::ResultNoService:
+        text = tr("系统的磁盘服务(udisks2)未运行，无法在本程序中弹出。文件已保存并写入卡中，请用桌面自带的弹出功能取出SD卡。");
+        break;
+    case KzCardEject::ResultNotFound:
+        text = tr("找不到保存时的那张SD卡，它可能已被取出。");
+        break;
+    default:
+        text = tr("未能弹出SD卡：%1。文件已保存。").arg(detail);
+        break;
+    }
+    const bool gone = result == KzCardEject::ResultRemovable || result == KzCardEject::ResultNotFound;
+    if (gone)
+        m_strSavedCard.clear();
+    m_pSliceWidget->ShowEjectCard(!gone);
+    m_pTipWidget->slot_SetTipContext(tr("弹出SD卡"), text);
 }
 
 void KzVellum::slot_BackButton_Clicked()

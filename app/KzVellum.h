@@ -1,6 +1,7 @@
 #ifndef KZVELLUM_H
 #define KZVELLUM_H
 
+#include "KzFileCopy.h"
 #include "KzRemovableStorage.h"
 #include "ui_KzVellumClass.h"
 
@@ -10,6 +11,7 @@
 #include <QUrl>
 
 class KLayerControlWidget;
+class KzCardEject;
 class KzDialWidget;
 class KzEditControlWidget;
 class KzEditWidget;
@@ -96,6 +98,10 @@ private slots:
     void slot_SaveGCode_Triggered();
     void slot_Guide_Triggered();
     void slot_FocusChanged(QWidget* old, QWidget* now);
+    // The card saved to: ejected on request, or at once after a save when
+    // the user asked for that; the outcome told by the balloon.
+    void slot_EjectCard_Clicked();
+    void slot_CardEjected(int result, const QString& detail);
 
 private:
     static void InstallFontSubstitutes();
@@ -121,6 +127,8 @@ private:
     void RememberChoice();
     bool OpenModelFile(const QString& path);
     void ShowOpenFailure(const QStringList& names);
+    void ShowCardSaved(KzFileCopy::ReadBack readBack, bool bEjecting);
+    void StartEject(bool bInteractive);
 
     void ShowPage(QWidget* page);
     void ShowMaximizedWindow();
@@ -139,6 +147,12 @@ private:
     KzMachineSelectWidget* m_pMachineSelectWidget;
     KzMaterialSelectWidget* m_pMaterialSelectWidget;
     KzRemovableStorage m_removableStorage;
+    KzCardEject* m_pCardEject;
+    // The card the last save went to (empty when none is left to eject), its
+    // device, and whether the eject under way may ask the user to authenticate.
+    QString m_strSavedCard;
+    quint64 m_nSavedCardDevice;
+    bool m_bEjectInteractive;
     QPushButton* m_pResetCameraButton;
     QPushButton* m_pArrangeButton;
     QPushButton* m_pSaveSDButton;

@@ -202,6 +202,68 @@ All</translation>
             <source>请先切片，再保存GCode</source>
             <translation>Slice first, then save the G-code</translation>
         </message>
+        <message>
+            <source>弹出SD卡</source>
+            <translation>Eject card</translation>
+        </message>
+        <message>
+            <source>正在弹出SD卡，请稍候</source>
+            <translation>The card is being ejected, please wait</translation>
+        </message>
+        <message>
+            <source>保存SD卡</source>
+            <translation>Save SD card</translation>
+        </message>
+        <message>
+            <source>SD卡读回的数据与写入的不同，这张卡可能已损坏。卡上原有的文件未改动，请换一张卡再保存。</source>
+            <translation>The card returned other data than was written to it: it may be failing. The file it had is unchanged; save to another card.</translation>
+        </message>
+        <message>
+            <source>保存GCode成功，已从SD卡读回核对，与切片结果一致。</source>
+            <translation>Save to SD card succeed. Read back from the card: it holds exactly the sliced G-code.</translation>
+        </message>
+        <message>
+            <source>保存GCode成功。这张卡的文件系统不能绕过系统缓存读回，核对的只是缓存中的数据。</source>
+            <translation>Save to SD card succeed. This card's file system cannot be read past the system's cache, so only the cached copy was checked.</translation>
+        </message>
+        <message>
+            <source>%1
+正在弹出SD卡…</source>
+            <translation>%1
+Ejecting the card…</translation>
+        </message>
+        <message>
+            <source>正在弹出SD卡…</source>
+            <translation>Ejecting the card…</translation>
+        </message>
+        <message>
+            <source>可以取出SD卡了。</source>
+            <translation>The SD card can be removed now.</translation>
+        </message>
+        <message>
+            <source>SD卡正被其他程序使用，未能弹出。请关闭使用它的程序后再点“弹出SD卡”。文件已保存。</source>
+            <translation>The card is in use by another program and was not ejected. Close that program, then click “Eject card” again. The file is saved.</translation>
+        </message>
+        <message>
+            <source>系统的权限策略不允许弹出这张SD卡。文件已保存并写入卡中，请用桌面自带的弹出功能取出。</source>
+            <translation>The system's policy does not allow ejecting this card. The file is saved and synced to the card: remove it with the desktop's own eject.</translation>
+        </message>
+        <message>
+            <source>系统的权限策略不允许自动弹出这张SD卡。文件已保存并写入卡中：点“弹出SD卡”可按系统要求验证身份，或用桌面自带的弹出功能取出。</source>
+            <translation>The system's policy does not allow ejecting this card unasked. The file is saved and synced to the card: click “Eject card” to authenticate as the system asks, or remove it with the desktop's own eject.</translation>
+        </message>
+        <message>
+            <source>系统的磁盘服务(udisks2)未运行，无法在本程序中弹出。文件已保存并写入卡中，请用桌面自带的弹出功能取出SD卡。</source>
+            <translation>The system's disk service (udisks2) is not running, so the card cannot be ejected from here. The file is saved and synced to the card: remove it with the desktop's own eject.</translation>
+        </message>
+        <message>
+            <source>找不到保存时的那张SD卡，它可能已被取出。</source>
+            <translation>The card saved to is no longer there: it may have been removed already.</translation>
+        </message>
+        <message>
+            <source>未能弹出SD卡：%1。文件已保存。</source>
+            <translation>Could not eject the card: %1. The file is saved.</translation>
+        </message>
     </context>
     <context>
         <name>CustomPrint</name>
@@ -476,6 +538,22 @@ All</translation>
         <message>
             <source>保存失败</source>
             <translation>Save failed</translation>
+        </message>
+        <message>
+            <source>保存后弹出</source>
+            <translation>Eject after saving</translation>
+        </message>
+        <message>
+            <source>保存到SD卡并核对后，立即弹出SD卡</source>
+            <translation>Eject the card as soon as a save to it is written and checked</translation>
+        </message>
+        <message>
+            <source>弹出SD卡</source>
+            <translation>Eject card</translation>
+        </message>
+        <message>
+            <source>保存失败：读回的数据与写入的不同，磁盘可能有故障。原文件未改动。</source>
+            <translation>Save failed: the file read back differs from what was written, so the disk may be failing. The old file is unchanged.</translation>
         </message>
     </context>
     <context>

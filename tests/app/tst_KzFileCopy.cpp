@@ -11,6 +11,7 @@
 #include <QtTest>
 
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 namespace {
@@ -79,6 +80,7 @@ private slots:
     void init();
     void killedSaveIsClearedByTheNextSave();
     void linksAndPermissionsAreKept();
+    void readBackSaysWhatItCompared();
 
 private:
     QTemporaryDir m_dir;
@@ -198,6 +200,31 @@ void tst_KzFileCopy::linksAndPermissionsAreKept()
     QCOMPARE(symlink("loop.gcode", QFile::encodeName(loop).constData()), 0);
     QVERIFY(!KzFileCopy::CopyReplacing(m_strSource, loop));
     QVERIFY(QFileInfo(loop).isSymLink());
+}
+
+// Past the page cache on a disk's file system: the bytes came from the disk.
+// A memory file system keeps its only copy in that cache, and the check says
+// it compared that. Without a check, nothing was compared.
+void tst_KzFileCopy::readBackSaysWhatItCompared()
+{
+    struct statfs info;
+    QVERIFY(statfs(".", &info) == 0);
+    if (info.f_type == 0x01021994)
+        QSKIP("the build folder is on tmpfs: no disk to read back from");
+    KzFileCopy::ReadBack readBack = KzFileCopy::ReadBackNone;
+    QCOMPARE(KzFileCopy::Copy(m_strSource, "on-disk.gcode", &readBack), KzFileCopy::ResultCopied);
+    QCOMPARE(readBack, KzFileCopy::ReadBackFromDevice);
+    QCOMPARE(ReadFile("on-disk.gcode"), kNewPrint);
+    QCOMPARE(KzFileCopy::Copy(m_strSource, "unchecked.gcode", &readBack, false), KzFileCopy::ResultCopied);
+    QCOMPARE(readBack, KzFileCopy::ReadBackNone);
+
+    if (statfs("/dev/shm", &info) != 0 || info.f_type != 0x01021994)
+        QSKIP("no tmpfs at /dev/shm");
+    QTemporaryDir memory("/dev/shm/kzvellum-test-XXXXXX");
+    QVERIFY(memory.isValid());
+    QCOMPARE(KzFileCopy::Copy(m_strSource, memory.filePath("part.gcode"), &readBack), KzFileCopy::ResultCopied);
+    QCOMPARE(readBack, KzFileCopy::ReadBackFromCache);
+    QCOMPARE(ReadFile(memory.filePath("part.gcode")), kNewPrint);
 }
 
 QTEST_GUILESS_MAIN(tst_KzFileCopy)

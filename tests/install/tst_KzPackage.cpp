@@ -64,12 +64,14 @@ void tst_KzPackage::controlFields()
     // The engine the bridge runs, and what the shared libraries come from.
     const QStringList depends = Field("Depends").split(", ");
     QVERIFY2(depends.contains("cura-engine"), qPrintable(Field("Depends")));
-    for (const char* library : { "libqt5widgets5", "libqt5gui5", "libqt5core5a", "libc6", "libstdc++6", "libglu1-mesa" }) {
+    for (const char* library : { "libqt5widgets5", "libqt5gui5", "libqt5core5a", "libqt5dbus5", "libc6", "libstdc++6", "libglu1-mesa" }) {
         const bool found = std::any_of(depends.begin(), depends.end(), [library](const QString& d) {
             return d == library || d.startsWith(QString(library) + " ");
         });
         QVERIFY2(found, qPrintable(QString("%1 in %2").arg(library, Field("Depends"))));
     }
+    // Ejecting the card from the program needs the disk service.
+    QCOMPARE(Field("Recommends"), QString("udisks2"));
     QVERIFY2(Field("Description").startsWith("prepares prints"), qPrintable(Field("Description")));
 }
 

@@ -68,6 +68,7 @@ bool KzModel3D::LoadSTLFile(QString path)
     }
     m_facetQueue.Reset();
     m_nReadFacets = 0;
+    m_placement = KzFootprint::Placement();
     DeleteDisplayLists();
     const bool fresh = m_vecTriangles.isEmpty();
     m_loadThread.start(QThread::InheritPriority);
@@ -92,16 +93,30 @@ void KzModel3D::slot_FacetsExpected(int count)
 // thread that compiles; that one works from the chunks.
 void KzModel3D::slot_TriangleReady(KzTriangle3D tri)
 {
-    if (m_nReadFacets++ == 0)
+    if (m_nReadFacets++ == 0) {
         m_vReadMin = m_vReadMax = tri[0];
+        m_vPlaceMin = m_vPlaceMax = tri[0];
+    }
     Extend(tri, m_vReadMin, m_vReadMax);
+    for (int k = 0; k < 3; ++k)
+        KzFootprint::ExtendBox(tri[k], m_vPlaceMin, m_vPlaceMax);
     m_vecTriangles.append(tri);
     m_facetQueue.Add(tri);
 }
 
+// Still on the reading thread, while the last lists are compiled: the
+// placement every instance starts from, when the facets are this load's alone.
 void KzModel3D::slot_LoadComplete()
 {
+    if (m_nReadFacets > 0 && m_nReadFacets == m_vecTriangles.size())
+        m_placement = KzFootprint::Place(m_vecTriangles, m_vPlaceMin, m_vPlaceMax);
     m_facetQueue.Close();
+}
+
+KzTriangle3D* KzModel3D::ItemPtr(int i)
+{
+    m_placement = KzFootprint::Placement();
+    return &m_vecTriangles[i];
 }
 
 // Compiling a chunk's list while the reader parses the next one hides most of

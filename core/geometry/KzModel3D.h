@@ -2,6 +2,7 @@
 #define KZMODEL3D_H
 
 #include "KzFacetQueue.h"
+#include "KzFootprint.h"
 #include "KzFunctionGlobal.h"
 #include "KzLoadReport.h"
 #include "KzTriangle3D.h"
@@ -40,7 +41,8 @@ public:
 
     int Count() const { return m_vecTriangles.size(); }
     KzTriangle3D Item(int i) const { return m_vecTriangles.at(i); }
-    KzTriangle3D* ItemPtr(int i) { return &m_vecTriangles[i]; }   // detaches first
+    // Detaches first; the facets may change, so the placement is forgotten.
+    KzTriangle3D* ItemPtr(int i);
     QVector<KzTriangle3D> Triangls() const { return m_vecTriangles; }
     QString FileName() const { return m_strFileName; }
     int ID() const { return m_nID; }
@@ -49,6 +51,10 @@ public:
     QVector3D GetCenter() const { return m_vCenter; }
     QVector<unsigned int> GetDisplayList() const { return m_vecDisplayList; }
     bool ReadyToRender() const { return m_bReady; }
+    // Where an instance of the mesh stands when first put on the plate, worked
+    // out on the reading thread once the last facet is in; not valid when the
+    // facets changed after the load or came from more than one.
+    const KzFootprint::Placement& GetPlacement() const { return m_placement; }
 
     void IncreaseReference() { ++m_nReference; }
     void DecreaseReference() { --m_nReference; }
@@ -79,6 +85,9 @@ private:
     int m_nReadFacets = 0;
     QVector3D m_vReadMin;
     QVector3D m_vReadMax;
+    QVector3D m_vPlaceMin;   // the same bounds as an instance's box takes them
+    QVector3D m_vPlaceMax;
+    KzFootprint::Placement m_placement;
     QVector<KzTriangle3D> m_vecTriangles;
     QString m_strFileName;
     qint32 m_nReference;

@@ -70,7 +70,6 @@ private:
     void ComputeBox();
     void ComputeHull();
     void Place();
-    void MoveBy(const QVector3D& d, const QVector3D& fileMin, const QVector3D& fileMax);
     void DropToFloor();
 
     KzModel3D* m_pModel;

@@ -8,6 +8,61 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
+
+namespace {
+
+// A footprint's extent, and whether one of its edges runs exactly along the
+// x axis (horizontal) or the y axis (vertical).
+struct Extent
+{
+    float minX = 0, maxX = 0, minY = 0, maxY = 0;
+    bool vertical = false;
+    bool horizontal = false;
+    bool finite = true;
+};
+
+Extent ExtentOf(const QVector<QVector2D>& hull)
+{
+    Extent e;
+    const int n = hull.size();
+    if (n == 0) {
+        e.finite = false;
+        return e;
+    }
+    e.minX = e.maxX = hull[0].x();
+    e.minY = e.maxY = hull[0].y();
+    for (int i = 0; i < n; ++i) {
+        const QVector2D& a = hull[i];
+        const QVector2D& b = hull[(i + 1) % n];
+        if (!std::isfinite(a.x()) || !std::isfinite(a.y()))
+            e.finite = false;
+        e.minX = std::min(e.minX, a.x());
+        e.maxX = std::max(e.maxX, a.x());
+        e.minY = std::min(e.minY, a.y());
+        e.maxY = std::max(e.maxY, a.y());
+        e.vertical = e.vertical || (a.x() == b.x() && a.y() != b.y());
+        e.horizontal = e.horizontal || (a.y() == b.y() && a.x() != b.x());
+    }
+    return e;
+}
+
+// True when PolygonCollisionPushVector is sure to find a and b apart, without
+// asking it. It tries the normal of every edge of both: an edge exactly along
+// the y axis has the x axis for its normal (unit, or within rounding of unit
+// and then kept as it is), and along it every projection is the x coordinate
+// times one factor, rounded, so in the coordinates' order. Extents apart in x
+// (touching is apart, as there) are then apart in that test; likewise in y.
+bool SurelyApart(const Extent& a, const Extent& b)
+{
+    if (!a.finite || !b.finite)
+        return false;
+    if ((a.vertical || b.vertical) && (b.maxX <= a.minX || b.minX >= a.maxX))
+        return true;
+    return (a.horizontal || b.horizontal) && (b.maxY <= a.minY || b.minY >= a.maxY);
+}
+
+} // namespace
 
 KzPlate::KzPlate()
     : m_vBoundMax(50, 50, 100)
@@ -159,6 +214,13 @@ void KzPlate::PlaceNew(KzPlateInstance* p)
     const QVector2D home = p->GetCenter().toVector2D();
     bool found = false;
     QVector2D best;
+    // The others stand still meanwhile: their extents are taken once.
+    std::vector<const KzPlateInstance*> others;
+    std::vector<Extent> extents;
+    for (const KzPlateInstance* q : qAsConst(m_mapInstances)) {
+        others.push_back(q);
+        extents.push_back(ExtentOf(q->GetHull()));
+    }
     for (const KzPlateInstance* q : qAsConst(m_mapInstances)) {
         const QVector2D gap = ((q->GetMax() - q->GetMin()).toVector2D() + size) / 2 + QVector2D(4, 4);
         const QVector2D c = q->GetCenter().toVector2D();
@@ -169,13 +231,14 @@ void KzPlate::PlaceNew(KzPlateInstance* p)
             p->Translate(k - p->GetCenter().toVector2D());
             if (found && k.length() >= best.length())
                 continue;
+            // Only footprints that may overlap are put through the polygon test.
+            const Extent here = ExtentOf(p->GetHull());
             bool free = true;
-            for (const KzPlateInstance* other : qAsConst(m_mapInstances)) {
+            for (size_t o = 0; o < others.size() && free; ++o) {
+                if (SurelyApart(here, extents[o]))
+                    continue;
                 QVector2D push;
-                if (KPolygonAlgorithm::PolygonCollisionPushVector(p->GetHull(), other->GetHull(), push)) {
-                    free = false;
-                    break;
-                }
+                free = !KPolygonAlgorithm::PolygonCollisionPushVector(p->GetHull(), others[o]->GetHull(), push);
             }
             if (free) {
                 found = true;

@@ -1,5 +1,6 @@
 #include "KzModel3D.h"
 
+#include "KzCoarseMesh.h"
 #include "KzHugePages.h"
 #include "KzModelLoader.h"
 
@@ -13,6 +14,8 @@
 namespace {
 const int kFacetsPerList = 10000;
 const int kChunksAhead = 4;   // how far the reader may run ahead of the lists
+// About as many corners as the software renderer turns in a few tens of ms.
+const int kCoarseCorners = 60000;
 
 void Extend(const KzTriangle3D& tri, QVector3D& min, QVector3D& max)
 {
@@ -29,6 +32,7 @@ void Extend(const KzTriangle3D& tri, QVector3D& min, QVector3D& max)
 }
 
 qint32 KzModel3D::ms_nModelCount = 0;
+int KzModel3D::ms_nReducedAbove = 400000;
 
 KzModel3D::KzModel3D()
     : m_pLoader(new KzModelLoader), m_facetQueue(kFacetsPerList, kChunksAhead), m_nReference(0),
@@ -55,6 +59,7 @@ KzModel3D::~KzModel3D()
     // Its thread has stopped (or never ran, after a failed load): the loader
     // can go from here.
     delete m_pLoader;
+    StopCoarse();
     DeleteDisplayLists();
 }
 
@@ -66,6 +71,7 @@ bool KzModel3D::LoadSTLFile(QString path)
         m_report = KzLoadReport(path);
         return false;
     }
+    StopCoarse();
     m_facetQueue.Reset();
     m_nReadFacets = 0;
     m_placement = KzFootprint::Placement();
@@ -80,7 +86,45 @@ bool KzModel3D::LoadSTLFile(QString path)
     m_report.Judge(Count(), m_vMinBound, m_vMaxBound);
     m_strFileName = path;
     m_bReady = true;
+    StartCoarse();
     return true;
+}
+
+void KzModel3D::StartCoarse()
+{
+    if (Count() <= ms_nReducedAbove || m_vecDisplayList.isEmpty())
+        return;
+    const QVector<KzTriangle3D> mesh = m_vecTriangles;   // shared, read only
+    m_coarseThread = std::thread([this, mesh]() {
+        m_vecCoarse = KzCoarseMesh::Build(mesh, kCoarseCorners);
+        m_bCoarseReady = true;
+    });
+}
+
+void KzModel3D::StopCoarse()
+{
+    if (m_coarseThread.joinable())
+        m_coarseThread.join();
+    m_bCoarseReady = false;
+    m_vecCoarse.clear();
+}
+
+QVector<unsigned int> KzModel3D::GetReducedDisplayList()
+{
+    QOpenGLContext* current = QOpenGLContext::currentContext();
+    if (m_nCoarseList == 0 && m_bCoarseReady && current && m_pListContext
+        && QOpenGLContext::areSharing(current, m_pListContext)) {
+        m_coarseThread.join();
+        m_nCoarseList = glGenLists(1);
+        glNewList(m_nCoarseList, GL_COMPILE);
+        CompileFacets(m_vecCoarse.constData(), m_vecCoarse.size());
+        glEndList();
+        m_vecCoarse = QVector<KzTriangle3D>();
+        m_bCoarseReady = false;
+    }
+    if (m_nCoarseList != 0)
+        return {m_nCoarseList};
+    return m_vecDisplayList;
 }
 
 void KzModel3D::slot_FacetsExpected(int count)
@@ -217,8 +261,11 @@ void KzModel3D::DeleteDisplayLists()
     if (current && m_pListContext && QOpenGLContext::areSharing(current, m_pListContext)) {
         for (unsigned int name : qAsConst(m_vecDisplayList))
             glDeleteLists(name, 1);
+        if (m_nCoarseList != 0)
+            glDeleteLists(m_nCoarseList, 1);
     } else {
         qDebug() << "model" << m_nID << ": display lists not deleted, their OpenGL context is not current";
     }
     m_vecDisplayList.clear();
+    m_nCoarseList = 0;
 }

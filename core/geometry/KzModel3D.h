@@ -14,6 +14,9 @@
 #include <QVector>
 #include <QVector3D>
 
+#include <atomic>
+#include <thread>
+
 class KzModelLoader;
 class QOpenGLContext;
 
@@ -50,6 +53,15 @@ public:
     QVector3D MaxBound() const { return m_vMaxBound; }
     QVector3D GetCenter() const { return m_vCenter; }
     QVector<unsigned int> GetDisplayList() const { return m_vecDisplayList; }
+    // What to draw while the camera moves. A mesh of more facets than
+    // ReducedAbove() gets a coarser stand-in, built on a thread of its own
+    // after the load and compiled here on the first call once it is there
+    // (the lists' context current); until then, and for smaller meshes, the
+    // full lists.
+    QVector<unsigned int> GetReducedDisplayList();
+    bool HasReducedForm() const { return m_nCoarseList != 0; }
+    static int ReducedAbove() { return ms_nReducedAbove; }
+    static void SetReducedAbove(int facets) { ms_nReducedAbove = facets; }
     bool ReadyToRender() const { return m_bReady; }
     // Where an instance of the mesh stands when first put on the plate, worked
     // out on the reading thread once the last facet is in; not valid when the
@@ -77,6 +89,8 @@ private:
     void CompileList(const KzTriangle3D* tri, int count);
     static void CompileFacets(const KzTriangle3D* tri, int count);
     void DeleteDisplayLists();
+    void StartCoarse();
+    void StopCoarse();
 
     QThread m_loadThread;
     KzModelLoader* m_pLoader;
@@ -100,7 +114,13 @@ private:
     QPointer<QOpenGLContext> m_pListContext;   // the context that owns the lists
     KzLoadReport m_report;
 
+    std::thread m_coarseThread;
+    std::atomic<bool> m_bCoarseReady{false};
+    QVector<KzTriangle3D> m_vecCoarse;   // written by m_coarseThread until m_bCoarseReady
+    unsigned int m_nCoarseList = 0;
+
     static qint32 ms_nModelCount;
+    static int ms_nReducedAbove;
 };
 
 #endif // KZMODEL3D_H

@@ -12,14 +12,17 @@
 
 namespace {
 
-// A footprint's extent, and whether one of its edges runs exactly along the
-// x axis (horizontal) or the y axis (vertical).
+// A footprint's extent, whether one of its edges runs exactly along the x
+// axis (horizontal) or the y axis (vertical), and a disc inside it.
 struct Extent
 {
     float minX = 0, maxX = 0, minY = 0, maxY = 0;
     bool vertical = false;
     bool horizontal = false;
     bool finite = true;
+    bool shortEdge = false;   // an edge the polygon test cannot take a direction from
+    double cx = 0, cy = 0, radius = 0;
+    double reach = 0;   // the largest coordinate, by size
 };
 
 Extent ExtentOf(const QVector<QVector2D>& hull)
@@ -43,7 +46,31 @@ Extent ExtentOf(const QVector<QVector2D>& hull)
         e.maxY = std::max(e.maxY, a.y());
         e.vertical = e.vertical || (a.x() == b.x() && a.y() != b.y());
         e.horizontal = e.horizontal || (a.y() == b.y() && a.x() != b.x());
+        const double dx = double(b.x() - a.x()), dy = double(b.y() - a.y());
+        e.shortEdge = e.shortEdge || dx * dx + dy * dy <= 1e-9;
+        e.cx += double(a.x()) / n;
+        e.cy += double(a.y()) / n;
+        e.reach = std::max({e.reach, std::abs(double(a.x())), std::abs(double(a.y()))});
     }
+    // The largest disc about the mean of the corners that stays inside every
+    // edge; none when the mean is not strictly inside.
+    double radius = -1;
+    int side = 0;
+    for (int i = 0; i < n && !e.shortEdge; ++i) {
+        const QVector2D& a = hull[i];
+        const QVector2D& b = hull[(i + 1) % n];
+        const double dx = double(b.x()) - a.x(), dy = double(b.y()) - a.y();
+        const double cross = dx * (e.cy - a.y()) - dy * (e.cx - a.x());
+        const int sign = cross > 0 ? 1 : (cross < 0 ? -1 : 0);
+        if (sign == 0 || (side != 0 && sign != side)) {
+            radius = -1;
+            break;
+        }
+        side = sign;
+        const double distance = std::abs(cross) / std::sqrt(dx * dx + dy * dy);
+        radius = radius < 0 ? distance : std::min(radius, distance);
+    }
+    e.radius = std::max(radius, 0.0);
     return e;
 }
 
@@ -60,6 +87,20 @@ bool SurelyApart(const Extent& a, const Extent& b)
     if ((a.vertical || b.vertical) && (b.maxX <= a.minX || b.minX >= a.maxX))
         return true;
     return (a.horizontal || b.horizontal) && (b.maxY <= a.minY || b.minY >= a.maxY);
+}
+
+// True when PolygonCollisionPushVector is sure to find a and b overlapping:
+// discs inside each that overlap by more than the test's rounding (a few
+// units in the last place of the largest coordinate, here taken a thousand
+// times over) overlap along every direction the test tries. Not when an edge
+// is too short to give it a direction: it finds the polygons apart then.
+bool SurelyOverlapping(const Extent& a, const Extent& b)
+{
+    if (!a.finite || !b.finite || a.shortEdge || b.shortEdge || a.radius <= 0 || b.radius <= 0)
+        return false;
+    const double slack = 0.01 + 1e-4 * std::max(a.reach, b.reach);
+    const double apart = std::hypot(a.cx - b.cx, a.cy - b.cy);
+    return apart < a.radius + b.radius - slack;
 }
 
 } // namespace
@@ -231,12 +272,17 @@ void KzPlate::PlaceNew(KzPlateInstance* p)
             p->Translate(k - p->GetCenter().toVector2D());
             if (found && k.length() >= best.length())
                 continue;
-            // Only footprints that may overlap are put through the polygon test.
+            // Only footprints that neither surely overlap nor are surely apart
+            // are put through the polygon test.
             const Extent here = ExtentOf(p->GetHull());
             bool free = true;
             for (size_t o = 0; o < others.size() && free; ++o) {
                 if (SurelyApart(here, extents[o]))
                     continue;
+                if (SurelyOverlapping(here, extents[o])) {
+                    free = false;
+                    break;
+                }
                 QVector2D push;
                 free = !KPolygonAlgorithm::PolygonCollisionPushVector(p->GetHull(), others[o]->GetHull(), push);
             }

@@ -86,13 +86,12 @@ bool KzModel3D::LoadSTLFile(QString path)
     m_report.Judge(Count(), m_vMinBound, m_vMaxBound);
     m_strFileName = path;
     m_bReady = true;
-    StartCoarse();
     return true;
 }
 
 void KzModel3D::StartCoarse()
 {
-    if (Count() <= ms_nReducedAbove || m_vecDisplayList.isEmpty())
+    if (m_coarseThread.joinable() || m_bCoarseReady || Count() <= ms_nReducedAbove || m_vecDisplayList.isEmpty())
         return;
     const QVector<KzTriangle3D> mesh = m_vecTriangles;   // shared, read only
     m_coarseThread = std::thread([this, mesh]() {
@@ -109,8 +108,12 @@ void KzModel3D::StopCoarse()
     m_vecCoarse.clear();
 }
 
+// Asked for the first time, the coarse form is started; it is not built with
+// the model, so that it takes nothing from the way to the first picture.
 QVector<unsigned int> KzModel3D::GetReducedDisplayList()
 {
+    if (m_nCoarseList == 0)
+        StartCoarse();
     QOpenGLContext* current = QOpenGLContext::currentContext();
     if (m_nCoarseList == 0 && m_bCoarseReady && current && m_pListContext
         && QOpenGLContext::areSharing(current, m_pListContext)) {

@@ -55,9 +55,8 @@ public:
     QVector<unsigned int> GetDisplayList() const { return m_vecDisplayList; }
     // What to draw while the camera moves. A mesh of more facets than
     // ReducedAbove() gets a coarser stand-in, built on a thread of its own
-    // after the load and compiled here on the first call once it is there
-    // (the lists' context current); until then, and for smaller meshes, the
-    // full lists.
+    // from the first call on and compiled here once it is there (the lists'
+    // context current); until then, and for smaller meshes, the full lists.
     QVector<unsigned int> GetReducedDisplayList();
     bool HasReducedForm() const { return m_nCoarseList != 0; }
     static int ReducedAbove() { return ms_nReducedAbove; }

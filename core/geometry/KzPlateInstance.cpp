@@ -38,7 +38,30 @@ void KzPlateInstance::ComputeHull()
     const QVector<KzTriangle3D> triangles = m_pModel->Triangls();
     if (triangles.isEmpty())
         return;
+    m_vecSteps.clear();
     m_vecHull = KzFootprint::Outline(triangles, m_matModel);
+}
+
+const QVector<QVector2D>& KzPlateInstance::GetHull() const
+{
+    FollowSteps();
+    return m_vecHull;
+}
+
+// A translation maps a point (x, y) to (x + dx, y + dy), one float sum each.
+void KzPlateInstance::FollowSteps() const
+{
+    if (m_vecSteps.empty())
+        return;
+    for (QVector2D& p : m_vecHull) {
+        float x = p.x(), y = p.y();
+        for (const QVector2D& d : m_vecSteps) {
+            x += d.x();
+            y += d.y();
+        }
+        p = QVector2D(x, y);
+    }
+    m_vecSteps.clear();
 }
 
 // From the file's orientation: centred on x = y = 0, on the plate. Where the
@@ -50,6 +73,7 @@ void KzPlateInstance::Place()
 {
     const KzFootprint::Placement& placed = m_pModel->GetPlacement();
     if (placed.valid) {
+        m_vecSteps.clear();
         m_matModel = placed.matrix;
         m_vMin = placed.min;
         m_vMax = placed.max;
@@ -77,6 +101,7 @@ void KzPlateInstance::DropToFloor()
 
 void KzPlateInstance::ApplyTransform(const QMatrix4x4& m, bool recompute)
 {
+    FollowSteps();
     m_matModel = m * m_matModel;
     m_matModel.optimize();
     if (recompute) {
@@ -92,11 +117,19 @@ void KzPlateInstance::ApplyTransform(const QMatrix4x4& m, bool recompute)
         p = m.map(QVector3D(p, 0)).toVector2D();
 }
 
+// As ApplyTransform(t, false), with the footprint following later.
 void KzPlateInstance::Translate(const QVector2D& d)
 {
     QMatrix4x4 t;
     t.translate(d.x(), d.y(), 0);
-    ApplyTransform(t, false);
+    m_matModel = t * m_matModel;
+    m_matModel.optimize();
+    m_vMax = t.map(m_vMax);
+    m_vMin = t.map(m_vMin);
+    m_vCenter = t.map(m_vCenter);
+    m_vecSteps.push_back(QVector2D(t(0, 3), t(1, 3)));
+    if (m_vecSteps.size() >= 256)
+        FollowSteps();
 }
 
 void KzPlateInstance::ResetTransform()
@@ -130,7 +163,7 @@ bool KzPlateInstance::State::operator==(const State& other) const
 
 KzPlateInstance::State KzPlateInstance::GetState() const
 {
-    return State{m_matModel, m_vMax, m_vMin, m_vCenter, m_vecHull};
+    return State{m_matModel, m_vMax, m_vMin, m_vCenter, GetHull()};
 }
 
 void KzPlateInstance::SetState(const State& state)
@@ -140,11 +173,13 @@ void KzPlateInstance::SetState(const State& state)
     m_vMin = state.min;
     m_vCenter = state.center;
     m_vecHull = state.hull;
+    m_vecSteps.clear();
 }
 
 // The shoelace formula over the convex outline.
 float KzPlateInstance::FootprintArea() const
 {
+    FollowSteps();
     double twice = 0;
     const int n = m_vecHull.size();
     for (int i = 0; i < n; ++i) {

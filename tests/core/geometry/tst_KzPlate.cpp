@@ -1,5 +1,6 @@
 // Placing instances on the plate: where a plate of mixed models ends up, bit
 // for bit, must not change when placement gets faster.
+#include "KPolygonAlgorithm.h"
 #include "KzLoadReport.h"
 #include "KzMeshFixtures.h"
 #include "KzModel3D.h"
@@ -58,6 +59,73 @@ std::vector<Facet> Prism(int steps, int run, float r, float r2, float height, co
     return f;
 }
 
+// Placement as it was first written, on public calls only: every spot beside
+// every instance tried, each against every instance with the polygon test,
+// the instance moved by whole transforms. The plate must place as this does.
+void MoveBy(KzPlateInstance* p, const QVector2D& d)
+{
+    QMatrix4x4 t;
+    t.translate(d.x(), d.y(), 0);
+    p->ApplyTransform(t, false);
+}
+
+bool Within(const QVector2D& step, float limit)
+{
+    return std::isfinite(step.x()) && std::isfinite(step.y()) && step.length() <= limit;
+}
+
+void ReferencePlace(const std::vector<KzPlateInstance*>& placed, KzPlateInstance* p, const KzPlate& plate)
+{
+    const float limit = plate.GetMoveLimit();
+    if (!placed.empty()) {
+        static const int kNeighbour[8][2] = {{1, 1}, {0, 1}, {-1, 1}, {1, 0}, {-1, 0}, {1, -1}, {0, -1}, {-1, -1}};
+        const QVector2D size = (p->GetMax() - p->GetMin()).toVector2D();
+        const QVector2D home = p->GetCenter().toVector2D();
+        bool found = false;
+        QVector2D best;
+        for (const KzPlateInstance* q : placed) {
+            const QVector2D gap = ((q->GetMax() - q->GetMin()).toVector2D() + size) / 2 + QVector2D(4, 4);
+            const QVector2D c = q->GetCenter().toVector2D();
+            for (const auto& n : kNeighbour) {
+                const QVector2D k = c + QVector2D(n[0] * gap.x(), n[1] * gap.y());
+                if (!Within(k - home, limit))
+                    continue;
+                MoveBy(p, k - p->GetCenter().toVector2D());
+                if (found && k.length() >= best.length())
+                    continue;
+                bool free = true;
+                for (const KzPlateInstance* other : placed) {
+                    QVector2D push;
+                    if (KPolygonAlgorithm::PolygonCollisionPushVector(p->GetHull(), other->GetHull(), push)) {
+                        free = false;
+                        break;
+                    }
+                }
+                if (free) {
+                    found = true;
+                    best = k;
+                }
+            }
+        }
+        if (found)
+            MoveBy(p, best - p->GetCenter().toVector2D());
+    }
+    std::vector<KzPlateInstance*> all = placed;
+    all.push_back(p);
+    if (plate.IsInBound(*p))
+        return;
+    QVector2D min(10000, 10000), max(-10000, -10000);
+    for (const KzPlateInstance* q : all) {
+        min = QVector2D(std::min(min.x(), q->GetMin().x()), std::min(min.y(), q->GetMin().y()));
+        max = QVector2D(std::max(max.x(), q->GetMax().x()), std::max(max.y(), q->GetMax().y()));
+    }
+    const QVector2D shift = -(min + max) / 2;
+    if (Within(shift, limit)) {
+        for (KzPlateInstance* q : all)
+            MoveBy(q, shift);
+    }
+}
+
 } // namespace
 
 class tst_KzPlate : public QObject
@@ -67,6 +135,7 @@ class tst_KzPlate : public QObject
 private slots:
     void initTestCase();
     void mixedPlateKeepsItsPositions();
+    void crowdedPlatesPlaceAsFirstWritten();
 
 private:
     QString Write(const QString& name, const std::vector<Facet>& facets);
@@ -150,6 +219,50 @@ void tst_KzPlate::mixedPlateKeepsItsPositions()
     if (digests != expected)
         qWarning().noquote() << "positions:" << dump() << "digests:" << digests.join(QLatin1Char(' '));
     QCOMPARE(digests, expected);
+}
+
+// Many copies of a few models, some turned, on plates of two sizes: where
+// each one lands, to the bit, against the placement as first written.
+void tst_KzPlate::crowdedPlatesPlaceAsFirstWritten()
+{
+    const QStringList paths = {Write("g.stl", Prism(80, 2, 12, 10.5f, 6, {0, 0, 0})),
+                               Write("b.stl", Box({0, 0, 0}, {9, 4, 3})),
+                               Write("d.stl", Prism(23, 1, 5.2f, 5.2f, 2, {1, 1, 0}))};
+    for (float half : {50.0f, 150.0f}) {
+        KzPlate plate;
+        plate.SetBound(QVector3D(half, half, 100), QVector3D(-half, -half, 0));
+        KzPlate models;   // holds the meshes of the reference instances
+        // After the plates: these go first, while their models are still there.
+        std::vector<std::unique_ptr<KzPlateInstance>> reference;
+        std::vector<std::unique_ptr<KzPlateInstance>> turned;
+        std::vector<KzPlateInstance*> placed;
+        KzLoadReport report;
+        for (int i = 0; i < 90; ++i) {
+            const QString& path = paths[(i * 7) % 5 % 3];
+            KzModel3D* model = models.LoadModel(path, report);
+            QVERIFY(model != nullptr);
+            reference.emplace_back(new KzPlateInstance(model));
+            if (i % 11 == 5) {
+                // A turned one, placed by the plate's rule.
+                QMatrix4x4 turn;
+                turn.rotate(37.0f, 0, 0, 1);
+                turned.emplace_back(new KzPlateInstance(plate.LoadModel(path, report)));
+                for (KzPlateInstance* p : {reference.back().get(), turned.back().get()})
+                    p->ApplyTransform(turn, true);
+                plate.Add(plate.GetInstances().lastKey() + 1, turned.back().get());
+            } else {
+                QVERIFY(plate.AddModelFile(path, report) != nullptr);
+            }
+            ReferencePlace(placed, reference.back().get(), plate);
+            placed.push_back(reference.back().get());
+            int at = 0;
+            for (const KzPlateInstance* p : plate.GetInstances()) {
+                if (p->GetState() != placed[size_t(at)]->GetState())
+                    QFAIL(qPrintable(QStringLiteral("plate %1: instance %2 of %3 differs").arg(half).arg(at).arg(i + 1)));
+                ++at;
+            }
+        }
+    }
 }
 
 QTEST_GUILESS_MAIN(tst_KzPlate)

@@ -9,13 +9,18 @@
 //   kz_plate_bench turn FILE FRAMES
 //       The same view with FILE open: frames at rest, then frames while the
 //       camera turns (right drag), then the first frame after the drag ended.
-//       Prints: rest_ms turning_ms turning_max_ms settled_ms settle_delay_ms instance_ms (medians of
-//       paintGL up to glFinish; instance_ms: one more instance of the open model
-//       put on the plate, what every further copy of it costs)
+//       Prints: rest_ms turning_ms turning_max_ms settled_ms settle_delay_ms instance_ms
+//       footprint_ms former_footprint_ms (medians of paintGL up to glFinish;
+//       instance_ms: one more instance of the open model put on the plate, what
+//       every further copy of it costs; footprint_ms: the placed footprint from
+//       every corner as the model finds it once, former_footprint_ms: as every
+//       instance found it before)
 //   kz_plate_bench copies FILE N...
 //       Opens N copies of FILE on a plate (no window), for every N, as the
 //       program opens them one after another. Prints per N: N total_s last_copy_ms
+#include "KPolygonAlgorithm.h"
 #include "KzAllocatorPolicy.h"
+#include "KzFootprint.h"
 #include "KzLoadReport.h"
 #include "KzModel3D.h"
 #include "KzModelPainter.h"
@@ -223,8 +228,34 @@ int Turn(const QString& path, int frames)
     instance.start();
     KzPlateInstance copy(model);
     const double instanceMs = instance.nsecsElapsed() / 1e6;
-    std::printf("%.1f %.1f %.1f %.1f %lld %.1f\n", Median(rest), Median(turning),
-                *std::max_element(turning.begin(), turning.end()), settled, (long long)delay, instanceMs);
+    // The footprint of the placed mesh, the way the model now finds it once,
+    // and the way every instance found it before: each corner through the
+    // matrix into a list, FormConvexPolygon over the list.
+    const QVector<KzTriangle3D> mesh = model->Triangls();
+    const QMatrix4x4 matrix = copy.GetModelMatrix();
+    QElapsedTimer hull;
+    hull.start();
+    const QVector<QVector2D> fast = KzFootprint::Outline(mesh, matrix);
+    const double fastMs = hull.nsecsElapsed() / 1e6;
+    hull.restart();
+    QVector<QVector2D> points;
+    points.reserve(mesh.size() * 3);
+    for (const KzTriangle3D& t : mesh) {
+        for (int k = 0; k < 3; ++k)
+            points.append(matrix.map(t[k]).toVector2D());
+    }
+    QVector<QVector2D> full;
+    KPolygonAlgorithm::FormConvexPolygon(full, points);
+    const QVector<QVector2D> square = {QVector2D(-1, -1), QVector2D(1, -1), QVector2D(1, 1), QVector2D(-1, 1)};
+    full = KPolygonAlgorithm::MinkowskHull(full, square);
+    const double fullMs = hull.nsecsElapsed() / 1e6;
+    if (full != fast || full != copy.GetHull()) {
+        std::fprintf(stderr, "footprints differ\n");
+        return 1;
+    }
+    std::printf("%.1f %.1f %.1f %.1f %lld %.1f %.1f %.1f\n", Median(rest), Median(turning),
+                *std::max_element(turning.begin(), turning.end()), settled, (long long)delay, instanceMs, fastMs,
+                fullMs);
     return 0;
 }
 

@@ -1,3 +1,4 @@
+#include "KzAllocatorPolicy.h"
 #include "KzCommandLine.h"
 #include "KzConfigureData.h"
 #include "KzDataFolder.h"
@@ -14,10 +15,6 @@
 
 #include <cstdio>
 #include <map>
-
-#ifdef __GLIBC__
-#include <malloc.h>
-#endif
 
 namespace {
 
@@ -48,15 +45,8 @@ int RunWindow(int&, char** argv, const KzCommandLine& line)
                           .arg(QLatin1String(kProgramName)));
         return 1;
     }
-#ifdef __GLIBC__
-    // Compiling a large model's display lists makes Mesa allocate and free
-    // blocks of a few hundred kB to a few MB per list; by default glibc maps
-    // each afresh and trims the heap after it, so every list pays for new
-    // zeroed pages. Kept on the heap and reused, opening a model is faster.
     // Process-wide policy, so the program sets it, once, before its window.
-    mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
-    mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
-#endif
+    KzAllocatorPolicy::Apply();
     static int qtArgc = 1;
     static char* qtArgv[] = { argv[0], nullptr };
     QApplication app(qtArgc, qtArgv);

@@ -108,7 +108,10 @@ void Kz3DScene::DrawInstance(KzModelPainter* painter)
             glColor3f(0.61f, 0.60f, 0.61f);
         else
             glColor3f(0.5f, 0.0f, 0.1f);
-        painter->Draw();
+        if (m_bReducedFrame)
+            painter->DrawReduced();
+        else
+            painter->Draw();
         return;
     }
 
@@ -127,7 +130,10 @@ void Kz3DScene::DrawInstance(KzModelPainter* painter)
 
     glPushMatrix();
     glMultMatrixf(m_matPending.constData());
-    painter->Draw();
+    if (m_bReducedFrame)
+        painter->DrawReduced();
+    else
+        painter->Draw();
     // The shadow follows a move or scale preview; for a rotation it stays put.
     if (mapped)
         painter->DrawHull();

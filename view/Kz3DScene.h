@@ -37,6 +37,10 @@ public:
     void InitGL();
     // One frame of the plate in model mode.
     void DrawModelScene();
+    // Frames while the camera moves are reduced (large meshes drawn coarser);
+    // the layer preview may read the flag to draw less meanwhile.
+    void SetReducedFrame(bool reduced) { m_bReducedFrame = reduced; }
+    bool IsReducedFrame() const { return m_bReducedFrame; }
 
     // The machine's print bound; the box and grid take its size (truncated to
     // whole millimetres) and stay centred on the plate's origin.
@@ -173,6 +177,7 @@ private:
     double m_dRotateAngle;
     int m_nEditMode;
     bool m_bKeepScale;
+    bool m_bReducedFrame = false;
 };
 
 #endif // KZ3DSCENE_H

@@ -15,6 +15,7 @@
 #include <QOpenGLWidget>
 #include <QPoint>
 #include <QSurfaceFormat>
+#include <QTimer>
 #include <QUndoStack>
 #include <QVariant>
 #include <QVector2D>
@@ -41,6 +42,12 @@ public:
 
     // Frames drawn so far (the frame timer skips frames that would not change).
     int GetFrameCount() const { return m_nFrameCount; }
+    // Whether the last frame was a reduced one: while the camera moves (a
+    // drag or the wheel) frames go without multisampling and large meshes
+    // are drawn coarser; SettleMs after the last such input the full picture
+    // is drawn again.
+    bool IsReducedFrame() const { return m_bLastFrameReduced; }
+    static int SettleMs();
 
     // Layer preview. Entering reads the slicing's G-code into a new layer model
     // (layers appear as they are read) and shows it instead of the models;
@@ -157,6 +164,7 @@ private:
 
     int PickAt(const QPoint& pt, void (Kz3DScene::*pass)());
     void SaveFrameCamera();
+    void CameraMoved();
     void EmitSelected();
     void EmitUpdate();
     void UpdatePressPoint3D();
@@ -223,6 +231,9 @@ private:
     // What the last frame showed; the frame timer repaints only when it changed.
     QByteArray m_baLastFrame;
     int m_nFrameCount;
+    QTimer m_settleTimer;   // runs from the last camera input to the full picture
+    bool m_bCameraMoving = false;
+    bool m_bLastFrameReduced = false;
 };
 
 #endif // KZGLVIEW_H

@@ -12,13 +12,12 @@ KzModelPainter::KzModelPainter(KzModel3D* model)
 
 KzModelPainter::~KzModelPainter() = default;
 
-void KzModelPainter::CallLists() const
+void KzModelPainter::CallLists(const QVector<unsigned int>& lists) const
 {
     glPushMatrix();
     glMultMatrixf(GetModelMatrix().constData());
-    const KzModel3D* model = GetModel();
-    if (model->ReadyToRender()) {
-        for (unsigned int list : model->GetDisplayList())
+    if (GetModel()->ReadyToRender()) {
+        for (unsigned int list : lists)
             glCallList(list);
     }
     glPopMatrix();
@@ -28,7 +27,16 @@ void KzModelPainter::Draw()
 {
     glEnable(GL_LIGHTING);
     glEnable(GL_DEPTH_TEST);
-    CallLists();
+    CallLists(GetModel()->GetDisplayList());
+    glDisable(GL_DEPTH_TEST);
+    glDisable(GL_LIGHTING);
+}
+
+void KzModelPainter::DrawReduced()
+{
+    glEnable(GL_LIGHTING);
+    glEnable(GL_DEPTH_TEST);
+    CallLists(GetModel()->GetReducedDisplayList());
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_LIGHTING);
 }
@@ -48,5 +56,5 @@ void KzModelPainter::DrawHull() const
 
 void KzModelPainter::DrawFlat() const
 {
-    CallLists();
+    CallLists(GetModel()->GetDisplayList());
 }

@@ -19,6 +19,8 @@ public:
     ~KzModelPainter() override;
 
     void Draw() override;
+    // The same while the camera moves: a large mesh's coarser stand-in.
+    void DrawReduced();
     // The mesh in the current colour, unlit (pick passes).
     void DrawFlat() const;
     // The footprint as a translucent shadow on the plate.
@@ -31,7 +33,7 @@ public:
     void SetSelected(bool selected) { m_bSelected = selected; }
 
 private:
-    void CallLists() const;
+    void CallLists(const QVector<unsigned int>& lists) const;
 
     bool m_bSelected;
 };

@@ -4,6 +4,7 @@
 // prints "<seconds> <read-back>" for one save over the target (it replaces
 // the file the previous run left), the read-back being what the check
 // compared: device, cache or none.
+#include "KzAllocatorPolicy.h"
 #include "KzFileCopy.h"
 
 #include <QByteArray>
@@ -43,6 +44,7 @@ bool Generate(const char* path, qint64 megabytes)
 
 int main(int argc, char* argv[])
 {
+    KzAllocatorPolicy::Apply();   // the program's own allocator settings
     if (argc == 4 && std::strcmp(argv[1], "generate") == 0)
         return Generate(argv[2], QByteArray(argv[3]).toLongLong()) ? 0 : 1;
     if (argc != 5 || std::strcmp(argv[1], "save") != 0) {

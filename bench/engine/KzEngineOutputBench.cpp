@@ -1,6 +1,7 @@
 // Runs the slicing job against stand-in engines that flood their output, and
 // reports the wall time of each run and how much the process's peak resident
 // size grew: kz_engine_output_bench [megabytes...] (default 1 4 16 64).
+#include "KzAllocatorPolicy.h"
 #include "KzSliceWork.h"
 
 #include <QCoreApplication>
@@ -51,6 +52,7 @@ bool InstallEngine(const QString &flood)
 
 int main(int argc, char *argv[])
 {
+    KzAllocatorPolicy::Apply();   // the program's own allocator settings
     QCoreApplication app(argc, argv);
     QList<int> sizes;
     for (int i = 1; i < argc; ++i)

@@ -8,6 +8,7 @@
 // Times are wall-clock milliseconds unless marked CPU (thread CPU clocks, which
 // a busy machine disturbs less); memory comes from glibc's heap counters.
 
+#include "KzAllocatorPolicy.h"
 #include "KLayerLoadWork.h"
 #include "KLayerModel.h"
 
@@ -250,6 +251,7 @@ int Points(qint64 n, int perPath)
 
 int main(int argc, char* argv[])
 {
+    KzAllocatorPolicy::Apply();   // the program's own allocator settings
     QCoreApplication app(argc, argv);
     const QByteArray mode = argc > 1 ? argv[1] : "";
     if (mode == "mesh" && argc == 4)

@@ -6,25 +6,20 @@
 #                                            built apart in bench/out/baseline/
 #
 # Without a file, slices a 190 mm sphere at 0.1 mm layers through the engine
-# bridge (build/bin/Engine/CuraEngine, or $KZ_ENGINE) into bench/data/ once
+# bridge (build-bench/bin/Engine/CuraEngine, or $KZ_ENGINE) into bench/data/ once
 # (about a minute, 120+ MB) and reuses it afterwards. Prints the machine load,
 # `wc -l` on the same file as the floor, then the model's figures for three runs.
 # Not a test: run it by hand on a quiet machine.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=${BUILD_DIR:-$root/build}
+build=${BENCH_BUILD_DIR:-$root/build-bench}
 out=$root/bench/out
 data=$root/bench/data
 mkdir -p "$out" "$data"
 
-[ -f "$build/bin/libKzFunction.so" ] || JOBS=${JOBS:-2} BUILD_DIR=$build "$root/tools/build.sh"
-cmake --build "$build" -j "${JOBS:-2}" --target KzFunction >/dev/null
-
-# The benchmark program links the library as built (release flags of our own).
-g++ -std=c++17 -O2 -fPIC -Wall -Wextra -o "$out/KLayerModelBench" "$root/bench/gcode/KLayerModelBench.cpp" \
-    -I"$root/core" -I"$root/core/geometry" $(pkg-config --cflags Qt5Core Qt5Gui) \
-    -L"$build/bin" -lKzFunction -Wl,-rpath,"$build/bin" $(pkg-config --libs Qt5Core Qt5Gui)
-bench=$out/KLayerModelBench
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKZ_BUILD_BENCH=ON -DKZ_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" -j "${JOBS:-2}" --target kz_layer_model_bench KzEngineBridge >/dev/null
+bench=$build/bench/kz_layer_model_bench
 
 # The reader of another commit, for a before/after comparison in one run.
 baseline=()
@@ -34,8 +29,10 @@ if [ -n "${BASELINE:-}" ]; then
     git -C "$root" archive "$BASELINE" | tar -x -C "$base/src"
     cmake -S "$base/src" -B "$base/build" $(command -v ccache >/dev/null && echo -DCMAKE_CXX_COMPILER_LAUNCHER=ccache) >/dev/null
     cmake --build "$base/build" -j "${JOBS:-2}" --target KzFunction >/dev/null
+    # The allocator settings of this tree, so that both readers run with the same ones.
     g++ -std=c++17 -O2 -fPIC -o "$base/KLayerModelBench" "$root/bench/gcode/KLayerModelBench.cpp" \
-        -I"$base/src/core" -I"$base/src/core/geometry" $(pkg-config --cflags Qt5Core Qt5Gui) \
+        "$root/core/geometry/KzAllocatorPolicy.cpp" -DKZFUNCTION_LIBRARY -I"$root/core" \
+        -I"$base/src/core" -I"$base/src/core/geometry" -I"$root/core/geometry" $(pkg-config --cflags Qt5Core Qt5Gui) \
         -L"$base/build/bin" -lKzFunction -Wl,-rpath,"$base/build/bin" $(pkg-config --libs Qt5Core Qt5Gui)
     baseline=("$base/KLayerModelBench")
 fi

@@ -8,6 +8,7 @@
 // median and mean of the next ones; for the lists, the frames and time their
 // compilation takes first (spread over frames).
 // A frame is paintGL up to glFinish.
+#include "KzAllocatorPolicy.h"
 #include "KLayerModel.h"
 #include "KzViewTestSupport.h"
 
@@ -92,6 +93,7 @@ long ResidentMb()
 
 int main(int argc, char** argv)
 {
+    KzAllocatorPolicy::Apply();   // the program's own allocator settings
     if (argc < 2) {
         fprintf(stderr, "usage: bench_KLayerFeature <file.gcode> [frames]\n");
         return 2;

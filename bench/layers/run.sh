@@ -9,12 +9,11 @@
 #   bash bench/layers/run.sh [FILE.gcode]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/../.." && pwd)
-build=${BUILD_DIR:-$root/build}
+build=${BENCH_BUILD_DIR:-$root/build-bench}
 gcode=${1:-$root/bench/data/sphere190.gcode}
 [ -s "$gcode" ] || { echo "No G-code at $gcode: run bench/gcode/run.sh first, or pass a file." >&2; exit 1; }
-JOBS=${JOBS:-2} BUILD_DIR=$build "$root/tools/build.sh"
-cmake -S "$root/bench/layers" -B "$build/bench-layers" -DKZ_BUILD_DIR="$build" >/dev/null
-cmake --build "$build/bench-layers" -j "${JOBS:-2}"
+cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release -DKZ_BUILD_BENCH=ON -DKZ_BUILD_TESTS=OFF >/dev/null
+cmake --build "$build" -j "${JOBS:-2}" --target bench_KLayerFeature >/dev/null
 export LIBGL_ALWAYS_SOFTWARE=1 QT_QPA_PLATFORM=xcb
 # The view's temporary files go to a scratch folder, not the user's.
 scratch=$(mktemp -d)
@@ -23,5 +22,5 @@ export HOME=$scratch XDG_DATA_HOME=$scratch/.local/share XDG_RUNTIME_DIR=$scratc
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
 echo "== $(date -u +%FT%TZ)  $(nproc) cores"
 echo "load before: $(uptime)"
-xvfb-run -a -s "-screen 0 1280x1024x24" "$build/bench-layers/bench_KLayerFeature" "$gcode" "${FRAMES:-10}" 2>/dev/null
+xvfb-run -a -s "-screen 0 1280x1024x24" "$build/bench/bench_KLayerFeature" "$gcode" "${FRAMES:-10}" 2>/dev/null
 echo "load after:  $(uptime)"

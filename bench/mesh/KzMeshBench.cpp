@@ -4,6 +4,7 @@
 //                                  "seconds facets rss_before_kB peak_rss_kB cpu_seconds"
 // With --gl an OpenGL context is current, so the display lists are compiled too.
 
+#include "KzAllocatorPolicy.h"
 #include "KzModel3D.h"
 
 #include <QCoreApplication>
@@ -181,6 +182,7 @@ int Load(const QString& path, bool withGl)
 
 int main(int argc, char** argv)
 {
+    KzAllocatorPolicy::Apply();   // the program's own allocator settings
     qputenv("QT_LOGGING_RULES", "*.debug=false");
     if (argc >= 3 && std::strcmp(argv[1], "generate") == 0) {
         QCoreApplication app(argc, argv);

@@ -14,7 +14,7 @@
 //       WAY parse-only: the load without a context, no lists, no frames: what
 //           the two ways above share.
 //       MALLOC default: glibc as it comes; tuned: the allocator settings the
-//           program makes at start (keep in step with app/main.cpp).
+//           program makes at start (KzAllocatorPolicy).
 //   FRAMES -1: the open alone (for profiling), one short line.
 //   Prints one line: facets lists open_s open_cpu_s minor_faults rss_growth_kB
 //   frame_median_ms frame_max_ms picture_md5
@@ -22,6 +22,7 @@
 // SAMPLES (default 4, as the view asks for) samples, up to glFinish. The last frame
 // is saved as PNG when KZ_OPEN_BENCH_PICTURE names a file.
 
+#include "KzAllocatorPolicy.h"
 #include "KzModel3D.h"
 
 #include <QCryptographicHash>
@@ -41,7 +42,6 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <malloc.h>
 #include <memory>
 #include <sys/resource.h>
 #include <vector>
@@ -362,9 +362,7 @@ int main(int argc, char** argv)
         else if (std::strcmp(argv[3], "per-list") != 0)
             return 2;
         if (std::strcmp(argv[4], "tuned") == 0) {
-            // As in app/main.cpp.
-            mallopt(M_MMAP_THRESHOLD, 32 * 1024 * 1024);
-            mallopt(M_TRIM_THRESHOLD, 64 * 1024 * 1024);
+            KzAllocatorPolicy::Apply();   // the program's own settings
         } else if (std::strcmp(argv[4], "default") != 0) {
             return 2;
         }

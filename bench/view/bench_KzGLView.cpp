@@ -2,6 +2,7 @@
 //   bench_KzGLView <facets> <samples> [frames]
 // Prints the time of one frame's drawing (paintGL up to glFinish) over the
 // measured frames, and the rate at which the 16 ms frame loop delivers frames.
+#include "KzAllocatorPolicy.h"
 #include "KzModel3D.h"
 #include "KzModelPainter.h"
 #include "KzViewTestSupport.h"
@@ -78,6 +79,7 @@ double Median(std::vector<double> v)
 
 int main(int argc, char** argv)
 {
+    KzAllocatorPolicy::Apply();   // the program's own allocator settings
     const int facets = argc > 1 ? std::atoi(argv[1]) : 200000;
     const int samples = argc > 2 ? std::atoi(argv[2]) : 4;
     const int frames = argc > 3 ? std::atoi(argv[3]) : 40;

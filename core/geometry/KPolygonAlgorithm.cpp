@@ -10,20 +10,6 @@ namespace {
 // system's angles are computed with it.
 const double kPi = 0x1.921fb54442d19p+1;
 
-// trunc(x * 10000 + y) in single precision, saturated to 32 bits so that far
-// or non-finite points still get a key.
-qint32 PointKey(const QVector2D& p)
-{
-    const float k = p.x() * 10000.0f + p.y();
-    if (std::isnan(k))
-        return 0;
-    if (k >= 2147483647.0f)
-        return std::numeric_limits<qint32>::max();
-    if (k <= -2147483648.0f)
-        return std::numeric_limits<qint32>::min();
-    return qint32(k);
-}
-
 // Negated cross product (b - a) x (c - a): positive for a right turn at b.
 double Turn(const QVector2D& a, const QVector2D& b, const QVector2D& c)
 {
@@ -63,6 +49,20 @@ void ProjectPoly(const QVector2D& axis, const QVector<QVector2D>& polygon, doubl
     }
 }
 
+// trunc(x * 10000 + y) in single precision, saturated to 32 bits so that far
+// or non-finite points still get a key.
+qint32 PointKey(const QVector2D& p)
+{
+    const float k = p.x() * 10000.0f + p.y();
+    if (std::isnan(k))
+        return 0;
+    if (k >= 2147483647.0f)
+        return std::numeric_limits<qint32>::max();
+    if (k <= -2147483648.0f)
+        return std::numeric_limits<qint32>::min();
+    return qint32(k);
+}
+
 void FormConvexPolygon(QVector<QVector2D>& out, const QVector<QVector2D>& points)
 {
     out.clear();
@@ -77,8 +77,14 @@ void FormConvexPolygon(QVector<QVector2D>& out, const QVector<QVector2D>& points
     sorted.reserve(int(byKey.size()));
     for (const auto& entry : byKey)
         sorted.append(entry.second);
+    HullOfSorted(out, sorted);
+}
+
+void HullOfSorted(QVector<QVector2D>& out, const QVector<QVector2D>& sorted)
+{
+    out.clear();
     const int n = sorted.size();
-    if (n == 1) {
+    if (n < 2) {
         out = sorted;
         return;
     }

@@ -15,6 +15,13 @@ namespace KPolygonAlgorithm
 // with equal keys merge into the last of them.
 KZFUNCTION_EXPORT void FormConvexPolygon(QVector<QVector2D>& out, const QVector<QVector2D>& points);
 
+// The key FormConvexPolygon orders and merges points by.
+KZFUNCTION_EXPORT qint32 PointKey(const QVector2D& p);
+
+// The second half of FormConvexPolygon: out = the hull of points already
+// ordered by ascending key, one point per key.
+KZFUNCTION_EXPORT void HullOfSorted(QVector<QVector2D>& out, const QVector<QVector2D>& sorted);
+
 // Convex hull of the Minkowski sum of a and b; empty when either is empty.
 KZFUNCTION_EXPORT QVector<QVector2D> MinkowskHull(const QVector<QVector2D>& a, const QVector<QVector2D>& b);
 

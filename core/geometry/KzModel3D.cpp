@@ -1,5 +1,6 @@
 #include "KzModel3D.h"
 
+#include "KzCoarseMesh.h"
 #include "KzHugePages.h"
 #include "KzModelLoader.h"
 
@@ -13,6 +14,8 @@
 namespace {
 const int kFacetsPerList = 10000;
 const int kChunksAhead = 4;   // how far the reader may run ahead of the lists
+// About as many corners as the software renderer turns in a few tens of ms.
+const int kCoarseCorners = 60000;
 
 void Extend(const KzTriangle3D& tri, QVector3D& min, QVector3D& max)
 {
@@ -29,6 +32,7 @@ void Extend(const KzTriangle3D& tri, QVector3D& min, QVector3D& max)
 }
 
 qint32 KzModel3D::ms_nModelCount = 0;
+int KzModel3D::ms_nReducedAbove = 400000;
 
 KzModel3D::KzModel3D()
     : m_pLoader(new KzModelLoader), m_facetQueue(kFacetsPerList, kChunksAhead), m_nReference(0),
@@ -55,6 +59,7 @@ KzModel3D::~KzModel3D()
     // Its thread has stopped (or never ran, after a failed load): the loader
     // can go from here.
     delete m_pLoader;
+    StopCoarse();
     DeleteDisplayLists();
 }
 
@@ -66,8 +71,10 @@ bool KzModel3D::LoadSTLFile(QString path)
         m_report = KzLoadReport(path);
         return false;
     }
+    StopCoarse();
     m_facetQueue.Reset();
     m_nReadFacets = 0;
+    m_placement = KzFootprint::Placement();
     DeleteDisplayLists();
     const bool fresh = m_vecTriangles.isEmpty();
     m_loadThread.start(QThread::InheritPriority);
@@ -82,6 +89,47 @@ bool KzModel3D::LoadSTLFile(QString path)
     return true;
 }
 
+void KzModel3D::StartCoarse()
+{
+    if (m_coarseThread.joinable() || m_bCoarseReady || Count() <= ms_nReducedAbove || m_vecDisplayList.isEmpty())
+        return;
+    const QVector<KzTriangle3D> mesh = m_vecTriangles;   // shared, read only
+    m_coarseThread = std::thread([this, mesh]() {
+        m_vecCoarse = KzCoarseMesh::Build(mesh, kCoarseCorners);
+        m_bCoarseReady = true;
+    });
+}
+
+void KzModel3D::StopCoarse()
+{
+    if (m_coarseThread.joinable())
+        m_coarseThread.join();
+    m_bCoarseReady = false;
+    m_vecCoarse.clear();
+}
+
+// Asked for the first time, the coarse form is started; it is not built with
+// the model, so that it takes nothing from the way to the first picture.
+QVector<unsigned int> KzModel3D::GetReducedDisplayList()
+{
+    if (m_nCoarseList == 0)
+        StartCoarse();
+    QOpenGLContext* current = QOpenGLContext::currentContext();
+    if (m_nCoarseList == 0 && m_bCoarseReady && current && m_pListContext
+        && QOpenGLContext::areSharing(current, m_pListContext)) {
+        m_coarseThread.join();
+        m_nCoarseList = glGenLists(1);
+        glNewList(m_nCoarseList, GL_COMPILE);
+        CompileFacets(m_vecCoarse.constData(), m_vecCoarse.size());
+        glEndList();
+        m_vecCoarse = QVector<KzTriangle3D>();
+        m_bCoarseReady = false;
+    }
+    if (m_nCoarseList != 0)
+        return {m_nCoarseList};
+    return m_vecDisplayList;
+}
+
 void KzModel3D::slot_FacetsExpected(int count)
 {
     m_vecTriangles.reserve(m_vecTriangles.size() + count);
@@ -92,16 +140,30 @@ void KzModel3D::slot_FacetsExpected(int count)
 // thread that compiles; that one works from the chunks.
 void KzModel3D::slot_TriangleReady(KzTriangle3D tri)
 {
-    if (m_nReadFacets++ == 0)
+    if (m_nReadFacets++ == 0) {
         m_vReadMin = m_vReadMax = tri[0];
+        m_vPlaceMin = m_vPlaceMax = tri[0];
+    }
     Extend(tri, m_vReadMin, m_vReadMax);
+    for (int k = 0; k < 3; ++k)
+        KzFootprint::ExtendBox(tri[k], m_vPlaceMin, m_vPlaceMax);
     m_vecTriangles.append(tri);
     m_facetQueue.Add(tri);
 }
 
+// Still on the reading thread, while the last lists are compiled: the
+// placement every instance starts from, when the facets are this load's alone.
 void KzModel3D::slot_LoadComplete()
 {
+    if (m_nReadFacets > 0 && m_nReadFacets == m_vecTriangles.size())
+        m_placement = KzFootprint::Place(m_vecTriangles, m_vPlaceMin, m_vPlaceMax);
     m_facetQueue.Close();
+}
+
+KzTriangle3D* KzModel3D::ItemPtr(int i)
+{
+    m_placement = KzFootprint::Placement();
+    return &m_vecTriangles[i];
 }
 
 // Compiling a chunk's list while the reader parses the next one hides most of
@@ -202,8 +264,11 @@ void KzModel3D::DeleteDisplayLists()
     if (current && m_pListContext && QOpenGLContext::areSharing(current, m_pListContext)) {
         for (unsigned int name : qAsConst(m_vecDisplayList))
             glDeleteLists(name, 1);
+        if (m_nCoarseList != 0)
+            glDeleteLists(m_nCoarseList, 1);
     } else {
         qDebug() << "model" << m_nID << ": display lists not deleted, their OpenGL context is not current";
     }
     m_vecDisplayList.clear();
+    m_nCoarseList = 0;
 }

@@ -2,6 +2,7 @@
 #define KZMODEL3D_H
 
 #include "KzFacetQueue.h"
+#include "KzFootprint.h"
 #include "KzFunctionGlobal.h"
 #include "KzLoadReport.h"
 #include "KzTriangle3D.h"
@@ -12,6 +13,9 @@
 #include <QThread>
 #include <QVector>
 #include <QVector3D>
+
+#include <atomic>
+#include <thread>
 
 class KzModelLoader;
 class QOpenGLContext;
@@ -40,7 +44,8 @@ public:
 
     int Count() const { return m_vecTriangles.size(); }
     KzTriangle3D Item(int i) const { return m_vecTriangles.at(i); }
-    KzTriangle3D* ItemPtr(int i) { return &m_vecTriangles[i]; }   // detaches first
+    // Detaches first; the facets may change, so the placement is forgotten.
+    KzTriangle3D* ItemPtr(int i);
     QVector<KzTriangle3D> Triangls() const { return m_vecTriangles; }
     QString FileName() const { return m_strFileName; }
     int ID() const { return m_nID; }
@@ -48,7 +53,19 @@ public:
     QVector3D MaxBound() const { return m_vMaxBound; }
     QVector3D GetCenter() const { return m_vCenter; }
     QVector<unsigned int> GetDisplayList() const { return m_vecDisplayList; }
+    // What to draw while the camera moves. A mesh of more facets than
+    // ReducedAbove() gets a coarser stand-in, built on a thread of its own
+    // from the first call on and compiled here once it is there (the lists'
+    // context current); until then, and for smaller meshes, the full lists.
+    QVector<unsigned int> GetReducedDisplayList();
+    bool HasReducedForm() const { return m_nCoarseList != 0; }
+    static int ReducedAbove() { return ms_nReducedAbove; }
+    static void SetReducedAbove(int facets) { ms_nReducedAbove = facets; }
     bool ReadyToRender() const { return m_bReady; }
+    // Where an instance of the mesh stands when first put on the plate, worked
+    // out on the reading thread once the last facet is in; not valid when the
+    // facets changed after the load or came from more than one.
+    const KzFootprint::Placement& GetPlacement() const { return m_placement; }
 
     void IncreaseReference() { ++m_nReference; }
     void DecreaseReference() { --m_nReference; }
@@ -71,6 +88,8 @@ private:
     void CompileList(const KzTriangle3D* tri, int count);
     static void CompileFacets(const KzTriangle3D* tri, int count);
     void DeleteDisplayLists();
+    void StartCoarse();
+    void StopCoarse();
 
     QThread m_loadThread;
     KzModelLoader* m_pLoader;
@@ -79,6 +98,9 @@ private:
     int m_nReadFacets = 0;
     QVector3D m_vReadMin;
     QVector3D m_vReadMax;
+    QVector3D m_vPlaceMin;   // the same bounds as an instance's box takes them
+    QVector3D m_vPlaceMax;
+    KzFootprint::Placement m_placement;
     QVector<KzTriangle3D> m_vecTriangles;
     QString m_strFileName;
     qint32 m_nReference;
@@ -91,7 +113,13 @@ private:
     QPointer<QOpenGLContext> m_pListContext;   // the context that owns the lists
     KzLoadReport m_report;
 
+    std::thread m_coarseThread;
+    std::atomic<bool> m_bCoarseReady{false};
+    QVector<KzTriangle3D> m_vecCoarse;   // written by m_coarseThread until m_bCoarseReady
+    unsigned int m_nCoarseList = 0;
+
     static qint32 ms_nModelCount;
+    static int ms_nReducedAbove;
 };
 
 #endif // KZMODEL3D_H

@@ -1,9 +1,7 @@
 #include "KzPlateInstance.h"
 
-#include "KPolygonAlgorithm.h"
+#include "KzFootprint.h"
 #include "KzModel3D.h"
-
-#include <QVector4D>
 
 #include <cmath>
 #include <cstring>
@@ -11,14 +9,6 @@
 namespace {
 // Instances closer to the plate than this are left where they are.
 const float kFloorTolerance = 0.01f;
-
-// Grows an outline by 1 mm on every side: models keep that gap between them.
-const QVector<QVector2D>& Margin()
-{
-    static const QVector<QVector2D> square = {
-        QVector2D(-1, -1), QVector2D(1, -1), QVector2D(1, 1), QVector2D(-1, 1)};
-    return square;
-}
 } // namespace
 
 KzPlateInstance::KzPlateInstance(KzModel3D* model)
@@ -38,20 +28,8 @@ KzPlateInstance::~KzPlateInstance()
 void KzPlateInstance::ComputeBox()
 {
     const QVector<KzTriangle3D> triangles = m_pModel->Triangls();
-    const KzTriangle3D* t = triangles.constData();
-    const int n = triangles.size();
-    if (n == 0)
+    if (!KzFootprint::Box(triangles, m_matModel, m_vMin, m_vMax))
         return;
-    m_vMax = m_vMin = m_matModel.map(t[0][0]);
-    for (int i = 0; i < n; ++i) {
-        for (int k = 0; k < 3; ++k) {
-            const QVector3D p = m_matModel.map(t[i][k]);
-            for (int axis = 0; axis < 3; ++axis) {
-                m_vMax[axis] = std::max(m_vMax[axis], p[axis]);
-                m_vMin[axis] = std::min(m_vMin[axis], p[axis]);
-            }
-        }
-    }
     m_vCenter = m_matModel.map(m_pModel->GetCenter());
 }
 
@@ -60,43 +38,53 @@ void KzPlateInstance::ComputeHull()
     const QVector<KzTriangle3D> triangles = m_pModel->Triangls();
     if (triangles.isEmpty())
         return;
-    QVector<QVector2D> points;
-    points.reserve(triangles.size() * 3);
-    for (const KzTriangle3D& t : triangles) {
-        for (int k = 0; k < 3; ++k)
-            points.append(m_matModel.map(t[k]).toVector2D());
-    }
-    QVector<QVector2D> hull;
-    KPolygonAlgorithm::FormConvexPolygon(hull, points);
-    m_vecHull = KPolygonAlgorithm::MinkowskHull(hull, Margin());
+    m_vecSteps.clear();
+    m_vecHull = KzFootprint::Outline(triangles, m_matModel);
 }
 
-// From the file's orientation: centred on x = y = 0, on the plate. The matrix
-// stays a translation, which maps every corner to itself plus the offset, in
-// one float sum per axis; the smallest and largest sums are those of the
-// file's own bounds. So the corners are gone through once for the box and
-// once for the footprint, with the results of a pass after every step.
+const QVector<QVector2D>& KzPlateInstance::GetHull() const
+{
+    FollowSteps();
+    return m_vecHull;
+}
+
+// A translation maps a point (x, y) to (x + dx, y + dy), one float sum each.
+void KzPlateInstance::FollowSteps() const
+{
+    if (m_vecSteps.empty())
+        return;
+    for (QVector2D& p : m_vecHull) {
+        float x = p.x(), y = p.y();
+        for (const QVector2D& d : m_vecSteps) {
+            x += d.x();
+            y += d.y();
+        }
+        p = QVector2D(x, y);
+    }
+    m_vecSteps.clear();
+}
+
+// From the file's orientation: centred on x = y = 0, on the plate. Where the
+// mesh stands then is the same for every instance of it: the model works it
+// out once, while it is read, and each instance takes it from there. A model
+// without it (changed after its load, or loaded twice) has it worked out here
+// the same way.
 void KzPlateInstance::Place()
 {
-    m_matModel.setToIdentity();
-    ComputeBox();
-    const QVector3D fileMin = m_vMin;
-    const QVector3D fileMax = m_vMax;
-    MoveBy(QVector3D(-(m_vMin.x() + m_vMax.x()) / 2, -(m_vMin.y() + m_vMax.y()) / 2, 0), fileMin, fileMax);
-    if (std::abs(m_vMin.z()) > kFloorTolerance)
-        MoveBy(QVector3D(0, 0, -m_vMin.z()), fileMin, fileMax);
-    ComputeHull();
-}
-
-void KzPlateInstance::MoveBy(const QVector3D& d, const QVector3D& fileMin, const QVector3D& fileMax)
-{
-    QMatrix4x4 t;
-    t.translate(d);
-    m_matModel = t * m_matModel;
-    const QVector4D offset = m_matModel.column(3);
-    for (int axis = 0; axis < 3; ++axis) {
-        m_vMin[axis] = fileMin[axis] + offset[axis];
-        m_vMax[axis] = fileMax[axis] + offset[axis];
+    const KzFootprint::Placement& placed = m_pModel->GetPlacement();
+    if (placed.valid) {
+        m_vecSteps.clear();
+        m_matModel = placed.matrix;
+        m_vMin = placed.min;
+        m_vMax = placed.max;
+        m_vecHull = placed.outline;
+    } else {
+        m_matModel.setToIdentity();
+        ComputeBox();
+        const QVector3D fileMin = m_vMin;
+        const QVector3D fileMax = m_vMax;
+        KzFootprint::PlaceBox(fileMin, fileMax, m_matModel, m_vMin, m_vMax);
+        ComputeHull();
     }
     m_vCenter = m_matModel.map(m_pModel->GetCenter());
 }
@@ -113,6 +101,7 @@ void KzPlateInstance::DropToFloor()
 
 void KzPlateInstance::ApplyTransform(const QMatrix4x4& m, bool recompute)
 {
+    FollowSteps();
     m_matModel = m * m_matModel;
     m_matModel.optimize();
     if (recompute) {
@@ -128,11 +117,19 @@ void KzPlateInstance::ApplyTransform(const QMatrix4x4& m, bool recompute)
         p = m.map(QVector3D(p, 0)).toVector2D();
 }
 
+// As ApplyTransform(t, false), with the footprint following later.
 void KzPlateInstance::Translate(const QVector2D& d)
 {
     QMatrix4x4 t;
     t.translate(d.x(), d.y(), 0);
-    ApplyTransform(t, false);
+    m_matModel = t * m_matModel;
+    m_matModel.optimize();
+    m_vMax = t.map(m_vMax);
+    m_vMin = t.map(m_vMin);
+    m_vCenter = t.map(m_vCenter);
+    m_vecSteps.push_back(QVector2D(t(0, 3), t(1, 3)));
+    if (m_vecSteps.size() >= 256)
+        FollowSteps();
 }
 
 void KzPlateInstance::ResetTransform()
@@ -166,7 +163,7 @@ bool KzPlateInstance::State::operator==(const State& other) const
 
 KzPlateInstance::State KzPlateInstance::GetState() const
 {
-    return State{m_matModel, m_vMax, m_vMin, m_vCenter, m_vecHull};
+    return State{m_matModel, m_vMax, m_vMin, m_vCenter, GetHull()};
 }
 
 void KzPlateInstance::SetState(const State& state)
@@ -176,11 +173,13 @@ void KzPlateInstance::SetState(const State& state)
     m_vMin = state.min;
     m_vCenter = state.center;
     m_vecHull = state.hull;
+    m_vecSteps.clear();
 }
 
 // The shoelace formula over the convex outline.
 float KzPlateInstance::FootprintArea() const
 {
+    FollowSteps();
     double twice = 0;
     const int n = m_vecHull.size();
     for (int i = 0; i < n; ++i) {

@@ -9,6 +9,8 @@
 #include <QVector2D>
 #include <QVector3D>
 
+#include <vector>
+
 class KzModel3D;
 
 // One placed copy of a loaded mesh on the build plate: the mesh (shared with
@@ -60,7 +62,7 @@ public:
     QVector3D GetMax() const { return m_vMax; }
     QVector3D GetMin() const { return m_vMin; }
     QVector3D GetCenter() const { return m_vCenter; }
-    const QVector<QVector2D>& GetHull() const { return m_vecHull; }
+    const QVector<QVector2D>& GetHull() const;
     State GetState() const;
     void SetState(const State& state);
     // The area of the footprint, in square millimetres.
@@ -70,15 +72,20 @@ private:
     void ComputeBox();
     void ComputeHull();
     void Place();
-    void MoveBy(const QVector3D& d, const QVector3D& fileMin, const QVector3D& fileMax);
     void DropToFloor();
+    // Moves the footprint by the translations made since it was last asked for.
+    void FollowSteps() const;
 
     KzModel3D* m_pModel;
     QMatrix4x4 m_matModel;
     QVector3D m_vMax;
     QVector3D m_vMin;
     QVector3D m_vCenter;
-    QVector<QVector2D> m_vecHull;
+    // The footprint follows moves (Translate) when it is next asked for, each
+    // move's sum as the move itself would have made it: placing an instance
+    // tries many spots and looks at its footprint at few of them.
+    mutable QVector<QVector2D> m_vecHull;
+    mutable std::vector<QVector2D> m_vecSteps;
 };
 
 #endif // KZPLATEINSTANCE_H

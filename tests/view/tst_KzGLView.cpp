@@ -81,6 +81,29 @@ int LitPixels(const QImage& img, const QRect& area)
     return n;
 }
 
+// A closed UV sphere of radius r standing on z = 0, wound outward.
+QVector<KzTriangle3D> Sphere(int rows, int cols, float r)
+{
+    const double pi = 3.14159265358979323846;
+    auto at = [&](int i, int j) {
+        const double th = pi * i / rows, ph = 2 * pi * j / cols;
+        return QVector3D(float(r * std::sin(th) * std::cos(ph)), float(r * std::sin(th) * std::sin(ph)),
+                         float(r + r * std::cos(th)));
+    };
+    QVector<KzTriangle3D> out;
+    for (int i = 0; i < rows; ++i) {
+        for (int j = 0; j < cols; ++j) {
+            KzTriangle3D a, b;
+            a[0] = at(i, j), a[1] = at(i + 1, j), a[2] = at(i + 1, j + 1);
+            b[0] = at(i, j), b[1] = at(i + 1, j + 1), b[2] = at(i, j + 1);
+            a.UpdateNormal();
+            b.UpdateNormal();
+            out << a << b;
+        }
+    }
+    return out;
+}
+
 QColor Grey(double v)
 {
     const int g = int(std::lround(v));
@@ -117,6 +140,7 @@ private slots:
 
     void reloadSizeTakesTheSelectedMachine_data();
     void reloadSizeTakesTheSelectedMachine();
+    void turningDrawsReducedFramesThenTheFullPicture();
 
 private:
     KzModelPainter* AddBox(const QVector3D& min, const QVector3D& max);
@@ -629,6 +653,59 @@ void tst_KzGLView::reloadSizeTakesTheSelectedMachine()
 }
 
 // Child mode: start as the program does (the selected machine), reload, report.
+// While the camera moves, frames are reduced (no multisampling, a large
+// mesh's coarser form); after the last input the full picture comes back by
+// itself, pixel for pixel what a view that never turned shows with that camera.
+void tst_KzGLView::turningDrawsReducedFramesThenTheFullPicture()
+{
+    const int above = KzModel3D::ReducedAbove();
+    KzModel3D::SetReducedAbove(5000);   // this sphere counts as large
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("sphere.stl"));
+    QVERIFY(WriteBinaryStl(path, Sphere(60, 120, 30)));
+    KzTestView still(nullptr);
+    still.resize(kW, kH);
+    still.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&still));
+    for (KzTestView* view : {m_pView, &still}) {
+        QVERIFY(view->OpenSTLFile(path));
+        view->ClearModelPainter();
+    }
+    KzModel3D* model = m_pView->GetScene().GetModels().first();
+    const QImage atRest = Grab();
+    QVERIFY(!m_pView->IsReducedFrame());
+
+    const QPoint centre(kW / 2, kH / 2);
+    Press(m_pView, centre, Qt::RightButton);
+    QPoint at = centre;
+    QImage turning;
+    // The coarse form is built on its own thread; it is drawn once it is there.
+    QTRY_VERIFY_WITH_TIMEOUT((at += QPoint(2, 1), Move(m_pView, at, Qt::RightButton), turning = Grab(),
+                              model->HasReducedForm()), 10000);
+    QVERIFY(m_pView->IsReducedFrame());
+    Release(m_pView, at, Qt::RightButton);
+    const int frames = m_pView->GetFrameCount();
+    QTRY_VERIFY_WITH_TIMEOUT(m_pView->GetFrameCount() > frames && !m_pView->IsReducedFrame(), 2000);
+    const QImage settled = Grab();
+    QVERIFY(!m_pView->IsReducedFrame());
+
+    // The same camera on the view that never turned.
+    const_cast<KzCamera&>(still.GetCamera()) = m_pView->GetCamera();
+    const QImage reference = still.grabFramebuffer().convertToFormat(QImage::Format_RGB32);
+    QVERIFY(settled != atRest);   // the camera did turn
+    QCOMPARE(settled, reference);
+    QVERIFY(turning != settled);   // the reduced frame was another picture
+
+    // The wheel reduces too, and settles likewise.
+    Wheel(m_pView, 120);
+    Grab();
+    QVERIFY(m_pView->IsReducedFrame());
+    QTRY_VERIFY_WITH_TIMEOUT(!m_pView->IsReducedFrame(), 2000);
+    const_cast<KzCamera&>(still.GetCamera()) = m_pView->GetCamera();
+    QCOMPARE(Grab(), still.grabFramebuffer().convertToFormat(QImage::Format_RGB32));
+    KzModel3D::SetReducedAbove(above);
+}
+
 static int ReloadChild(const QString& dataFolder)
 {
     KzDataFolder::Use(dataFolder);

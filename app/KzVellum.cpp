@@ -24,7 +24,6 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
-#include <QRegExp>
 #include <QResizeEvent>
 #include <QScopeGuard>
 #include <QSurfaceFormat>
@@ -519,7 +518,8 @@ void KzVellum::ApplyLogoOverride()
 void KzVellum::slot_OpenFileButton_Clicked()
 {
     m_pTipWidget->slot_SetCurrentTip(0);
-    const QString path = QFileDialog::getOpenFileName(nullptr, "Open Model", QDir::homePath(), "*.stl;;*.obj");
+    const QString path = QFileDialog::getOpenFileName(nullptr, "Open Model", QDir::homePath(),
+                                                      "*.stl *.obj *.3mf;;*.stl;;*.obj;;*.3mf");
     if (path.isEmpty()) {
         m_pTipWidget->slot_SetCurrentTip(2);
         return;
@@ -551,11 +551,13 @@ void KzVellum::slot_CustomPrint_Clicked()
 void KzVellum::slot_SaveButton_Clicked()
 {
     m_pTipWidget->slot_SetCurrentTip(3);
-    QString name = QFileDialog::getSaveFileName(nullptr, "Save STL", QDir::homePath(), "*.stl");
+    QString filter;
+    QString name = QFileDialog::getSaveFileName(nullptr, "Save STL", QDir::homePath(), "*.stl;;*.3mf", &filter);
     if (name.isEmpty())
         return;
-    if (!QRegExp(".*.stl$").exactMatch(name))
-        name += ".stl";
+    // A name without either suffix takes the one of the filter chosen.
+    if (!name.endsWith(".stl", Qt::CaseInsensitive) && !name.endsWith(".3mf", Qt::CaseInsensitive))
+        name += filter == "*.3mf" ? ".3mf" : ".stl";
     bool saved = false;
     {
         KzBusyCursor busy;

@@ -1,5 +1,6 @@
 #include "KzGLView.h"
 
+#include "Kz3mfReader.h"
 #include "KzConfigureData.h"
 
 #include "KzModelPainter.h"
@@ -844,7 +845,8 @@ bool KzGLView::OpenSTLFile(QString path)
     m_scene.ClearLayerModel();
     m_nMaxLayer = 0;
     emit signal_DisableSaveGCode();
-    const int code = m_scene.AddModel(path, m_loadReport);
+    const int code = Kz3mfReader::IsPackagePath(path) ? m_packages.Open(m_scene, path, m_loadReport)
+                                                      : m_scene.AddModel(path, m_loadReport);
     update();
     if (code != 0) {
         m_nSelectedCode = code;
@@ -869,7 +871,9 @@ bool KzGLView::RemoveCurrentModel()
 bool KzGLView::SaveAllModel(QString path)
 {
     QVector3D centre;
-    if (!m_scene.SaveAll(path, centre))
+    const bool saved = Kz3mfReader::IsPackagePath(path) ? m_packages.Save(m_scene, path, centre)
+                                                        : m_scene.SaveAll(path, centre);
+    if (!saved)
         return false;
     KzConfigureData::GetInstance()->SetModelPos(centre.x(), centre.y());
     return true;
@@ -890,8 +894,9 @@ void KzGLView::dragEnterEvent(QDragEnterEvent* e)
     const QMimeData* mime = e->mimeData();
     if (mime == nullptr || !mime->hasFormat(QStringLiteral("text/uri-list")) || mime->urls().size() != 1)
         return;
-    const QString suffix = QFileInfo(mime->urls().first().toLocalFile()).suffix();
-    if (suffix.endsWith(QStringLiteral("stl"), Qt::CaseInsensitive))
+    const QString path = mime->urls().first().toLocalFile();
+    if (QFileInfo(path).suffix().endsWith(QStringLiteral("stl"), Qt::CaseInsensitive)
+        || Kz3mfReader::IsPackagePath(path))
         e->acceptProposedAction();
 }
 

@@ -2,6 +2,7 @@
 #define KZGLVIEW_H
 
 #include "Kz3DScene.h"
+#include "Kz3mfPlate.h"
 #include "KzCamera.h"
 #include "KzGLViewGlobal.h"
 #include "KzLoadReport.h"
@@ -52,12 +53,15 @@ public:
     // Model files. Opening leaves layer mode and selects the new instance; a
     // path already loaded (compared exactly) shares its mesh. A file that is
     // not fit for the plate is refused and changes nothing on it. Every open
-    // ends with signal_LoadReported, also one that came by a drop.
+    // ends with signal_LoadReported, also one that came by a drop. A 3MF
+    // package (".3mf") puts all its build items on the plate and selects the
+    // first (Kz3mfPlate).
     bool OpenSTLFile(QString path);
     const KzLoadReport& GetLoadReport() const { return m_loadReport; }
     bool RemoveCurrentModel();
-    // Every instance as one binary STL in plate coordinates; the group's centre
-    // is stored in the configuration store as the models' position.
+    // Every instance as one binary STL in plate coordinates, or, for a name
+    // ending in ".3mf", as a 3MF package (Kz3mfPlate); the group's centre is
+    // stored in the configuration store as the models' position.
     bool SaveAllModel(QString path);
     // The first loaded model's file name without folder and suffixes.
     QString GetSaveSDName() const;
@@ -155,6 +159,7 @@ private:
 
     KzXYZPainter m_xyzPainter;
     Kz3DScene m_scene;
+    Kz3mfPlate m_packages;
     KzLoadReport m_loadReport;   // of the last OpenSTLFile
     KzCamera m_camera;
     QPoint m_ptMove;

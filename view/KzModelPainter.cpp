@@ -30,6 +30,14 @@ KzModelPainter::KzModelPainter(KzModel3D* model)
     Place();
 }
 
+KzModelPainter::KzModelPainter(KzModel3D* model, const QMatrix4x4& m)
+    : m_pModel(model)
+    , m_bSelected(false)
+{
+    m_pModel->IncreaseReference();
+    SetModelMatrix(m, false);
+}
+
 KzModelPainter::~KzModelPainter()
 {
     m_pModel->DecreaseReference();
@@ -140,6 +148,22 @@ void KzModelPainter::Translate(const QVector2D& d)
 void KzModelPainter::ResetTransform()
 {
     Place();
+}
+
+void KzModelPainter::SetModelMatrix(const QMatrix4x4& m, bool centre)
+{
+    m_matModel = m;
+    m_matModel.optimize();
+    ComputeBox();
+    if (centre) {
+        QMatrix4x4 t;
+        t.translate(-(m_vMin.x() + m_vMax.x()) / 2, -(m_vMin.y() + m_vMax.y()) / 2, 0);
+        m_matModel = t * m_matModel;
+        m_matModel.optimize();
+        ComputeBox();
+    }
+    DropToFloor();
+    ComputeHull();
 }
 
 void KzModelPainter::Draw()

@@ -523,6 +523,46 @@ Reinstall the program, or put the file back into the program's Configure folder.
             <translation>%1 was not opened: the model is %2 m long, larger than any printer can hold</translation>
         </message>
         <message>
+            <source>未打开%1：无法读取此3MF文件</source>
+            <translation>%1 was not opened: the 3MF package cannot be read</translation>
+        </message>
+        <message>
+            <source>未打开%1：不是3MF文件（不是zip压缩包）</source>
+            <translation>%1 was not opened: it is not a 3MF package (not a zip archive)</translation>
+        </message>
+        <message>
+            <source>未打开%1：3MF压缩包已损坏</source>
+            <translation>%1 was not opened: the 3MF package is damaged</translation>
+        </message>
+        <message>
+            <source>未打开%1：3MF文件中没有三维模型</source>
+            <translation>%1 was not opened: the package holds no 3D model part</translation>
+        </message>
+        <message>
+            <source>未打开%1：3MF文件中的模型数据格式错误</source>
+            <translation>%1 was not opened: its model part is not valid 3MF XML</translation>
+        </message>
+        <message>
+            <source>未打开%1：有三角面的顶点索引无效</source>
+            <translation>%1 was not opened: a triangle has invalid vertex indices</translation>
+        </message>
+        <message>
+            <source>未打开%1：构建项引用了不存在的对象</source>
+            <translation>%1 was not opened: a build item refers to an object that does not exist</translation>
+        </message>
+        <message>
+            <source>未打开%1：其中有无效的坐标或变换</source>
+            <translation>%1 was not opened: it holds invalid coordinates or transforms</translation>
+        </message>
+        <message>
+            <source>未打开%1：网格数据超过2 GB</source>
+            <translation>%1 was not opened: it holds more than 2 GB of mesh data</translation>
+        </message>
+        <message>
+            <source>未打开%1：其中没有要打印的对象</source>
+            <translation>%1 was not opened: its build holds nothing to print</translation>
+        </message>
+        <message>
             <source>文件不完整：%2个三角面中只读到%1个</source>
             <translation>The file ends early: %1 of %2 facets read</translation>
         </message>

@@ -24,6 +24,7 @@
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QRegExp>
 #include <QResizeEvent>
 #include <QScopeGuard>
 #include <QSurfaceFormat>
@@ -555,8 +556,8 @@ void KzVellum::slot_SaveButton_Clicked()
     QString name = QFileDialog::getSaveFileName(nullptr, "Save STL", QDir::homePath(), "*.stl;;*.3mf", &filter);
     if (name.isEmpty())
         return;
-    // A name without either suffix takes the one of the filter chosen.
-    if (!name.endsWith(".stl", Qt::CaseInsensitive) && !name.endsWith(".3mf", Qt::CaseInsensitive))
+    // A name that is neither 3MF nor STL by the rule takes the filter's suffix.
+    if (!name.endsWith(".3mf", Qt::CaseInsensitive) && !QRegExp(".*.stl$").exactMatch(name))
         name += filter == "*.3mf" ? ".3mf" : ".stl";
     bool saved = false;
     {

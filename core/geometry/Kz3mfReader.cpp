@@ -487,78 +487,137 @@ QVector<QMatrix4x4> PlatePlaces(PLib3MFBase* model, const QVector<Kz3mfPackage::
     return places;
 }
 
+// Takes the build items one by one: each object once, as one mesh, and
+// every facet counted, as the plate will hold them, before one is copied.
+class BuildCollector
+{
+public:
+    BuildCollector(double scale, Kz3mfPackage& package) : m_walker(scale), m_dScale(scale), m_package(package) {}
+
+    // Package_None when the item was taken; else why not, and message says more.
+    KzLoadReport::emPackageFault Add(PLib3MFBase* item, QString& message);
+
+private:
+    KzLoadReport::emPackageFault AddMesh(PLib3MFBase* object, DWORD id, QString& message);
+
+    ObjectWalker m_walker;
+    double m_dScale;
+    Kz3mfPackage& m_package;
+    QHash<DWORD, int> m_hashMeshOfObject;
+    QVector<qint64> m_vecMeshFacets;
+    qint64 m_nFacets = 0;
+};
+
+KzLoadReport::emPackageFault BuildCollector::Add(PLib3MFBase* item, QString& message)
+{
+    Handle object;
+    DWORD id = 0;
+    BOOL moved = false;
+    MODELTRANSFORM t;
+    if (lib3mf_builditem_getobjectresourceid(item, &id) != LIB3MF_OK
+        || lib3mf_builditem_getobjectresource(item, object.Out()) != LIB3MF_OK
+        || lib3mf_builditem_hasobjecttransform(item, &moved) != LIB3MF_OK
+        || (moved && lib3mf_builditem_getobjecttransform(item, &t) != LIB3MF_OK)) {
+        message = QStringLiteral("a build item without its object");
+        return KzLoadReport::Package_MissingObject;
+    }
+    Kz3mfPackage::Item placed;
+    placed.matTransform = ToMatrix(moved ? Affine::From(t) : Affine(), m_dScale);
+    if (!IsFinite(placed.matTransform)) {
+        message = QStringLiteral("a build item's transform");
+        return KzLoadReport::Package_BadCoordinates;
+    }
+    if (!m_hashMeshOfObject.contains(id)) {
+        const KzLoadReport::emPackageFault fault = AddMesh(object.Get(), id, message);
+        if (fault != KzLoadReport::Package_None)
+            return fault;
+    } else {
+        m_nFacets += m_vecMeshFacets[m_hashMeshOfObject.value(id)];
+        if (m_nFacets > Kz3mfReader::ms_nMaxFacets) {
+            message = QStringLiteral("more than 2 GiB of facets");
+            return KzLoadReport::Package_TooLarge;
+        }
+    }
+    placed.nMesh = m_hashMeshOfObject.value(id);
+    m_package.m_vecItems.append(placed);
+    return KzLoadReport::Package_None;
+}
+
+KzLoadReport::emPackageFault BuildCollector::AddMesh(PLib3MFBase* object, DWORD id, QString& message)
+{
+    const qint64 count = m_walker.Count(object, Kz3mfReader::ms_nMaxFacets - m_nFacets);
+    if (count < 0) {
+        message = QStringLiteral("object %1 cannot be walked").arg(id);
+        return KzLoadReport::Package_Unreadable;
+    }
+    m_nFacets += count;
+    if (m_nFacets > Kz3mfReader::ms_nMaxFacets) {
+        message = QStringLiteral("more than 2 GiB of facets");
+        return KzLoadReport::Package_TooLarge;
+    }
+    QVector<KzTriangle3D> mesh;
+    mesh.reserve(int(count));
+    const KzLoadReport::emPackageFault fault = m_walker.Flatten(object, Affine(), mesh);
+    if (fault != KzLoadReport::Package_None) {
+        message = QStringLiteral("object %1").arg(id);
+        return fault;
+    }
+    m_hashMeshOfObject.insert(id, m_package.m_vecMeshes.size());
+    m_vecMeshFacets.append(count);
+    m_package.m_vecMeshes.append(mesh);
+    return KzLoadReport::Package_None;
+}
+
+// The package read by lib3mf into model; Package_None when it was.
+KzLoadReport::emPackageFault ReadModel(const QByteArray& bytes, Handle& model, QString& message)
+{
+    Handle reader;
+    if (lib3mf_createmodel(model.Out()) != LIB3MF_OK
+        || lib3mf_model_queryreader(model.Get(), "3mf", reader.Out()) != LIB3MF_OK) {
+        message = QStringLiteral("lib3mf could not start");
+        return KzLoadReport::Package_Unreadable;
+    }
+    // lib3mf only reads the buffer.
+    BYTE* data = reinterpret_cast<BYTE*>(const_cast<char*>(bytes.constData()));
+    if (lib3mf_reader_readfrombuffer(reader.Get(), data, ULONG64(bytes.size())) == LIB3MF_OK)
+        return KzLoadReport::Package_None;
+    DWORD code = 0;
+    LPCSTR text = nullptr;
+    lib3mf_getlasterror(reader.Get(), &code, &text);
+    message = QStringLiteral("lib3mf error 0x%1: %2").arg(code, 0, 16).arg(QString::fromUtf8(text ? text : ""));
+    return FaultOf(code);
+}
+
 } // namespace
 
 bool Kz3mfReader::Parse(const QByteArray& bytes, Kz3mfPackage& package)
 {
     Handle model;
-    Handle reader;
-    if (lib3mf_createmodel(model.Out()) != LIB3MF_OK
-        || lib3mf_model_queryreader(model.Get(), "3mf", reader.Out()) != LIB3MF_OK)
-        return Fail(KzLoadReport::Package_Unreadable, QStringLiteral("lib3mf could not start"));
-    // lib3mf only reads the buffer.
-    BYTE* data = reinterpret_cast<BYTE*>(const_cast<char*>(bytes.constData()));
-    if (lib3mf_reader_readfrombuffer(reader.Get(), data, ULONG64(bytes.size())) != LIB3MF_OK) {
-        DWORD code = 0;
-        LPCSTR text = nullptr;
-        lib3mf_getlasterror(reader.Get(), &code, &text);
-        return Fail(FaultOf(code), QStringLiteral("lib3mf error 0x%1: %2")
-                                       .arg(code, 0, 16).arg(QString::fromUtf8(text ? text : "")));
-    }
+    QString message;
+    const KzLoadReport::emPackageFault fault = ReadModel(bytes, model, message);
+    if (fault != KzLoadReport::Package_None)
+        return Fail(fault, message);
     DWORD unit = MODELUNIT_MILLIMETER;
     lib3mf_model_getunit(model.Get(), &unit);
     const double scale = UnitScale(unit);
-    if (scale == 0)
-        return Fail(KzLoadReport::Package_BadXml, QStringLiteral("unknown unit %1").arg(unit));
     Handle items;
-    if (lib3mf_model_getbuilditems(model.Get(), items.Out()) != LIB3MF_OK)
-        return Fail(KzLoadReport::Package_Unreadable, QStringLiteral("no build items"));
-    const ObjectWalker walker(scale);
-    QHash<DWORD, int> meshOfObject;
-    QVector<qint64> meshFacets;
-    qint64 facets = 0;   // over every item, as the plate will hold them
+    if (scale == 0 || lib3mf_model_getbuilditems(model.Get(), items.Out()) != LIB3MF_OK)
+        return Fail(KzLoadReport::Package_Unreadable, QStringLiteral("unit %1, or no build").arg(unit));
+    BuildCollector build(scale, package);
     BOOL more = false;
     while (lib3mf_builditemiterator_movenext(items.Get(), &more) == LIB3MF_OK && more) {
         Handle item;
-        Handle object;
-        DWORD id = 0;
-        BOOL moved = false;
-        MODELTRANSFORM t;
-        if (lib3mf_builditemiterator_getcurrent(items.Get(), item.Out()) != LIB3MF_OK
-            || lib3mf_builditem_getobjectresourceid(item.Get(), &id) != LIB3MF_OK
-            || lib3mf_builditem_getobjectresource(item.Get(), object.Out()) != LIB3MF_OK
-            || lib3mf_builditem_hasobjecttransform(item.Get(), &moved) != LIB3MF_OK
-            || (moved && lib3mf_builditem_getobjecttransform(item.Get(), &t) != LIB3MF_OK))
-            return Fail(KzLoadReport::Package_MissingObject, QStringLiteral("build item without its object"));
-        Kz3mfPackage::Item placed;
-        placed.matTransform = ToMatrix(moved ? Affine::From(t) : Affine(), scale);
-        if (!IsFinite(placed.matTransform))
-            return Fail(KzLoadReport::Package_BadCoordinates, QStringLiteral("a build item's transform"));
-        placed.nMesh = meshOfObject.value(id, -1);
-        const bool fresh = placed.nMesh < 0;
-        if (fresh) {
-            const qint64 count = walker.Count(object.Get(), ms_nMaxFacets - facets);
-            if (count < 0)
-                return Fail(KzLoadReport::Package_Unreadable, QStringLiteral("object %1 cannot be walked").arg(id));
-            placed.nMesh = package.m_vecMeshes.size();
-            meshOfObject.insert(id, placed.nMesh);
-            meshFacets.append(count);
-            package.m_vecMeshes.append(QVector<KzTriangle3D>());
-        }
-        facets += meshFacets[placed.nMesh];
-        if (facets > ms_nMaxFacets)
-            return Fail(KzLoadReport::Package_TooLarge, QStringLiteral("more than 2 GiB of facets"));
-        if (fresh) {
-            QVector<KzTriangle3D>& mesh = package.m_vecMeshes[placed.nMesh];
-            mesh.reserve(int(meshFacets[placed.nMesh]));
-            const KzLoadReport::emPackageFault fault = walker.Flatten(object.Get(), Affine(), mesh);
-            if (fault != KzLoadReport::Package_None)
-                return Fail(fault, QStringLiteral("object %1").arg(id));
-        }
-        package.m_vecItems.append(placed);
+        message = QStringLiteral("a build item lib3mf cannot give");
+        const KzLoadReport::emPackageFault itemFault =
+            lib3mf_builditemiterator_getcurrent(items.Get(), item.Out()) != LIB3MF_OK
+                ? KzLoadReport::Package_Unreadable
+                : build.Add(item.Get(), message);
+        if (itemFault != KzLoadReport::Package_None)
+            return Fail(itemFault, message);
     }
     if (package.m_vecItems.isEmpty())
         return Fail(KzLoadReport::Package_NoItems, QStringLiteral("the build is empty"));
     package.m_vecPlatePlaces = PlatePlaces(model.Get(), package.m_vecItems);
     return true;
 }
+

@@ -19,7 +19,13 @@
 
 using namespace NMR;
 
-const qint64 Kz3mfReader::ms_nMaxBytes = qint64(2) << 30;
+// The fuzz build sets a smaller cap, so that packages its fuzzer may build
+// within the cap stay within its memory.
+#ifndef KZ_3MF_MAX_BYTES
+#define KZ_3MF_MAX_BYTES (qint64(2) << 30)
+#endif
+
+const qint64 Kz3mfReader::ms_nMaxBytes = KZ_3MF_MAX_BYTES;
 const qint64 Kz3mfReader::ms_nMaxFacets = Kz3mfReader::ms_nMaxBytes / qint64(sizeof(KzTriangle3D));
 
 namespace {

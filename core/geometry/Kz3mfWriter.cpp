@@ -7,10 +7,13 @@
 #include <QSaveFile>
 
 #include <charconv>
+#include <cmath>
 #include <cstring>
 #include <string>
 
 #include <zip.h>
+
+const float Kz3mfWriter::ms_fMaxCoordinate = 1e9f;
 
 namespace {
 
@@ -209,8 +212,25 @@ std::string Kz3mfWriter::ModelPart() const
     return out;
 }
 
+// lib3mf refuses coordinates beyond a billion (1000 km in millimetres): a
+// package holding one would not open again.
+bool Kz3mfWriter::IsWithinReach() const
+{
+    for (const QVector<KzTriangle3D>& mesh : m_vecMeshes)
+        for (const KzTriangle3D& t : mesh)
+            for (int c = 0; c < 3; ++c)
+                for (int axis = 0; axis < 3; ++axis)
+                    if (!(std::abs(t[c][axis]) <= ms_fMaxCoordinate))
+                        return false;
+    return true;
+}
+
 QByteArray Kz3mfWriter::Package() const
 {
+    if (!IsWithinReach()) {
+        qDebug() << "3MF: a corner lies beyond" << ms_fMaxCoordinate << "mm, which 3MF readers refuse";
+        return QByteArray();
+    }
     const std::string model = ModelPart();
     zip_error_t error;
     zip_error_init(&error);

@@ -22,6 +22,9 @@
 class KZFUNCTION_EXPORT Kz3mfWriter
 {
 public:
+    // The largest coordinate 3MF readers take (lib3mf's limit), in mm.
+    static const float ms_fMaxCoordinate;
+
     // Returns the mesh's index for AddItem.
     int AddMesh(const QVector<KzTriangle3D>& facets);
     // plate: the instance's matrix on the plate (origin at the plate's centre).
@@ -29,11 +32,13 @@ public:
     // Where the plate's centre is in the file's frame.
     void SetPlateCentre(float x, float y);
 
+    // False, writing nothing, also when a corner lies beyond ms_fMaxCoordinate.
     bool Write(const QString& path) const;
-    // The package's bytes; empty when libzip fails.
+    // The package's bytes; empty when libzip fails or a corner lies beyond reach.
     QByteArray Package() const;
 
 private:
+    bool IsWithinReach() const;
     std::string ModelPart() const;
 
     QVector<QVector<KzTriangle3D>> m_vecMeshes;

@@ -153,7 +153,7 @@ QByteArray Zip(const QVector<Part>& parts)
     return out;
 }
 
-QByteArray Package(const QByteArray& model)
+QByteArray Package(const QByteArray& model, bool deflate)
 {
     const QByteArray types =
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Types xmlns=\"http://schemas.openxmlformats.org/package/2006/"
@@ -171,6 +171,8 @@ QByteArray Package(const QByteArray& model)
     parts[1].data = relations;
     parts[2].name = "3D/3dmodel.model";
     parts[2].data = model;
+    for (Part& part : parts)
+        part.deflate = deflate;
     return Zip({parts[0], parts[1], parts[2]});
 }
 

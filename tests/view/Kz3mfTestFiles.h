@@ -25,8 +25,8 @@ struct Part
 };
 
 QByteArray Zip(const QVector<Part>& parts);
-// A package around a model part, as 3MF lays it out.
-QByteArray Package(const QByteArray& model);
+// A package around a model part, as 3MF lays it out; its parts deflated or stored.
+QByteArray Package(const QByteArray& model, bool deflate = true);
 // A model part: body between <model> and </model>.
 QByteArray Model(const QByteArray& body, const char* unit = "millimeter");
 // A mesh object: a box from min to max, wound outward.

@@ -114,6 +114,8 @@ private:
     // Slices the stage's plate with the standard preset; the G-code written.
     QByteArray Slice();
     void ClickDial(KzVellum& window, int id);
+    // With KZ_SAVE_FRAMES naming a folder, keeps a picture of the window there.
+    static void Shot(QWidget& window, const char* name);
     QString Detail(KzVellum& window) const { return window.findChild<KzTipWidget*>()->GetDetail(); }
 
     QTemporaryDir m_dir;
@@ -189,6 +191,15 @@ void tst_Kz3mfPlate::ClickDial(KzVellum& window, int id)
     const QPoint at = id == 1 ? QPoint(button->width() / 2, button->width() / 7)
                               : QPoint(button->width() / 7, button->height() / 2);
     QTest::mouseClick(button, Qt::LeftButton, Qt::NoModifier, at);
+}
+
+void tst_Kz3mfPlate::Shot(QWidget& window, const char* name)
+{
+    const QString folder = qEnvironmentVariable("KZ_SAVE_FRAMES");
+    if (folder.isEmpty())
+        return;
+    QTest::qWait(500);   // a frame or two of the view
+    window.grab().save(QDir(folder).filePath(name));
 }
 
 void tst_Kz3mfPlate::packagesThroughTheWindow()
@@ -282,6 +293,14 @@ void tst_Kz3mfPlate::packagesThroughTheWindow()
     double y = 0;
     scene.GetLayerOffset(x, y);
     QCOMPARE(scene.GetPainters().last()->GetMin(), QVector3D(60 + float(x), 40 + float(y), 0));
+    // lib3mf's own file: its three items come beside the others.
+    QVERIFY(WriteComponentsInInches(m_dir.filePath("inches.3mf")));
+    {
+        DialogUser user(m_dir.filePath("inches.3mf"));
+        ClickDial(window, 1);
+    }
+    QCOMPARE(scene.GetPainters().size(), 6);
+    Shot(window, "3mf-plate-en.png");
 
     // The save sector offers 3MF: a bare name with that filter becomes a package.
     {
@@ -299,7 +318,8 @@ void tst_Kz3mfPlate::packagesThroughTheWindow()
         ClickDial(window, 1);
     }
     QCOMPARE(Detail(window), QString::fromUtf8("未打开missing.3mf：构建项引用了不存在的对象"));
-    QCOMPARE(scene.GetPainters().size(), 3);
+    QCOMPARE(scene.GetPainters().size(), 6);
+    Shot(window, "3mf-refused-zh.png");
 }
 
 QTEST_MAIN(tst_Kz3mfPlate)

@@ -4,7 +4,6 @@
 #include <QFileInfo>
 #include <QFile>
 #include <QProcess>
-#include <QRegularExpression>
 #include <QtEndian>
 
 #include <zlib.h>
@@ -164,16 +163,10 @@ QByteArray Package(const QByteArray& model, bool deflate)
         "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<Relationships xmlns=\"http://schemas.openxmlformats.org/"
         "package/2006/relationships\"><Relationship Target=\"/3D/3dmodel.model\" Id=\"rel0\" Type=\"http://"
         "schemas.microsoft.com/3dmanufacturing/2013/01/3dmodel\"/></Relationships>";
-    Part parts[3];
-    parts[0].name = "[Content_Types].xml";
-    parts[0].data = types;
-    parts[1].name = "_rels/.rels";
-    parts[1].data = relations;
-    parts[2].name = "3D/3dmodel.model";
-    parts[2].data = model;
+    QVector<Part> parts{{"[Content_Types].xml", types}, {"_rels/.rels", relations}, {"3D/3dmodel.model", model}};
     for (Part& part : parts)
         part.deflate = deflate;
-    return Zip({parts[0], parts[1], parts[2]});
+    return Zip(parts);
 }
 
 QByteArray Model(const QByteArray& body, const char* unit)
@@ -289,29 +282,6 @@ QString RunOpenScad(const QString& folder, const QByteArray& scad, const QString
     if (!openscad.waitForFinished(120000) || openscad.exitStatus() != QProcess::NormalExit || openscad.exitCode() != 0)
         return "openscad failed: " + openscad.errorString() + "\n" + QString::fromUtf8(openscad.readAll());
     return QFile::exists(output) ? QString() : "openscad wrote no " + output;
-}
-
-bool StlBounds(const QString& path, QVector3D& min, QVector3D& max)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return false;
-    const QRegularExpression vertex("vertex\\s+(\\S+)\\s+(\\S+)\\s+(\\S+)");
-    bool any = false;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        const QRegularExpressionMatch m = vertex.match(QString::fromLatin1(line));
-        if (!m.hasMatch())
-            continue;
-        const QVector3D p(m.captured(1).toFloat(), m.captured(2).toFloat(), m.captured(3).toFloat());
-        if (!any)
-            min = max = p;
-        any = true;
-        for (int axis = 0; axis < 3; ++axis) {
-            min[axis] = std::min(min[axis], p[axis]);
-            max[axis] = std::max(max[axis], p[axis]);
-        }
-    }
-    return any;
 }
 
 } // namespace Kz3mfTest

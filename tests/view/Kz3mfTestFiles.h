@@ -17,6 +17,12 @@ namespace Kz3mfTest {
 // unpacked size the zip claims (-1: the true one).
 struct Part
 {
+    Part() = default;
+    Part(const QByteArray& n, const QByteArray& d, qint64 s = -1, const QByteArray& p = QByteArray())
+        : name(n), data(d), stated(s), packed(p)
+    {
+    }
+
     QByteArray name;
     QByteArray data;
     bool deflate = true;
@@ -54,9 +60,6 @@ int StrictWarnings(const QString& path);
 // Runs OpenSCAD: scad source to an output file (its suffix picks the format).
 // Empty on success, else what went wrong.
 QString RunOpenScad(const QString& folder, const QByteArray& scad, const QString& output);
-
-// The bounding box of a binary or ASCII STL written by OpenSCAD.
-bool StlBounds(const QString& path, QVector3D& min, QVector3D& max);
 
 } // namespace Kz3mfTest
 

@@ -25,7 +25,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QTest>
+#include <QWindow>
 
 #include <GL/gl.h>
 
@@ -111,7 +111,10 @@ struct ShownView
     {
         view.resize(1024, 768);
         view.show();
-        ok = QTest::qWaitForWindowExposed(&view);
+        QElapsedTimer wait;
+        wait.start();
+        while (!(ok = view.windowHandle() && view.windowHandle()->isExposed()) && wait.elapsed() < 10000)
+            QCoreApplication::processEvents(QEventLoop::AllEvents, 50);
         view.slot_ReloadSize();
         view.makeCurrent();
     }

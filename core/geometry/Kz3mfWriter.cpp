@@ -126,7 +126,9 @@ void PutTransform(std::string& out, const QMatrix4x4& m)
     }
 }
 
-// Adds a part held by the caller until the archive is closed.
+// Adds a part held by the caller until the archive is closed. Deflated at the
+// fastest level: libzip's default spends some 20 s on the 75 MB of a million
+// facets (down to 7 MB), the fastest under 2 s (to 12 MB).
 bool AddPart(zip_t* zip, const char* name, const char* data, size_t size)
 {
     zip_source_t* source = zip_source_buffer(zip, data, size, 0);
@@ -137,7 +139,7 @@ bool AddPart(zip_t* zip, const char* name, const char* data, size_t size)
         zip_source_free(source);
         return false;
     }
-    return zip_set_file_compression(zip, zip_uint64_t(index), ZIP_CM_DEFLATE, 0) == 0;
+    return zip_set_file_compression(zip, zip_uint64_t(index), ZIP_CM_DEFLATE, 1) == 0;
 }
 
 QByteArray ReadAll(zip_source_t* source)

@@ -23,6 +23,7 @@ KzEditControlWidget::KzEditControlWidget(QWidget* parent)
     ui.buttonGroup->setId(ui.pushButton_Scale, ModeScale);
     ui.buttonGroup->setId(ui.pushButton_Floor, ModeFloor);
     connect(ui.buttonGroup, SIGNAL(idClicked(int)), this, SLOT(slot_EmitEditMode(int)));
+    connect(ui.pushButton_Duplicate, &QPushButton::clicked, this, &KzEditControlWidget::signal_DuplicateClicked);
 }
 
 void KzEditControlWidget::slot_ShowHide(bool bShow)

@@ -11,7 +11,8 @@
 class QMouseEvent;
 
 // The edit mode bar: four round checkable buttons (move, rotate, scale, lay
-// flat) floating over the 3D view while a model is selected. A new mode goes
+// flat) floating over the 3D view while a model is selected, and below them
+// a button that duplicates the selected model. A new mode goes
 // to the view and the edit panel as one edit list [7, 3, mode]; every click
 // shows the mode's tip. The bar's own background lets the mouse through: a
 // press, drag or release there reaches the widget beneath it.
@@ -30,6 +31,7 @@ public:
 signals:
     void signal_SendEditMode(QList<QVariant> editList);
     void signal_ShowTip(int tipID);
+    void signal_DuplicateClicked();
 
 public slots:
     void slot_ShowHide(bool bShow);

@@ -7,7 +7,7 @@ namespace {
 
 // Edit-list codes and command sub-codes shared with the view and the edit bar.
 enum EditListCode { EL_TRANSLATE = 0, EL_ROTATE = 1, EL_SCALE = 2, EL_SELECT = 5, EL_UPDATE = 6, EL_COMMAND = 7 };
-enum CommandCode { CMD_RESET = 0, CMD_MAXIMIZE = 1, CMD_KEEPSCALE = 2, CMD_EDITMODE = 3 };
+enum CommandCode { CMD_RESET = 0, CMD_MAXIMIZE = 1, CMD_KEEPSCALE = 2, CMD_EDITMODE = 3, CMD_ENDEDIT = 4 };
 
 const int kNoSelection = -1;
 
@@ -19,6 +19,7 @@ KzEditWidget::KzEditWidget(QWidget* parent)
     , m_nEditMode(0)
     , m_bKeepScale(true)
     , m_bEmit(false)
+    , m_bEditOpen(false)
     , m_fValues{}
 {
     ui.setupUi(this);
@@ -73,6 +74,8 @@ void KzEditWidget::ConnectFields()
         connect(field, SIGNAL(valueChanged(double)), this, SLOT(slot_Scale_Changed()));
     for (QDoubleSpinBox* field : { ui.Size_X, ui.Size_Y, ui.Size_Z })
         connect(field, SIGNAL(valueChanged(double)), this, SLOT(slot_Size_Changed()));
+    for (QDoubleSpinBox* field : m_mapSpinBoxes)
+        connect(field, SIGNAL(editingFinished()), this, SLOT(slot_EmitEditFinished()));
     connect(ui.radioButton_Uniform, SIGNAL(toggled(bool)), this, SLOT(slot_EmitKeepScale(bool)));
     for (QPushButton* button : { ui.pushButton_Reset, ui.pushButton_Reset_2, ui.pushButton_Reset_3 })
         connect(button, SIGNAL(clicked()), this, SLOT(slot_EmitReset()));
@@ -193,7 +196,7 @@ void KzEditWidget::slot_Position_Changed()
 {
     if (!m_bEmit)
         return;
-    emit signal_SendEditData({ int(EL_TRANSLATE), FieldValue(0), FieldValue(1), FieldValue(2) });
+    SendEdit({ int(EL_TRANSLATE), FieldValue(0), FieldValue(1), FieldValue(2) });
     for (int k = 0; k < 3; ++k)
         m_fValues[GroupPosition][k] = FieldValue(k);
 }
@@ -207,7 +210,7 @@ void KzEditWidget::slot_Rotate_Changed()
         m_fValues[GroupRotate][k] = value;
     }
     if (m_bEmit)
-        emit signal_SendEditData({ int(EL_ROTATE), step[0], step[1], step[2] });
+        SendEdit({ int(EL_ROTATE), step[0], step[1], step[2] });
 }
 
 void KzEditWidget::Ratios(int group, float f[3]) const
@@ -225,7 +228,7 @@ void KzEditWidget::Ratios(int group, float f[3]) const
 
 void KzEditWidget::SendScale(const float f[3])
 {
-    emit signal_SendEditData({ int(EL_SCALE), f[0], f[1], f[2] });
+    SendEdit({ int(EL_SCALE), f[0], f[1], f[2] });
 }
 
 void KzEditWidget::slot_Scale_Changed()
@@ -234,11 +237,11 @@ void KzEditWidget::slot_Scale_Changed()
         return;
     float f[3];
     Ratios(GroupScale, f);
-    SendScale(f);
     for (int k = 0; k < 3; ++k) {
         SetField(GroupScale * 3 + k, m_fValues[GroupScale][k] * f[k]);
         SetField(GroupSize * 3 + k, m_fValues[GroupSize][k] * f[k]);
     }
+    SendScale(f);
 }
 
 void KzEditWidget::slot_Size_Changed()
@@ -247,10 +250,10 @@ void KzEditWidget::slot_Size_Changed()
         return;
     float f[3];
     Ratios(GroupSize, f);
-    SendScale(f);
     for (int k = 0; k < 3; ++k)
         SetField(GroupSize * 3 + k, m_fValues[GroupSize][k] * f[k]);
     SetGroup(GroupScale, 1, 1, 1);
+    SendScale(f);
 }
 
 void KzEditWidget::slot_EmitReset()
@@ -268,4 +271,18 @@ void KzEditWidget::slot_EmitKeepScale(bool bChecked)
 {
     m_bKeepScale = bChecked;
     emit signal_SendEditData({ int(EL_COMMAND), int(CMD_KEEPSCALE), bChecked });
+}
+
+void KzEditWidget::SendEdit(const QList<QVariant>& list)
+{
+    m_bEditOpen = true;
+    emit signal_SendEditData(list);
+}
+
+void KzEditWidget::slot_EmitEditFinished()
+{
+    if (!m_bEditOpen)
+        return;
+    m_bEditOpen = false;
+    emit signal_SendEditData({ int(EL_COMMAND), int(CMD_ENDEDIT) });
 }

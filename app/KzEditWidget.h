@@ -20,7 +20,10 @@ class QDoubleSpinBox;
 // when another instance is selected or Reset is pressed. A rotation field
 // step sends only the step; a scale or size change sends the ratio to the
 // previous value (one ratio for all axes when uniform). Fields written by the
-// panel itself send nothing.
+// panel itself send nothing. An edit is sent after the panel has written its
+// own fields, so the position and size the view reports back have the last word.
+// When the user is done with a field (Enter, or the focus leaves it) the panel
+// says so, [7, 4]: the view takes the values typed in between as one undo step.
 class KzEditWidget : public QFrame
 {
     Q_OBJECT
@@ -44,6 +47,7 @@ public slots:
     void slot_EmitReset();
     void slot_EmitMaxisize();
     void slot_EmitKeepScale(bool bChecked);
+    void slot_EmitEditFinished();
 
 protected:
     void changeEvent(QEvent* e) override;
@@ -65,6 +69,7 @@ private:
     // Ratios of the group's fields to their last values, one for all axes when uniform.
     void Ratios(int group, float f[3]) const;
     void SendScale(const float f[3]);
+    void SendEdit(const QList<QVariant>& list);
     void ShowGroupOfMode(int mode);
 
     void Receive_Translate(QList<QVariant>& list);
@@ -78,6 +83,8 @@ private:
     int m_nEditMode;
     bool m_bKeepScale;
     bool m_bEmit;
+    // A field has sent an edit that no end-of-edit list has closed yet.
+    bool m_bEditOpen;
     float m_fValues[4][3];
     QMap<int, ListHandler> m_mapHandlers;
     // How many elements each code's list carries after the code.

@@ -1,6 +1,7 @@
 #include "KzMachineSelectWidget.h"
 
 #include "KzConfigureData.h"
+#include "KzPrinterChoice.h"
 #include "KzSelectItemWidget.h"
 
 #include <QHBoxLayout>
@@ -9,16 +10,13 @@
 
 namespace {
 
-// By machine type: the name shown and the picture under ":/Resources/".
-const char* const kMachineNames[] = {
-    QT_TRANSLATE_NOOP("KzMachineSelectWidget", "Alder"),
-    QT_TRANSLATE_NOOP("KzMachineSelectWidget", "Hazel"),
-    QT_TRANSLATE_NOOP("KzMachineSelectWidget", "Cedar"),
-    QT_TRANSLATE_NOOP("KzMachineSelectWidget", "Birch"),
-    QT_TRANSLATE_NOOP("KzMachineSelectWidget", "Rowan"),
-    QT_TRANSLATE_NOOP("KzMachineSelectWidget", "Spruce"),
-};
+// By machine type: the picture under ":/Resources/".
 const char* const kMachinePictures[] = { "3333.png", "4444.png", "2222.png", "1111.png", "5555.png", "6666.png" };
+
+QString MachineName(int type)
+{
+    return KzMachineSelectWidget::tr(qPrintable(KzPrinterChoice::GetMachineModelName(type)));
+}
 
 } // namespace
 
@@ -28,10 +26,9 @@ KzMachineSelectWidget::KzMachineSelectWidget(QWidget*)
     setMaximumSize(880, 250);
     QHBoxLayout* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    const int count = int(sizeof(kMachineNames) / sizeof(kMachineNames[0]));
-    for (int id = 0; id < count; ++id) {
+    for (int id = 0; id < KzPrinterChoice::ms_nMachineCount; ++id) {
         KzSelectItemWidget* item = new KzSelectItemWidget(id);
-        item->SetName(tr(kMachineNames[id]));
+        item->SetName(MachineName(id));
         item->SetPicture(QIcon(QStringLiteral(":/Resources/") + QLatin1String(kMachinePictures[id])));
         item->GetPictureButton()->setCheckable(true);
         connect(item, SIGNAL(signal_ButtonClicked(int)), this, SLOT(slot_ItemClicked(int)));
@@ -43,7 +40,7 @@ KzMachineSelectWidget::KzMachineSelectWidget(QWidget*)
 void KzMachineSelectWidget::Retranslate()
 {
     for (KzSelectItemWidget* item : m_listItems)
-        item->SetName(tr(kMachineNames[item->GetId()]));
+        item->SetName(MachineName(item->GetId()));
 }
 
 QList<KzSelectItemWidget*> KzMachineSelectWidget::GetItems() const

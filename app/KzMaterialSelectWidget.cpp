@@ -1,6 +1,7 @@
 #include "KzMaterialSelectWidget.h"
 
 #include "KzConfigureData.h"
+#include "KzPrinterChoice.h"
 #include "KzSelectItemWidget.h"
 
 #include <QHBoxLayout>
@@ -8,22 +9,8 @@
 
 namespace {
 
-// By material id: the name (the same in every language) and the picture.
-const char* const kMaterialNames[] = { "PLA", "ABS", "WOOD", "TPU" };
+// By material id: the picture under ":/Resources/".
 const char* const kMaterialPictures[] = { "5.png", "6.png", "7.png", "8.png" };
-const int kMaterialCount = int(sizeof(kMaterialNames) / sizeof(kMaterialNames[0]));
-
-// By machine type, the materials it prints: PLA, ABS, WOOD, TPU. Machines 4
-// and 5 have no heated bed and print PLA only.
-const bool kMachineMaterials[][kMaterialCount] = {
-    { true, true, false, false },  // 0 Alder
-    { true, true, true, true },    // 1 Hazel
-    { true, true, true, false },   // 2 Cedar
-    { true, true, true, false },   // 3 Birch
-    { true, false, false, false }, // 4 Rowan
-    { true, false, false, false }, // 5 Spruce
-};
-const int kMachineCount = int(sizeof(kMachineMaterials) / sizeof(kMachineMaterials[0]));
 
 } // namespace
 
@@ -33,9 +20,9 @@ KzMaterialSelectWidget::KzMaterialSelectWidget(QWidget*)
     setMaximumSize(880, 250);
     QHBoxLayout* layout = new QHBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
-    for (int id = 0; id < kMaterialCount; ++id) {
+    for (int id = 0; id < KzPrinterChoice::ms_nMaterialCount; ++id) {
         KzSelectItemWidget* item = new KzSelectItemWidget(id);
-        item->SetName(QLatin1String(kMaterialNames[id]));
+        item->SetName(KzPrinterChoice::GetMaterialName(id));
         item->SetPicture(QIcon(QStringLiteral(":/Resources/") + QLatin1String(kMaterialPictures[id])));
         connect(item, SIGNAL(signal_ButtonClicked(int)), this, SLOT(slot_ItemClicked(int)));
         layout->addWidget(item);
@@ -55,10 +42,10 @@ void KzMaterialSelectWidget::HideItem(int i)
 
 bool KzMaterialSelectWidget::ShowMaterialsOfMachine(int id)
 {
-    if (id < 0 || id >= kMachineCount)
+    if (id < 0 || id >= KzPrinterChoice::ms_nMachineCount)
         return false;
-    for (int i = 0; i < kMaterialCount; ++i) {
-        if (kMachineMaterials[id][i])
+    for (int i = 0; i < KzPrinterChoice::ms_nMaterialCount; ++i) {
+        if (KzPrinterChoice::PrintsMaterial(id, i))
             ShowItem(i);
         else
             HideItem(i);

@@ -105,6 +105,9 @@ bool HasNoHeatedBed(int machineType)
 // custom page): a second row for the SD button, one button width plus a gap apart.
 const int kButtonPitch = 125;
 const int kSecondRowY = 91;
+// Below the SD button: its check box, then the eject button.
+const int kEjectAfterSaveBelow = 36;
+const int kEjectCardBelow = 66;
 
 // Result codes of the slicing job.
 enum { ResultSliced = 0, ResultStopped = 2 };
@@ -120,6 +123,7 @@ KzSliceWidget::KzSliceWidget(QWidget* parent)
     , m_pGLView(nullptr)
     , m_pSliceWork(new KzSliceWork)
     , m_pButtonGroup(new QButtonGroup(this))
+    , m_bDropRun(false)
     , m_bSlicing(false)
 {
     ui.setupUi(this);
@@ -139,6 +143,7 @@ KzSliceWidget::KzSliceWidget(QWidget* parent)
 
     ui.pushButton_SaveData->setEnabled(false);
     ui.pushButton_SaveTF->setEnabled(false);
+    ui.pushButton_EjectCard->hide();
     ui.widget_progress->slot_Reset();
     emit signal_HideSaveSD();
     emit signal_HidePrintInfo();
@@ -190,6 +195,8 @@ void KzSliceWidget::ConnectJob()
     connect(&m_thread, &QThread::finished, m_pSliceWork, &QObject::deleteLater);
     connect(this, &KzSliceWidget::signal_StartSlice, m_pSliceWork, &KzSliceWork::slot_StartSlice);
     connect(ui.pushButton_SaveTF, &QPushButton::clicked, this, &KzSliceWidget::signal_SaveTF);
+    connect(ui.pushButton_EjectCard, &QPushButton::clicked, this, &KzSliceWidget::signal_EjectCard);
+    connect(ui.checkBox_EjectAfterSave, &QCheckBox::toggled, this, &KzSliceWidget::signal_EjectAfterSaveToggled);
     connect(ui.pushButton_Reset, &QPushButton::clicked, this, &KzSliceWidget::slot_Reset);
     connect(ui.pushButton_StopSlice, &QPushButton::clicked, this, &KzSliceWidget::slot_StopSlice);
 }
@@ -205,6 +212,8 @@ void KzSliceWidget::EnterIdleState()
 void KzSliceWidget::EnterSlicingState()
 {
     m_bSlicing = true;
+    m_bDropRun = false;
+    m_vecRunChoice = CurrentChoice();
     m_strPrintInfo.clear();
     m_strFailReason.clear();
     ui.widget_OnekeyPrint->setEnabled(false);
@@ -256,6 +265,7 @@ void KzSliceWidget::PlaceButtonsForCustomPage()
     const QPoint start = ui.pushButton_StartSlice->pos();
     ui.pushButton_SaveData->move(start.x() + kButtonPitch, start.y());
     ui.pushButton_SaveTF->move(start.x(), kSecondRowY);
+    PlaceCardControls();
 }
 
 // Without the start button the two save buttons take its row, leaving no gap.
@@ -264,6 +274,31 @@ void KzSliceWidget::PlaceButtonsForOnekeyPage()
     const QPoint start = ui.pushButton_StartSlice->pos();
     ui.pushButton_SaveData->move(start);
     ui.pushButton_SaveTF->move(start.x() + kButtonPitch, start.y());
+    PlaceCardControls();
+}
+
+// The card's own controls stay under the SD button, on either page.
+void KzSliceWidget::PlaceCardControls()
+{
+    const QPoint sd = ui.pushButton_SaveTF->pos();
+    ui.checkBox_EjectAfterSave->move(sd.x(), sd.y() + kEjectAfterSaveBelow);
+    ui.pushButton_EjectCard->move(sd.x(), sd.y() + kEjectCardBelow);
+}
+
+bool KzSliceWidget::IsEjectAfterSave() const
+{
+    return ui.checkBox_EjectAfterSave->isChecked();
+}
+
+void KzSliceWidget::SetEjectAfterSave(bool bEject)
+{
+    ui.checkBox_EjectAfterSave->setChecked(bEject);
+}
+
+void KzSliceWidget::ShowEjectCard(bool bShown, bool bEnabled)
+{
+    ui.pushButton_EjectCard->setVisible(bShown);
+    ui.pushButton_EjectCard->setEnabled(bEnabled);
 }
 
 void KzSliceWidget::StartSlice(int mode)
@@ -297,15 +332,7 @@ void KzSliceWidget::StartSlice(int mode)
 
     KzSliceProfile profile(static_cast<emSliceMode>(mode));
     const std::shared_ptr<KzConfigureData> configure = KzConfigureData::GetInstance();
-    int printTemperature = 0;
-    int bedTemperature = 0;
-    configure->GetMaterialTemperature(printTemperature, bedTemperature);
-    profile.SetPrintTemperature(printTemperature);
-    profile.SetBedTemperature(bedTemperature);
-    double x = 0;
-    double y = 0;
-    configure->GetPrintPos(x, y);
-    profile.SetPrintPos(x, y);
+    profile.SetChoice(*configure);
     if (mode == SliceMode_Custom) {
         ApplyCustomPage(profile);
         if (HasNoHeatedBed(configure->GetCurrentMachineType()))
@@ -347,6 +374,10 @@ void KzSliceWidget::slot_Reset()
 // one says so and leaves whatever G-code there is alone.
 void KzSliceWidget::slot_SliceComplete(int resultCode)
 {
+    // A run for a choice since dropped ends as stopped, even when its engine
+    // finished before the stop reached it.
+    if (m_bDropRun && resultCode == ResultSliced)
+        resultCode = ResultStopped;
     EnterIdleState();
     if (resultCode == ResultSliced) {
         slot_EnableSave();
@@ -376,6 +407,33 @@ void KzSliceWidget::slot_StopSlice()
 {
     if (m_bSlicing)
         m_pSliceWork->Stop();
+}
+
+QVector<int> KzSliceWidget::CurrentChoice()
+{
+    const std::shared_ptr<KzConfigureData> configure = KzConfigureData::GetInstance();
+    int printTemperature = 0;
+    int bedTemperature = 0;
+    configure->GetMaterialTemperature(printTemperature, bedTemperature);
+    return { configure->GetCurrentMachineType(), printTemperature, bedTemperature };
+}
+
+void KzSliceWidget::slot_ChoiceChanged()
+{
+    if (CurrentChoice() == m_vecRunChoice)
+        return;
+    const bool dropped = m_bSlicing || ui.pushButton_SaveData->isEnabled();
+    if (m_bSlicing) {
+        m_bDropRun = true;
+        m_pSliceWork->Stop();
+    }
+    if (m_pGLView)
+        m_pGLView->QuitLayerMode();
+    slot_DisableSave();
+    // The balloon may still ask to save what was just dropped.
+    if (dropped)
+        emit signal_ShowTipContext(QT_TRANSLATE_NOOP("KzTipWidget", "切片"),
+                                   QT_TRANSLATE_NOOP("KzTipWidget", "机型或材料已更改，请重新切片"));
 }
 
 void KzSliceWidget::slot_ReceiveFailReason(QString reason)
@@ -415,8 +473,8 @@ void KzSliceWidget::slot_ReceivePrintInfo(QString info)
 
 void KzSliceWidget::SaveGCodeAs()
 {
-    QString path = QFileDialog::getSaveFileName(nullptr, QStringLiteral("Save GCode"), QString(),
-                                                QStringLiteral("*.gcode"));
+    QString path = QFileDialog::getSaveFileName(nullptr, QCoreApplication::translate("CustomPrint", "保存GCode"),
+                                                QString(), QStringLiteral("*.gcode"));
     if (path.isEmpty())
         return;
     static const QRegularExpression extension(QStringLiteral("\\.gcode$"),
@@ -426,20 +484,36 @@ void KzSliceWidget::SaveGCodeAs()
     const QString title = QCoreApplication::translate("CustomPrint", "tip");
     // Copying a long print onto a slow card takes a while: show that it works.
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    const bool saved = SaveGCodeTo(path);
+    const KzFileCopy::Result result = SaveGCode(path);
     QApplication::restoreOverrideCursor();
-    if (saved)
+    if (result == KzFileCopy::ResultCopied)
         QMessageBox::about(nullptr, title, QCoreApplication::translate("CustomPrint", "保存成功"));
+    else if (result == KzFileCopy::ResultReadBackDiffers)
+        QMessageBox::warning(nullptr, title,
+                             QCoreApplication::translate("CustomPrint", "保存失败：读回的数据与写入的不同，磁盘可能有故障。原文件未改动。"));
     else
         QMessageBox::information(nullptr, title, QCoreApplication::translate("CustomPrint", "保存失败"));
 }
 
-// The old file at path stays whole unless the new one was written completely.
+bool KzSliceWidget::IsGCodeReady() const
+{
+    return ui.pushButton_SaveData->isEnabled();
+}
+
 bool KzSliceWidget::SaveGCodeTo(QString path)
 {
+    return SaveGCode(path) == KzFileCopy::ResultCopied;
+}
+
+// The old file at path stays whole unless the new one was written completely
+// and read back the same.
+KzFileCopy::Result KzSliceWidget::SaveGCode(const QString& path, KzFileCopy::ReadBack* pReadBack)
+{
+    if (pReadBack)
+        *pReadBack = KzFileCopy::ReadBackNone;
     if (path.isEmpty())
-        return false;
-    return KzFileCopy::CopyReplacing(m_strTmpGCodePath, path);
+        return KzFileCopy::ResultFailed;
+    return KzFileCopy::Copy(m_strTmpGCodePath, path, pReadBack);
 }
 
 QString KzSliceWidget::GetPrintInfo()

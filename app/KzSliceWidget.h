@@ -1,12 +1,14 @@
 #ifndef KZSLICEWIDGET_H
 #define KZSLICEWIDGET_H
 
+#include "KzFileCopy.h"
 #include "ui_CustomPrint.h"
 
 #include <QFrame>
 #include <QMap>
 #include <QString>
 #include <QThread>
+#include <QVector>
 
 #include <functional>
 
@@ -34,9 +36,19 @@ public:
     // One run in the given slice mode (0 custom, 1 fast, 2 standard, 3 optimal).
     void StartSlice(int mode);
     void SaveGCodeAs();
+    // A slice has ended well and its G-code may be saved.
+    bool IsGCodeReady() const;
     bool SaveGCodeTo(QString path);
+    // Copies the G-code to path and reads it back before it replaces the file there.
+    KzFileCopy::Result SaveGCode(const QString& path, KzFileCopy::ReadBack* pReadBack = nullptr);
     QString GetPrintInfo();
     void Retranslate();
+
+    // The check box beside the SD button: eject the card as soon as a save to it succeeds.
+    bool IsEjectAfterSave() const;
+    void SetEjectAfterSave(bool bEject);
+    // The eject button below it, shown while a card saved to may still be in its reader.
+    void ShowEjectCard(bool bShown, bool bEnabled = true);
 
     // The main window's 3D view, stored here by the main window right after
     // it creates the panel; not owned.
@@ -52,6 +64,8 @@ signals:
     void signal_HidePrintInfo();
     void signal_HideQuitLayerButton();
     void signal_SaveTF();
+    void signal_EjectCard();
+    void signal_EjectAfterSaveToggled(bool bEject);
     // A tip with texts of its own: why a slicing run failed.
     void signal_ShowTipContext(QString strTitle, QString strDetail);
 
@@ -66,6 +80,10 @@ public slots:
     void slot_Reset();
     // The stop button: ends the run in progress.
     void slot_StopSlice();
+    // The printer or the material was chosen anew. G-code sliced for another
+    // choice is neither previewed nor saved: the preview ends, saving is
+    // disabled, and a run under way is stopped.
+    void slot_ChoiceChanged();
 
 private slots:
     void slot_ReceiveFailReason(QString reason);
@@ -78,7 +96,10 @@ private:
     void ApplyCustomPage(KzSliceProfile& profile);
     void PlaceButtonsForCustomPage();
     void PlaceButtonsForOnekeyPage();
+    void PlaceCardControls();
     void ShowRunEnd(const QString& text);
+    // What a run slices for: the printer and the material's temperatures.
+    static QVector<int> CurrentChoice();
 
     Ui::CustomPrint ui;
     QThread m_thread;
@@ -91,6 +112,10 @@ private:
     QMap<int, std::function<void()>> m_mapButtonActions;
     // Why the run in progress failed, when the job said so.
     QString m_strFailReason;
+    // The choice the last run sliced for, and whether that run is to be
+    // dropped because the choice has changed since it started.
+    QVector<int> m_vecRunChoice;
+    bool m_bDropRun;
     bool m_bSlicing;
 };
 

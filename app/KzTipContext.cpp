@@ -18,7 +18,7 @@ const TipText kTips[] = {
     { 2, QT_TRANSLATE_NOOP("KzTipWidget", "打开"), QT_TRANSLATE_NOOP("KzTipWidget", "读取STL文件失败") },
     { 3, QT_TRANSLATE_NOOP("KzTipWidget", "保存"),
       QT_TRANSLATE_NOOP("KzTipWidget", "保存所有模型到指定STL文件(二进制格式)") },
-    { 4, QT_TRANSLATE_NOOP("KzTipWidget", "保存"), "保存完成" },
+    { 4, QT_TRANSLATE_NOOP("KzTipWidget", "保存"), QT_TRANSLATE_NOOP("KzTipWidget", "保存完成") },
     { 5, QT_TRANSLATE_NOOP("KzTipWidget", "保存"), QT_TRANSLATE_NOOP("KzTipWidget", "保存失败") },
     { 6, QT_TRANSLATE_NOOP("KzTipWidget", "删除"), QT_TRANSLATE_NOOP("KzTipWidget", "删除选定模型") },
     { 7, QT_TRANSLATE_NOOP("KzTipWidget", "删除"), QT_TRANSLATE_NOOP("KzTipWidget", "删除失败，请先选择模型") },
@@ -43,9 +43,8 @@ const TipText kTips[] = {
       QT_TRANSLATE_NOOP("KzTipWidget", "模型超出打印范围，请移动或缩放模型") },
 };
 
-// Free texts the main window passes straight to the balloon.
+// A free text of the balloon that no command shows.
 const char* const kFreeTexts[] = {
-    QT_TRANSLATE_NOOP("KzTipWidget", "保存GCode成功"),
     QT_TRANSLATE_NOOP("KzTipWidget", "保存成功"),
 };
 
@@ -58,9 +57,14 @@ KzTipContext::KzTipContext()
         m_mapTips.insert(tip.id, qMakePair(QString::fromUtf8(tip.title), QString::fromUtf8(tip.detail)));
 }
 
+QPair<QString, QString> KzTipContext::GetTip(int tipID) const
+{
+    return m_mapTips.value(tipID);
+}
+
 // An unknown id gives empty texts.
 void KzTipContext::SelectTip(int tipID)
 {
-    const QPair<QString, QString> tip = m_mapTips.value(tipID);
+    const QPair<QString, QString> tip = GetTip(tipID);
     emit signal_TipChanged(tip.first, tip.second);
 }

@@ -14,6 +14,8 @@ public:
     KzTipContext();
 
     void SelectTip(int tipID);
+    // The tip's (title, detail) source texts; empty for an unknown id.
+    QPair<QString, QString> GetTip(int tipID) const;
 
 signals:
     void signal_TipChanged(QString strTitle, QString strDetail);

@@ -85,16 +85,14 @@ void KzTipWidget::slot_SetTipContext(QString strTitle, QString strDetail)
     m_nTimerId = startTimer(ms_nClearAfterMs);
 }
 
-void KzTipWidget::slot_ShowLoadReport(const KzLoadReport& report)
+QStringList KzTipWidget::DescribeLoad(const KzLoadReport& report)
 {
     const QString name = QFileInfo(report.GetFileName()).fileName();
     QStringList lines;
     switch (report.GetVerdict()) {
     case KzLoadReport::Verdict_Loaded:
-        if (report.GetDropped() == 0 && !report.IsShort()) {
-            slot_SetCurrentTip(1);
-            return;
-        }
+        if (report.GetDropped() == 0 && !report.IsShort())
+            return lines;
         lines << tr("读取STL文件完成：%1").arg(name);
         break;
     case KzLoadReport::Verdict_Unreadable:
@@ -115,6 +113,16 @@ void KzTipWidget::slot_ShowLoadReport(const KzLoadReport& report)
         lines << tr("文件不完整：%2个三角面中只读到%1个").arg(report.GetRecords()).arg(report.GetPromised());
     if (report.GetDropped() > 0)
         lines << tr("跳过了%1个坐标无效的三角面").arg(report.GetDropped());
+    return lines;
+}
+
+void KzTipWidget::slot_ShowLoadReport(const KzLoadReport& report)
+{
+    const QStringList lines = DescribeLoad(report);
+    if (lines.isEmpty()) {
+        slot_SetCurrentTip(1);
+        return;
+    }
     const int tip = report.IsUsable() ? 1 : 2;
     ShowTipText(tip, lines.join(QLatin1Char('\n')));
 }

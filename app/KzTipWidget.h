@@ -3,6 +3,7 @@
 // shown, cleared ten seconds after the last tip. Clicks fall through it.
 #include <QFrame>
 #include <QString>
+#include <QStringList>
 
 namespace Ui {
 class TipWidget;
@@ -25,6 +26,11 @@ public:
 
     QString GetTitle() const;
     QString GetDetail() const;
+
+    // What opening a model file came to, as the balloon words it: nothing
+    // for a clean load; else the file and why it was refused, or what was
+    // left out of it.
+    static QStringList DescribeLoad(const KzLoadReport& report);
 
     static const int ms_nClearAfterMs = 10000;
 

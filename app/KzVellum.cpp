@@ -1,34 +1,51 @@
 #include "KzVellum.h"
 
 #include "KLayerControlWidget.h"
+#include "KzCardEject.h"
 #include "KzConfigureData.h"
+#include "KzDataFolder.h"
 #include "KzDialWidget.h"
 #include "KzEditControlWidget.h"
 #include "KzEditWidget.h"
 #include "KzGLView.h"
 #include "KzMachineSelectWidget.h"
 #include "KzMaterialSelectWidget.h"
+#include "KzPrinterChoice.h"
 #include "KzReChooseWidget.h"
 #include "KzSliceWidget.h"
 #include "KzTipWidget.h"
+#include "KzUserSettings.h"
 
+#include <QAbstractItemView>
+#include <QAbstractSlider>
+#include <QAbstractSpinBox>
+#include <QAction>
 #include <QApplication>
 #include <QButtonGroup>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFont>
 #include <QHBoxLayout>
 #include <QKeyEvent>
+#include <QKeySequence>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMouseEvent>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QRegExp>
 #include <QResizeEvent>
 #include <QScopeGuard>
 #include <QSurfaceFormat>
+#include <QTextEdit>
 #include <QUrl>
+
+#include <functional>
 
 namespace {
 
@@ -41,9 +58,13 @@ const char* const kFormFontStandIn = "WenQuanYi Micro Hei";
 const char* const kTranslationFiles[] = { "", ":/kzvellum_en.qm" };
 
 // The floating push buttons and the print-information label over the view.
+// Padding, because without it the label is drawn inside a margin that the
+// size hint does not leave, and the text was clipped at both sides. The
+// rules name the buttons: their tool tips keep the usual look.
 const char* const kFloatingButtonStyle =
-    "*{color:rgb(150,150,150);border:none;background-color:rgba(75,182,226,150);font:bold 10pt}"
-    ":pressed{background-color:rgb(80,100,105)}";
+    "QPushButton{color:rgb(150,150,150);border:none;background-color:rgba(75,182,226,150);font:bold 10pt;"
+    "padding:3px 6px}"
+    "QPushButton:pressed{background-color:rgb(80,100,105)}";
 const char* const kPrintInfoStyle =
     "*{color:rgb(150,150,150);background-color:rgba(75,182,226,150);font:bold 10pt;padding:2px;}";
 const char* const kLinkStyle =
@@ -55,10 +76,36 @@ const char* const kMachinePictures[] = {
     ":/Resources/1111.png", ":/Resources/5555.png", ":/Resources/6666.png",
 };
 
-// A user's own picture for the dial's centre, beside the program.
+// The keyboard's shortcuts.
+const int kKeyOpen = Qt::CTRL | Qt::Key_O;
+const int kKeySaveGCode = Qt::CTRL | Qt::Key_S;
+const int kKeySavePlate = Qt::CTRL | Qt::SHIFT | Qt::Key_S;
+const int kKeyUndo = Qt::CTRL | Qt::Key_Z;
+const int kKeyRedo = Qt::CTRL | Qt::SHIFT | Qt::Key_Z;
+const int kKeyRedoToo = Qt::CTRL | Qt::Key_Y;
+const int kKeyRemove = Qt::Key_Delete;
+const int kKeyEscape = Qt::Key_Escape;
+const int kKeyDuplicate = Qt::CTRL | Qt::Key_D;
+const int kKeyArrange = Qt::Key_A;
+const int kKeyGuide = Qt::Key_F1;
+// An arrow moves the selected model this far, with Shift the larger step.
+const float kNudgeStep = 1.0f;
+const float kNudgeLargeStep = 10.0f;
+
+// Widgets that use the keys themselves: while one has the focus, the keys
+// are its own and no shortcut acts.
+bool UsesKeys(const QWidget* w)
+{
+    return qobject_cast<const QAbstractSpinBox*>(w) || qobject_cast<const QLineEdit*>(w)
+        || qobject_cast<const QComboBox*>(w) || qobject_cast<const QAbstractSlider*>(w)
+        || qobject_cast<const QTextEdit*>(w) || qobject_cast<const QPlainTextEdit*>(w)
+        || qobject_cast<const QAbstractItemView*>(w);
+}
+
+// A user's own picture for the dial's centre, in the data folder.
 QString LogoPath()
 {
-    return QDir::currentPath() + "/Configure/logo.png";
+    return KzDataFolder::GetConfigureFile("logo.png");
 }
 
 // Shows the busy cursor while long work runs on the GUI thread.
@@ -93,7 +140,7 @@ Qt::CursorShape CursorForEdges(int edges)
 
 } // namespace
 
-KzVellum::KzVellum(QWidget* parent)
+KzVellum::KzVellum(QWidget* parent, KzUserSettings* settings)
     : QDialog(parent)
     , m_pDialWidget(nullptr)
     , m_pEditWidget(nullptr)
@@ -104,12 +151,18 @@ KzVellum::KzVellum(QWidget* parent)
     , m_pLayerControlWidget(nullptr)
     , m_pMachineSelectWidget(nullptr)
     , m_pMaterialSelectWidget(nullptr)
+    , m_pCardEject(new KzCardEject(this))
+    , m_nSavedCardDevice(0)
+    , m_bEjectInteractive(false)
     , m_pResetCameraButton(nullptr)
+    , m_pArrangeButton(nullptr)
     , m_pSaveSDButton(nullptr)
     , m_pQuitSliceButton(nullptr)
     , m_pLinkLabel(nullptr)
     , m_pPrintInfoLabel(nullptr)
     , m_bChoosersInDialog(false)
+    , m_pUserSettings(settings)
+    , m_strModelFolder(settings ? settings->GetModelFolder() : QString())
     , m_bChosen(false)
     , m_bTitleDrag(false)
     , m_bResize(false)
@@ -141,29 +194,61 @@ KzVellum::KzVellum(QWidget* parent)
     connect(ui.buttonGroup, SIGNAL(idClicked(int)), this, SLOT(slot_Button_Clicked(int)));
     connect(ui.comboBox, SIGNAL(currentIndexChanged(int)), this, SLOT(slot_LanguageChanged(int)));
     ConnectPanels();
+    CreateShortcuts();
 
     ShowNormalWindow();
     QApplication::installTranslator(&m_translator);
 
-    // Start with the machine the machine file marks as selected and material 0.
+    // Start with the machine and material chosen last time, or the machine
+    // the machine file marks as selected and material 0.
     std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
-    config->SetMachineType(config->selectedMachineType);
-    // The look of the machine the file selects (its picture and materials).
+    config->SetMachineType(KzPrinterChoice::GetStartMachineType(m_pUserSettings));
+    // The look of the machine started on (its picture and materials).
     ApplyMachineLook(config->GetCurrentMachineType());
     ApplyLogoOverride();
     ui.windowTitle->setText(config->GetCurrentMachineName());
     ui.openGLWidget->slot_ReloadSize();
-    config->SetMaterialID(0);
+    config->SetMaterialID(KzPrinterChoice::GetStartMaterialID(m_pUserSettings));
 
     ShowPage(ui.widget_GL);
     m_bChosen = true;
     ui.comboBox->setCurrentIndex(0);
     slot_LanguageChanged(1);
+    RestoreWindowGeometry();
+    // The keys start on the plate, not on the language box.
+    ui.openGLWidget->setFocus();
 }
 
 KzVellum::~KzVellum()
 {
+    // The children's destruction moves the focus; the shortcuts go first.
+    disconnect(qApp, &QApplication::focusChanged, this, &KzVellum::slot_FocusChanged);
     delete m_pReChooseWidget;
+}
+
+void KzVellum::RestoreWindowGeometry()
+{
+    if (!m_pUserSettings || !restoreGeometry(m_pUserSettings->GetWindowGeometry()))
+        return;
+    // Keep the maximise and restore buttons paired with the state restored.
+    if (isMaximized())
+        ShowMaximizedWindow();
+}
+
+void KzVellum::RememberChoice()
+{
+    if (!m_pUserSettings)
+        return;
+    std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
+    m_pUserSettings->SetChoice(config->GetCurrentMachineType(), config->GetCurrentMaterialID());
+}
+
+void KzVellum::closeEvent(QCloseEvent* e)
+{
+    if (m_pUserSettings)
+        m_pUserSettings->SetWindowGeometry(saveGeometry());
+    RememberChoice();
+    QDialog::closeEvent(e);
 }
 
 void KzVellum::InstallFontSubstitutes()
@@ -233,6 +318,7 @@ void KzVellum::slot_LanguageChanged(int index)
     ui.comboBox->setItemText(0, "English");
     setWindowTitle(QCoreApplication::translate("KzVellumClass", "KzVellum"));
     m_pResetCameraButton->setText(tr("重置\n视角"));
+    m_pArrangeButton->setText(tr("自动\n摆放"));
     m_pSaveSDButton->setText(tr("保存\nSD卡"));
     m_pQuitSliceButton->setText(tr("退出\n切片"));
     ui.label_SelectMachine->setText(tr("选择机型"));
@@ -392,11 +478,16 @@ void KzVellum::CreatePanels()
 void KzVellum::CreateFloatingControls()
 {
     QWidget* page = ui.widget_GL;
-    m_pResetCameraButton = new QPushButton("Reset\nCamera", page);
-    m_pSaveSDButton = new QPushButton("Save\nSD", page);
-    m_pQuitSliceButton = new QPushButton("Quit\nSlice", page);
-    for (QPushButton* button : { m_pResetCameraButton, m_pSaveSDButton, m_pQuitSliceButton })
+    // Their texts come with the language, applied at the end of construction.
+    m_pResetCameraButton = new QPushButton(page);
+    m_pArrangeButton = new QPushButton(page);
+    m_pSaveSDButton = new QPushButton(page);
+    m_pQuitSliceButton = new QPushButton(page);
+    for (QPushButton* button : { m_pResetCameraButton, m_pArrangeButton, m_pSaveSDButton, m_pQuitSliceButton }) {
         button->setStyleSheet(kFloatingButtonStyle);
+        // A click must not take the keys from the plate.
+        button->setFocusPolicy(Qt::NoFocus);
+    }
     m_pSaveSDButton->hide();
     m_pQuitSliceButton->hide();
 
@@ -452,8 +543,17 @@ void KzVellum::ConnectPanels()
     connect(m_pSliceWidget, &KzSliceWidget::signal_ShowPrintInfo, this, &KzVellum::slot_ShowPrintInfo);
     connect(m_pSliceWidget, &KzSliceWidget::signal_HidePrintInfo, this, &KzVellum::slot_HidePrintInfo);
     connect(m_pSliceWidget, &KzSliceWidget::signal_SaveTF, this, &KzVellum::slot_SaveToSD_Clicked);
+    connect(m_pSliceWidget, &KzSliceWidget::signal_EjectCard, this, &KzVellum::slot_EjectCard_Clicked);
+    connect(m_pCardEject, &KzCardEject::signal_Finished, this, &KzVellum::slot_CardEjected);
+    if (m_pUserSettings) {
+        m_pSliceWidget->SetEjectAfterSave(m_pUserSettings->GetEjectAfterSave());
+        connect(m_pSliceWidget, &KzSliceWidget::signal_EjectAfterSaveToggled, this,
+                [this](bool eject) { m_pUserSettings->SetEjectAfterSave(eject); });
+    }
 
     connect(m_pResetCameraButton, &QPushButton::clicked, view, &KzGLView::slot_ResetView);
+    connect(m_pArrangeButton, &QPushButton::clicked, this, &KzVellum::slot_Arrange_Triggered);
+    connect(m_pEditControlWidget, &KzEditControlWidget::signal_DuplicateClicked, this, &KzVellum::slot_Duplicate_Triggered);
     connect(m_pSaveSDButton, &QPushButton::clicked, this, &KzVellum::slot_SaveToSD_Clicked);
     connect(m_pQuitSliceButton, &QPushButton::clicked, this, &KzVellum::slot_BackButton_Clicked);
 }
@@ -481,6 +581,9 @@ void KzVellum::PlacePanels()
     m_pLayerControlWidget->move(w - 100, (h - m_pLayerControlWidget->height()) / 2 + t / 2);
     m_pResetCameraButton->move(w / 2, h - t - 100);
     m_pResetCameraButton->adjustSize();
+    // Left of the reset button, 6 px apart, so the buttons to its right keep their places.
+    m_pArrangeButton->adjustSize();
+    m_pArrangeButton->move(w / 2 - 6 - m_pArrangeButton->width(), h - t - 100);
     m_pQuitSliceButton->move(w / 2 + 70, h - t - 100);
     m_pQuitSliceButton->adjustSize();
     m_pPrintInfoLabel->move(w / 2 + 140, h - t - 100);
@@ -490,12 +593,18 @@ void KzVellum::PlacePanels()
 
 void KzVellum::RetranslatePanels()
 {
-    const QString guide = QUrl::fromLocalFile(QDir::current().absoluteFilePath("Help/index.html")).toString();
+    const QString guide = GuideUrl().toString();
     m_pLinkLabel->setText(QString("<a href=\"%1\" style=\"text-decoration:none;color:#F0F0F0;\">%2</a>")
                               .arg(guide.toHtmlEscaped(), tr("KzVellum帮助").toHtmlEscaped()));
     m_pSliceWidget->Retranslate();
     m_pReChooseWidget->Retranslate();
     m_pMachineSelectWidget->Retranslate();
+    RetranslateToolTips();
+}
+
+QUrl KzVellum::GuideUrl() const
+{
+    return QUrl::fromLocalFile(KzDataFolder::GetHelpFile("index.html"));
 }
 
 bool KzVellum::ApplyMachineLook(int machineID)
@@ -519,15 +628,51 @@ void KzVellum::ApplyLogoOverride()
 void KzVellum::slot_OpenFileButton_Clicked()
 {
     m_pTipWidget->slot_SetCurrentTip(0);
-    const QString path = QFileDialog::getOpenFileName(nullptr, "Open Model", QDir::homePath(),
+    const QString start = QFileInfo(m_strModelFolder).isDir() ? m_strModelFolder : QDir::homePath();
+    const QString path = QFileDialog::getOpenFileName(nullptr, tr("打开模型"), start,
                                                       "*.stl *.obj *.3mf;;*.stl;;*.obj;;*.3mf");
     if (path.isEmpty()) {
         m_pTipWidget->slot_SetCurrentTip(2);
         return;
     }
-    // The view tells the balloon what the open came to (signal_LoadReported).
-    KzBusyCursor busy;
-    ui.openGLWidget->OpenSTLFile(path);
+    OpenModels({ path });
+}
+
+void KzVellum::OpenModels(const QStringList& paths)
+{
+    QStringList failed;
+    for (const QString& path : paths) {
+        if (!OpenModelFile(path))
+            failed << QFileInfo(path).fileName();
+    }
+    // One file's balloon already says why it failed; of several, name them all.
+    if (paths.size() > 1 && !failed.isEmpty())
+        ShowOpenFailure(failed);
+}
+
+bool KzVellum::OpenModelFile(const QString& path)
+{
+    bool opened = false;
+    {
+        // The view tells the balloon what the open came to (signal_LoadReported).
+        KzBusyCursor busy;
+        opened = ui.openGLWidget->OpenSTLFile(path);
+    }
+    if (!opened) {
+        qWarning("KzVellum: cannot open the model %s", qPrintable(path));
+        return false;
+    }
+    qInfo("KzVellum: opened the model %s", qPrintable(path));
+    m_strModelFolder = QFileInfo(path).absolutePath();
+    if (m_pUserSettings)
+        m_pUserSettings->SetModelFolder(m_strModelFolder);
+    return true;
+}
+
+// Tells the user which files could not be read: nothing of them is on the plate.
+void KzVellum::ShowOpenFailure(const QStringList& names)
+{
+    m_pTipWidget->slot_SetTipContext(tr("读取STL文件失败"), tr("无法读取模型文件：%1").arg(names.join(", ")));
 }
 
 void KzVellum::slot_RemoveButton_Clicked()
@@ -553,7 +698,7 @@ void KzVellum::slot_SaveButton_Clicked()
 {
     m_pTipWidget->slot_SetCurrentTip(3);
     QString filter;
-    QString name = QFileDialog::getSaveFileName(nullptr, "Save STL", QDir::homePath(), "*.stl;;*.3mf", &filter);
+    QString name = QFileDialog::getSaveFileName(nullptr, tr("保存模型"), QDir::homePath(), "*.stl;;*.3mf", &filter);
     if (name.isEmpty())
         return;
     // A name that is neither 3MF nor STL by the rule takes the filter's suffix.
@@ -564,8 +709,10 @@ void KzVellum::slot_SaveButton_Clicked()
         KzBusyCursor busy;
         saved = ui.openGLWidget->SaveAllModel(name);
     }
-    if (saved)
-        QMessageBox::information(this, "Save STL", QString::fromUtf8("STL保存成功"));
+    if (saved && name.endsWith(".3mf", Qt::CaseInsensitive))
+        QMessageBox::information(this, tr("保存3MF"), tr("3MF保存成功"));
+    else if (saved)
+        QMessageBox::information(this, tr("保存STL"), tr("STL保存成功"));
     else
         m_pTipWidget->slot_SetCurrentTip(5);
 }
@@ -585,8 +732,10 @@ void KzVellum::slot_ReChoose_Clicked()
     QRect box = m_pReChooseWidget->geometry();
     box.moveCenter(QPoint(x() + width() / 2, y() + height() / 2 + 25));
     m_pReChooseWidget->move(box.topLeft());
-    if (m_pReChooseWidget->exec() == QDialog::Accepted)
+    if (m_pReChooseWidget->exec() == QDialog::Accepted) {
+        RememberChoice();
         return;
+    }
     config->RevokeMachine();
     slot_MachineSelected(config->GetLastMachineType());
     config->RevokeMaterial();
@@ -595,21 +744,100 @@ void KzVellum::slot_ReChoose_Clicked()
 void KzVellum::slot_SaveToSD_Clicked()
 {
     m_pTipWidget->slot_SetTipContext(QString(), QString());
+    // A card being unmounted is no place to write to.
+    if (m_pCardEject->IsRunning()) {
+        m_pTipWidget->slot_SetTipContext(tr("弹出SD卡"), tr("正在弹出SD卡，请稍候"));
+        return;
+    }
     if (!m_removableStorage.DetectRemovableStorage()) {
         m_pTipWidget->slot_SetCurrentTip(17);
         return;
     }
     QString path = ui.openGLWidget->GetSaveSDName();
     m_removableStorage.CalSDFullName(path);
-    bool saved = false;
+    KzFileCopy::ReadBack readBack = KzFileCopy::ReadBackNone;
+    KzFileCopy::Result result = KzFileCopy::ResultFailed;
     {
         KzBusyCursor busy;
-        saved = m_pSliceWidget->SaveGCodeTo(path);
+        result = m_pSliceWidget->SaveGCode(path, &readBack);
     }
-    if (saved)
-        m_pTipWidget->slot_SetTipContext("保存SD卡", "保存GCode成功");
-    else
+    if (result == KzFileCopy::ResultReadBackDiffers) {
+        m_pTipWidget->slot_SetTipContext(
+            tr("保存SD卡"), tr("SD卡读回的数据与写入的不同，这张卡可能已损坏。卡上原有的文件未改动，请换一张卡再保存。"));
+        return;
+    }
+    if (result != KzFileCopy::ResultCopied) {
         m_pTipWidget->slot_SetCurrentTip(18);
+        return;
+    }
+    m_strSavedCard = m_removableStorage.GetStorageList().value(0);
+    m_nSavedCardDevice = m_removableStorage.GetDeviceNumber(m_strSavedCard);
+    const bool eject = m_pSliceWidget->IsEjectAfterSave();
+    ShowCardSaved(readBack, eject);
+    m_pSliceWidget->ShowEjectCard(true);
+    if (eject) // unasked: no password prompt pops up after a save
+        StartEject(false);
+}
+
+void KzVellum::ShowCardSaved(KzFileCopy::ReadBack readBack, bool bEjecting)
+{
+    QString detail = readBack == KzFileCopy::ReadBackFromDevice
+                         ? tr("保存GCode成功，已从SD卡读回核对，与切片结果一致。")
+                         : tr("保存GCode成功。这张卡的文件系统不能绕过系统缓存读回，核对的只是缓存中的数据。");
+    if (bEjecting)
+        detail = tr("%1\n正在弹出SD卡…").arg(detail);
+    m_pTipWidget->slot_SetTipContext(tr("保存SD卡"), detail);
+}
+
+void KzVellum::slot_EjectCard_Clicked()
+{
+    if (m_strSavedCard.isEmpty())
+        return;
+    // Asked for: the system may ask for a password where its policy wants one.
+    StartEject(true);
+    m_pTipWidget->slot_SetTipContext(tr("弹出SD卡"), tr("正在弹出SD卡…"));
+}
+
+void KzVellum::StartEject(bool bInteractive)
+{
+    if (!m_pCardEject->Start(m_strSavedCard, m_nSavedCardDevice, bInteractive))
+        return;
+    m_bEjectInteractive = bInteractive;
+    m_pSliceWidget->ShowEjectCard(true, false);
+}
+
+// The file is saved and synced whatever the outcome; only a removed card
+// takes the eject button away.
+void KzVellum::slot_CardEjected(int result, const QString& detail)
+{
+    QString text;
+    switch (result) {
+    case KzCardEject::ResultRemovable:
+        text = tr("可以取出SD卡了。");
+        break;
+    case KzCardEject::ResultBusy:
+        text = tr("SD卡正被其他程序使用，未能弹出。请关闭使用它的程序后再点“弹出SD卡”。文件已保存。");
+        break;
+    case KzCardEject::ResultNotAuthorized:
+        text = m_bEjectInteractive
+                   ? tr("系统的权限策略不允许弹出这张SD卡。文件已保存并写入卡中，请用桌面自带的弹出功能取出。")
+                   : tr("系统的权限策略不允许自动弹出这张SD卡。文件已保存并写入卡中：点“弹出SD卡”可按系统要求验证身份，或用桌面自带的弹出功能取出。");
+        break;
+    case KzCardEject::ResultNoService:
+        text = tr("系统的磁盘服务(udisks2)未运行，无法在本程序中弹出。文件已保存并写入卡中，请用桌面自带的弹出功能取出SD卡。");
+        break;
+    case KzCardEject::ResultNotFound:
+        text = tr("找不到保存时的那张SD卡，它可能已被取出。");
+        break;
+    default:
+        text = tr("未能弹出SD卡：%1。文件已保存。").arg(detail);
+        break;
+    }
+    const bool gone = result == KzCardEject::ResultRemovable || result == KzCardEject::ResultNotFound;
+    if (gone)
+        m_strSavedCard.clear();
+    m_pSliceWidget->ShowEjectCard(!gone);
+    m_pTipWidget->slot_SetTipContext(tr("弹出SD卡"), text);
 }
 
 void KzVellum::slot_BackButton_Clicked()
@@ -627,10 +855,12 @@ void KzVellum::slot_MachineSelected(int machineID)
     ApplyLogoOverride();
     ui.windowTitle->setText(KzConfigureData::GetInstance()->GetCurrentMachineName());
     ui.openGLWidget->slot_ReloadSize();
+    m_pSliceWidget->slot_ChoiceChanged();
 }
 
 void KzVellum::slot_MaterialSelected(int)
 {
+    m_pSliceWidget->slot_ChoiceChanged();
     if (m_bChosen)
         return;
     ShowPage(ui.widget_GL);
@@ -647,4 +877,146 @@ void KzVellum::slot_ShowPrintInfo()
 void KzVellum::slot_HidePrintInfo()
 {
     m_pPrintInfoLabel->hide();
+}
+
+// ---- Keyboard shortcuts -----------------------------------------------------
+
+void KzVellum::CreateShortcuts()
+{
+    const QList<QPair<QList<QKeySequence>, std::function<void()>>> table = {
+        { { kKeyOpen }, [this] { slot_OpenFileButton_Clicked(); } },
+        { { kKeySaveGCode }, [this] { slot_SaveGCode_Triggered(); } },
+        { { kKeySavePlate }, [this] { slot_SaveButton_Clicked(); } },
+        { { kKeyUndo }, [this] { slot_Undo_Triggered(); } },
+        { { kKeyRedo, kKeyRedoToo }, [this] { slot_Redo_Triggered(); } },
+        { { kKeyRemove }, [this] { slot_RemoveButton_Clicked(); } },
+        { { kKeyEscape }, [this] { slot_Escape_Triggered(); } },
+        { { kKeyDuplicate }, [this] { slot_Duplicate_Triggered(); } },
+        { { kKeyArrange }, [this] { slot_Arrange_Triggered(); } },
+        { { kKeyGuide }, [this] { slot_Guide_Triggered(); } },
+        { { Qt::Key_Left }, [this] { Nudge(Qt::LeftArrow, kNudgeStep); } },
+        { { Qt::Key_Right }, [this] { Nudge(Qt::RightArrow, kNudgeStep); } },
+        { { Qt::Key_Up }, [this] { Nudge(Qt::UpArrow, kNudgeStep); } },
+        { { Qt::Key_Down }, [this] { Nudge(Qt::DownArrow, kNudgeStep); } },
+        { { Qt::SHIFT | Qt::Key_Left }, [this] { Nudge(Qt::LeftArrow, kNudgeLargeStep); } },
+        { { Qt::SHIFT | Qt::Key_Right }, [this] { Nudge(Qt::RightArrow, kNudgeLargeStep); } },
+        { { Qt::SHIFT | Qt::Key_Up }, [this] { Nudge(Qt::UpArrow, kNudgeLargeStep); } },
+        { { Qt::SHIFT | Qt::Key_Down }, [this] { Nudge(Qt::DownArrow, kNudgeLargeStep); } },
+    };
+    for (const auto& entry : table) {
+        auto* action = new QAction(this);
+        action->setShortcuts(entry.first);
+        action->setShortcutContext(Qt::WindowShortcut);
+        connect(action, &QAction::triggered, this, entry.second);
+        addAction(action);
+        m_listShortcuts << action;
+    }
+    connect(qApp, &QApplication::focusChanged, this, &KzVellum::slot_FocusChanged);
+}
+
+void KzVellum::slot_FocusChanged(QWidget*, QWidget* now)
+{
+    const bool enabled = !(now && now->window() == this && UsesKeys(now));
+    for (QAction* action : qAsConst(m_listShortcuts))
+        action->setEnabled(enabled);
+}
+
+// Each tip says what the control does and, where it has one, its key.
+void KzVellum::RetranslateToolTips()
+{
+    struct Tip
+    {
+        QWidget* widget;
+        const char* text;
+        int key;
+    };
+    const Tip tips[] = {
+        { m_pDialWidget->Button(0), QT_TRANSLATE_NOOP("KzVellum", "切片：展开一键打印和自定义打印"), 0 },
+        { m_pDialWidget->Button(1), QT_TRANSLATE_NOOP("KzVellum", "打开模型文件"), kKeyOpen },
+        { m_pDialWidget->Button(2), QT_TRANSLATE_NOOP("KzVellum", "把平台上的所有模型保存为一个STL文件"), kKeySavePlate },
+        { m_pDialWidget->Button(3), QT_TRANSLATE_NOOP("KzVellum", "删除选中的模型"), kKeyRemove },
+        { m_pDialWidget->Button(4), QT_TRANSLATE_NOOP("KzVellum", "更换打印机和材料"), 0 },
+        { m_pDialWidget->Button(5), QT_TRANSLATE_NOOP("KzVellum", "自定义切片设置"), 0 },
+        { m_pDialWidget->Button(6), QT_TRANSLATE_NOOP("KzVellum", "一键切片"), 0 },
+        { m_pResetCameraButton, QT_TRANSLATE_NOOP("KzVellum", "回到初始视角"), 0 },
+        { m_pArrangeButton, QT_TRANSLATE_NOOP("KzVellum", "重新摆放平台上的所有模型"), kKeyArrange },
+        { m_pQuitSliceButton, QT_TRANSLATE_NOOP("KzVellum", "退出切片预览"), kKeyEscape },
+        { m_pSaveSDButton, QT_TRANSLATE_NOOP("KzVellum", "把GCode保存到SD卡"), 0 },
+        { m_pEditControlWidget->findChild<QWidget*>("pushButton_Duplicate"),
+          QT_TRANSLATE_NOOP("KzVellum", "复制选中的模型"), kKeyDuplicate },
+        { m_pLinkLabel, QT_TRANSLATE_NOOP("KzVellum", "打开用户指南"), kKeyGuide },
+    };
+    for (const Tip& tip : tips) {
+        QString text = tr(tip.text);
+        if (tip.key != 0)
+            text = tr("%1（%2）").arg(text, QKeySequence(tip.key).toString(QKeySequence::NativeText));
+        tip.widget->setToolTip(text);
+    }
+}
+
+bool KzVellum::RefuseInLayerMode()
+{
+    if (!ui.openGLWidget->IsLayerMode())
+        return false;
+    m_pTipWidget->slot_SetTipContext(tr("切片预览"), tr("退出切片预览后才能修改平台"));
+    return true;
+}
+
+void KzVellum::slot_Undo_Triggered()
+{
+    if (RefuseInLayerMode())
+        return;
+    const bool undone = ui.openGLWidget->Undo();
+    m_pTipWidget->slot_SetTipContext(tr("撤销"), undone ? tr("已撤销上一步更改") : tr("没有可撤销的更改"));
+}
+
+void KzVellum::slot_Redo_Triggered()
+{
+    if (RefuseInLayerMode())
+        return;
+    const bool redone = ui.openGLWidget->Redo();
+    m_pTipWidget->slot_SetTipContext(tr("重做"), redone ? tr("已重做一步更改") : tr("没有可重做的更改"));
+}
+
+void KzVellum::slot_Duplicate_Triggered()
+{
+    if (RefuseInLayerMode())
+        return;
+    const bool copied = ui.openGLWidget->DuplicateCurrentModel();
+    m_pTipWidget->slot_SetTipContext(tr("复制"), copied ? tr("已复制选中的模型") : tr("复制失败，请先选择模型"));
+}
+
+void KzVellum::slot_Arrange_Triggered()
+{
+    if (RefuseInLayerMode())
+        return;
+    const bool arranged = ui.openGLWidget->ArrangeModels();
+    m_pTipWidget->slot_SetTipContext(tr("自动摆放"), arranged ? tr("已重新摆放平台上的所有模型") : tr("平台上没有模型"));
+}
+
+void KzVellum::Nudge(Qt::ArrowType direction, float millimetres)
+{
+    ui.openGLWidget->NudgeCurrentModel(direction, millimetres);
+}
+
+// First the selection goes, then the preview.
+void KzVellum::slot_Escape_Triggered()
+{
+    if (ui.openGLWidget->HasSelection())
+        ui.openGLWidget->ClearModelPainter();
+    else if (ui.openGLWidget->IsLayerMode())
+        slot_BackButton_Clicked();
+}
+
+void KzVellum::slot_SaveGCode_Triggered()
+{
+    if (m_pSliceWidget->IsGCodeReady())
+        m_pSliceWidget->SaveGCodeAs();
+    else
+        m_pTipWidget->slot_SetTipContext(tr("保存GCode"), tr("请先切片，再保存GCode"));
+}
+
+void KzVellum::slot_Guide_Triggered()
+{
+    QDesktopServices::openUrl(GuideUrl());
 }

@@ -1,14 +1,17 @@
 #ifndef KZVELLUM_H
 #define KZVELLUM_H
 
+#include "KzFileCopy.h"
 #include "KzRemovableStorage.h"
 #include "ui_KzVellumClass.h"
 
 #include <QDialog>
 #include <QPoint>
 #include <QTranslator>
+#include <QUrl>
 
 class KLayerControlWidget;
+class KzCardEject;
 class KzDialWidget;
 class KzEditControlWidget;
 class KzEditWidget;
@@ -17,7 +20,10 @@ class KzMaterialSelectWidget;
 class KzReChooseWidget;
 class KzSliceWidget;
 class KzTipWidget;
+class KzUserSettings;
+class QCloseEvent;
 class QKeyEvent;
+class QAction;
 class QLabel;
 class QMouseEvent;
 class QPushButton;
@@ -30,13 +36,25 @@ class QResizeEvent;
 // Mouse moves that the children do not use climb up to the window, which
 // watches them for the resize band along its border; that is why the title
 // bar's children and the pages track the mouse too.
+//
+// Keyboard shortcuts act wherever the focus is in the window, except in a
+// field that uses the keys itself (numbers, lists, sliders): there the keys
+// go to the field. The tool tips of the dial and the buttons name them.
+//
+// Given the user's settings, the window starts on the printer, material,
+// place and size remembered there and keeps them up to date; without, it
+// starts as the machine file says and remembers nothing.
 class KzVellum : public QDialog
 {
     Q_OBJECT
 
 public:
-    explicit KzVellum(QWidget* parent = nullptr);
+    explicit KzVellum(QWidget* parent = nullptr, KzUserSettings* settings = nullptr);
     ~KzVellum() override;
+
+    // Opens each model file as the open dialog does. A file that cannot be
+    // read does not stop the others; the failure tip names it once all are tried.
+    void OpenModels(const QStringList& paths);
 
     // Edge bits of m_nEdgeFlags; corners combine them (5, 6, 9, 10).
     enum EdgeFlag { EdgeTop = 1, EdgeBottom = 2, EdgeLeft = 4, EdgeRight = 8 };
@@ -54,6 +72,7 @@ protected:
     void mouseMoveEvent(QMouseEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
+    void closeEvent(QCloseEvent* e) override;
 
 private slots:
     void slot_OpenFileButton_Clicked();
@@ -70,6 +89,19 @@ private slots:
     void slot_ShowPrintInfo();
     void slot_HidePrintInfo();
     void slot_LanguageChanged(int index);
+    // Keyboard shortcuts, and the buttons that share them.
+    void slot_Undo_Triggered();
+    void slot_Redo_Triggered();
+    void slot_Duplicate_Triggered();
+    void slot_Arrange_Triggered();
+    void slot_Escape_Triggered();
+    void slot_SaveGCode_Triggered();
+    void slot_Guide_Triggered();
+    void slot_FocusChanged(QWidget* old, QWidget* now);
+    // The card saved to: ejected on request, or at once after a save when
+    // the user asked for that; the outcome told by the balloon.
+    void slot_EjectCard_Clicked();
+    void slot_CardEjected(int result, const QString& detail);
 
 private:
     static void InstallFontSubstitutes();
@@ -81,9 +113,22 @@ private:
     void ConnectPanels();
     void PlacePanels();
     void RetranslatePanels();
+    void CreateShortcuts();
+    void RetranslateToolTips();
+    void Nudge(Qt::ArrowType direction, float millimetres);
+    // Changes to the plate wait while the layers are shown; says so when they are.
+    bool RefuseInLayerMode();
+    QUrl GuideUrl() const;
     // The centre picture and the materials that go with a machine.
     bool ApplyMachineLook(int machineID);
     void ApplyLogoOverride();
+
+    void RestoreWindowGeometry();
+    void RememberChoice();
+    bool OpenModelFile(const QString& path);
+    void ShowOpenFailure(const QStringList& names);
+    void ShowCardSaved(KzFileCopy::ReadBack readBack, bool bEjecting);
+    void StartEject(bool bInteractive);
 
     void ShowPage(QWidget* page);
     void ShowMaximizedWindow();
@@ -102,13 +147,24 @@ private:
     KzMachineSelectWidget* m_pMachineSelectWidget;
     KzMaterialSelectWidget* m_pMaterialSelectWidget;
     KzRemovableStorage m_removableStorage;
+    KzCardEject* m_pCardEject;
+    // The card the last save went to (empty when none is left to eject), its
+    // device, and whether the eject under way may ask the user to authenticate.
+    QString m_strSavedCard;
+    quint64 m_nSavedCardDevice;
+    bool m_bEjectInteractive;
     QPushButton* m_pResetCameraButton;
+    QPushButton* m_pArrangeButton;
     QPushButton* m_pSaveSDButton;
     QPushButton* m_pQuitSliceButton;
     QLabel* m_pLinkLabel;
     QLabel* m_pPrintInfoLabel;
+    QList<QAction*> m_listShortcuts;
     // The choosers move into the re-choose dialog the first time it opens.
     bool m_bChoosersInDialog;
+    KzUserSettings* m_pUserSettings;
+    // Where the open dialog starts: the folder of the last model opened.
+    QString m_strModelFolder;
 
     Ui::KzVellumClass ui;
     bool m_bChosen;

@@ -77,6 +77,17 @@ QString KzEngineBridge::SelfPath()
     return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
 }
 
+QString KzEngineBridge::FindBase(const QString &self)
+{
+    const QDir folder = QFileInfo(self).absoluteDir();
+    const QString beside = folder.filePath(QLatin1String(BaseFileName));
+    // Installed as <prefix>/libexec/kzvellum/CuraEngine, the data lies in
+    // <prefix>/share/kzvellum/Engine.
+    const QString installed = QDir::cleanPath(folder.filePath(QStringLiteral("../../share/kzvellum/Engine/"))
+                                              + QLatin1Char('/') + QLatin1String(BaseFileName));
+    return QFileInfo::exists(beside) || !QFileInfo::exists(installed) ? beside : installed;
+}
+
 QByteArray KzEngineBridge::FindEngine(const QByteArray &searchPath, const QString &self)
 {
     const QString selfPath = QFileInfo(self).canonicalFilePath();
@@ -171,7 +182,7 @@ int KzEngineBridge::Prepare(const QList<QByteArray> &args)
     m_strOutput = m_line.GetOutputPath();
 
     const QString self = SelfPath();
-    m_strBasePath = QFileInfo(self).absolutePath() + '/' + QLatin1String(BaseFileName);
+    m_strBasePath = FindBase(self);
     KzEngineBase base;
     if (!base.Load(m_strBasePath))
         return Fail(1, base.GetError());

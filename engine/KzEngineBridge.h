@@ -13,7 +13,7 @@ class KzEngineConsole;
 class KzEngineSettingMap;
 
 // One run of the bridge: reads the legacy line, runs the engine with the
-// settings base beside the bridge and the translated settings, turns the
+// settings base (see FindBase) and the translated settings, turns the
 // engine's log into legacy console lines and writes the G-code to -o.
 //
 // Exit status: 0 done; 1 the slicing failed (no engine, engine error or crash,
@@ -35,6 +35,10 @@ public:
     // The first executable CuraEngine on the search path that is not this
     // bridge itself (the bridge carries the same name). Empty if none.
     static QByteArray FindEngine(const QByteArray &searchPath, const QString &self);
+
+    // The settings base: beside the bridge (the build tree), or in the data
+    // folder of an installed program. The path beside it when neither exists.
+    static QString FindBase(const QString &self);
 
     // The path of the running program, resolved.
     static QString SelfPath();

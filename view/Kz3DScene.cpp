@@ -1,17 +1,15 @@
 #include "Kz3DScene.h"
 
+#include "Kz3mfReader.h"
 #include "KzLoadReport.h"
 #include "KzModel3D.h"
 #include "KLayerModel.h"
 #include "KzModelPainter.h"
 
-#include "KPolygonAlgorithm.h"
-#include "KzModelWriter.h"
-
 #include <QEvent>
 #include <QFileInfo>
-#include <QVector2D>
 
+#include <algorithm>
 #include <cmath>
 
 #include <GL/gl.h>
@@ -22,16 +20,14 @@ Kz3DScene::Kz3DScene(QObject* parent)
     , m_dRotateAngle(0)
     , m_nEditMode(0)
     , m_bKeepScale(true)
-    , m_vBoundMax(50, 50, 100)
-    , m_vBoundMin(-50, -50, 0)
 {
 }
 
 Kz3DScene::~Kz3DScene()
 {
-    // Instances first: they release their models' references.
+    // Instances first: they release their models' references; the plate
+    // deletes the models.
     qDeleteAll(m_mapPainters);
-    qDeleteAll(m_mapModels);
 }
 
 void Kz3DScene::InitGL()
@@ -101,8 +97,9 @@ void Kz3DScene::DrawModelScene()
 bool Kz3DScene::ExceedsBound(const QVector3D& c) const
 {
     // Below the plate is allowed in z: only the height is limited.
-    return c.x() > m_vBoundMax.x() || c.y() > m_vBoundMax.y() || c.z() > m_vBoundMax.z()
-           || c.x() < m_vBoundMin.x() || c.y() < m_vBoundMin.y();
+    const QVector3D max = m_plate.GetBoundMax();
+    const QVector3D min = m_plate.GetBoundMin();
+    return c.x() > max.x() || c.y() > max.y() || c.z() > max.z() || c.x() < min.x() || c.y() < min.y();
 }
 
 void Kz3DScene::DrawInstance(KzModelPainter* painter)
@@ -152,12 +149,13 @@ void Kz3DScene::GetLayerOffset(double& x, double& y) const
 
 void Kz3DScene::AdoptModel(KzModel3D* model)
 {
-    m_mapModels.insert(model->ID(), model);
+    m_plate.AdoptModel(model);
 }
 
 void Kz3DScene::AdoptPainter(KzModelPainter* painter)
 {
     m_mapPainters.insert(painter->GetID(), painter);
+    m_plate.Insert(painter->GetID(), painter);
 }
 
 void Kz3DScene::SelectPainter(int code)
@@ -189,14 +187,12 @@ void Kz3DScene::UpdateHandles()
 
 bool Kz3DScene::IsInBound(const KzModelPainter* p) const
 {
-    return p->GetMax().x() < m_vBoundMax.x() && p->GetMax().y() < m_vBoundMax.y()
-           && p->GetMin().x() > m_vBoundMin.x() && p->GetMin().y() > m_vBoundMin.y();
+    return m_plate.IsInBound(*p);
 }
 
 void Kz3DScene::SetPrintBound(const QVector3D& max, const QVector3D& min)
 {
-    m_vBoundMax = max;
-    m_vBoundMin = min;
+    m_plate.SetBound(max, min);
     // Casts truncate towards zero: a 120.7 mm wide bound gives a 120 mm box.
     const int x = int(max.x() - min.x());
     const int y = int(max.y() - min.y());
@@ -207,8 +203,8 @@ void Kz3DScene::SetPrintBound(const QVector3D& max, const QVector3D& min)
 
 void Kz3DScene::GetPrintBound(QVector3D& max, QVector3D& min) const
 {
-    max = m_vBoundMax;
-    min = m_vBoundMin;
+    max = m_plate.GetBoundMax();
+    min = m_plate.GetBoundMin();
 }
 
 // ---- Layer preview ----
@@ -259,200 +255,140 @@ bool Kz3DScene::eventFilter(QObject* watched, QEvent* e)
 
 bool Kz3DScene::AreAllModelsInBound() const
 {
-    for (const KzModelPainter* p : m_mapPainters) {
-        if (!IsInBound(p) || p->GetMax().z() > m_vBoundMax.z())
-            return false;
-    }
-    return true;
+    return m_plate.AreAllInBound();
 }
 
 // ---- Model files ----
 
 int Kz3DScene::AddModel(QString path, KzLoadReport& report)
 {
-    KzModel3D* model = nullptr;
-    for (KzModel3D* loaded : qAsConst(m_mapModels)) {
-        if (loaded->FileName() == path) {
-            model = loaded;
-            break;
-        }
-    }
-    if (model == nullptr) {
-        model = new KzModel3D;
-        model->LoadSTLFile(path);
-        report = model->GetLoadReport();
-        if (!report.IsUsable()) {
-            delete model;   // nothing on the plate has changed
-            return 0;
-        }
-        m_mapModels.insert(model->ID(), model);
-    } else {
-        report = model->GetLoadReport();   // the same file: the same facts
-    }
+    if (Kz3mfReader::IsPackagePath(path))
+        return AddPackage(path, report);
+    KzModel3D* model = m_plate.LoadModel(path, report);
+    if (model == nullptr)
+        return 0;
     auto* painter = new KzModelPainter(model);
     AddModelPainter(painter);
     return painter->GetPickCode();
+}
+
+// The plate makes an instance of each build item through the painters made
+// here, and puts them where they go.
+int Kz3DScene::AddPackage(const QString& path, KzLoadReport& report)
+{
+    QVector<KzModelPainter*> made;
+    const auto make = [&made](KzModel3D* model, const QMatrix4x4& m) {
+        made.append(new KzModelPainter(model, m));
+        return made.last();
+    };
+    const auto key = [&made](int i) { return made.at(i)->GetID(); };
+    if (m_plate.AddPackageFile(path, report, make, key).isEmpty())
+        return 0;
+    for (KzModelPainter* painter : qAsConst(made))
+        m_mapPainters.insert(painter->GetID(), painter);
+    UpdateHandles();
+    return made.first()->GetPickCode();
 }
 
 bool Kz3DScene::RemoveCurrentPainter()
 {
     if (m_pCurPainter == nullptr)
         return false;
-    KzModel3D* model = m_pCurPainter->GetModel();
-    m_mapPainters.remove(m_pCurPainter->GetID());
-    delete m_pCurPainter;
-    m_pCurPainter = nullptr;
-    m_matPending.setToIdentity();
-    if (!model->IsRefered()) {
-        m_mapModels.remove(model->ID());
-        delete model;
-    }
+    KzModelPainter* painter = m_pCurPainter;
+    DetachPainter(painter);
+    DiscardPainter(painter);
     return true;
+}
+
+void Kz3DScene::DetachPainter(KzModelPainter* painter)
+{
+    if (m_mapPainters.value(painter->GetID()) != painter)
+        return;
+    m_mapPainters.remove(painter->GetID());
+    m_plate.Remove(painter->GetID());
+    if (painter == m_pCurPainter) {
+        painter->SetSelected(false);
+        m_pCurPainter = nullptr;
+        m_matPending.setToIdentity();
+    }
+    KzModel3D* model = painter->GetModel();
+    for (const KzModelPainter* p : qAsConst(m_mapPainters)) {
+        if (p->GetModel() == model)
+            return;
+    }
+    m_plate.ForgetModel(model);
+}
+
+void Kz3DScene::AttachPainter(KzModelPainter* painter)
+{
+    m_mapPainters.insert(painter->GetID(), painter);
+    m_plate.Insert(painter->GetID(), painter);
+    m_plate.AdoptModel(painter->GetModel());
+}
+
+void Kz3DScene::DiscardPainter(KzModelPainter* painter)
+{
+    KzModel3D* model = painter->GetModel();
+    delete painter;
+    m_plate.ReleaseModel(model);
+}
+
+KzModelPainter* Kz3DScene::DuplicateCurrent()
+{
+    if (m_pCurPainter == nullptr)
+        return nullptr;
+    auto* copy = new KzModelPainter(m_pCurPainter->GetModel());
+    copy->SetState(m_pCurPainter->GetState());
+    AddModelPainter(copy);
+    return copy;
 }
 
 bool Kz3DScene::SaveAll(QString path, QVector3D& centre) const
 {
-    if (m_mapPainters.isEmpty())
-        return false;
-    KzModelWriter writer;
-    bool first = true;
-    QVector3D min;
-    QVector3D max;
-    for (const KzModelPainter* p : m_mapPainters) {
-        const QVector<KzTriangle3D> triangles = p->TransformedTriangles();
-        for (const KzTriangle3D& t : triangles) {
-            for (int k = 0; k < 3; ++k) {
-                if (first) {
-                    min = max = t[k];
-                    first = false;
-                }
-                for (int axis = 0; axis < 3; ++axis) {
-                    min[axis] = std::min(min[axis], t[k][axis]);
-                    max[axis] = std::max(max[axis], t[k][axis]);
-                }
-            }
-        }
-        writer.AddTriangles(triangles);
-    }
-    centre = (min + max) / 2;
-    return writer.WriterBinary(path);
+    return m_plate.SaveAll(path, centre);
 }
 
 QString Kz3DScene::GetFirstModelName() const
 {
-    if (m_mapModels.isEmpty())
+    const QMap<int, KzModel3D*>& models = m_plate.GetModels();
+    if (models.isEmpty())
         return QString();
-    return QFileInfo(m_mapModels.first()->FileName()).baseName();
+    return QFileInfo(models.first()->FileName()).baseName();
 }
 
-// ---- Placement ----
+// ---- Placement (the plate's rules; the handles follow a recentred group) ----
 
 void Kz3DScene::AddModelPainter(KzModelPainter* painter)
 {
-    PlaceNewPainter(painter);
     m_mapPainters.insert(painter->GetID(), painter);
-    if (!IsInBound(painter))
-        RecenterAll();
+    if (m_plate.Add(painter->GetID(), painter))
+        UpdateHandles();
 }
 
 float Kz3DScene::GetMoveLimit() const
 {
-    return (m_vBoundMax - m_vBoundMin).toVector2D().length();
+    return m_plate.GetMoveLimit();
 }
 
-bool Kz3DScene::WithinMoveLimit(const QVector2D& step) const
+void Kz3DScene::PlaceNewPainter(KzModelPainter* painter)
 {
-    return std::isfinite(step.x()) && std::isfinite(step.y()) && step.length() <= GetMoveLimit();
+    m_plate.PlaceNew(painter);
 }
 
-// Tries the eight neighbours (4 mm apart) of every instance and takes the free
-// one nearest the plate's origin; with none free it stays at the last one
-// tried. Neighbours further from where the new instance stands than the plate
-// allows are not tried: with none left it stays where it was made.
-void Kz3DScene::PlaceNewPainter(KzModelPainter* p)
+void Kz3DScene::PushAway(KzModelPainter* painter)
 {
-    if (m_mapPainters.isEmpty())
-        return;
-    static const int kNeighbour[8][2] = {{1, 1}, {0, 1}, {-1, 1}, {1, 0},
-                                         {-1, 0}, {1, -1}, {0, -1}, {-1, -1}};
-    const QVector2D size = (p->GetMax() - p->GetMin()).toVector2D();
-    const QVector2D home = p->GetCenter().toVector2D();
-    bool found = false;
-    QVector2D best;
-    for (const KzModelPainter* q : qAsConst(m_mapPainters)) {
-        const QVector2D gap = ((q->GetMax() - q->GetMin()).toVector2D() + size) / 2 + QVector2D(4, 4);
-        const QVector2D c = q->GetCenter().toVector2D();
-        for (const auto& n : kNeighbour) {
-            const QVector2D k = c + QVector2D(n[0] * gap.x(), n[1] * gap.y());
-            if (!WithinMoveLimit(k - home))
-                continue;
-            p->Translate(k - p->GetCenter().toVector2D());
-            if (found && k.length() >= best.length())
-                continue;
-            bool free = true;
-            for (const KzModelPainter* other : qAsConst(m_mapPainters)) {
-                QVector2D push;
-                if (KPolygonAlgorithm::PolygonCollisionPushVector(p->GetHull(), other->GetHull(), push)) {
-                    free = false;
-                    break;
-                }
-            }
-            if (free) {
-                found = true;
-                best = k;
-            }
-        }
-    }
-    if (found)
-        p->Translate(best - p->GetCenter().toVector2D());
-}
-
-// Pushes in-bound instances that overlap p out of its way, then lets each pushed
-// one push in turn, depth first. The chain runs on an explicit stack and is
-// limited in pushes: on a crowded plate instances could push each other back and
-// forth without end.
-void Kz3DScene::PushAway(KzModelPainter* first)
-{
-    const int budget = 32 * (m_mapPainters.size() + 1);
-    int pushes = 0;
-    QVector<KzModelPainter*> stack{first};
-    while (!stack.isEmpty()) {
-        KzModelPainter* p = stack.takeLast();
-        if (!IsInBound(p))
-            continue;
-        QVector<KzModelPainter*> pushed;
-        for (KzModelPainter* q : qAsConst(m_mapPainters)) {
-            if (q == p || !IsInBound(q))
-                continue;
-            QVector2D push;
-            if (!KPolygonAlgorithm::PolygonCollisionPushVector(q->GetHull(), p->GetHull(), push)
-                || !WithinMoveLimit(push))
-                continue;
-            if (pushes++ >= budget)
-                return;
-            q->Translate(push);
-            pushed.append(q);
-        }
-        for (int i = pushed.size() - 1; i >= 0; --i)
-            stack.append(pushed[i]);
-    }
+    m_plate.PushAway(painter);
 }
 
 void Kz3DScene::RecenterAll()
 {
-    QVector2D min(10000, 10000);
-    QVector2D max(-10000, -10000);
-    for (const KzModelPainter* p : qAsConst(m_mapPainters)) {
-        min.setX(std::min(min.x(), p->GetMin().x()));
-        min.setY(std::min(min.y(), p->GetMin().y()));
-        max.setX(std::max(max.x(), p->GetMax().x()));
-        max.setY(std::max(max.y(), p->GetMax().y()));
-    }
-    const QVector2D shift = -(min + max) / 2;
-    if (!WithinMoveLimit(shift))
-        return;   // a group that far off is not the plate's to centre
-    for (KzModelPainter* p : qAsConst(m_mapPainters))
-        p->Translate(shift);
+    if (m_plate.RecenterAll())
+        UpdateHandles();
+}
+
+void Kz3DScene::ArrangeAll()
+{
+    m_plate.ArrangeAll();
     UpdateHandles();
 }
 
@@ -517,8 +453,9 @@ QByteArray Kz3DScene::GetDrawState() const
     const int handles[6] = {m_rotateCoord.GetActive(), m_rotateCoord.GetHovered(), m_scaleCoord.GetActive(),
                             m_scaleCoord.GetHovered(), m_nEditMode, int(m_bKeepScale)};
     put(handles, sizeof handles);
-    const float bound[6] = {m_vBoundMax.x(), m_vBoundMax.y(), m_vBoundMax.z(),
-                            m_vBoundMin.x(), m_vBoundMin.y(), m_vBoundMin.z()};
+    const QVector3D max = m_plate.GetBoundMax();
+    const QVector3D min = m_plate.GetBoundMin();
+    const float bound[6] = {max.x(), max.y(), max.z(), min.x(), min.y(), min.z()};
     put(bound, sizeof bound);
     put(&m_dRotateAngle, sizeof m_dRotateAngle);
     return state;

@@ -4,6 +4,7 @@
 #include "KzGLViewGlobal.h"
 #include "KLayerFeature.h"
 #include "KzGridding.h"
+#include "KzPlate.h"
 #include "KzPrinterBox.h"
 #include "KzRotateCoord.h"
 #include "KzScaleCoord.h"
@@ -21,8 +22,9 @@ class KzModelPainter;
 
 // What one view shows: the build volume, the plate grid, the placed model
 // instances and the edit handles around the selected one, or instead of the
-// models the layers of a sliced G-code file. The scene owns every
-// loaded model and every instance.
+// models the layers of a sliced G-code file. The scene owns every instance
+// (its painters); its plate (KzPlate) owns every loaded model and holds the
+// rules by which instances are placed, kept apart and judged in bound.
 class KZGLVIEW_EXPORT Kz3DScene : public QObject
 {
     Q_OBJECT
@@ -50,7 +52,7 @@ public:
     // Takes ownership of an instance as it stands, keyed by its id; placing it
     // beside the others is up to the caller.
     void AdoptPainter(KzModelPainter* painter);
-    const QMap<int, KzModel3D*>& GetModels() const { return m_mapModels; }
+    const QMap<int, KzModel3D*>& GetModels() const { return m_plate.GetModels(); }
     const QMap<int, KzModelPainter*>& GetPainters() const { return m_mapPainters; }
 
     // Selects the instance of a pick code (painter id x 10); any other code
@@ -67,11 +69,24 @@ public:
     // Model files. AddModel loads a file once per exact path (later instances
     // share the mesh) and returns the new instance's pick code, 0 when the
     // file is refused; report gets what the load came to. The view's context
-    // must be current.
+    // must be current. A 3MF package (".3mf") puts all its build items on
+    // the plate (KzPlate::AddPackageFile); the first one's code is returned.
     int AddModel(QString path, KzLoadReport& report);
     bool RemoveCurrentPainter();
-    // Every instance's triangles in plate coordinates as one binary STL;
-    // centre gets the middle of their common bounding box.
+    // An instance taken off the plate stays whole, with its mesh, for whoever
+    // may put it back; its model leaves the loaded ones when no instance on
+    // the plate uses it any more. Attaching puts both back. Discarding
+    // deletes a detached instance, and its model when no other instance
+    // refers to it (the view's context must be current).
+    void DetachPainter(KzModelPainter* painter);
+    void AttachPainter(KzModelPainter* painter);
+    void DiscardPainter(KzModelPainter* painter);
+    // A copy of the selected instance that shares its mesh and transform,
+    // placed as a new instance is; null without a selection.
+    KzModelPainter* DuplicateCurrent();
+    // Every instance's triangles in plate coordinates as one binary STL, or a
+    // 3MF package for a name ending in ".3mf" (KzPlate::SaveAll); centre gets
+    // the middle of their common bounding box.
     bool SaveAll(QString path, QVector3D& centre) const;
     QString GetFirstModelName() const;
 
@@ -83,6 +98,9 @@ public:
     void PlaceNewPainter(KzModelPainter* painter);
     void PushAway(KzModelPainter* painter);
     void RecenterAll();
+    // Every instance placed again by the rule for new ones, the largest
+    // footprint first, then the group centred on the plate.
+    void ArrangeAll();
     // The plate's diagonal: the furthest a placement step may move an instance.
     float GetMoveLimit() const;
 
@@ -137,12 +155,12 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    int AddPackage(const QString& path, KzLoadReport& report);
     void DrawInstance(KzModelPainter* painter);
     void DrawMoveFeedback();
     void DrawRotateFeedback();
     void DrawAxisArrow(const QVector3D& a, const QVector3D& b, int axis);
     bool ExceedsBound(const QVector3D& corner) const;
-    bool WithinMoveLimit(const QVector2D& step) const;
     static bool IsAxisAligned(const QMatrix4x4& m);
 
     KzPrinterBox m_printerBox;
@@ -150,7 +168,7 @@ private:
     KzScaleCoord m_scaleCoord;
     KzGridding m_gridding;
     KLayerFeature m_layerFeature;
-    QMap<int, KzModel3D*> m_mapModels;
+    KzPlate m_plate;
     QMap<int, KzModelPainter*> m_mapPainters;
     KzModelPainter* m_pCurPainter;
     QMatrix4x4 m_matPending;  // previewed on the selected instance during an edit
@@ -158,8 +176,6 @@ private:
     double m_dRotateAngle;
     int m_nEditMode;
     bool m_bKeepScale;
-    QVector3D m_vBoundMax;
-    QVector3D m_vBoundMin;
 };
 
 #endif // KZ3DSCENE_H

@@ -44,6 +44,15 @@ const QVector3D kFaceAxis[6] = {QVector3D(0, 0, -1), QVector3D(0, 0, 1), QVector
                                 QVector3D(-1, 0, 0), QVector3D(0, 1, 0), QVector3D(0, -1, 0)};
 // A face drag never shrinks an instance below this ratio.
 const float kMinScale = 0.01f;
+// Edit-list codes and command sub-codes.
+const int kCodeRotate = 1;
+const int kCodeScale = 2;
+const int kCodeCommand = 7;
+const int kCommandEndEdit = 4;
+// Numeric edits of code c merge under the undo id kMergeNumeric + c.
+const int kMergeNumeric = 100;
+// Steps kept for undo; the oldest go first (with the meshes only they held).
+const int kUndoLimit = 100;
 
 // n finite numbers from the front of an edit list; false (nothing taken) when
 // the list is too short or holds anything else.
@@ -75,6 +84,7 @@ QVariantList PositionList(int code, const QVector3D& v)
 
 KzGLView::KzGLView(QWidget* parent)
     : QOpenGLWidget(parent)
+    , m_nEditBurst(0)
     , m_nSelectedCode(0)
     , m_bLayerMode(false)
     , m_nMaxLayer(0)
@@ -90,6 +100,7 @@ KzGLView::KzGLView(QWidget* parent)
     setAttribute(Qt::WA_MouseTracking, true);
     setFocusPolicy(Qt::ClickFocus);
     setAcceptDrops(true);
+    m_undoStack.setUndoLimit(kUndoLimit);
     InitFunTable();
     startTimer(kFrameMs, Qt::CoarseTimer);
     connect(&m_scene, &Kz3DScene::signal_RenderText, this, &KzGLView::slot_RenderText);
@@ -98,8 +109,10 @@ KzGLView::KzGLView(QWidget* parent)
 
 KzGLView::~KzGLView()
 {
-    // The scene's models free their display lists while the context is current.
+    // The scene's models, and those the undo steps hold, free their display
+    // lists while the context is current.
     makeCurrent();
+    m_undoStack.clear();
 }
 
 QSurfaceFormat KzGLView::DefaultSurfaceFormat()
@@ -275,8 +288,10 @@ void KzGLView::slot_ResetView()
     m_camera.Reset();
 }
 
+// Another printer: its plate starts a history of its own.
 void KzGLView::slot_ReloadSize()
 {
+    ClearHistory();
     const std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
     QVector3D max;
     QVector3D min;
@@ -390,7 +405,9 @@ void KzGLView::MouseRelease_LeftButton()
     if (m_bLayerMode)
         return;
     const bool changed = !m_scene.GetPending().isIdentity();
+    const KzPlateCommand::Snapshot before = PlateSnapshot();
     m_scene.ApplyPending();
+    RecordPlateChange(before);
     m_matTransform.setToIdentity();
     if (changed)
         EmitUpdate();
@@ -739,7 +756,9 @@ void KzGLView::slot_ReceiveEditList(QList<QVariant> editList)
     if (!ok || handler == m_mapEditCommand.constEnd())
         return;
     editList.removeFirst();
+    const KzPlateCommand::Snapshot before = PlateSnapshot();
     (this->*handler.value())(editList);
+    RecordPlateChange(before, code == kCodeCommand ? KzPlateCommand::NoMerge : kMergeNumeric + code);
 }
 
 void KzGLView::Trigger_Command(QList<QVariant>& list)
@@ -763,6 +782,9 @@ void KzGLView::Trigger_Command(QList<QVariant>& list)
     case 3:
         if (TakeNumbers(list, 1, values + 1) && values[1] >= 0 && values[1] <= 3)
             m_scene.SetEditMode(int(values[1]));
+        break;
+    case kCommandEndEdit:
+        ++m_nEditBurst;
         break;
     default:
         break;
@@ -795,6 +817,9 @@ void KzGLView::Command_Maximize()
     EmitSelected();
 }
 
+// Each numeric edit is announced as a drag's release is: the panel shows the
+// position and size the edit produced (a turn changes the size and drops the
+// instance onto the plate).
 void KzGLView::Trigger_Translate(QList<QVariant>& list)
 {
     double v[3];
@@ -803,6 +828,7 @@ void KzGLView::Trigger_Translate(QList<QVariant>& list)
     QMatrix4x4 t;
     t.translate(QVector3D(float(v[0]), float(v[1]), float(v[2])) - m_scene.GetCurrentPosition());
     ApplyTransform(t);
+    EmitUpdate();
 }
 
 void KzGLView::Trigger_Rotate(QList<QVariant>& list)
@@ -819,6 +845,7 @@ void KzGLView::Trigger_Rotate(QList<QVariant>& list)
     t.rotate(r.length(), r.normalized());
     t.translate(-c);
     ApplyTransform(t);
+    EmitUpdate();
 }
 
 void KzGLView::Trigger_Scale(QList<QVariant>& list)
@@ -834,6 +861,7 @@ void KzGLView::Trigger_Scale(QList<QVariant>& list)
     t.scale(float(v[0]), float(v[1]), float(v[2]));
     t.translate(-p);
     ApplyTransform(t);
+    EmitUpdate();
 }
 
 // ---- Model files ----
@@ -845,24 +873,30 @@ bool KzGLView::OpenSTLFile(QString path)
     m_scene.ClearLayerModel();
     m_nMaxLayer = 0;
     emit signal_DisableSaveGCode();
-    const int code = Kz3mfReader::IsPackagePath(path) ? m_packages.Open(m_scene, path, m_loadReport)
-                                                      : m_scene.AddModel(path, m_loadReport);
+    const KzPlateCommand::Snapshot before = PlateSnapshot();
+    const int code = m_scene.AddModel(path, m_loadReport);
     update();
     if (code != 0) {
         m_nSelectedCode = code;
         m_scene.SelectPainter(code);
+        RecordPlateChange(before);
         EmitSelected();
     }
     emit signal_LoadReported(m_loadReport);
     return code != 0;
 }
 
+// The instance leaves the plate whole: the undo step keeps it, and its mesh,
+// for as long as it can bring it back.
 bool KzGLView::RemoveCurrentModel()
 {
-    makeCurrent();   // the model frees its display lists
+    const KzPlateCommand::Snapshot before = PlateSnapshot();
+    KzModelPainter* painter = m_scene.GetCurrentPainter();
     m_nSelectedCode = 0;
-    if (!m_scene.RemoveCurrentPainter())
+    if (painter == nullptr)
         return false;
+    m_scene.DetachPainter(painter);
+    RecordPlateChange(before);
     EmitSelected();
     update();
     return true;
@@ -871,9 +905,7 @@ bool KzGLView::RemoveCurrentModel()
 bool KzGLView::SaveAllModel(QString path)
 {
     QVector3D centre;
-    const bool saved = Kz3mfReader::IsPackagePath(path) ? m_packages.Save(m_scene, path, centre)
-                                                        : m_scene.SaveAll(path, centre);
-    if (!saved)
+    if (!m_scene.SaveAll(path, centre))
         return false;
     KzConfigureData::GetInstance()->SetModelPos(centre.x(), centre.y());
     return true;
@@ -959,4 +991,130 @@ void KzGLView::DrawLayerFrame()
         m_nMaxLayer = maxLayer;
         emit signal_MaxLayerChanged(maxLayer);
     }
+}
+
+// ---- Undo and plate-wide edits ----
+
+KzPlateCommand::Snapshot KzGLView::PlateSnapshot() const
+{
+    const KzModelPainter* selected = m_scene.GetCurrentPainter();
+    return KzPlateCommand::Snapshot::Of(m_scene, selected ? selected->GetPickCode() : 0);
+}
+
+void KzGLView::RecordPlateChange(const KzPlateCommand::Snapshot& before, int mergeId)
+{
+    if (KzPlateCommand* step = KzPlateCommand::Between(this, before, PlateSnapshot(), mergeId, m_nEditBurst))
+        m_undoStack.push(step);
+}
+
+void KzGLView::DiscardDetached(KzModelPainter* painter)
+{
+    makeCurrent();   // the model may free its display lists
+    m_scene.DiscardPainter(painter);
+}
+
+void KzGLView::ClearHistory()
+{
+    makeCurrent();
+    m_undoStack.clear();
+}
+
+// The panel's relative fields (rotation, scale) start again from 0 and 1:
+// what they had added up no longer describes the instance.
+void KzGLView::ShowRestoredPlate(int selection)
+{
+    m_scene.SetPending(QMatrix4x4());
+    m_matTransform.setToIdentity();
+    m_bPressPointValid = false;   // a drag in progress ends here
+    const bool known = selection > 0 && selection % 10 == 0 && m_scene.GetPainters().contains(selection / 10);
+    m_nSelectedCode = known ? selection : 0;
+    m_scene.SelectPainter(m_nSelectedCode);
+    EmitSelected();
+    if (const KzModelPainter* p = m_scene.GetCurrentPainter()) {
+        const QVector3D size = p->GetMax() - p->GetMin();
+        emit signal_SendEditList(QVariantList{kCodeRotate, 0.0f, 0.0f, 0.0f});
+        emit signal_SendEditList(QVariantList{kCodeScale, 1.0f, 1.0f, 1.0f, float(p->GetCenter().x()),
+                                              float(p->GetCenter().y()), float(p->GetMin().z()), float(size.x()),
+                                              float(size.y()), float(size.z())});
+    }
+    update();
+}
+
+bool KzGLView::Undo()
+{
+    if (m_bLayerMode || !m_undoStack.canUndo())
+        return false;
+    ++m_nEditBurst;   // later numeric edits are a step of their own
+    m_undoStack.undo();
+    return true;
+}
+
+bool KzGLView::Redo()
+{
+    if (m_bLayerMode || !m_undoStack.canRedo())
+        return false;
+    ++m_nEditBurst;   // later numeric edits are a step of their own
+    m_undoStack.redo();
+    return true;
+}
+
+bool KzGLView::DuplicateCurrentModel()
+{
+    if (m_bLayerMode || m_scene.GetCurrentPainter() == nullptr)
+        return false;
+    const KzPlateCommand::Snapshot before = PlateSnapshot();
+    m_nSelectedCode = m_scene.DuplicateCurrent()->GetPickCode();
+    m_scene.SelectPainter(m_nSelectedCode);
+    RecordPlateChange(before);
+    EmitSelected();
+    update();
+    return true;
+}
+
+bool KzGLView::ArrangeModels()
+{
+    if (m_bLayerMode || m_scene.GetPainters().isEmpty())
+        return false;
+    const KzPlateCommand::Snapshot before = PlateSnapshot();
+    m_scene.ArrangeAll();
+    RecordPlateChange(before);
+    EmitUpdate();
+    update();
+    return true;
+}
+
+bool KzGLView::NudgeCurrentModel(Qt::ArrowType direction, float millimetres)
+{
+    if (m_bLayerMode || m_scene.GetCurrentPainter() == nullptr || direction == Qt::NoArrow)
+        return false;
+    const KzPlateCommand::Snapshot before = PlateSnapshot();
+    QMatrix4x4 t;
+    t.translate(QVector3D(PlateAxisOnScreen(direction) * millimetres, 0));
+    ApplyTransform(t);
+    RecordPlateChange(before);
+    EmitUpdate();
+    return true;
+}
+
+// Seen from above the arrows follow the plate's axes; turned, they follow the
+// axis that runs closest to them on the screen. Seen edge-on, where no axis
+// is close, the plate's own axes again.
+QVector2D KzGLView::PlateAxisOnScreen(Qt::ArrowType direction) const
+{
+    static const QVector2D kAxes[4] = {QVector2D(1, 0), QVector2D(-1, 0), QVector2D(0, 1), QVector2D(0, -1)};
+    const int wanted = direction == Qt::RightArrow ? 0 : direction == Qt::LeftArrow ? 1 : direction == Qt::UpArrow ? 2 : 3;
+    const QMatrix4x4 eye = m_camera.ModelView();
+    QVector2D best = kAxes[wanted];
+    float bestScore = 0.5f;   // within 60 degrees
+    for (const QVector2D& axis : kAxes) {
+        const QVector2D onScreen = eye.mapVector(QVector3D(axis, 0)).toVector2D();
+        if (onScreen.isNull())
+            continue;
+        const float score = QVector2D::dotProduct(onScreen.normalized(), kAxes[wanted]);
+        if (score > bestScore) {
+            bestScore = score;
+            best = axis;
+        }
+    }
+    return best;
 }

@@ -2,10 +2,10 @@
 #define KZGLVIEW_H
 
 #include "Kz3DScene.h"
-#include "Kz3mfPlate.h"
 #include "KzCamera.h"
 #include "KzGLViewGlobal.h"
 #include "KzLoadReport.h"
+#include "KzPlateCommand.h"
 #include "KzXYZPainter.h"
 
 #include <QList>
@@ -15,7 +15,9 @@
 #include <QOpenGLWidget>
 #include <QPoint>
 #include <QSurfaceFormat>
+#include <QUndoStack>
 #include <QVariant>
+#include <QVector2D>
 #include <QVector3D>
 #include <QMatrix4x4>
 
@@ -55,7 +57,7 @@ public:
     // not fit for the plate is refused and changes nothing on it. Every open
     // ends with signal_LoadReported, also one that came by a drop. A 3MF
     // package (".3mf") puts all its build items on the plate and selects the
-    // first (Kz3mfPlate).
+    // first (KzPlate::AddPackageFile).
     bool OpenSTLFile(QString path);
     const KzLoadReport& GetLoadReport() const { return m_loadReport; }
     bool RemoveCurrentModel();
@@ -69,6 +71,24 @@ public:
     bool AreAllModelsInBound() const;
     // Clears the selection and announces it; no model is removed.
     void ClearModelPainter();
+    bool HasSelection() const { return m_scene.GetCurrentPainter() != nullptr; }
+
+    // Every change to the plate (open, remove, each edit with the push-apart
+    // it caused, duplicate, arrange, nudge) is one step on the undo stack; a
+    // burst of numeric edits from one field is one step. Undo and redo put
+    // every instance back bit for bit and announce the selection. The plate
+    // cannot be changed while the layers are shown: these do nothing then.
+    QUndoStack* GetUndoStack() { return &m_undoStack; }
+    bool Undo();
+    bool Redo();
+    // A copy of the selected instance beside the others, selected.
+    bool DuplicateCurrentModel();
+    // Every instance placed again, the largest footprint first, the group
+    // centred on the plate.
+    bool ArrangeModels();
+    // Moves the selected instance along the plate axis that runs closest to
+    // the arrow's direction on the screen, and pushes the others apart.
+    bool NudgeCurrentModel(Qt::ArrowType direction, float millimetres);
 
 public slots:
     // Takes the build volume and the view scale of the machine now selected in
@@ -157,9 +177,25 @@ private:
     void Trigger_Scale(QList<QVariant>& list);
     void Command_Maximize();
 
+    // Undo steps: a change is recorded as the difference between the plate
+    // before it and now. The steps call back to show what they restored and
+    // to delete the instances they own.
+    friend class KzPlateCommand;
+    KzPlateCommand::Snapshot PlateSnapshot() const;
+    void RecordPlateChange(const KzPlateCommand::Snapshot& before, int mergeId = KzPlateCommand::NoMerge);
+    void ShowRestoredPlate(int selection);
+    void DiscardDetached(KzModelPainter* painter);
+    void ClearHistory();
+    QVector2D PlateAxisOnScreen(Qt::ArrowType direction) const;
+
     KzXYZPainter m_xyzPainter;
     Kz3DScene m_scene;
-    Kz3mfPlate m_packages;
+    // After the scene: its steps hand their instances back to the scene when
+    // they go.
+    QUndoStack m_undoStack;
+    // Numeric edits merge into one step until the field reports its edit
+    // finished ([7, 4]), which starts a new burst.
+    int m_nEditBurst;
     KzLoadReport m_loadReport;   // of the last OpenSTLFile
     KzCamera m_camera;
     QPoint m_ptMove;

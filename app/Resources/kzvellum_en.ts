@@ -27,6 +27,38 @@
     <context>
         <name>KzVellum</name>
         <message>
+            <source>读取STL文件失败</source>
+            <translation>Load STL file failed</translation>
+        </message>
+        <message>
+            <source>无法读取模型文件：%1</source>
+            <translation>Cannot read the model file: %1</translation>
+        </message>
+        <message>
+            <source>打开模型</source>
+            <translation>Open Model</translation>
+        </message>
+        <message>
+            <source>保存STL</source>
+            <translation>Save STL</translation>
+        </message>
+        <message>
+            <source>STL保存成功</source>
+            <translation>STL saved successfully</translation>
+        </message>
+        <message>
+            <source>保存模型</source>
+            <translation>Save Models</translation>
+        </message>
+        <message>
+            <source>保存3MF</source>
+            <translation>Save 3MF</translation>
+        </message>
+        <message>
+            <source>3MF保存成功</source>
+            <translation>3MF saved successfully</translation>
+        </message>
+        <message>
             <source>选择机型</source>
             <translation>Select Type</translation>
         </message>
@@ -56,9 +88,201 @@ Slice</translation>
             <source>KzVellum帮助</source>
             <translation>KzVellum help</translation>
         </message>
+        <message>
+            <source>自动
+摆放</source>
+            <translation>Arrange
+All</translation>
+        </message>
+        <message>
+            <source>切片：展开一键打印和自定义打印</source>
+            <translation>Slice: shows one-key and custom printing</translation>
+        </message>
+        <message>
+            <source>打开模型文件</source>
+            <translation>Open a model file</translation>
+        </message>
+        <message>
+            <source>把平台上的所有模型保存为一个STL文件</source>
+            <translation>Save all models on the plate as one STL file</translation>
+        </message>
+        <message>
+            <source>删除选中的模型</source>
+            <translation>Remove the selected model</translation>
+        </message>
+        <message>
+            <source>更换打印机和材料</source>
+            <translation>Change the printer and material</translation>
+        </message>
+        <message>
+            <source>自定义切片设置</source>
+            <translation>Custom slice settings</translation>
+        </message>
+        <message>
+            <source>一键切片</source>
+            <translation>One-key slicing</translation>
+        </message>
+        <message>
+            <source>回到初始视角</source>
+            <translation>Back to the starting view</translation>
+        </message>
+        <message>
+            <source>重新摆放平台上的所有模型</source>
+            <translation>Arrange all models on the plate</translation>
+        </message>
+        <message>
+            <source>退出切片预览</source>
+            <translation>Leave the slice preview</translation>
+        </message>
+        <message>
+            <source>把GCode保存到SD卡</source>
+            <translation>Save the G-code to the SD card</translation>
+        </message>
+        <message>
+            <source>复制选中的模型</source>
+            <translation>Duplicate the selected model</translation>
+        </message>
+        <message>
+            <source>打开用户指南</source>
+            <translation>Open the user guide</translation>
+        </message>
+        <message>
+            <source>%1（%2）</source>
+            <translation>%1 (%2)</translation>
+        </message>
+        <message>
+            <source>切片预览</source>
+            <translation>Slice preview</translation>
+        </message>
+        <message>
+            <source>退出切片预览后才能修改平台</source>
+            <translation>Leave the slice preview to change the plate</translation>
+        </message>
+        <message>
+            <source>撤销</source>
+            <translation>Undo</translation>
+        </message>
+        <message>
+            <source>已撤销上一步更改</source>
+            <translation>The last change was undone</translation>
+        </message>
+        <message>
+            <source>没有可撤销的更改</source>
+            <translation>Nothing to undo</translation>
+        </message>
+        <message>
+            <source>重做</source>
+            <translation>Redo</translation>
+        </message>
+        <message>
+            <source>已重做一步更改</source>
+            <translation>One change was redone</translation>
+        </message>
+        <message>
+            <source>没有可重做的更改</source>
+            <translation>Nothing to redo</translation>
+        </message>
+        <message>
+            <source>复制</source>
+            <translation>Copy</translation>
+        </message>
+        <message>
+            <source>已复制选中的模型</source>
+            <translation>The selected model was copied</translation>
+        </message>
+        <message>
+            <source>复制失败，请先选择模型</source>
+            <translation>Nothing copied. Please choose a model first</translation>
+        </message>
+        <message>
+            <source>自动摆放</source>
+            <translation>Arrange</translation>
+        </message>
+        <message>
+            <source>已重新摆放平台上的所有模型</source>
+            <translation>All models on the plate were arranged</translation>
+        </message>
+        <message>
+            <source>平台上没有模型</source>
+            <translation>There is no model on the plate</translation>
+        </message>
+        <message>
+            <source>保存GCode</source>
+            <translation>Save G-code</translation>
+        </message>
+        <message>
+            <source>请先切片，再保存GCode</source>
+            <translation>Slice first, then save the G-code</translation>
+        </message>
+        <message>
+            <source>弹出SD卡</source>
+            <translation>Eject card</translation>
+        </message>
+        <message>
+            <source>正在弹出SD卡，请稍候</source>
+            <translation>The card is being ejected, please wait</translation>
+        </message>
+        <message>
+            <source>保存SD卡</source>
+            <translation>Save SD card</translation>
+        </message>
+        <message>
+            <source>SD卡读回的数据与写入的不同，这张卡可能已损坏。卡上原有的文件未改动，请换一张卡再保存。</source>
+            <translation>The card returned other data than was written to it: it may be failing. The file it had is unchanged; save to another card.</translation>
+        </message>
+        <message>
+            <source>保存GCode成功，已从SD卡读回核对，与切片结果一致。</source>
+            <translation>Save to SD card succeed. Read back from the card: it holds exactly the sliced G-code.</translation>
+        </message>
+        <message>
+            <source>保存GCode成功。这张卡的文件系统不能绕过系统缓存读回，核对的只是缓存中的数据。</source>
+            <translation>Save to SD card succeed. This card's file system cannot be read past the system's cache, so only the cached copy was checked.</translation>
+        </message>
+        <message>
+            <source>%1
+正在弹出SD卡…</source>
+            <translation>%1
+Ejecting the card…</translation>
+        </message>
+        <message>
+            <source>正在弹出SD卡…</source>
+            <translation>Ejecting the card…</translation>
+        </message>
+        <message>
+            <source>可以取出SD卡了。</source>
+            <translation>The SD card can be removed now.</translation>
+        </message>
+        <message>
+            <source>SD卡正被其他程序使用，未能弹出。请关闭使用它的程序后再点“弹出SD卡”。文件已保存。</source>
+            <translation>The card is in use by another program and was not ejected. Close that program, then click “Eject card” again. The file is saved.</translation>
+        </message>
+        <message>
+            <source>系统的权限策略不允许弹出这张SD卡。文件已保存并写入卡中，请用桌面自带的弹出功能取出。</source>
+            <translation>The system's policy does not allow ejecting this card. The file is saved and synced to the card: remove it with the desktop's own eject.</translation>
+        </message>
+        <message>
+            <source>系统的权限策略不允许自动弹出这张SD卡。文件已保存并写入卡中：点“弹出SD卡”可按系统要求验证身份，或用桌面自带的弹出功能取出。</source>
+            <translation>The system's policy does not allow ejecting this card unasked. The file is saved and synced to the card: click “Eject card” to authenticate as the system asks, or remove it with the desktop's own eject.</translation>
+        </message>
+        <message>
+            <source>系统的磁盘服务(udisks2)未运行，无法在本程序中弹出。文件已保存并写入卡中，请用桌面自带的弹出功能取出SD卡。</source>
+            <translation>The system's disk service (udisks2) is not running, so the card cannot be ejected from here. The file is saved and synced to the card: remove it with the desktop's own eject.</translation>
+        </message>
+        <message>
+            <source>找不到保存时的那张SD卡，它可能已被取出。</source>
+            <translation>The card saved to is no longer there: it may have been removed already.</translation>
+        </message>
+        <message>
+            <source>未能弹出SD卡：%1。文件已保存。</source>
+            <translation>Could not eject the card: %1. The file is saved.</translation>
+        </message>
     </context>
     <context>
         <name>CustomPrint</name>
+        <message>
+            <source>保存GCode</source>
+            <translation>Save GCode</translation>
+        </message>
         <message>
             <source>Frame</source>
             <translation>Frame</translation>
@@ -327,6 +551,22 @@ Slice</translation>
             <source>保存失败</source>
             <translation>Save failed</translation>
         </message>
+        <message>
+            <source>保存后弹出</source>
+            <translation>Eject after saving</translation>
+        </message>
+        <message>
+            <source>保存到SD卡并核对后，立即弹出SD卡</source>
+            <translation>Eject the card as soon as a save to it is written and checked</translation>
+        </message>
+        <message>
+            <source>弹出SD卡</source>
+            <translation>Eject card</translation>
+        </message>
+        <message>
+            <source>保存失败：读回的数据与写入的不同，磁盘可能有故障。原文件未改动。</source>
+            <translation>Save failed: the file read back differs from what was written, so the disk may be failing. The old file is unchanged.</translation>
+        </message>
     </context>
     <context>
         <name>Frame</name>
@@ -349,6 +589,10 @@ Slice</translation>
         <message>
             <source>底面</source>
             <translation>Floor</translation>
+        </message>
+        <message>
+            <source>复制</source>
+            <translation>Copy</translation>
         </message>
     </context>
     <context>
@@ -417,6 +661,48 @@ Slice</translation>
 Reinstall the program, or put the file back into the program's Configure folder.
 
 %1</translation>
+        </message>
+    </context>
+    <context>
+        <name>KzMachineFileCheck</name>
+        <message>
+            <source>打印机配置文件</source>
+            <translation>Printer settings file</translation>
+        </message>
+        <message>
+            <source>另有 %1 处问题，详见程序日志。</source>
+            <translation>%1 more problems, see the program's log.</translation>
+        </message>
+        <message>
+            <source>打印机配置文件有误。无法读取的机型和材料已改用程序内置的设置。
+
+%1</source>
+            <translation>The printer settings file has errors. The printers and materials that could not be read use the program's built-in settings instead.
+
+%1</translation>
+        </message>
+    </context>
+    <context>
+        <name>KzSliceWork</name>
+        <message>
+            <source>切片引擎意外停止（信号 %1）</source>
+            <translation>The slicing engine stopped unexpectedly (signal %1)</translation>
+        </message>
+        <message>
+            <source>切片引擎退出，代码 %1</source>
+            <translation>The slicing engine exited with code %1</translation>
+        </message>
+        <message>
+            <source>切片引擎没有写出G-code</source>
+            <translation>The slicing engine wrote no G-code</translation>
+        </message>
+        <message>
+            <source>切片引擎写出的G-code中没有任何层</source>
+            <translation>The G-code from the slicing engine holds no layers</translation>
+        </message>
+        <message>
+            <source>无法读取切片引擎写出的G-code：%1</source>
+            <translation>Cannot read the G-code from the slicing engine: %1</translation>
         </message>
     </context>
     <context>
@@ -490,6 +776,14 @@ Reinstall the program, or put the file back into the program's Configure folder.
     </context>
     <context>
         <name>KzTipWidget</name>
+        <message>
+            <source>机型或材料已更改，请重新切片</source>
+            <translation>Printer or material changed. Please slice again</translation>
+        </message>
+        <message>
+            <source>保存完成</source>
+            <translation>Save completed</translation>
+        </message>
         <message>
             <source>打开</source>
             <translation>Open</translation>
@@ -672,6 +966,132 @@ Reinstall the program, or put the file back into the program's Configure folder.
         <message>
             <source>Frame</source>
             <translation>Frame</translation>
+        </message>
+    </context>
+    <context>
+        <name>KzCommandLine</name>
+        <message>
+            <source>为小型FDM 3D打印机准备打印STL和OBJ模型。</source>
+            <translation>Prepares STL and OBJ models for printing on small FDM 3D printers.</translation>
+        </message>
+        <message>
+            <source>显示本帮助并退出。</source>
+            <translation>Shows this help and exits.</translation>
+        </message>
+        <message>
+            <source>显示版本并退出。</source>
+            <translation>Shows the version and exits.</translation>
+        </message>
+        <message>
+            <source>文件</source>
+            <translation>FILE</translation>
+        </message>
+        <message>
+            <source>在打印平台上打开的STL或OBJ模型文件；相对路径从当前文件夹算起。</source>
+            <translation>STL or OBJ model files to open on the plate; relative paths start from the current folder.</translation>
+        </message>
+        <message>
+            <source>[文件…]</source>
+            <translation>[FILE…]</translation>
+        </message>
+        <message>
+            <source>用 %1 --help 查看用法。</source>
+            <translation>Run %1 --help for the usage.</translation>
+        </message>
+        <message>
+            <source>选项 --%1 只能与 --slice 一起使用。</source>
+            <translation>The option --%1 is used only with --slice.</translation>
+        </message>
+        <message>
+            <source>--slice 需要用 -o 给出要写入的G-code文件。</source>
+            <translation>--slice needs the G-code file to write: -o OUT.gcode.</translation>
+        </message>
+        <message>
+            <source>--slice 需要至少一个模型文件。</source>
+            <translation>--slice needs at least one model file.</translation>
+        </message>
+        <message>
+            <source>未知的预设“%1”：可用 fast、standard 或 optimal。</source>
+            <translation>Unknown preset &quot;%1&quot;: use fast, standard or optimal.</translation>
+        </message>
+        <message>
+            <source>不开窗口切片：%1 --slice -o 输出.gcode [--machine 名称] [--material 名称] [--preset fast|standard|optimal] 模型…</source>
+            <translation>Slicing without a window: %1 --slice -o OUT.gcode [--machine NAME] [--material NAME] [--preset fast|standard|optimal] MODEL…</translation>
+        </message>
+        <message>
+            <source>不开窗口（也不需要显示器）切片给出的模型，模型在打印平台上的摆放与窗口按同样顺序打开时相同；进度写到标准错误。退出状态：0 成功，1 切片失败，2 参数、模型文件或名称不可用。</source>
+            <translation>Slices the models given without a window (and without a display), placed on the plate as the window places them when opened in that order; progress goes to standard error. Exit status: 0 sliced, 1 slicing failed, 2 arguments, model files or names that cannot be used.</translation>
+        </message>
+        <message>
+            <source>与 --slice 一起：要写入的G-code文件。</source>
+            <translation>With --slice: the G-code file to write.</translation>
+        </message>
+        <message>
+            <source>输出.gcode</source>
+            <translation>OUT.gcode</translation>
+        </message>
+        <message>
+            <source>与 --slice 一起：机型，用机型选择或标题中显示的名称，不分大小写。默认为窗口启动时的机型。</source>
+            <translation>With --slice: the printer, by the name its chooser or the title shows, in any case. By default the printer the window starts on.</translation>
+        </message>
+        <message>
+            <source>名称</source>
+            <translation>NAME</translation>
+        </message>
+        <message>
+            <source>与 --slice 一起：材料（PLA、ABS、WOOD、TPU），须是该机型能打印的。默认为窗口启动时的材料（--machine 给出的机型不能打印该材料时为PLA）。</source>
+            <translation>With --slice: the material (PLA, ABS, WOOD, TPU), one the printer prints. By default the material the window starts on (PLA when the printer given by --machine does not print it).</translation>
+        </message>
+        <message>
+            <source>与 --slice 一起：一键切片的预设 fast、standard 或 optimal。默认为 standard。</source>
+            <translation>With --slice: the one-key preset: fast, standard or optimal. By default standard.</translation>
+        </message>
+        <message>
+            <source>预设</source>
+            <translation>PRESET</translation>
+        </message>
+    </context>
+    <context>
+        <name>KzSliceCommand</name>
+        <message>
+            <source>无法为切片引擎写出模型：%1</source>
+            <translation>Cannot write the models for the slicing engine: %1</translation>
+        </message>
+        <message>
+            <source>未知的机型“%1”。可用的机型：%2</source>
+            <translation>Unknown printer &quot;%1&quot;. The printers: %2</translation>
+        </message>
+        <message>
+            <source>机型%1不能打印材料“%2”。可用的材料：%3</source>
+            <translation>The printer %1 does not print the material &quot;%2&quot;. Its materials: %3</translation>
+        </message>
+        <message>
+            <source>机型 %1，材料 %2，预设 %3</source>
+            <translation>Printer %1, material %2, preset %3</translation>
+        </message>
+        <message>
+            <source>输出文件%1是一个文件夹。</source>
+            <translation>The output file %1 is a folder.</translation>
+        </message>
+        <message>
+            <source>输出文件的文件夹%1不存在。</source>
+            <translation>The output file's folder %1 does not exist.</translation>
+        </message>
+        <message>
+            <source>无法读取模型文件%1：%2</source>
+            <translation>Cannot read the model file %1: %2</translation>
+        </message>
+        <message>
+            <source>已打开模型%1</source>
+            <translation>Opened the model %1</translation>
+        </message>
+        <message>
+            <source>切片中 %1%</source>
+            <translation>Slicing %1%</translation>
+        </message>
+        <message>
+            <source>已写出%1（%2）</source>
+            <translation>Wrote %1 (%2)</translation>
         </message>
     </context>
 </TS>

@@ -14,4 +14,4 @@ xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
     hz=$(getconf CLK_TCK)
     awk -v t=$((b - a)) -v hz="$hz" -v s="$1" "BEGIN { printf \"idle CPU: %.1f%% of one core over %d s\n\", 100 * t / hz / s, s }"
     kill $pid; wait $pid 2>/dev/null || true
-' "$build/bin/KzVellum" "$idle"
+' "$build/bin/kzvellum" "$idle"

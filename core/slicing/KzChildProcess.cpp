@@ -198,6 +198,16 @@ QString KzChildProcess::ExitDescription() const
     return QStringLiteral("ended, status unknown");
 }
 
+int KzChildProcess::ExitSignal() const
+{
+    return m_bExited && WIFSIGNALED(m_nStatus) ? WTERMSIG(m_nStatus) : 0;
+}
+
+int KzChildProcess::ExitCode() const
+{
+    return m_bExited && WIFEXITED(m_nStatus) ? WEXITSTATUS(m_nStatus) : -1;
+}
+
 void KzChildProcess::Kill()
 {
     if (m_nPid <= 0 || m_bExited)

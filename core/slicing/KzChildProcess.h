@@ -34,6 +34,10 @@ public:
     bool WaitForExit(int timeoutMs);
     bool ExitedCleanly() const;
     QString ExitDescription() const;
+    // Once ended: the signal that killed the child (0 when it exited), and its
+    // exit status (-1 when a signal killed it).
+    int ExitSignal() const;
+    int ExitCode() const;
 
     // Ends the child and its process group: a polite SIGTERM, then SIGKILL.
     void Kill();

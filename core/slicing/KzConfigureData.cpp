@@ -1,14 +1,17 @@
 #include "KzConfigureData.h"
 
+#include "KzDataFolder.h"
 #include "KzFatalError.h"
+#include "KzMachineFile.h"
+#include "KzSliceProfile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
-#include <QXmlStreamReader>
 
 #include <algorithm>
+#include <mutex>
 
 namespace {
 
@@ -36,10 +39,29 @@ MaterialInfo DefaultMaterial(int id)
     return material;
 }
 
-int ReadNumber(QXmlStreamReader &reader)
+MachineInfo BuiltInMachine(int type, const char *description, int length, int width, int height)
 {
-    return reader.readElementText().toInt(nullptr, 10);
+    MachineInfo machine;
+    machine.type = type;
+    machine.description = QLatin1String(description);
+    machine.selected = QStringLiteral("False");
+    machine.length = length;
+    machine.width = width;
+    machine.height = height;
+    return machine;
 }
+
+MaterialInfo BuiltInMaterial(int id, int print, int bed)
+{
+    MaterialInfo material;
+    material.id = id;
+    material.printTemperature = print;
+    material.bedTemperature = bed;
+    return material;
+}
+
+// The machine the built-in table starts with.
+const int kBuiltInSelected = 1;
 
 } // namespace
 
@@ -61,6 +83,8 @@ KzConfigureData::KzConfigureData()
 
 std::shared_ptr<KzConfigureData> KzConfigureData::GetInstance()
 {
+    static std::once_flag made;
+    std::call_once(made, [] { m_pThis.reset(new KzConfigureData); });
     return m_pThis;
 }
 
@@ -72,6 +96,26 @@ QString KzConfigureData::GetCurrentMachineName()
 int KzConfigureData::GetCurrentMachineType()
 {
     return m_currentMachine.type;
+}
+
+int KzConfigureData::GetCurrentMaterialID()
+{
+    return m_currentMaterial.id;
+}
+
+bool KzConfigureData::HasMachine(int type) const
+{
+    return m_mapMachine.contains(type);
+}
+
+bool KzConfigureData::HasMaterial(int id) const
+{
+    return m_mapMaterial.contains(id);
+}
+
+QString KzConfigureData::GetMachineName(int type) const
+{
+    return m_mapMachine.value(type).description;
 }
 
 int KzConfigureData::GetLastMachineType()
@@ -152,9 +196,14 @@ double KzConfigureData::GetReviseFactor()
     return 50.0 / edge;
 }
 
+QString KzConfigureData::GetMachineFilePath()
+{
+    return KzDataFolder::GetConfigureFile(QStringLiteral("basic.xml"));
+}
+
 QString KzConfigureData::GetSliceFilePath()
 {
-    return QStringLiteral("Configure/slice.xml");
+    return KzDataFolder::GetConfigureFile(QStringLiteral("slice.xml"));
 }
 
 bool KzConfigureData::IsSliceFileReadable() const
@@ -168,19 +217,9 @@ QString KzConfigureData::GetSliceFileError() const
     const QString where = QFileInfo(file).absoluteFilePath();
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("%1: %2").arg(where, file.errorString());
-    // The slice profile stops at an XML error and fills in its built-in
-    // values: such a file is as bad as a missing one.
-    QXmlStreamReader reader(&file);
-    int settings = 0;
-    while (!reader.atEnd()) {
-        if (reader.readNext() == QXmlStreamReader::StartElement && reader.name() == QLatin1String("SliceParam"))
-            ++settings;
-    }
-    if (reader.hasError())
-        return QStringLiteral("%1:%2: %3").arg(where).arg(reader.lineNumber()).arg(reader.errorString());
-    if (settings == 0)
-        return QStringLiteral("%1: no SliceParam settings").arg(where);
-    return QString();
+    // The slice profile would fill in its built-in values for a broken file
+    // and 0 for a value it cannot read: such a file is as bad as a missing one.
+    return KzSliceProfile::CheckPresetFile(file, where);
 }
 
 void KzConfigureData::SetModelPos(double x, double y)
@@ -199,75 +238,48 @@ QString KzConfigureData::GetTmpGcodeFilePath()
     return m_strAppDataPath + QStringLiteral("/tmpGCode.gcode");
 }
 
+QStringList KzConfigureData::GetMachineFileErrors() const
+{
+    return m_strListMachineFileErrors;
+}
+
+// The file's good entries replace the built-in ones of the same type or id;
+// a file that cannot be used leaves the built-in tables alone (false).
 bool KzConfigureData::LoadBasicMap()
 {
-    m_mapMachine.clear();
-    m_mapMaterial.clear();
-
-    QFile file(QStringLiteral("Configure/basic.xml"));
-    if (!file.open(QIODevice::ReadOnly))
+    const KzMachineFile file(GetMachineFilePath());
+    if (file.HasNamelessMachine())
+        KzFatalError::Raise(QStringLiteral("Critical error"),
+                            QStringLiteral("Configuration error, need name in Machine section！"));
+    m_strListMachineFileErrors = file.GetErrors();
+    InitBasicMap();
+    if (!file.IsRead())
         return false;
-
-    const QMap<QString, int> machineTypes = {
-        {QStringLiteral("Alder"), 0}, {QStringLiteral("Hazel"), 1}, {QStringLiteral("Cedar"), 2},
-        {QStringLiteral("Birch"), 3}, {QStringLiteral("Rowan"), 4}, {QStringLiteral("Spruce"), 5}};
-    const QMap<QString, int> materialIds = {
-        {QStringLiteral("PLA"), 0}, {QStringLiteral("ABS"), 1},
-        {QStringLiteral("WOOD"), 2}, {QStringLiteral("TPU"), 3}};
-    int machineKey = -1;
-    int materialKey = -1;
-
-    // A reader error stops the loop; whatever was read before it stays.
-    QXmlStreamReader reader(&file);
-    while (!reader.atEnd() && !reader.hasError()) {
-        if (reader.readNext() != QXmlStreamReader::StartElement)
-            continue;
-        const QStringRef name = reader.name();
-        const QXmlStreamAttributes attributes = reader.attributes();
-        if (name == QLatin1String("Machine")) {
-            if (!attributes.hasAttribute(QLatin1String("Name")))
-                KzFatalError::Raise(QStringLiteral("Critical error"),
-                                    QStringLiteral("Configuration error, need name in Machine section！"));
-            machineKey = machineTypes.value(attributes.value(QLatin1String("Name")).toString(), 0);
-            MachineInfo &machine = m_mapMachine[machineKey];
-            machine.type = machineKey;
-            machine.description = attributes.hasAttribute(QLatin1String("Description"))
-                                      ? attributes.value(QLatin1String("Description")).toString()
-                                      : QStringLiteral("Tidemark");
-            machine.selected = attributes.hasAttribute(QLatin1String("Selected"))
-                                   ? attributes.value(QLatin1String("Selected")).toString()
-                                   : QStringLiteral("False");
-            if (machine.selected == QLatin1String("True"))
-                selectedMachineType = machineKey;
-        } else if (name == QLatin1String("Length")) {
-            m_mapMachine[machineKey].length = ReadNumber(reader);
-        } else if (name == QLatin1String("Width")) {
-            m_mapMachine[machineKey].width = ReadNumber(reader);
-        } else if (name == QLatin1String("Height")) {
-            m_mapMachine[machineKey].height = ReadNumber(reader);
-        } else if (name == QLatin1String("Material")) {
-            materialKey = materialIds.value(attributes.value(QLatin1String("Name")).toString(), 0);
-            m_mapMaterial[materialKey].id = materialKey;
-        } else if (name == QLatin1String("PrintTemperature")) {
-            m_mapMaterial[materialKey].printTemperature = ReadNumber(reader);
-        } else if (name == QLatin1String("BedTemperature")) {
-            m_mapMaterial[materialKey].bedTemperature = ReadNumber(reader);
-        }
-    }
-    file.close();
+    for (const MachineInfo &machine : file.GetMachines())
+        m_mapMachine.insert(machine.type, machine);
+    for (const MaterialInfo &material : file.GetMaterials())
+        m_mapMaterial.insert(material.id, material);
+    selectedMachineType = std::max(file.GetSelectedType(), 0);
     return true;
 }
 
+// The machines and materials shipped in the machine file, for when that file
+// is missing or broken: the program still shows a real printer and heats real
+// temperatures.
 void KzConfigureData::InitBasicMap()
 {
     m_mapMachine.clear();
-    for (int type = 0; type < 4; ++type)
-        m_mapMachine.insert(type, PlaceholderMachine(type));
+    for (const MachineInfo &machine :
+         {BuiltInMachine(0, "Alder 150", 150, 150, 150), BuiltInMachine(1, "Hazel 200", 200, 200, 180),
+          BuiltInMachine(2, "Cedar 220", 220, 220, 220), BuiltInMachine(3, "Birch 200", 200, 150, 150),
+          BuiltInMachine(4, "Rowan 100", 100, 100, 100), BuiltInMachine(5, "Spruce 120", 120, 120, 120)})
+        m_mapMachine.insert(machine.type, machine);
+    m_mapMachine[kBuiltInSelected].selected = QStringLiteral("True");
+    selectedMachineType = kBuiltInSelected;
     m_mapMaterial.clear();
-    for (int id = 0; id < 4; ++id)
-        m_mapMaterial.insert(id, DefaultMaterial(id));
+    for (const MaterialInfo &material : {BuiltInMaterial(0, 205, 60), BuiltInMaterial(1, 240, 100),
+                                         BuiltInMaterial(2, 200, 60), BuiltInMaterial(3, 225, 50)})
+        m_mapMaterial.insert(material.id, material);
 }
 
-// Created while the library loads, before the program's main() runs. Defined last
-// so that everything above is ready when the constructor runs.
-std::shared_ptr<KzConfigureData> KzConfigureData::m_pThis(new KzConfigureData);
+std::shared_ptr<KzConfigureData> KzConfigureData::m_pThis;

@@ -5,6 +5,7 @@
 
 #include <QMap>
 #include <QString>
+#include <QStringList>
 #include <QVector3D>
 
 #include <memory>
@@ -29,9 +30,11 @@ struct MaterialInfo
 };
 
 // The process-wide printer configuration: machines and materials read from
-// "Configure/basic.xml", the current and saved choice of each, where the models
-// stand on the plate, and the temporary files of a slicing run. The one instance
-// is created while the library loads; reach it through GetInstance().
+// "Configure/basic.xml" of the data folder (KzDataFolder), the current and saved
+// choice of each, where the models stand on the plate, and the temporary files
+// of a slicing run. The one instance is made, and the machine file read, the
+// first time GetInstance() is called: the program knows its data folder and its
+// name (which names the folder of the temporary files) by then.
 class KZFUNCTION_EXPORT KzConfigureData
 {
 public:
@@ -41,6 +44,14 @@ public:
 
     QString GetCurrentMachineName();
     int GetCurrentMachineType();
+    int GetCurrentMaterialID();
+    // Whether the tables hold the machine or material (a remembered choice may
+    // name one that a later machine file no longer lists).
+    bool HasMachine(int type) const;
+    bool HasMaterial(int id) const;
+    // The name a listed machine is shown by (its description); empty when
+    // the tables do not hold it.
+    QString GetMachineName(int type) const;
     int GetLastMachineType();
     void SetMachineType(int type);
     void SetMaterialID(int id);
@@ -62,14 +73,21 @@ public:
     QString GetTmpSTLFilePath();
     QString GetTmpGcodeFilePath();
 
-    // The preset file that every slicing run reads, relative to the working
-    // folder like the machine file. A missing, unreadable or broken one would
+    // The machine file, and the preset file that every slicing run reads, both
+    // absolute paths in the data folder. A missing, unreadable or broken one would
     // slice with the built-in values instead of the presets chosen, so the
     // program checks it and tells the user: the error is the file's absolute
     // path and what is wrong with it, empty when the file is fine.
+    static QString GetMachineFilePath();
     static QString GetSliceFilePath();
     bool IsSliceFileReadable() const;
     QString GetSliceFileError() const;
+
+    // What was wrong with the machine file when it was read, one line each
+    // ("<path>:<line>: <what>"): the file as a whole when it could not be
+    // used, or the entries left out. The built-in machines and materials stand
+    // in for whatever the file did not give. Empty when the file was fine.
+    QStringList GetMachineFileErrors() const;
 
     // The view's scale of the 100 mm placeholder volume.
     static constexpr double ms_dDefaultReviseFactor = 0.5;
@@ -89,6 +107,7 @@ private:
     double m_dModelPosX;
     double m_dModelPosY;
     QString m_strAppDataPath;
+    QStringList m_strListMachineFileErrors;
 
     static std::shared_ptr<KzConfigureData> m_pThis;
 

@@ -52,7 +52,7 @@ void KzFatalError::ShowBox(const QString &title, const QString &text)
     if (!HasDisplay())
         return;
 
-    // Usually called while the library loads, before main() made an application.
+    // A program that asked the store before making an application object.
     g_previousHandler = qInstallMessageHandler(EndOnQtFatal);
     static int argc = 1;
     static char name[] = "KzVellum";

@@ -5,8 +5,8 @@
 
 // The one error the program cannot go on from: the message always goes to
 // standard error, is shown in a modal error box when a display can be used, and
-// the process then ends with a non-zero status. Safe to call before main(),
-// while no application object exists.
+// the process then ends with a non-zero status. Safe to call while no
+// application object exists.
 class KzFatalError
 {
 public:

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QList>
 
+#include <sys/sysmacros.h>
+
 namespace {
 
 // One line of the mount table, as much of it as detection needs.
@@ -53,6 +55,17 @@ bool ParseMountLine(const QByteArray& line, MountEntry& entry)
     entry.mountPoint = DecodeMountField(fields.at(4));
     entry.bReadOnly = HasReadOnlyOption(fields.at(5)) || HasReadOnlyOption(fields.at(nSeparator + 3));
     return !entry.mountPoint.isEmpty();
+}
+
+// "major:minor" as one number, the way the kernel and udisks2 give it; 0 when malformed.
+quint64 DeviceNumber(const QByteArray& device)
+{
+    const QList<QByteArray> parts = device.split(':');
+    bool majorOk = false;
+    bool minorOk = false;
+    const unsigned major = parts.size() == 2 ? parts.at(0).toUInt(&majorOk) : 0;
+    const unsigned minor = parts.size() == 2 ? parts.at(1).toUInt(&minorOk) : 0;
+    return majorOk && minorOk ? quint64(makedev(major, minor)) : 0;
 }
 
 QByteArray ReadSmallFile(const QString& path)
@@ -176,6 +189,7 @@ bool KzRemovableStorage::IsSystemMountPoint(const QString& strMountPoint)
 bool KzRemovableStorage::DetectRemovableStorage()
 {
     m_strListStorage.clear();
+    m_mapDeviceNumbers.clear();
     const QList<MountEntry> entries = ReadMountTable(m_strMountInfo);
 
     // Every disk that carries a part of the running system.
@@ -189,8 +203,10 @@ bool KzRemovableStorage::DetectRemovableStorage()
         if (entry.bReadOnly || IsSystemMountPoint(entry.mountPoint))
             continue;
         const QString strDisk = DiskFolder(m_strSysRoot, entry.device);
-        if (!strDisk.isEmpty() && !systemDisks.contains(strDisk) && IsRemovableDisk(strDisk))
+        if (!strDisk.isEmpty() && !systemDisks.contains(strDisk) && IsRemovableDisk(strDisk)) {
             m_strListStorage.append(entry.mountPoint);
+            m_mapDeviceNumbers.insert(entry.mountPoint, DeviceNumber(entry.device));
+        }
     }
     m_strListStorage.sort();
     m_strListStorage.removeDuplicates();
@@ -212,4 +228,9 @@ void KzRemovableStorage::CalSDFullName(QString& name) const
 QStringList KzRemovableStorage::GetStorageList() const
 {
     return m_strListStorage;
+}
+
+quint64 KzRemovableStorage::GetDeviceNumber(const QString& strMountPoint) const
+{
+    return m_mapDeviceNumbers.value(strMountPoint, 0);
 }

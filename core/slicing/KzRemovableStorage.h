@@ -3,6 +3,7 @@
 
 #include "KzFunctionGlobal.h"
 
+#include <QMap>
 #include <QString>
 #include <QStringList>
 
@@ -37,12 +38,18 @@ public:
 
     QStringList GetStorageList() const;
 
+    // The device (as the system numbers it, major and minor) mounted at a
+    // listed mount point, 0 for one not listed. With it, ejecting acts on the
+    // card that was saved to, not on whatever is mounted there later.
+    quint64 GetDeviceNumber(const QString& strMountPoint) const;
+
     // True for "/" and for mount points at or below a folder of the installed
     // system (/usr, /home, /run except /run/media, ...).
     static bool IsSystemMountPoint(const QString& strMountPoint);
 
 private:
     QStringList m_strListStorage;
+    QMap<QString, quint64> m_mapDeviceNumbers;
     QString m_strMountInfo;
     QString m_strSysRoot;
 };

@@ -1,6 +1,10 @@
 #include "KzSliceProfile.h"
 
+#include "KzConfigureData.h"
+
 #include <QFile>
+#include <QSet>
+#include <QStringList>
 #include <QXmlStreamReader>
 
 #include <cmath>
@@ -72,7 +76,7 @@ KzSliceProfile::KzSliceProfile(emSliceMode mode)
     : m_dEdgeWidth(0.4),
       m_nPrintPosX(50000),
       m_nPrintPosY(50000),
-      m_pProfileFile(new QFile(QStringLiteral("Configure/slice.xml")))
+      m_pProfileFile(new QFile(KzConfigureData::GetSliceFilePath()))
 {
     InitProfile();
     LoadProfile(mode);
@@ -80,11 +84,14 @@ KzSliceProfile::KzSliceProfile(emSliceMode mode)
 
 KzSliceProfile::~KzSliceProfile() = default;
 
-void KzSliceProfile::InitProfile()
+namespace {
+
+// The built-in value of every setting a profile knows.
+QMap<QString, QVariant> DefaultProfile()
 {
     const QString kTrue = QStringLiteral("True");
     const QString kFalse = QStringLiteral("False");
-    m_mapProfile = {
+    return {
         {QStringLiteral("layer_height"), 0.1},
         {QStringLiteral("wall_thickness"), 0.8},
         {QStringLiteral("retraction_enable"), kTrue},
@@ -143,6 +150,137 @@ void KzSliceProfile::InitProfile()
         {QStringLiteral("raft_surface_thickness"), 0.27},
         {QStringLiteral("raft_surface_linewidth"), 0.4},
     };
+}
+
+// How a setting's text is read when sliced: as a number, as a whole number
+// (a fraction such as 150.0 would read as 0), as True or False, or as one of
+// a few words; an empty list of words takes any text.
+enum PresetKind { PresetNumber, PresetWhole, PresetSwitch, PresetWord };
+
+PresetKind KindOf(const QString &key)
+{
+    static const QSet<QString> wholes = {
+        QStringLiteral("filament_flow"), QStringLiteral("downSkin_Count"), QStringLiteral("upSkin_Count"),
+        QStringLiteral("fill_overlap"), QStringLiteral("bottom_layer_speed"), QStringLiteral("print_speed"),
+        QStringLiteral("infill_speed"), QStringLiteral("inset0_speed"), QStringLiteral("insetx_speed"),
+        QStringLiteral("solidarea_speed"), QStringLiteral("travel_speed"), QStringLiteral("fan_speed"),
+        QStringLiteral("fan_speed_max"), QStringLiteral("support_angle"), QStringLiteral("support_fill_rate"),
+        QStringLiteral("retraction_speed"), QStringLiteral("cool_min_layer_time"),
+        QStringLiteral("cool_min_feedrate"), QStringLiteral("fill_density"), QStringLiteral("brim_line_count"),
+        QStringLiteral("skirt_line_count"), QStringLiteral("raft_surface_layers"),
+        QStringLiteral("print_temperature"), QStringLiteral("print_bed_temperature")};
+    static const QSet<QString> switches = {
+        QStringLiteral("retraction_enable"), QStringLiteral("fan_enabled"), QStringLiteral("cool_head_lift"),
+        QStringLiteral("perimeter_before_infill")};
+    if (wholes.contains(key))
+        return PresetWhole;
+    if (switches.contains(key))
+        return PresetSwitch;
+    return DefaultProfile().value(key).type() == QVariant::String ? PresetWord : PresetNumber;
+}
+
+QStringList WordsOf(const QString &key)
+{
+    if (key == QLatin1String("support"))
+        return {QStringLiteral("None"), QStringLiteral("Touching buildplate"), QStringLiteral("Everywhere")};
+    if (key == QLatin1String("platform_adhesion"))
+        return {QStringLiteral("Brim"), QStringLiteral("Raft"), QStringLiteral("Skirt")};
+    return {};
+}
+
+// What is wrong with a setting's text, or an empty text.
+QString CheckPresetValue(const QString &key, const QString &text)
+{
+    const QString value = text.trimmed();
+    switch (KindOf(key)) {
+    case PresetWhole: {
+        bool ok = false;
+        const int number = value.toInt(&ok, 10);
+        return ok && number >= 0 && !value.startsWith(QLatin1Char('+')) ? QString()
+                                                                          : QStringLiteral("is not a whole number of 0 or more");
+    }
+    case PresetNumber: {
+        bool ok = false;
+        const double number = value.toDouble(&ok);
+        return ok && std::isfinite(number) && number >= 0 ? QString() : QStringLiteral("is not a number of 0 or more");
+    }
+    case PresetSwitch:
+        return value.compare(QLatin1String("True"), Qt::CaseInsensitive) == 0
+                       || value.compare(QLatin1String("False"), Qt::CaseInsensitive) == 0
+                   ? QString()
+                   : QStringLiteral("is neither True nor False");
+    case PresetWord: {
+        const QStringList words = WordsOf(key);
+        return words.isEmpty() || words.contains(value)
+                   ? QString()
+                   : QStringLiteral("is not one of %1").arg(words.join(QStringLiteral(", ")));
+    }
+    }
+    return QString();
+}
+
+// A value as a message shows it: a line of garbage is cut short.
+QString Quoted(const QString &text)
+{
+    const int kShown = 40;
+    const QString simplified = text.simplified();
+    return QLatin1Char('"') + (simplified.size() > kShown ? simplified.left(kShown) + QStringLiteral("...") : simplified)
+           + QLatin1Char('"');
+}
+
+bool IsColumn(const QStringRef &name)
+{
+    for (int mode = SliceMode_Custom; mode <= SliceMode_Optimal; ++mode) {
+        if (name == ColumnName(mode))
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+void KzSliceProfile::InitProfile()
+{
+    m_mapProfile = DefaultProfile();
+}
+
+QString KzSliceProfile::CheckPresetFile(QIODevice &file, const QString &where)
+{
+    const QMap<QString, QVariant> defaults = DefaultProfile();
+    auto problem = [&where](qint64 line, const QString &what) {
+        return QStringLiteral("%1:%2: %3").arg(where).arg(line).arg(what);
+    };
+    QXmlStreamReader reader(&file);
+    int settings = 0;
+    QString key;
+    while (!reader.atEnd()) {
+        if (reader.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        const qint64 line = reader.lineNumber();
+        if (reader.name() == QLatin1String("SliceParam")) {
+            ++settings;
+            key = reader.attributes().value(QLatin1String("Name")).toString();
+            if (key.isEmpty())
+                return problem(line, QStringLiteral("SliceParam without a Name"));
+            if (!defaults.contains(key))
+                return problem(line, QStringLiteral("unknown setting %1").arg(Quoted(key)));
+        } else if (IsColumn(reader.name())) {
+            const QString column = reader.name().toString();
+            const QString text = reader.readElementText();
+            if (reader.hasError())
+                break;
+            if (key.isEmpty())
+                return problem(line, QStringLiteral("%1 outside a SliceParam").arg(column));
+            const QString wrong = CheckPresetValue(key, text);
+            if (!wrong.isEmpty())
+                return problem(line, QStringLiteral("setting %1, %2: %3 %4").arg(Quoted(key), column, Quoted(text), wrong));
+        }
+    }
+    if (reader.hasError())
+        return problem(reader.lineNumber(), reader.errorString());
+    if (settings == 0)
+        return QStringLiteral("%1: no SliceParam settings").arg(where);
+    return QString();
 }
 
 bool KzSliceProfile::LoadProfile(int mode)
@@ -213,6 +351,19 @@ void KzSliceProfile::SetPrintPos(double x, double y)
 {
     m_nPrintPosX = Truncate(std::round(x * 1000));
     m_nPrintPosY = Truncate(std::round(y * 1000));
+}
+
+void KzSliceProfile::SetChoice(KzConfigureData &configure)
+{
+    int printTemperature = 0;
+    int bedTemperature = 0;
+    configure.GetMaterialTemperature(printTemperature, bedTemperature);
+    SetPrintTemperature(printTemperature);
+    SetBedTemperature(bedTemperature);
+    double x = 0;
+    double y = 0;
+    configure.GetPrintPos(x, y);
+    SetPrintPos(x, y);
 }
 
 QMap<QString, QVariant> KzSliceProfile::GetProfileMap()

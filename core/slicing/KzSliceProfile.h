@@ -9,7 +9,9 @@
 
 #include <memory>
 
+class KzConfigureData;
 class QFile;
+class QIODevice;
 
 // Which column of the preset file a profile starts from.
 enum emSliceMode
@@ -22,7 +24,7 @@ enum emSliceMode
 
 // One set of slicing settings. User-level settings (millimetres, mm/s, percent,
 // words) start from built-in defaults, take the mode's column of
-// "Configure/slice.xml" and the caller's setters, and become the engine's
+// "Configure/slice.xml" in the data folder and the caller's setters, and become the engine's
 // whole-number settings (lengths in micrometres) in GetCommandStrings().
 class KZFUNCTION_EXPORT KzSliceProfile
 {
@@ -69,9 +71,20 @@ public:
     void SetSurfaceLayerThickness(double value);
     void SetSurfaceLayerLinewidth(double value);
     void SetPrintPos(double x, double y);
+    // What the printer and material chosen in configure give every run: the
+    // material's temperatures (no bed heat on a printer without a heated bed)
+    // and where the models stand on its plate.
+    void SetChoice(KzConfigureData &configure);
 
     QMap<QString, QVariant> GetProfileMap();
     QString GetCommandStrings();
+
+    // Why a preset file cannot be used as it is, as "<where>:<line>: <what>"
+    // for the first problem: not well-formed, no settings, a setting without a
+    // name or one no profile knows, or a value its setting cannot take (a word
+    // where a number belongs, a fraction where a whole number does). Values
+    // like that would quietly turn into 0 when sliced. Empty when it is fine.
+    static QString CheckPresetFile(QIODevice &file, const QString &where);
 
 private:
     double CalProfileEdgeWidth();

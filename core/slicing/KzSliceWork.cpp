@@ -1,22 +1,24 @@
 #include "KzSliceWork.h"
 
 #include "KzChildProcess.h"
+#include "KzDataFolder.h"
 
 #include <QDebug>
+#include <QElapsedTimer>
 #include <QFile>
-#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <cstring>
-#include <limits>
 
 namespace {
 
-const char kEngineProgram[] = "Engine/CuraEngine";
 // A run waiting for output looks at the stop flag this often.
 const int kPollMs = 50;
 // Only this much of the G-code after its first line may hold the print-time marker.
 const int kHeadSize = 2048;
+// What one read from the engine, or from the G-code, takes at most.
+const int kReadSize = 64 * 1024;
+const int kBlockSize = 1024 * 1024;
 
 // Reads the engine's command line the way the engine always has: blanks separate
 // arguments; a double-quoted span belongs to one argument and keeps everything
@@ -46,21 +48,68 @@ QStringList SplitArguments(const QString &line)
     return arguments;
 }
 
-int ToInt(qint64 value)
+// Whether a line of the G-code starts a layer, read block by block: the
+// G-code may be larger than any one buffer.
+bool HasLayerLine(QFile &gcode)
 {
-    if (value > std::numeric_limits<int>::max())
-        return std::numeric_limits<int>::max();
-    return int(value);
+    static const QByteArray marker("\n;LAYER:");
+    const int overlap = marker.size() - 1;
+    QByteArray buffer(overlap + kBlockSize, '\0');
+    // The file's start counts as a line start.
+    buffer[overlap - 1] = '\n';
+    int start = overlap - 1;
+    for (;;) {
+        const qint64 count = gcode.read(buffer.data() + overlap, kBlockSize);
+        if (count <= 0)
+            return false;
+        const int end = overlap + int(count);
+        if (QByteArray::fromRawData(buffer.constData() + start, end - start).contains(marker))
+            return true;
+        // The end of this block may hold the start of a marker.
+        std::memmove(buffer.data(), buffer.constData() + end - overlap, size_t(overlap));
+        start = 0;
+    }
 }
 
-int Captured(const QRegularExpressionMatch &match)
+// Where the G-code's second line starts (its size when it has one line).
+qint64 SecondLineStart(QFile &gcode)
 {
-    return match.captured(1).toInt();
+    QByteArray buffer(kBlockSize, Qt::Uninitialized);
+    qint64 offset = 0;
+    for (;;) {
+        const qint64 count = gcode.read(buffer.data(), kBlockSize);
+        if (count <= 0)
+            return offset;
+        const int lineFeed = QByteArray::fromRawData(buffer.constData(), int(count)).indexOf('\n');
+        if (lineFeed >= 0)
+            return offset + lineFeed + 1;
+        offset += count;
+    }
 }
 
-bool HasLayerLine(const QByteArray &gcode)
+bool IsAllZero(const char *data, qint64 size)
 {
-    return gcode.startsWith(";LAYER:") || gcode.contains("\n;LAYER:");
+    return size > 0 && data[0] == 0 && std::memcmp(data, data + 1, size_t(size - 1)) == 0;
+}
+
+// Copies the rest of from into to. A block of zeros is not written but left as
+// a hole, as cp does: the content is the same and a sparse file stays sparse.
+bool CopyRest(QFile &from, QSaveFile &to)
+{
+    QByteArray buffer(kBlockSize, Qt::Uninitialized);
+    for (;;) {
+        const qint64 count = from.read(buffer.data(), kBlockSize);
+        if (count < 0)
+            return false;
+        if (count == 0)
+            return to.size() == to.pos() || to.resize(to.pos());
+        if (IsAllZero(buffer.constData(), count)) {
+            if (!to.seek(to.pos() + count))
+                return false;
+        } else if (to.write(buffer.constData(), count) != count) {
+            return false;
+        }
+    }
 }
 
 } // namespace
@@ -120,21 +169,21 @@ void KzSliceWork::slot_StartSlice()
     QFile::remove(m_strGCodePath);
 
     KzChildProcess engine;
-    if (!engine.Start(QLatin1String(kEngineProgram), EngineArguments())) {
-        qDebug().noquote() << "KzSliceWork:" << kEngineProgram << engine.ErrorString();
-        emit signal_UpdateTipText(QLatin1String(kEngineProgram) + QStringLiteral(": ") + engine.ErrorString());
+    const QString program = KzDataFolder::GetEngineProgram();
+    if (!engine.Start(program, EngineArguments())) {
+        qDebug().noquote() << "KzSliceWork:" << program << engine.ErrorString();
+        emit signal_UpdateTipText(program + QStringLiteral(": ") + engine.ErrorString());
         RunOver(3);
         return;
     }
-    QString output;
+    KzEngineOutput output;
     if (!ReadEngineOutput(engine, output) || !WaitForEngineEnd(engine)) {
         StopEngine(engine);
         return;
     }
     if (!engine.ExitedCleanly()) {
         qDebug().noquote() << "KzSliceWork: the engine failed," << engine.ExitDescription();
-        ReportEngineError(output);
-        RunOver(3);
+        Fail(output, ExitReason(engine));
         return;
     }
     FinishRun(output);
@@ -149,56 +198,34 @@ QStringList KzSliceWork::EngineArguments() const
 }
 
 // Follows the engine's output until it closes it; false when stopped first.
-bool KzSliceWork::ReadEngineOutput(KzChildProcess &engine, QString &output)
+bool KzSliceWork::ReadEngineOutput(KzChildProcess &engine, KzEngineOutput &output)
 {
-    QString pending;
-    int layerCount = 0;
-    char buffer[256];
+    QElapsedTimer clock;
+    clock.start();
+    QByteArray buffer(kReadSize, Qt::Uninitialized);
     for (;;) {
         if (StopWanted())
             return false;
-        std::memset(buffer, 0, sizeof buffer);
-        const qint64 count = engine.Read(buffer, 255, kPollMs);
-        if (count == KzChildProcess::ms_nNoDataYet)
-            continue;
-        if (count <= 0)
-            return true;
-        // The chunk ends at its first zero byte.
-        const QString chunk = QString::fromLatin1(buffer);
-        pending += chunk;
-        output += chunk;
-
-        const int lineFeed = pending.lastIndexOf(QLatin1Char('\n'));
-        if (lineFeed < 0)
-            continue;
-        const bool carriageReturn = lineFeed > 0 && pending.at(lineFeed - 1) == QLatin1Char('\r');
-        const QString lines = pending.left(carriageReturn ? lineFeed - 1 : lineFeed);
-        pending.remove(0, lineFeed + 1);
-        ReportLines(lines, layerCount);
+        const qint64 count = engine.Read(buffer.data(), kReadSize, kPollMs);
+        if (count > 0)
+            output.Append(buffer.constData(), count);
+        else if (count != KzChildProcess::ms_nNoDataYet)
+            break;
+        // Also while the engine is silent: steps held back go out when due.
+        SendProgress(output.TakeProgress(clock.elapsed()));
     }
+    output.Finish();
+    SendProgress(output.TakeLastProgress());
+    return true;
 }
 
-// The bar runs through three equal phases (walls, skins, export), one step per
-// layer in each.
-void KzSliceWork::ReportLines(const QString &lines, int &layerCount)
+void KzSliceWork::SendProgress(const QVector<KzEngineOutput::Progress> &steps)
 {
-    static const QRegularExpression layerPattern(QStringLiteral("Layer count: (\\d*)"));
-    static const QRegularExpression insetPattern(QStringLiteral("Progress:inset:(\\d*):\\d*"));
-    static const QRegularExpression skinPattern(QStringLiteral("Progress:skin:(\\d*):\\d*"));
-    static const QRegularExpression exportPattern(QStringLiteral("Progress:export:(\\d*):\\d*"));
-
-    for (const QString &line : lines.split(QStringLiteral("\r\n"))) {
-        QRegularExpressionMatch match;
-        if ((match = layerPattern.match(line)).hasMatch()) {
-            layerCount = Captured(match);
-            emit signal_UpdateProgressRange(0, ToInt(3 * qint64(layerCount)));
-        } else if ((match = insetPattern.match(line)).hasMatch()) {
-            emit signal_UpdateProgressValue(Captured(match));
-        } else if ((match = skinPattern.match(line)).hasMatch()) {
-            emit signal_UpdateProgressValue(ToInt(qint64(layerCount) + Captured(match)));
-        } else if ((match = exportPattern.match(line)).hasMatch()) {
-            emit signal_UpdateProgressValue(ToInt(2 * qint64(layerCount) + Captured(match)));
-        }
+    for (const KzEngineOutput::Progress &step : steps) {
+        if (step.bRange)
+            emit signal_UpdateProgressRange(0, step.nValue);
+        else
+            emit signal_UpdateProgressValue(step.nValue);
     }
 }
 
@@ -221,69 +248,63 @@ void KzSliceWork::StopEngine(KzChildProcess &engine)
     RunOver(2);
 }
 
-void KzSliceWork::FinishRun(const QString &output)
+void KzSliceWork::FinishRun(const KzEngineOutput &output)
 {
-    QByteArray gcode;
     QFile file(m_strGCodePath);
-    if (file.open(QIODevice::ReadOnly))
-        gcode = file.readAll();
-    file.close();
-    if (!HasLayerLine(gcode)) {
+    if (!file.open(QIODevice::ReadOnly)) {
+        qDebug().noquote() << "KzSliceWork: no G-code in" << m_strGCodePath << file.errorString();
+        Fail(output, file.exists() ? tr("无法读取切片引擎写出的G-code：%1").arg(file.errorString())
+                                   : tr("切片引擎没有写出G-code"));
+        return;
+    }
+    if (!HasLayerLine(file)) {
         qDebug().noquote() << "KzSliceWork: the engine left no layers in" << m_strGCodePath;
-        ReportEngineError(output);
-        RunOver(3);
+        Fail(output, tr("切片引擎写出的G-code中没有任何层"));
         return;
     }
 
-    static const QRegularExpression timePattern(QStringLiteral("Print time: (\\d*)"));
-    static const QRegularExpression filamentPattern(QStringLiteral("Filament: (\\d*)"));
-    QString timeText = QStringLiteral("0s");
-    const QRegularExpressionMatch time = timePattern.match(output);
-    if (time.hasMatch())
-        timeText = GetTimeStr(Captured(time));
+    const QString timeText = output.HasPrintTime() ? GetTimeStr(output.GetPrintTime()) : QStringLiteral("0s");
     QString info = timeText + QLatin1Char('\n');
-    const QRegularExpressionMatch filament = filamentPattern.match(output);
-    if (filament.hasMatch())
-        info += QString::number(Captured(filament) / 1000.0, 'f', 2) + QStringLiteral(" Metre(s)");
+    if (output.HasFilament())
+        info += QString::number(output.GetFilament() / 1000.0, 'f', 2) + QStringLiteral(" Metre(s)");
     emit signal_SendPrintInfo(info);
 
-    WritePrintTime(gcode, timeText);
+    WritePrintTime(file, timeText);
     RunOver(0);
 }
 
-// A failed run tells the user why when the engine said so: its last line that
-// starts with "Error: ", without that word.
-void KzSliceWork::ReportEngineError(const QString &output)
+// The engine's own word on what went wrong, when it said one, comes first.
+void KzSliceWork::Fail(const KzEngineOutput &output, const QString &reason)
 {
-    static const QRegularExpression errorPattern(QStringLiteral("^Error: *([^\\r\\n]+)"),
-                                                 QRegularExpression::MultilineOption);
-    QString reason;
-    for (auto it = errorPattern.globalMatch(output); it.hasNext();)
-        reason = it.next().captured(1).trimmed();
-    // The output was read byte for byte; the engine writes its messages in UTF-8.
-    reason = QString::fromUtf8(reason.toLatin1());
-    if (!reason.isEmpty())
-        emit signal_UpdateTipText(reason);
+    const QString engineError = output.GetLastError();
+    emit signal_UpdateTipText(engineError.isEmpty() ? reason : engineError);
+    RunOver(3);
 }
 
-// Drops the engine's first line and fills the print time into the start code.
-// The G-code is 8-bit text: one byte is one character. The new text goes to a
-// temporary file that replaces the engine's only once it is complete, so a
-// failed write leaves the engine's file whole.
-void KzSliceWork::WritePrintTime(const QByteArray &gcode, const QString &timeText)
+QString KzSliceWork::ExitReason(const KzChildProcess &engine)
 {
-    const int firstLineEnd = gcode.indexOf('\n');
-    const int bodyStart = firstLineEnd < 0 ? gcode.size() : firstLineEnd + 1;
-    const int headEnd = qMin(bodyStart + kHeadSize, gcode.size());
-    QByteArray head = gcode.mid(bodyStart, headEnd - bodyStart);
+    if (engine.ExitSignal() != 0)
+        return tr("切片引擎意外停止（信号 %1）").arg(engine.ExitSignal());
+    return tr("切片引擎退出，代码 %1").arg(engine.ExitCode());
+}
+
+// Drops the engine's first line and fills the print time into the start code,
+// reading and writing block by block. The G-code is 8-bit text: one byte is
+// one character. The new text goes to a temporary file that replaces the
+// engine's only once it is complete, so a failed write leaves the engine's
+// file whole.
+void KzSliceWork::WritePrintTime(QFile &gcode, const QString &timeText)
+{
+    QByteArray head;
+    if (gcode.seek(0) && gcode.seek(SecondLineStart(gcode)))
+        head = gcode.read(kHeadSize);
     head.replace("{print_time}", timeText.toLatin1());
 
     // A short write (a full disk, a size limit) is not an error to QSaveFile, and
     // neither is a failed flush: check both before the file may replace the old one.
     QSaveFile file(m_strGCodePath);
-    const qint64 restSize = gcode.size() - headEnd;
     const bool written = file.open(QIODevice::WriteOnly) && file.write(head) == head.size()
-                         && file.write(gcode.constData() + headEnd, restSize) == restSize && file.flush();
+                         && CopyRest(gcode, file) && file.flush();
     if (written && file.commit())
         return;
     qDebug().noquote() << "KzSliceWork: cannot rewrite" << m_strGCodePath << file.errorString();

@@ -1,6 +1,7 @@
 #ifndef KZSLICEWORK_H
 #define KZSLICEWORK_H
 
+#include "KzEngineOutput.h"
 #include "KzFunctionGlobal.h"
 
 #include <QObject>
@@ -10,17 +11,22 @@
 #include <atomic>
 
 class KzChildProcess;
+class QFile;
 
-// One slicing run: starts the engine "Engine/CuraEngine" (relative to the working
-// folder) on the STL file with the profile's settings, reports its progress, and
+// One slicing run: starts the engine bridge of the data folder (KzDataFolder)
+// on the STL file with the profile's settings, reports its progress, and
 // fills the print time into the G-code it wrote. Lives on a worker thread of its
 // own; slot_StartSlice blocks that thread for the whole run.
 //
 // Result codes of signal_SliceOver: 0 sliced, 1 not started (a path or the
 // settings are empty), 2 stopped, 3 the engine failed (could not be started,
 // ended with an error, or left no G-code with layers). Before result 3,
-// signal_UpdateTipText carries the reason when one is known (the engine's own
-// "Error:" line, or why it could not be started).
+// signal_UpdateTipText always carries the reason: the engine's own last
+// "Error:" line, or else what went wrong (it could not be started, stopped on
+// a signal, exited with a code, wrote no G-code or none with layers).
+//
+// Whatever the engine prints, the job keeps only a bounded part of it, and a
+// G-code of any size is post-processed as a stream.
 class KZFUNCTION_EXPORT KzSliceWork : public QObject
 {
     Q_OBJECT
@@ -51,15 +57,16 @@ public slots:
 private:
     QString GetTimeStr(int seconds);
     QStringList EngineArguments() const;
-    bool ReadEngineOutput(KzChildProcess &engine, QString &output);
-    void ReportLines(const QString &lines, int &layerCount);
+    bool ReadEngineOutput(KzChildProcess &engine, KzEngineOutput &output);
+    void SendProgress(const QVector<KzEngineOutput::Progress> &steps);
     bool WaitForEngineEnd(KzChildProcess &engine);
     bool StopWanted() const;
     void RunOver(int resultCode);
     void StopEngine(KzChildProcess &engine);
-    void FinishRun(const QString &output);
-    void ReportEngineError(const QString &output);
-    void WritePrintTime(const QByteArray &gcode, const QString &timeText);
+    void FinishRun(const KzEngineOutput &output);
+    void Fail(const KzEngineOutput &output, const QString &reason);
+    QString ExitReason(const KzChildProcess &engine);
+    void WritePrintTime(QFile &gcode, const QString &timeText);
 
     QString m_strGCodePath;
     QString m_strSTLPath;

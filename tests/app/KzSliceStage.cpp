@@ -1,4 +1,5 @@
 #include "KzSliceStage.h"
+#include "KzDataFolder.h"
 
 #include "KzConfigureData.h"
 #include "KzGLView.h"
@@ -16,6 +17,8 @@ KzSliceStage::~KzSliceStage() = default;
 QString KzSliceStage::StartMachine()
 {
     qunsetenv("LD_PRELOAD");
+    // The store reads the shipped machine file of the build's data folder.
+    KzDataFolder::Use(QStringLiteral(KZ_OUTPUT_DIR));
     const std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
     config->SetMachineType(config->selectedMachineType);
     config->SetMaterialID(0);

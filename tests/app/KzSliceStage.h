@@ -20,8 +20,9 @@ public:
     ~KzSliceStage();
 
     // The engine started by the slices must not inherit the sanitizer build's
-    // preloads; the machine the machine file selects and material 0, as the
-    // window starts. Returns where the slices write their G-code.
+    // preloads; the build's data folder; the machine its machine file selects
+    // and material 0, as the window starts. Returns where the slices write
+    // their G-code.
     static QString StartMachine();
 
     void Build();          // window 1000 x 700, view over it, panel hidden at (300, 30)

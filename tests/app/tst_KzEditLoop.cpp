@@ -1,6 +1,7 @@
 // One loop through the real 3D view: a click selects an instance, the edit
 // bar and panel appear and read it, typed and stepped values change the view's
-// instance, and a drag on the bar's background turns the view beneath it.
+// instance and the panel shows what they made of it, and a drag on the bar's
+// background turns the view beneath it.
 // The widgets are wired here the way the main window wires them.
 #include "KzEditControlWidget.h"
 #include "KzEditWidget.h"
@@ -131,6 +132,38 @@ void tst_KzEditLoop::selectScaleRotateThroughTheView()
     for (const QVector2D& p : box->GetHull())
         cornerFound = cornerFound || (QVector2D(corner) - p).length() < 2.0f; // the footprint is grown by 1 mm
     QVERIFY(cornerFound);
+    // The panel shows the turned size at once, not the size before the turn.
+    auto shows = [&](const char* name, float value) {
+        return field(name)->text() == QString::number(double(value), 'f', 2);
+    };
+    const QVector3D size = box->GetMax() - box->GetMin();
+    QVERIFY2(shows("Size_X", size.x()) && shows("Size_Y", size.y()),
+             qPrintable(field("Size_X")->text() + " x " + field("Size_Y")->text() + " for " + Text(size)));
+
+    // A quarter turn typed about x stands the box on its side, on the plate:
+    // the panel's size and height follow.
+    QDoubleSpinBox* rx = field("Rotate_X");
+    rx->setFocus();
+    rx->selectAll();
+    QTest::keyClicks(rx, "90");
+    QTest::keyClick(rx, Qt::Key_Return);
+    const QVector3D stood = box->GetMax() - box->GetMin();
+    QVERIFY2(std::abs(stood.z() - size.y()) < 0.05f, qPrintable(Text(stood)));
+    QVERIFY2(std::abs(box->GetMin().z()) < 0.01f, qPrintable(Text(box->GetMin())));
+    QVERIFY2(shows("Size_Y", stood.y()) && shows("Size_Z", stood.z()),
+             qPrintable(field("Size_Y")->text() + " x " + field("Size_Z")->text() + " for " + Text(stood)));
+    QCOMPARE(field("Position_Z")->text(), QString("0.00"));
+
+    // A typed position: the instance and the panel agree on it.
+    QTest::mouseClick(bar->findChild<QPushButton*>("pushButton_Translate"), Qt::LeftButton);
+    QDoubleSpinBox* px = field("Position_X");
+    px->setFocus();
+    px->selectAll();
+    QTest::keyClicks(px, "25.5");
+    QTest::keyClick(px, Qt::Key_Return);
+    QVERIFY2(std::abs(box->GetCenter().x() - 25.5f) < 0.01f, qPrintable(Text(box->GetCenter())));
+    QCOMPARE(px->text(), QString("25.50"));
+    QVERIFY(shows("Size_X", stood.x()));
 
     // A right drag on the bar's background orbits the view beneath it.
     const QMatrix4x4 before = view->GetCamera().ModelView();

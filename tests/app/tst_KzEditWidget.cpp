@@ -7,7 +7,6 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QSignalSpy>
 #include <QTranslator>
 #include <QtTest>
 
@@ -20,6 +19,24 @@ QList<QVariant> Floats(int code, const QList<float>& values)
         list << v;
     return list;
 }
+
+// The panel's lists, and apart from them its end-of-edit marks [7, 4].
+class KzSentLists : public QObject
+{
+public:
+    explicit KzSentLists(KzEditWidget* panel)
+    {
+        connect(panel, &KzEditWidget::signal_SendEditData, this, [this](const QList<QVariant>& list) {
+            if (list == QList<QVariant>{ 7, 4 })
+                ++m_nMarks;
+            else
+                m_listSent << list;
+        });
+    }
+    int count() const { return m_listSent.size(); }
+    QList<QList<QVariant>> m_listSent;
+    int m_nMarks = 0;
+};
 
 } // namespace
 
@@ -42,7 +59,7 @@ private slots:
 
 private:
     QDoubleSpinBox* Field(const char* name) const { return m_pPanel->findChild<QDoubleSpinBox*>(name); }
-    QList<QVariant> Sent(int i) const { return m_pSpy->at(i).at(0).value<QList<QVariant>>(); }
+    QList<QVariant> Sent(int i) const { return m_pSpy->m_listSent.at(i); }
     void Select(int code, const QList<float>& positionAndSize);
     void SetMode(int mode) { m_pPanel->slot_ReceiveEditList({ 7, 3, mode }); }
     // Types text into a field and confirms it with Enter, as a user does.
@@ -53,7 +70,7 @@ private:
 
     QWidget* m_pWindow = nullptr;
     KzEditWidget* m_pPanel = nullptr;
-    QSignalSpy* m_pSpy = nullptr;
+    KzSentLists* m_pSpy = nullptr;
 };
 
 void tst_KzEditWidget::init()
@@ -64,7 +81,7 @@ void tst_KzEditWidget::init()
     m_pPanel->move(20, 20);
     m_pWindow->show();
     QVERIFY(QTest::qWaitForWindowExposed(m_pWindow));
-    m_pSpy = new QSignalSpy(m_pPanel, &KzEditWidget::signal_SendEditData);
+    m_pSpy = new KzSentLists(m_pPanel);
 }
 
 void tst_KzEditWidget::cleanup()
@@ -239,6 +256,11 @@ void tst_KzEditWidget::typedPositionMovesAndDragReportsSendNothing()
     Type(Field("Position_X"), "12.5");
     QCOMPARE(m_pSpy->count(), 1);
     CompareList(Sent(0), { 0, 12.5f, 4.0f, 1.5f });
+    // Enter ends the edit: what was typed is one step for the view. A second
+    // Enter without a new value ends nothing more.
+    QCOMPARE(m_pSpy->m_nMarks, 1);
+    QTest::keyClick(Field("Position_X"), Qt::Key_Return);
+    QCOMPARE(m_pSpy->m_nMarks, 1);
     // The view's live move reports only fill the fields.
     m_pPanel->slot_ReceiveEditList(Floats(0, { -7.25f, 8, 0 }));
     m_pPanel->slot_ReceiveEditList(Floats(1, { 0, 0, 30 }));

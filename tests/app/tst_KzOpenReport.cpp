@@ -2,6 +2,7 @@
 // or by a drop: bad ones are refused by name and reason, partly bad ones say
 // what was left out, in English and Chinese, and the model already on the
 // plate never moves.
+#include "KzDataFolder.h"
 #include "KzGLView.h"
 #include "KzModel3D.h"
 #include "KzModelPainter.h"
@@ -49,6 +50,7 @@ class tst_KzOpenReport : public QObject
     Q_OBJECT
 
 private slots:
+    void initTestCase() { KzDataFolder::Use(QStringLiteral(KZ_OUTPUT_DIR)); }
     void badFilesAfterARealModel();
 
 private:

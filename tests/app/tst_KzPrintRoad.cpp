@@ -5,12 +5,14 @@
 // preview, save the plate as STL and remove the model. And the re-choose
 // dialog: another machine and material, then No puts everything back.
 #include "KLayerBookmarkLabel.h"
+#include "KzDataFolder.h"
 #include "KzConfigureData.h"
 #include "KzEditControlWidget.h"
 #include "KzGLView.h"
 #include "KzSelectItemWidget.h"
 #include "KzTipWidget.h"
 #include "KzRemovableStorage.h"
+#include "KzUserSettings.h"
 #include "KzVellum.h"
 #include "KzViewTestSupport.h"
 
@@ -39,14 +41,18 @@ namespace {
 class KzModalUser : public QObject
 {
 public:
-    explicit KzModalUser(const QString& path) : m_strPath(path)
+    // With KZ_ROAD_SHOTS set, a message box is saved there as shot.png.
+    explicit KzModalUser(const QString& path, const QString& shot = QString()) : m_strPath(path), m_strShot(shot)
     {
         connect(&m_timer, &QTimer::timeout, this, &KzModalUser::Poll);
         m_timer.start(30);
     }
 
+    // "title / text" of each message box, the caption of each file dialog.
     QStringList m_listBoxTexts;
+    QStringList m_listCaptions;
     int m_nDialogs = 0;
+    QString m_strDirectory;   // where the last file dialog opened
 
 private:
     void Poll()
@@ -57,6 +63,8 @@ private:
         modal->setProperty("kzAnswered", true);
         if (auto* dialog = qobject_cast<QFileDialog*>(modal)) {
             ++m_nDialogs;
+            m_strDirectory = dialog->directory().absolutePath();
+            m_listCaptions << dialog->windowTitle();
             if (m_strPath.isEmpty()) {
                 QTimer::singleShot(0, dialog, [dialog] { dialog->reject(); });
                 return;
@@ -66,12 +74,16 @@ private:
             // Confirmed after this poll returns, so a nested question can be answered.
             QTimer::singleShot(0, name, [name] { QTest::keyClick(name, Qt::Key_Return); });
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            m_listBoxTexts << box->text();
+            m_listBoxTexts << box->windowTitle() + " / " + box->text();
+            const QString folder = qEnvironmentVariable("KZ_ROAD_SHOTS");
+            if (!folder.isEmpty() && !m_strShot.isEmpty())
+                box->grab().save(QDir(folder).filePath(m_strShot + ".png"));
             QTimer::singleShot(0, box, [box] { box->accept(); });
         }
     }
 
     QString m_strPath;
+    QString m_strShot;
     QTimer m_timer;
 };
 
@@ -127,6 +139,14 @@ QWidget* TopmostAt(QWidget* page, const QPoint& pos)
     return nullptr;
 }
 
+// A click on tile id of a chooser ("KzMachineSelectWidget" or "KzMaterialSelectWidget") in the dialog.
+void Pick(QWidget* dialog, const char* chooser, int id)
+{
+    for (KzSelectItemWidget* tile : dialog->findChildren<KzSelectItemWidget*>())
+        if (tile->GetId() == id && tile->parentWidget()->inherits(chooser))
+            QTest::mouseClick(tile->GetPictureButton(), Qt::LeftButton);
+}
+
 // Everything in a folder, hidden entries included.
 QStringList Entries(const QString& folder)
 {
@@ -156,10 +176,12 @@ private slots:
     void cardSavesReplaceAndFailuresAreTold();
     void reChooseYesKeepsCloseRevokes();
     void openingAModelLeavesThePreview();
+    void anotherPrinterOrMaterialEndsThePreview();
     void balloonLeavesThePanelsInSight();
     void textsFitTheirWidgets();
     void cancelledDialogsChangeNothing();
     void resetCameraUndoesAnOrbit();
+    void nextWindowStartsWhereThisOneEnded();
 
 private:
     template <typename T> T* Child(const char* name) const
@@ -205,8 +227,8 @@ void tst_KzPrintRoad::initTestCase()
     // The card is in its reader before the window (and its drive helper) exists.
     QVERIFY(QDir().mkpath(m_dir.filePath("card")));
     QVERIFY(m_card.Mount(m_dir.filePath("card")));
-    // The program works in its own folder: presets, engine, help.
-    QVERIFY(QDir::setCurrent(QStringLiteral(KZ_OUTPUT_DIR)));
+    // The build's data folder: machines, presets, engine, help.
+    KzDataFolder::Use(QStringLiteral(KZ_OUTPUT_DIR));
 }
 
 void tst_KzPrintRoad::init()
@@ -368,10 +390,20 @@ void tst_KzPrintRoad::roadOfOnePrint()
     QVERIFY(!quit->isVisible());
     const QString plate = m_dir.filePath("plate");
     {
-        KzModalUser user(plate);
+        KzModalUser user(plate, "save-stl-message");
         ClickDial(2);
-        QCOMPARE(user.m_listBoxTexts, QStringList{ QString::fromUtf8("STL保存成功") });
+        QCOMPARE(user.m_listCaptions, QStringList{ "Save Models" });
+        QCOMPARE(user.m_listBoxTexts, QStringList{ "Save STL / STL saved successfully" });
     }
+    // The same in Chinese.
+    SetLanguage(0, -1);
+    {
+        KzModalUser user(m_dir.filePath("plate-zh"), "save-stl-message-zh");
+        ClickDial(2);
+        QCOMPARE(user.m_listCaptions, QStringList{ QString::fromUtf8("保存模型") });
+        QCOMPARE(user.m_listBoxTexts, QStringList{ QString::fromUtf8("保存STL / STL保存成功") });
+    }
+    SetLanguage(1, -1);
     QFile plateFile(plate + ".stl");
     QVERIFY(plateFile.open(QIODevice::ReadOnly));
     QCOMPARE(plateFile.size(), qint64(84 + 12 * 50));
@@ -476,7 +508,7 @@ void tst_KzPrintRoad::failuresAreReported()
     {
         KzModalUser user(bare);
         ClickDial(2);
-        QCOMPARE(user.m_listBoxTexts, QStringList{ QString::fromUtf8("STL保存成功") });
+        QCOMPARE(user.m_listBoxTexts, QStringList{ "Save STL / STL saved successfully" });
     }
     QVERIFY(QFileInfo(bare).size() > 84);
     QVERIFY(!QFile::exists(bare + ".stl"));
@@ -615,6 +647,64 @@ void tst_KzPrintRoad::openingAModelLeavesThePreview()
     QVERIFY2(!layers->isVisible(), "the layer slider goes with the preview");
 }
 
+// G-code sliced for one printer and material is not for another: choosing
+// another printer, or another material, in the re-choose dialog ends the
+// preview and disables both saves at once, as a new slice does. Choosing the
+// printer already chosen keeps them.
+void tst_KzPrintRoad::anotherPrinterOrMaterialEndsThePreview()
+{
+    const QString stl = m_dir.filePath("knob.stl");
+    QVERIFY(WriteBinaryStl(stl, BoxTriangles(QVector3D(-4, -4, 0), QVector3D(4, 4, 6))));
+    {
+        KzModalUser user(stl);
+        ClickDial(1);
+    }
+    ClickDial(0);
+    ClickDial(6);
+    auto* view = Child<KzGLView>("openGLWidget");
+    // Preview, layer slider, quit button, print information, both saves.
+    auto preview = [&] {
+        return QString("%1%2%3%4%5%6")
+            .arg(int(view->IsLayerMode()))
+            .arg(int(Child<QWidget>("LayerControlWidget")->isVisible()))
+            .arg(int(FloatingButton("Quit\nSlice")->isVisible()))
+            .arg(int(PrintInfoLabel()->isVisible()))
+            .arg(int(Child<QPushButton>("pushButton_SaveData")->isEnabled()))
+            .arg(int(Child<QPushButton>("pushButton_SaveTF")->isEnabled()));
+    };
+    const int machine = KzConfigureData::GetInstance()->GetCurrentMachineType();
+    const int other = machine == 2 ? 1 : 2;   // both print PLA and ABS
+    SliceWith("pushButton_Fast");
+    QCOMPARE(preview(), QString("111111"));
+
+    QString samePrinter, otherPrinter;
+    ReChoose([&](QWidget* dialog) {
+        Pick(dialog, "KzMachineSelectWidget", machine);
+        samePrinter = preview();
+        Pick(dialog, "KzMachineSelectWidget", other);
+        otherPrinter = preview() + " " + TipText();
+        Shot("printer-changed");
+        ShotChinese("printer-changed", -1);
+        QTest::mouseClick(dialog->findChild<QAbstractButton*>("pushButton_Yes"), Qt::LeftButton);
+    });
+    QCOMPARE(samePrinter, QString("111111"));
+    QCOMPARE(otherPrinter, QString("000000 Slice / Printer or material changed. Please slice again"));
+    QCOMPARE(preview(), QString("000000"));
+    QCOMPARE(KzConfigureData::GetInstance()->GetCurrentMachineType(), other);
+
+    // Sliced for the new printer; then ABS instead of PLA, and No.
+    SliceWith("pushButton_Fast");
+    QCOMPARE(preview(), QString("111111"));
+    QString otherMaterial;
+    ReChoose([&](QWidget* dialog) {
+        Pick(dialog, "KzMaterialSelectWidget", 1);
+        otherMaterial = preview();
+        QTest::mouseClick(dialog->findChild<QAbstractButton*>("pushButton_No"), Qt::LeftButton);
+    });
+    QCOMPARE(otherMaterial, QString("000000"));
+    QCOMPARE(preview(), QString("000000"));
+}
+
 void tst_KzPrintRoad::ReChoose(const std::function<void(QWidget* dialog)>& answer)
 {
     bool answered = false;
@@ -658,11 +748,6 @@ QString tst_KzPrintRoad::ChoiceState() const
 // puts back the choice made before the dialog opened, not the one at start.
 void tst_KzPrintRoad::reChooseYesKeepsCloseRevokes()
 {
-    auto pick = [](QWidget* dialog, const char* chooser, int id) {
-        for (KzSelectItemWidget* tile : dialog->findChildren<KzSelectItemWidget*>())
-            if (tile->GetId() == id && tile->parentWidget()->inherits(chooser))
-                QTest::mouseClick(tile->GetPictureButton(), Qt::LeftButton);
-    };
     const QString atStart = ChoiceState();
     QString cedarWood;
     QRect dialogBox;
@@ -673,8 +758,8 @@ void tst_KzPrintRoad::reChooseYesKeepsCloseRevokes()
             clipped << ClippedTexts(dialog);
         }
         dialogBox = dialog->geometry();
-        pick(dialog, "KzMachineSelectWidget", 2);
-        pick(dialog, "KzMaterialSelectWidget", 2);
+        Pick(dialog, "KzMachineSelectWidget", 2);
+        Pick(dialog, "KzMaterialSelectWidget", 2);
         cedarWood = ChoiceState();
         QTest::mouseClick(dialog->findChild<QAbstractButton*>("pushButton_Yes"), Qt::LeftButton);
     });
@@ -693,8 +778,8 @@ void tst_KzPrintRoad::reChooseYesKeepsCloseRevokes()
         machineChoosers = 0;
         for (QWidget* w : dialog->findChildren<QWidget*>())
             machineChoosers += w->inherits("KzMachineSelectWidget") ? 1 : 0;
-        pick(dialog, "KzMachineSelectWidget", 4);
-        pick(dialog, "KzMaterialSelectWidget", 0);
+        Pick(dialog, "KzMachineSelectWidget", 4);
+        Pick(dialog, "KzMaterialSelectWidget", 0);
         rowanPla = ChoiceState();
         QTest::mouseClick(dialog->findChild<QAbstractButton*>("pushButton_Close"), Qt::LeftButton);
     });
@@ -861,6 +946,85 @@ void tst_KzPrintRoad::resetCameraUndoesAnOrbit()
     QTest::mouseClick(FloatingButton("Reset\nCamera"), Qt::LeftButton);
     QTest::qWait(50);
     QVERIFY(view->grabFramebuffer() == start);
+}
+
+// With the user's settings, the printer and material confirmed with Yes, the
+// window's place and size and the folder of the model opened come back in the
+// next window, read afresh from the file: it starts on that printer and
+// material, in that place, and its open dialog in that folder.
+void tst_KzPrintRoad::nextWindowStartsWhereThisOneEnded()
+{
+    const QString file = m_dir.filePath("config/kzvellum/kzvellum.conf");
+    auto settings = std::make_unique<KzUserSettings>(file);
+    m_pWindow.reset(new KzVellum(nullptr, settings.get()));
+    m_pWindow->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pWindow.get()));
+    const QString atStart = ChoiceState();
+    auto pick = [](QWidget* dialog, const char* chooser, int id) {
+        for (KzSelectItemWidget* tile : dialog->findChildren<KzSelectItemWidget*>())
+            if (tile->GetId() == id && tile->parentWidget()->inherits(chooser))
+                QTest::mouseClick(tile->GetPictureButton(), Qt::LeftButton);
+    };
+    ReChoose([&](QWidget* dialog) {
+        pick(dialog, "KzMachineSelectWidget", 2);
+        pick(dialog, "KzMaterialSelectWidget", 2);
+        QTest::mouseClick(dialog->findChild<QAbstractButton*>("pushButton_Yes"), Qt::LeftButton);
+    });
+    const QString cedarWood = ChoiceState();
+    QVERIFY2(cedarWood.startsWith("machine 2, materials 012, Cedar"), qPrintable(cedarWood));
+    QVERIFY(cedarWood != atStart);
+
+    QVERIFY(QDir().mkpath(m_dir.filePath("parts")));
+    const QString stl = m_dir.filePath("parts/gear.stl");
+    QVERIFY(WriteBinaryStl(stl, BoxTriangles(QVector3D(-5, -5, 0), QVector3D(5, 5, 5))));
+    {
+        KzModalUser user(stl);
+        ClickDial(1);
+        QCOMPARE(user.m_nDialogs, 1);
+        QCOMPARE(user.m_strDirectory, QDir::homePath());
+    }
+    const QRect place(40, 60, 1230, 760);
+    m_pWindow->setGeometry(place);
+    QTRY_COMPARE(m_pWindow->geometry(), place);
+    QTest::mouseClick(Child<QPushButton>("pushButton_Close"), Qt::LeftButton);
+    QVERIFY(!m_pWindow->isVisible());
+    m_pWindow.reset();
+    settings.reset();
+
+    // A new run: the store starts from the machine file again.
+    auto config = KzConfigureData::GetInstance();
+    config->SetMachineType(config->selectedMachineType);
+    config->SetMaterialID(0);
+    settings = std::make_unique<KzUserSettings>(file);
+    m_pWindow.reset(new KzVellum(nullptr, settings.get()));
+    m_pWindow->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pWindow.get()));
+    QCOMPARE(ChoiceState(), cedarWood);
+    QTRY_COMPARE(m_pWindow->geometry(), place);
+    {
+        KzModalUser user((QString()));
+        ClickDial(1);
+        QCOMPARE(user.m_nDialogs, 1);
+        QCOMPARE(user.m_strDirectory, m_dir.filePath("parts"));
+    }
+
+    // Closed maximised, it comes back maximised, its restore button shown.
+    QTest::mouseClick(Child<QPushButton>("pushButton_Maximize"), Qt::LeftButton);
+    QTRY_VERIFY(m_pWindow->isMaximized());
+    QTest::mouseClick(Child<QPushButton>("pushButton_Close"), Qt::LeftButton);
+    m_pWindow.reset();
+    settings = std::make_unique<KzUserSettings>(file);
+    m_pWindow.reset(new KzVellum(nullptr, settings.get()));
+    m_pWindow->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_pWindow.get()));
+    QTRY_VERIFY(m_pWindow->isMaximized());
+    QVERIFY(Child<QPushButton>("pushButton_Normalize")->isVisible());
+    QVERIFY(!Child<QPushButton>("pushButton_Maximize")->isVisible());
+    QTest::mouseClick(Child<QPushButton>("pushButton_Normalize"), Qt::LeftButton);
+    QTRY_COMPARE(m_pWindow->geometry(), place);
+    m_pWindow.reset();
+    config->SetMachineType(config->selectedMachineType);
+    config->SetMaterialID(0);
 }
 
 QTEST_MAIN(tst_KzPrintRoad)

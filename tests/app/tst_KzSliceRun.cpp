@@ -3,6 +3,7 @@
 // is sliced with each preset and previewed; a run can be stopped; a missing
 // engine and models outside the build volume leave no preview and idle controls.
 #include "KzConfigureData.h"
+#include "KzDataFolder.h"
 #include "KzGLView.h"
 #include "KzProgressWidget.h"
 #include "KzSliceStage.h"
@@ -87,8 +88,8 @@ void tst_KzSliceRun::initTestCase()
 
 void tst_KzSliceRun::init()
 {
-    // The program's folder: its preset file and its engine bridge.
-    QVERIFY(QDir::setCurrent(QStringLiteral(KZ_OUTPUT_DIR)));
+    // The program's data folder: its preset file and its engine bridge.
+    KzDataFolder::Use(QStringLiteral(KZ_OUTPUT_DIR));
     QFile::remove(m_strGCode);
     m_stage.Build();
 }
@@ -96,7 +97,7 @@ void tst_KzSliceRun::init()
 void tst_KzSliceRun::cleanup()
 {
     m_stage.Clear();
-    QDir::setCurrent(QStringLiteral(KZ_OUTPUT_DIR));
+    KzDataFolder::Use(QStringLiteral(KZ_OUTPUT_DIR));
 }
 
 void tst_KzSliceRun::presetsSliceIntoThePreview_data()
@@ -177,7 +178,7 @@ void tst_KzSliceRun::missingEngineLeavesNoPreview()
     const QString folder = m_dir.filePath("noengine");
     QVERIFY(QDir().mkpath(folder + "/Configure"));
     QVERIFY(QFile::copy(QStringLiteral(KZ_OUTPUT_DIR "/Configure/slice.xml"), folder + "/Configure/slice.xml"));
-    QVERIFY(QDir::setCurrent(folder));
+    KzDataFolder::Use(folder);
     OpenCube(10);
     m_pPanel->ShowOnekeyPrint();
     QSignalSpy reason(m_pPanel, &KzSliceWidget::signal_ShowTipContext);
@@ -215,7 +216,7 @@ void tst_KzSliceRun::noPresetFileNoRun()
 {
     const QString folder = m_dir.filePath("nopresets");
     QVERIFY(QDir().mkpath(folder));
-    QVERIFY(QDir::setCurrent(folder));
+    KzDataFolder::Use(folder);
     OpenCube(10);
     m_pPanel->ShowOnekeyPrint();
     QSignalSpy started(m_pPanel, &KzSliceWidget::signal_StartSlice);

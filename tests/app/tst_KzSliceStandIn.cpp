@@ -4,21 +4,26 @@
 // reason, or sleeps without a word). So the settings the panel hands over can
 // be read back exactly, and failures and stops can be timed and checked.
 #include "KzConfigureData.h"
+#include "KzDataFolder.h"
 #include "KzDoubleSpinBox.h"
 #include "KzGLView.h"
 #include "KzProgressWidget.h"
 #include "KzSliceStage.h"
 #include "KzSliceWidget.h"
+#include "KzTipWidget.h"
 #include "KzViewTestSupport.h"
 
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
+#include <QScopeGuard>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QSignalSpy>
 #include <QThread>
+#include <QTimer>
 #include <QTranslator>
 #include <QXmlStreamReader>
 #include <QtTest>
@@ -146,6 +151,12 @@ void SaveFrame(QWidget* panel, const QString& name)
         panel->grab().save(QStringLiteral("%1/%2.png").arg(folder, name));
 }
 
+QByteArray ReadAll(const QString& path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
 pid_t ReadPid()
 {
     QFile file(QStringLiteral("engine.pid"));
@@ -166,6 +177,25 @@ bool ProcessGone(pid_t pid)
     return end > 0 && line.mid(end + 2, 1) == "Z";
 }
 
+// Closes the message boxes that come up while it lives and keeps their texts.
+class BoxCloser : public QObject
+{
+public:
+    BoxCloser() { Arm(); }
+    QStringList m_listTexts;
+
+private:
+    void Arm() { QTimer::singleShot(50, this, [this] { Close(); }); }
+    void Close()
+    {
+        if (QMessageBox* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            m_listTexts << box->text();
+            QTest::mouseClick(box->button(QMessageBox::Ok), Qt::LeftButton);
+        }
+        Arm();
+    }
+};
+
 } // namespace
 
 class tst_KzSliceStandIn : public QObject
@@ -182,11 +212,14 @@ private slots:
     void bedStaysColdWithoutAHeatedBed();
     void presetsHandTheirColumn_data();
     void presetsHandTheirColumn();
+    void presetWithAWordIsNotSliced();
     void failingEngineLeavesNoPreview();
+    void engineWithoutAWordStillGivesAReason();
     void stopWhileTheEngineIsSilent();
     void stopRightAfterStartStopsThatRun();
     void stopCrossingTheEndLeavesTheNextRunAlone();
     void destroyingThePanelEndsTheRun();
+    void anotherPrinterDuringARunDropsIt();
     void pagesInBothLanguages();
 
 private:
@@ -213,9 +246,9 @@ void tst_KzSliceStandIn::initTestCase()
     QVERIFY(m_dir.isValid());
     // The values below are typed with a decimal point, whatever the machine's language.
     QLocale::setDefault(QLocale::c());
-    // Read here, in the scratch folder holding the machine file.
     m_strGCode = KzSliceStage::StartMachine();
-    // The program's folder, with the shipped preset file and a stand-in engine.
+    // The data folder, with the shipped preset file and a stand-in engine; it
+    // is the working folder too, where the stand-in leaves its records.
     QVERIFY(QDir().mkpath(m_dir.filePath("Configure")));
     QVERIFY(QDir().mkpath(m_dir.filePath("Engine")));
     QVERIFY(QFile::copy(QStringLiteral(KZ_OUTPUT_DIR "/Configure/slice.xml"), m_dir.filePath("Configure/slice.xml")));
@@ -224,6 +257,7 @@ void tst_KzSliceStandIn::initTestCase()
 void tst_KzSliceStandIn::init()
 {
     QVERIFY(QDir::setCurrent(m_dir.path()));
+    KzDataFolder::Use(m_dir.path());
     QFile::remove(m_strGCode);
     QFile::remove(QStringLiteral("engine.args"));
     QFile::remove(QStringLiteral("engine.pid"));
@@ -451,6 +485,42 @@ void tst_KzSliceStandIn::presetsHandTheirColumn()
              qPrintable(settings.value("startCode")));
 }
 
+// A preset file that is well-formed but holds a word for the layer height is
+// refused like a missing one: the user is told which setting, and the engine
+// never gets settings other than the ones chosen.
+void tst_KzSliceStandIn::presetWithAWordIsNotSliced()
+{
+    const QString presets = QStringLiteral("Configure/slice.xml");
+    QFile file(presets);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray shipped = file.readAll();
+    file.close();
+    const auto restore = qScopeGuard([&] {
+        QFile::remove(presets);
+        QVERIFY(QFile::copy(QStringLiteral(KZ_OUTPUT_DIR "/Configure/slice.xml"), presets));
+    });
+    QByteArray broken = shipped;
+    broken.replace("<Fast>0.30</Fast>", "<Fast>abc</Fast>");
+    QVERIFY(broken != shipped);
+    QVERIFY(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(file.write(broken), qint64(broken.size()));
+    file.close();
+
+    InstallEngine(kEngineWrites);
+    m_pPanel->ShowOnekeyPrint();
+    {
+        BoxCloser user;
+        QTest::ignoreMessage(QtWarningMsg, QRegularExpression("the slicing presets cannot be used: .*layer_height"));
+        QTest::mouseClick(Button("pushButton_Fast"), Qt::LeftButton);
+        QCOMPARE(user.m_listTexts.size(), 1);
+        QVERIFY2(user.m_listTexts.first().endsWith(QStringLiteral("setting \"layer_height\", Fast: \"abc\" is not a number of 0 or more")),
+                 qPrintable(user.m_listTexts.first()));
+    }
+    QTest::qWait(300);
+    QVERIFY(!QFile::exists(QStringLiteral("engine.args")));
+    ExpectIdle();
+}
+
 // The engine starts but refuses the job: "Slice failed" with the engine's
 // reason in a tip, no preview, nothing to save, and nothing left of the
 // previous run's print information.
@@ -478,13 +548,45 @@ void tst_KzSliceStandIn::failingEngineLeavesNoPreview()
     QCOMPARE(m_pPanel->GetPrintInfo(), QString());
     SaveFrame(m_pPanel, "slice-failed");
 
-    // An engine that ends well but writes nothing is a failure too, without a reason.
+    // An engine that ends well but writes nothing is a failure too, and says so.
     InstallEngine("printf 'Layer count: 4\\r\\n'\nexit 0\n");
     QTest::mouseClick(Button("pushButton_StartSlice"), Qt::LeftButton);
     QTRY_VERIFY_WITH_TIMEOUT(Button("pushButton_StartSlice")->isEnabled(), 20000);
     QCOMPARE(Progress()->GetLabelText(), QString::fromUtf8(kFailed));
     ExpectIdle();
-    QCOMPARE(reason.count(), 1);
+    QCOMPARE(reason.count(), 2);
+    QCOMPARE(reason.last().at(1).toString(), QString::fromUtf8("切片引擎没有写出G-code"));
+}
+
+// An engine that crashes, or exits with a code and no word, still gives the
+// user a reason, in the tip balloon and in the user's language.
+void tst_KzSliceStandIn::engineWithoutAWordStillGivesAReason()
+{
+    KzTipWidget tip(m_pView->window());
+    connect(m_pPanel, &KzSliceWidget::signal_ShowTipContext, &tip, &KzTipWidget::slot_SetTipContext);
+    QTranslator english;
+    QVERIFY(english.load(QStringLiteral(":/kzvellum_en.qm")));
+    m_pPanel->ShowCustomPrint();
+    const QList<QPair<const char*, QString>> engines = {
+        { "printf 'Layer count: 4\\r\\n'\nkill -SEGV $$\n", QString::fromUtf8("切片引擎意外停止（信号 11）") },
+        { "exit 3\n", QString::fromUtf8("切片引擎退出，代码 3") },
+        { "kill -SEGV $$\n", QStringLiteral("The slicing engine stopped unexpectedly (signal 11)") },
+        { "exit 3\n", QStringLiteral("The slicing engine exited with code 3") },
+    };
+    for (int i = 0; i < engines.size(); ++i) {
+        const bool inEnglish = i >= 2;
+        if (inEnglish)
+            QApplication::installTranslator(&english);
+        InstallEngine(engines.at(i).first);
+        QSignalSpy ended(m_pPanel, &KzSliceWidget::signal_ShowTipContext);
+        QTest::mouseClick(Button("pushButton_StartSlice"), Qt::LeftButton);
+        QVERIFY(ended.wait(20000));
+        ExpectIdle();
+        QCOMPARE(tip.GetTitle(), inEnglish ? QStringLiteral("Slice failed") : QString::fromUtf8(kFailed));
+        QCOMPARE(tip.GetDetail(), engines.at(i).second);
+        SaveFrame(&tip, QStringLiteral("slice-failed-reason-%1").arg(i));
+    }
+    QApplication::removeTranslator(&english);
 }
 
 // The engine says nothing; the stop button still ends the run at once, kills
@@ -573,6 +675,38 @@ void tst_KzSliceStandIn::stopCrossingTheEndLeavesTheNextRunAlone()
     QCOMPARE(layers.count(), 2);
     QVERIFY(m_pView->IsLayerMode());
     QVERIFY(Progress()->GetLabelText() != QString::fromUtf8(kStopped));
+}
+
+// Another printer chosen while a run is under way: its G-code is for the old
+// printer, so the run ends as stopped with nothing to preview or save, also
+// when the engine has finished before the stop could reach it.
+void tst_KzSliceStandIn::anotherPrinterDuringARunDropsIt()
+{
+    const std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
+    const int machine = config->GetCurrentMachineType();
+    QSignalSpy layers(m_pPanel, &KzSliceWidget::signal_ShowLayerControl);
+    m_pPanel->ShowCustomPrint();
+    for (const char* engine : { kEngineSilent, kEngineWrites }) {
+        InstallEngine(engine);
+        QFile::remove(m_strGCode);
+        QTest::mouseClick(Button("pushButton_StartSlice"), Qt::LeftButton);
+        if (engine == kEngineSilent) {
+            QTRY_VERIFY_WITH_TIMEOUT(ReadPid() > 0, 10000);
+        } else {
+            // No events run: the job finishes while the panel still shows the run.
+            QElapsedTimer clock;
+            clock.start();
+            while (!ReadAll(m_strGCode).contains("1 hour 1 minutes") && clock.elapsed() < 20000)
+                QThread::msleep(20);
+            QThread::msleep(300);
+        }
+        config->SetMachineType(config->GetCurrentMachineType() == machine ? (machine == 2 ? 1 : 2) : machine);
+        m_pPanel->slot_ChoiceChanged();
+        QTRY_COMPARE_WITH_TIMEOUT(Progress()->GetLabelText(), QString::fromUtf8(kStopped), 10000);
+        ExpectIdle();
+        QCOMPARE(layers.count(), 0);
+        QFile::remove(QStringLiteral("engine.pid"));
+    }
 }
 
 // Closing the program mid-run: the panel's destructor stops the silent engine

@@ -3,6 +3,7 @@
 // G-code saved through the real file dialog, also onto a full or read-only
 // file system.
 #include "KzConfigureData.h"
+#include "KzDataFolder.h"
 #include "KzDoubleSpinBox.h"
 #include "KzProgressWidget.h"
 #include "KzSliceWidget.h"
@@ -153,7 +154,7 @@ private:
     void AnswerDialog(QFileDialog* dialog)
     {
         ++m_nDialogs;
-        QCOMPARE(dialog->windowTitle(), QStringLiteral("Save GCode"));
+        QCOMPARE(dialog->windowTitle(), QString::fromUtf8("保存GCode")); // no translation loaded: the source text
         QCOMPARE(dialog->acceptMode(), QFileDialog::AcceptSave);
         QVERIFY(dialog->nameFilters().contains(QStringLiteral("*.gcode")));
         if (m_bCancel) {
@@ -228,8 +229,9 @@ void tst_KzSliceWidget::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     m_strStartFolder = QDir::currentPath();
+    // The build's data folder: its machine file, presets and engine.
+    KzDataFolder::Use(QStringLiteral(KZ_OUTPUT_DIR));
     m_strGCode = KzConfigureData::GetInstance()->GetTmpGcodeFilePath();
-    // The program's own folder: its preset file and its engine.
     QVERIFY(QDir::setCurrent(QStringLiteral(KZ_OUTPUT_DIR)));
     QVERIFY(QFileInfo::exists(QStringLiteral("Configure/slice.xml")));
 }
@@ -237,6 +239,7 @@ void tst_KzSliceWidget::initTestCase()
 void tst_KzSliceWidget::init()
 {
     QVERIFY(QDir::setCurrent(QStringLiteral(KZ_OUTPUT_DIR)));
+    KzDataFolder::Use(QStringLiteral(KZ_OUTPUT_DIR));
     m_pWindow.reset(new QWidget);
     m_pWindow->resize(800, 640);
     m_pPanel = new KzSliceWidget(m_pWindow.get());
@@ -304,7 +307,7 @@ void tst_KzSliceWidget::resetReadsAndClampsLikeTheProfile()
     custom["support"] = "Everywhere";
     custom["platform_adhesion"] = "Raft";
     WriteFile(m_dir.filePath("odd/Configure/slice.xml"), PresetFile(custom));
-    QVERIFY(QDir::setCurrent(m_dir.filePath("odd")));
+    KzDataFolder::Use(m_dir.filePath("odd"));
 
     m_pPanel->ShowCustomPrint();
     QTest::mouseClick(Button("pushButton_Reset"), Qt::LeftButton);

@@ -61,7 +61,7 @@ void tst_KzTipWidget::tableInChineseAndEnglish()
     const QList<QPair<int, QPair<QString, QString>>> english = {
         { 0, { "Open", "Load STL model file" } },
         { 3, { "Save", "Save all models to specified STL file(binary format) " } },
-        { 4, { "Save", "保存完成" } },
+        { 4, { "Save", "Save completed" } },
         { 7, { "Remove", "Fail to remove model. Please choose a model first" } },
         { 9, { "Configure", "Rechoose printer type and material" } },
         { 16, { "Editor", "Floor Mode. Use the mouse to click the selected surface as the bottom surface of the model" } },

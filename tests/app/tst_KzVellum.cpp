@@ -4,6 +4,7 @@
 // machine does to the dial's centre picture, the materials, the title and the
 // build volume (a user's own logo beside the program included).
 #include "Kz3DScene.h"
+#include "KzDataFolder.h"
 #include "KzConfigureData.h"
 #include "KzDialWidget.h"
 #include "KzGLView.h"
@@ -21,6 +22,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QSurfaceFormat>
+#include <QTemporaryDir>
 #include <QTextDocumentFragment>
 #include <QWindow>
 #include <QXmlStreamReader>
@@ -80,6 +82,7 @@ struct KzViewBound : KzGLView
         (view->*(&KzViewBound::GetScene))().GetPrintBound(max, min);
         return { max, min };
     }
+    static int ModelCount(KzGLView* view) { return (view->*(&KzViewBound::GetScene))().GetPainters().size(); }
 };
 
 // The dial's centre button showing the given picture, drawn by a dial of its own.
@@ -131,6 +134,7 @@ private slots:
     void idOutsideTheTableKeepsPictureAndMaterials();
     void logoBesideTheProgramTakesTheCentre();
     void languageChangeReachesEveryPanel();
+    void modelsOpenTogetherAndFailuresAreNamed();
 
 private:
     template <typename T> T* Child(const char* name) const
@@ -163,7 +167,10 @@ private:
 
 void tst_KzVellum::initTestCase()
 {
+    // The scratch folder holds a copy of the machine file; the logo test
+    // writes into it.
     QVERIFY2(QFile::exists("Configure/basic.xml"), "the test runs beside a copy of the machine file");
+    KzDataFolder::Use(QDir::currentPath());
 }
 
 void tst_KzVellum::init()
@@ -650,9 +657,9 @@ QStringList tst_KzVellum::PanelTexts() const
 void tst_KzVellum::languageChangeReachesEveryPanel()
 {
     const QStringList english = { "Start slicing", "Move", "Yes", "Single", "Custom slice", "Model Editor",
-                                  "Reset\nCamera", "Quit\nSlice", "Save\nSD", "KzVellum help" };
+                                  "Arrange\nAll", "Reset\nCamera", "Quit\nSlice", "Save\nSD", "KzVellum help" };
     const QStringList chinese = { "开始切片", "平移", "是", "单层", "自定义打印设置", "模型参数",
-                                  "重置\n视角", "退出\n切片", "保存\nSD卡", "KzVellum帮助" };
+                                  "自动\n摆放", "重置\n视角", "退出\n切片", "保存\nSD卡", "KzVellum帮助" };
     // The panels that follow language changes by themselves get the start's
     // English from the event loop.
     QTRY_COMPARE(PanelTexts(), english);
@@ -674,6 +681,35 @@ void tst_KzVellum::languageChangeReachesEveryPanel()
     ChangeLanguage(1);
     QCOMPARE(PanelTexts(), english);
     QVERIFY(sector->grab().toImage() == englishSector);
+}
+
+// Files handed to the window at start open one after the other; those that
+// cannot be read are named together in the failure tip and keep nothing of
+// theirs on the plate, while the others stay.
+void tst_KzVellum::modelsOpenTogetherAndFailuresAreNamed()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QFile obj(dir.filePath("tetra.obj"));
+    QVERIFY(obj.open(QIODevice::WriteOnly));
+    obj.write("v 0 0 0\nv 20 0 0\nv 0 20 0\nv 0 0 20\nf 1 3 2\nf 1 2 4\nf 1 4 3\nf 2 3 4\n");
+    obj.close();
+    QFile empty(dir.filePath("empty.stl"));
+    QVERIFY(empty.open(QIODevice::WriteOnly));
+    empty.close();
+    auto* view = Child<KzGLView>("openGLWidget");
+    auto* tip = m_window->findChild<QWidget*>("TipWidget");
+
+    m_window->OpenModels({ dir.filePath("tetra.obj"), dir.filePath("missing.stl"), dir.filePath("tetra.obj"),
+                           dir.filePath("empty.stl") });
+    QCOMPARE(KzViewBound::ModelCount(view), 2);
+    QCOMPARE(tip->findChild<QLabel*>("label_Title")->text(), QString("Load STL file failed"));
+    QCOMPARE(tip->findChild<QLabel*>("label_Detail")->text(), QString("Cannot read the model file: missing.stl, empty.stl"));
+
+    // All well: the success tip.
+    m_window->OpenModels({ dir.filePath("tetra.obj") });
+    QCOMPARE(KzViewBound::ModelCount(view), 3);
+    QCOMPARE(tip->findChild<QLabel*>("label_Detail")->text(), QString("Load STL file successfully"));
 }
 
 QTEST_MAIN(tst_KzVellum)

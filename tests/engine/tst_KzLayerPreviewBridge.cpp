@@ -4,6 +4,7 @@
 // reads the G-code back in layer mode. Frames are grabbed from straight above
 // (where things are) and from the default angle (what a user sees).
 #include "KLayerModel.h"
+#include "KzDataFolder.h"
 #include "KzConfigureData.h"
 #include "KzModel3D.h"
 #include "KzModelPainter.h"
@@ -77,8 +78,9 @@ private:
 
 void tst_KzLayerPreviewBridge::initTestCase()
 {
-    // Run from the program's folder: Configure/ and Engine/ are found there.
-    QVERIFY(QFileInfo(QStringLiteral("Engine/CuraEngine")).isExecutable());
+    // The build's data folder: the machine file, the presets and the bridge.
+    KzDataFolder::Use(QStringLiteral(KZ_OUTPUT_DIR));
+    QVERIFY(QFileInfo(KzDataFolder::GetEngineProgram()).isExecutable());
     // The sanitizer build preloads the GL driver into this test; the engine
     // started below is no GL program and must not inherit that.
     qunsetenv("LD_PRELOAD");

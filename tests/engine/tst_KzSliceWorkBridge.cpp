@@ -1,5 +1,6 @@
 // The slicing job running the bridge and Debian's engine, as the program does.
 #include "KLayerModel.h"
+#include "KzDataFolder.h"
 #include "KzLayerEstimate.h"
 #include "KzSliceProfile.h"
 #include "KzSliceWork.h"
@@ -37,7 +38,6 @@ class tst_KzSliceWorkBridge : public QObject
 
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void defaultProfile();
     void presets_data();
     void presets();
@@ -46,23 +46,16 @@ private:
     KzRun Slice(KzSliceProfile &profile);
 
     QTemporaryDir m_dir;
-    QString m_strOldCurrent;
 };
 
 void tst_KzSliceWorkBridge::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     QVERIFY(KzTestMesh::Cube(20).WriteBinary(m_dir.filePath("tmpSTL.stl")));
-    // The program runs from its output folder: Engine/ and Configure/ are found there.
-    m_strOldCurrent = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(QStringLiteral(KZ_OUTPUT_DIR)));
-    QVERIFY(QFileInfo(QStringLiteral("Engine/CuraEngine")).isExecutable());
-    QVERIFY(QFileInfo::exists(QStringLiteral("Configure/slice.xml")));
-}
-
-void tst_KzSliceWorkBridge::cleanupTestCase()
-{
-    QDir::setCurrent(m_strOldCurrent);
+    // The build's data folder: the bridge and the presets.
+    KzDataFolder::Use(QStringLiteral(KZ_OUTPUT_DIR));
+    QVERIFY(QFileInfo(KzDataFolder::GetEngineProgram()).isExecutable());
+    QVERIFY(QFileInfo::exists(KzDataFolder::GetConfigureFile(QStringLiteral("slice.xml"))));
 }
 
 KzRun tst_KzSliceWorkBridge::Slice(KzSliceProfile &profile)

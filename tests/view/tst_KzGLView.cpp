@@ -2,6 +2,7 @@
 // input, and frames grabbed from it checked pixel by pixel against the camera's
 // projection.
 #include "KzConfigureData.h"
+#include "KzDataFolder.h"
 #include "KzModel3D.h"
 #include "KzModelPainter.h"
 #include "KzViewTestSupport.h"
@@ -601,12 +602,13 @@ void tst_KzGLView::reloadSizeTakesTheSelectedMachine_data()
            "<Machine Name=\"Cedar\" Selected=\"True\"><Length>241</Length>"
            "<Width>99</Width><Height>60</Height></Machine>"
         << "box 241 99 60 grid 241 99 scale 0.207469 offset -120.5 -49.5 reset 0.207469";
+    // The built-in machines stand in, with the one they select: a real volume.
     QTest::newRow("no machine file") << QString()
-                                     << "box 100 0 0 grid 100 0 scale 0.5 offset -50 0 reset 0.5";
+                                     << "box 200 200 180 grid 200 200 scale 0.25 offset -100 -100 reset 0.25";
 }
 
-// The store reads its machine file once, when the library loads, from the
-// working folder: each machine file gets a process of its own.
+// The store reads its machine file once, when first asked for, from the data
+// folder: each machine file gets a process of its own.
 void tst_KzGLView::reloadSizeTakesTheSelectedMachine()
 {
     QFETCH(QString, machines);
@@ -620,16 +622,16 @@ void tst_KzGLView::reloadSizeTakesTheSelectedMachine()
         file.write("<?xml version=\"1.0\"?><Basic>" + machines.toUtf8() + "</Basic>");
     }
     QProcess child;
-    child.setWorkingDirectory(dir.path());
-    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--reload-child")});
+    child.start(QCoreApplication::applicationFilePath(), {QStringLiteral("--reload-child"), dir.path()});
     QVERIFY(child.waitForFinished(30000));
     QCOMPARE(child.exitCode(), 0);
     QCOMPARE(QString::fromUtf8(child.readAllStandardOutput()).trimmed(), expected);
 }
 
 // Child mode: start as the program does (the selected machine), reload, report.
-static int ReloadChild()
+static int ReloadChild(const QString& dataFolder)
 {
+    KzDataFolder::Use(dataFolder);
     const std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
     config->SetMachineType(config->selectedMachineType);
     KzTestView view(nullptr);
@@ -651,8 +653,8 @@ int main(int argc, char** argv)
 {
     QSurfaceFormat::setDefaultFormat(KzGLView::DefaultSurfaceFormat());
     QApplication app(argc, argv);
-    if (argc > 1 && qstrcmp(argv[1], "--reload-child") == 0)
-        return ReloadChild();
+    if (argc > 2 && qstrcmp(argv[1], "--reload-child") == 0)
+        return ReloadChild(QString::fromLocal8Bit(argv[2]));
     tst_KzGLView test;
     return QTest::qExec(&test, argc, argv);
 }

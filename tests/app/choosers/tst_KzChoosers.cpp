@@ -4,6 +4,7 @@
 // dialog accepts only "Yes". Grabs of the choosers and the dialog, in Chinese
 // and English, are written to the test's folder for review.
 #include "KzConfigureData.h"
+#include "KzDataFolder.h"
 #include "KzMachineSelectWidget.h"
 #include "KzMaterialSelectWidget.h"
 #include "KzReChooseWidget.h"
@@ -111,7 +112,9 @@ private:
 
 void tst_KzChoosers::initTestCase()
 {
-    QVERIFY2(m_file.Read("Configure/basic.xml"), "the test runs beside a copy of the machine file");
+    // The build's data folder and its machine file.
+    KzDataFolder::Use(QStringLiteral(KZ_OUTPUT_DIR));
+    QVERIFY2(m_file.Read(KzDataFolder::GetConfigureFile("basic.xml")), "the build put the machine file in its data folder");
     QCOMPARE(m_file.descriptions.size(), 6);
     QCOMPARE(m_file.materials.size(), 4);
 }

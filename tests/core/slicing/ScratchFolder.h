@@ -1,23 +1,31 @@
 #ifndef SCRATCHFOLDER_H
 #define SCRATCHFOLDER_H
 
+#include "KzDataFolder.h"
+
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
 
-// A temporary folder that is the working folder while the object lives, as the
-// program's own folder is when it runs: "Configure/" and "Engine/" are looked
-// up relative to it.
+// A temporary folder that is the data folder while the object lives (its
+// "Configure/" and "Engine/" are the program's), and the working folder, so
+// that a test writes them by relative paths.
 class ScratchFolder
 {
 public:
-    ScratchFolder() : m_strOldCurrent(QDir::currentPath())
+    ScratchFolder() : m_strOldCurrent(QDir::currentPath()), m_strOldData(KzDataFolder::GetPath())
     {
-        if (m_folder.isValid())
+        if (m_folder.isValid()) {
             QDir::setCurrent(m_folder.path());
+            KzDataFolder::Use(m_folder.path());
+        }
     }
-    ~ScratchFolder() { QDir::setCurrent(m_strOldCurrent); }
+    ~ScratchFolder()
+    {
+        QDir::setCurrent(m_strOldCurrent);
+        KzDataFolder::Use(m_strOldData);
+    }
 
     bool IsValid() const { return m_folder.isValid() && QDir::currentPath() == QDir(m_folder.path()).canonicalPath(); }
     QString Path() const { return m_folder.path(); }
@@ -34,6 +42,7 @@ public:
 
 private:
     QString m_strOldCurrent;
+    QString m_strOldData;
     QTemporaryDir m_folder;
 };
 

@@ -52,16 +52,17 @@ private slots:
     void cleanup();
 
     void initialMachineBeforeAnySelection();
-    void missingFileGivesFallbackTables();
+    void missingFileGivesBuiltInMachines();
+    void brokenFileGivesBuiltInMachines_data();
+    void brokenFileGivesBuiltInMachines();
+    void badEntriesAreSkipped();
     void birchExample();
     void selectedMachine_data();
     void selectedMachine();
     void missingDescriptionIsTidemark();
     void machineShapes_data();
     void machineShapes();
-    void unknownMachineNameOverwritesEntryZero();
     void sizesBeforeAnyMachineDoNotTouchMachines();
-    void xmlErrorKeepsWhatWasRead();
     void materialTemperatures();
     void machinesWithoutHeatedBedReportBedZero_data();
     void machinesWithoutHeatedBedReportBedZero();
@@ -69,10 +70,11 @@ private slots:
     void saveAndRevokeMachine();
     void saveAndRevokeMaterial();
     void printPositionFollowsModelPosition();
-    void machineWithoutSizesKeepsTheDefaultScale();
     void sliceFileCheck();
+    void sliceFileValues_data();
+    void sliceFileValues();
 
-    void instanceIsCreatedAtLibraryLoad();
+    void storeIsReadFromTheDataFolderWhenFirstAsked();
     void temporaryFilesLiveInVellumFolder();
     void machineWithoutNameIsFatal_data();
     void machineWithoutNameIsFatal();
@@ -81,7 +83,9 @@ private slots:
 
 private:
     void WriteMachineFile(const QString &body);
-    QProcess *RunProbe(const QString &folder, const QProcessEnvironment &environment);
+    void ExpectBuiltInTables(KzConfigureData &data);
+    QProcess *RunProbe(const QString &folder, const QProcessEnvironment &environment,
+                       const QStringList &arguments = QStringList());
 
     std::unique_ptr<ScratchFolder> m_pFolder;
 };
@@ -120,30 +124,153 @@ void TestKzConfigureData::initialMachineBeforeAnySelection()
     QCOMPARE(bed, 0);
 }
 
-void TestKzConfigureData::missingFileGivesFallbackTables()
+// The machines and materials a missing or broken machine file leaves: the
+// shipped ones, so the title, the build volume and the temperatures are real.
+void TestKzConfigureData::ExpectBuiltInTables(KzConfigureData &data)
+{
+    data.SetMachineType(data.selectedMachineType);
+    QCOMPARE(data.GetCurrentMachineName(), QStringLiteral("Hazel 200"));
+    Bound bound = PrintBound(data);
+    QCOMPARE(bound.max, QVector3D(100, 100, 180));
+    QCOMPARE(bound.min, QVector3D(-100, -100, 0));
+    QCOMPARE(data.selectedMachineType, 1);
+    QCOMPARE(data.GetReviseFactor(), 0.25);
+    // All six printers, as the chooser offers them.
+    data.SetMachineType(5);
+    QCOMPARE(data.GetCurrentMachineName(), QStringLiteral("Spruce 120"));
+    QCOMPARE(PrintBound(data).max, QVector3D(60, 60, 120));
+
+    data.SetMachineType(1);
+    const QList<QPair<int, int>> temperatures = {{205, 60}, {240, 100}, {200, 60}, {225, 50}};
+    for (int id = 0; id < temperatures.size(); ++id) {
+        data.SetMaterialID(id);
+        int print = 0, bed = 0;
+        data.GetMaterialTemperature(print, bed);
+        QCOMPARE(print, temperatures.at(id).first);
+        QCOMPARE(bed, temperatures.at(id).second);
+    }
+}
+
+void TestKzConfigureData::missingFileGivesBuiltInMachines()
 {
     KzConfigureData data;
+    ExpectBuiltInTables(data);
+    const QString path = QFileInfo(QStringLiteral("Configure/basic.xml")).absoluteFilePath();
+    QCOMPARE(data.GetMachineFileErrors().size(), 1);
+    QVERIFY2(data.GetMachineFileErrors().first().startsWith(path + QStringLiteral(": ")),
+             qPrintable(data.GetMachineFileErrors().first()));
+}
+
+void TestKzConfigureData::brokenFileGivesBuiltInMachines_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<int>("line");
+    QTest::addColumn<QString>("reason");
+    const QByteArray good = "<Basic>\n<Machine Name=\"Alder\" Description=\"Mine\" Selected=\"True\">\n"
+                            "<Length>90</Length><Width>80</Width><Height>70</Height></Machine>\n";
+    QTest::newRow("empty") << QByteArray() << 1 << QStringLiteral("Premature end of document");
+    QTest::newRow("truncated") << good + "<Material Name=\"PLA\"><PrintTemp" << 4
+                               << QStringLiteral("Premature end of document");
+    QTest::newRow("not XML") << QByteArray("Alder 150 150 150\n") << 1 << QStringLiteral("Start tag expected");
+    QTest::newRow("error after good entries") << good + "<Broken></Basic>\n" << 4 << QStringLiteral("Opening and ending tag mismatch");
+    // Each entity ten times the one before: a billion characters if expanded.
+    QByteArray entities = "<?xml version=\"1.0\"?>\n<!DOCTYPE Basic [\n<!ENTITY a0 \"0123456789\">\n";
+    for (int i = 1; i < 9; ++i) {
+        entities += QStringLiteral("<!ENTITY a%1 \"").arg(i).toLatin1();
+        for (int j = 0; j < 10; ++j)
+            entities += QStringLiteral("&a%1;").arg(i - 1).toLatin1();
+        entities += "\">\n";
+    }
+    QTest::newRow("entity expansion") << entities + "]>\n<Basic><Machine Name=\"Alder\"><Length>&a8;</Length>"
+                                      << 13 << QStringLiteral("entity expansion limit");
+}
+
+// Nothing of a file that is not well-formed is taken: the built-in tables
+// stand, and the one problem names the file, the line and the reason.
+void TestKzConfigureData::brokenFileGivesBuiltInMachines()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(int, line);
+    QFETCH(QString, reason);
+    ScratchFolder::WriteFile(QStringLiteral("Configure/basic.xml"), content);
+    KzConfigureData data;
+    ExpectBuiltInTables(data);
+    const QStringList errors = data.GetMachineFileErrors();
+    QCOMPARE(errors.size(), 1);
+    const QString path = QFileInfo(QStringLiteral("Configure/basic.xml")).absoluteFilePath();
+    QVERIFY2(errors.first().startsWith(QStringLiteral("%1:%2: ").arg(path).arg(line)), qPrintable(errors.first()));
+    QVERIFY2(errors.first().contains(reason), qPrintable(errors.first()));
+}
+
+// Entries with an unknown name, a missing field or a value that is not a size
+// or a temperature are left out, each with a line naming the file, the line,
+// the entry and the field; the good entries load and the built-in ones fill
+// the gaps.
+void TestKzConfigureData::badEntriesAreSkipped()
+{
+    WriteMachineFile(QStringLiteral("<Basic>\n") // line 1
+                     + Machine(QStringLiteral("Name=\"Alder\" Description=\"Alder mine\""), 151, 141, 131) + "\n"
+                     + Machine(QStringLiteral("Name=\"Hazel\" Selected=\"True\""), -200, -200, 180) + "\n"
+                     + QStringLiteral("<Machine Name=\"Cedar\">\n<Length>two hundred</Length>\n"
+                                      "<Width>220</Width><Height>220</Height></Machine>\n") // lines 4-6
+                     + QStringLiteral("<Machine Name=\"Birch\"><Length>2e2</Length><Width>150</Width>"
+                                      "<Height>150</Height></Machine>\n") // line 7
+                     + QStringLiteral("<Machine Name=\"Rowan\"><Length>99999999999</Length><Width>100</Width>"
+                                      "</Machine>\n") // line 8
+                     + Machine(QStringLiteral("Name=\"alder\" Description=\"Oak\" Selected=\"True\""), 90, 80, 70) + "\n"
+                     + Machine(QStringLiteral("Name=\"Spruce\" Description=\"Spruce mine\""), 125, 124, 123) + "\n"
+                     + Material(QStringLiteral("PLA"), 210, 55) + "\n" // line 11
+                     + QStringLiteral("<Material Name=\"ABS\"><PrintTemperature>hot</PrintTemperature>"
+                                      "<BedTemperature>100</BedTemperature></Material>\n")
+                     + QStringLiteral("<Material><PrintTemperature>199</PrintTemperature>"
+                                      "<BedTemperature>0</BedTemperature></Material>\n")
+                     + Material(QStringLiteral("PETG"), 235, 80) + "\n"
+                     + QStringLiteral("<Material Name=\"WOOD\"><PrintTemperature>195</PrintTemperature></Material>\n")
+                     + Material(QStringLiteral("TPU"), 5000, 45) + "\n" // line 16
+                     + QStringLiteral("</Basic>\n"));
+    KzConfigureData data;
+    // No good machine is selected: the first one.
     QCOMPARE(data.selectedMachineType, 0);
 
+    const QList<QPair<QString, QVector3D>> machines = {
+        {QStringLiteral("Alder mine"), QVector3D(75.5f, 70.5f, 131)}, // from the file
+        {QStringLiteral("Hazel 200"), QVector3D(100, 100, 180)},       // built in from here on
+        {QStringLiteral("Cedar 220"), QVector3D(110, 110, 220)},
+        {QStringLiteral("Birch 200"), QVector3D(100, 75, 150)},
+        {QStringLiteral("Rowan 100"), QVector3D(50, 50, 100)},
+        {QStringLiteral("Spruce mine"), QVector3D(62.5f, 62, 123)}};  // from the file
+    for (int type = 0; type < machines.size(); ++type) {
+        data.SetMachineType(type);
+        QCOMPARE(data.GetCurrentMachineType(), type);
+        QCOMPARE(data.GetCurrentMachineName(), machines.at(type).first);
+        QCOMPARE(PrintBound(data).max, machines.at(type).second);
+    }
+
     data.SetMachineType(0);
-    QCOMPARE(data.GetCurrentMachineType(), 0);
-    QCOMPARE(data.GetCurrentMachineName(), QStringLiteral("d"));
-    const Bound bound = PrintBound(data);
-    QCOMPARE(bound.max, QVector3D(50, 0, 0));
-    QCOMPARE(bound.min, QVector3D(-50, 0, 0));
-    QCOMPARE(data.GetReviseFactor(), 0.5);
+    const QList<QPair<int, int>> temperatures = {{210, 55}, {240, 100}, {200, 60}, {225, 50}};
+    for (int id = 0; id < temperatures.size(); ++id) {
+        data.SetMaterialID(id);
+        int print = 0, bed = 0;
+        data.GetMaterialTemperature(print, bed);
+        QCOMPARE(print, temperatures.at(id).first);
+        QCOMPARE(bed, temperatures.at(id).second);
+    }
 
-    // The fallback has machines 0 to 3 only.
-    data.SetMachineType(3);
-    QCOMPARE(data.GetCurrentMachineType(), 3);
-    data.SetMachineType(4);
-    QCOMPARE(data.GetCurrentMachineType(), 3);
-
-    data.SetMaterialID(3);
-    int print = 0, bed = -1;
-    data.GetMaterialTemperature(print, bed);
-    QCOMPARE(print, 190);
-    QCOMPARE(bed, 0);
+    const QString at = QFileInfo(QStringLiteral("Configure/basic.xml")).absoluteFilePath() + QLatin1Char(':');
+    const QStringList expected = {
+        at + "3: Machine \"Hazel\" skipped: Length \"-200\" is not a whole number from 1 to 10000",
+        at + "3: Machine \"Hazel\" skipped: Width \"-200\" is not a whole number from 1 to 10000",
+        at + "5: Machine \"Cedar\" skipped: Length \"two hundred\" is not a whole number from 1 to 10000",
+        at + "7: Machine \"Birch\" skipped: Length \"2e2\" is not a whole number from 1 to 10000",
+        at + "8: Machine \"Rowan\" skipped: Length \"99999999999\" is not a whole number from 1 to 10000",
+        at + "8: Machine \"Rowan\" skipped: no Height",
+        at + "9: Machine \"alder\" skipped: no printer of that name (Alder, Hazel, Cedar, Birch, Rowan, Spruce)",
+        at + "12: Material \"ABS\" skipped: PrintTemperature \"hot\" is not a whole number from 100 to 400",
+        at + "13: Material skipped: no Name",
+        at + "14: Material \"PETG\" skipped: no material of that name (PLA, ABS, WOOD, TPU)",
+        at + "15: Material \"WOOD\" skipped: no BedTemperature",
+        at + "16: Material \"TPU\" skipped: PrintTemperature \"5000\" is not a whole number from 100 to 400"};
+    QCOMPARE(data.GetMachineFileErrors(), expected);
 }
 
 void TestKzConfigureData::birchExample()
@@ -187,10 +314,10 @@ void TestKzConfigureData::selectedMachine_data()
                + Machine(QStringLiteral("Name=\"Rowan\" Selected=\"TRUE\""), 100, 100, 100)
         << 0;
     QTest::newRow("none selected") << Machine(QStringLiteral("Name=\"Birch\""), 200, 150, 100) << 0;
-    QTest::newRow("unknown name selects machine 0")
+    QTest::newRow("an unknown name selects nothing")
         << Machine(QStringLiteral("Name=\"Birch\" Selected=\"True\""), 200, 150, 100)
                + Machine(QStringLiteral("Name=\"Oak\" Selected=\"True\""), 100, 100, 100)
-        << 0;
+        << 3;
 }
 
 void TestKzConfigureData::selectedMachine()
@@ -228,17 +355,6 @@ void TestKzConfigureData::machineShapes_data()
         << QStringLiteral("<M><Machine Name=\"Alder\"/><Size><Length>150</Length></Size>"
                           "<Width>140</Width><Height>130</Height></M>")
         << QVector3D(75, 70, 130);
-    QTest::newRow("length not a number")
-        << QStringLiteral("<M><Machine Name=\"Alder\"><Length>abc</Length><Width>140</Width>"
-                          "<Height>130</Height></Machine></M>")
-        << QVector3D(0, 70, 130);
-    QTest::newRow("decimal length")
-        << QStringLiteral("<M><Machine Name=\"Alder\"><Length>150.5</Length><Width>140</Width>"
-                          "<Height>130</Height></Machine></M>")
-        << QVector3D(0, 70, 130);
-    QTest::newRow("size missing")
-        << QStringLiteral("<M><Machine Name=\"Alder\"><Length>150</Length></Machine></M>")
-        << QVector3D(75, 0, 0);
     QTest::newRow("odd length keeps its half")
         << QStringLiteral("<M><Machine Name=\"Alder\"><Length>151</Length><Width>99</Width>"
                           "<Height>1</Height></Machine></M>")
@@ -258,18 +374,6 @@ void TestKzConfigureData::machineShapes()
     QCOMPARE(bound.min, QVector3D(-max.x(), -max.y(), 0));
 }
 
-void TestKzConfigureData::unknownMachineNameOverwritesEntryZero()
-{
-    WriteMachineFile(QStringLiteral("<Basic>")
-                     + Machine(QStringLiteral("Name=\"Alder\" Description=\"Alder 150\""), 150, 150, 150)
-                     + Machine(QStringLiteral("Name=\"alder\" Description=\"Oak\""), 90, 80, 70)
-                     + QStringLiteral("</Basic>"));
-    KzConfigureData data;
-    data.SetMachineType(0);
-    QCOMPARE(data.GetCurrentMachineName(), QStringLiteral("Oak"));
-    QCOMPARE(PrintBound(data).max, QVector3D(45, 40, 70));
-}
-
 void TestKzConfigureData::sizesBeforeAnyMachineDoNotTouchMachines()
 {
     WriteMachineFile(QStringLiteral("<Basic><Length>77</Length>")
@@ -284,55 +388,30 @@ void TestKzConfigureData::sizesBeforeAnyMachineDoNotTouchMachines()
     data.GetMaterialTemperature(print, bed);
     QCOMPARE(print, 205);
     QCOMPARE(bed, 60);
-}
-
-void TestKzConfigureData::xmlErrorKeepsWhatWasRead()
-{
-    WriteMachineFile(QStringLiteral("<Basic>")
-                     + Machine(QStringLiteral("Name=\"Alder\" Description=\"Alder 150\""), 150, 150, 150)
-                     + QStringLiteral("<Broken></Basic>")
-                     + Machine(QStringLiteral("Name=\"Hazel\""), 200, 200, 180));
-    KzConfigureData data;
-    data.SetMachineType(0);
-    QCOMPARE(data.GetCurrentMachineName(), QStringLiteral("Alder 150"));
-    // Nothing after the error, and no fallback tables either (they would hold 0 to 3).
-    data.SetMachineType(1);
-    QCOMPARE(data.GetCurrentMachineType(), 0);
-    data.SetMachineType(2);
-    QCOMPARE(data.GetCurrentMachineType(), 0);
+    const QStringList errors = data.GetMachineFileErrors();
+    QCOMPARE(errors.size(), 2);
+    QVERIFY2(errors.at(0).endsWith(QStringLiteral(":1: Length outside a Machine is ignored")), qPrintable(errors.at(0)));
+    QVERIFY2(errors.at(1).endsWith(QStringLiteral(":1: PrintTemperature outside a Material is ignored")),
+             qPrintable(errors.at(1)));
 }
 
 void TestKzConfigureData::materialTemperatures()
 {
     WriteMachineFile(QStringLiteral("<Basic>") + Machine(QStringLiteral("Name=\"Hazel\""), 200, 200, 180)
-                     + Material(QStringLiteral("PLA"), 205, 60) + Material(QStringLiteral("ABS"), 240, 100)
-                     + Material(QStringLiteral("TPU"), 225, 50)
-                     + QStringLiteral("<Material><PrintTemperature>199</PrintTemperature></Material>")
-                     + QStringLiteral("</Basic>"));
+                     + Material(QStringLiteral("PLA"), 207, 61) + Material(QStringLiteral("ABS"), 241, 99)
+                     + Material(QStringLiteral("TPU"), 226, 51) + QStringLiteral("</Basic>"));
     KzConfigureData data;
+    QCOMPARE(data.GetMachineFileErrors(), QStringList());
     data.SetMachineType(1);
-    int print = 0, bed = 0;
-
-    data.SetMaterialID(1);
-    data.GetMaterialTemperature(print, bed);
-    QCOMPARE(print, 240);
-    QCOMPARE(bed, 100);
-
-    data.SetMaterialID(3);
-    data.GetMaterialTemperature(print, bed);
-    QCOMPARE(print, 225);
-    QCOMPARE(bed, 50);
-
-    // WOOD is not in this file: the current material stays TPU.
-    data.SetMaterialID(2);
-    data.GetMaterialTemperature(print, bed);
-    QCOMPARE(print, 225);
-
-    // A material without a name overwrote entry 0's print temperature only.
-    data.SetMaterialID(0);
-    data.GetMaterialTemperature(print, bed);
-    QCOMPARE(print, 199);
-    QCOMPARE(bed, 60);
+    // WOOD is not in this file: the built-in one stands in.
+    const QList<QPair<int, int>> temperatures = {{207, 61}, {241, 99}, {200, 60}, {226, 51}};
+    for (int id = 0; id < temperatures.size(); ++id) {
+        data.SetMaterialID(id);
+        int print = 0, bed = 0;
+        data.GetMaterialTemperature(print, bed);
+        QCOMPARE(print, temperatures.at(id).first);
+        QCOMPARE(bed, temperatures.at(id).second);
+    }
 }
 
 void TestKzConfigureData::machinesWithoutHeatedBedReportBedZero_data()
@@ -442,31 +521,13 @@ void TestKzConfigureData::printPositionFollowsModelPosition()
     QCOMPARE(y, 63.5);
 }
 
-void TestKzConfigureData::machineWithoutSizesKeepsTheDefaultScale()
-{
-    // Sizes missing, not numbers, or negative: never a division by zero or a
-    // mirrored view, the scale of the placeholder volume instead.
-    WriteMachineFile(QStringLiteral("<Basic><Machine Name=\"Alder\"/>")
-                     + QStringLiteral("<Machine Name=\"Hazel\"><Length>wide</Length><Width/><Height>0</Height></Machine>")
-                     + Machine(QStringLiteral("Name=\"Cedar\""), -200, -100, 0)
-                     + Machine(QStringLiteral("Name=\"Birch\""), 0, 0, 80) + QStringLiteral("</Basic>"));
-    KzConfigureData data;
-    for (int type = 0; type < 3; ++type) {
-        data.SetMachineType(type);
-        QCOMPARE(data.GetCurrentMachineType(), type);
-        QCOMPARE(data.GetReviseFactor(), KzConfigureData::ms_dDefaultReviseFactor);
-    }
-    QCOMPARE(KzConfigureData::ms_dDefaultReviseFactor, 0.5);
-    // One size is enough for the real scale.
-    data.SetMachineType(3);
-    QCOMPARE(data.GetReviseFactor(), 50.0 / 80);
-}
-
 void TestKzConfigureData::sliceFileCheck()
 {
     KzConfigureData data;
     const QString path = QFileInfo(QStringLiteral("Configure/slice.xml")).absoluteFilePath();
-    QCOMPARE(KzConfigureData::GetSliceFilePath(), QStringLiteral("Configure/slice.xml"));
+    // Both files by their whole path in the data folder.
+    QCOMPARE(KzConfigureData::GetSliceFilePath(), m_pFolder->FilePath(QStringLiteral("Configure/slice.xml")));
+    QCOMPARE(KzConfigureData::GetMachineFilePath(), m_pFolder->FilePath(QStringLiteral("Configure/basic.xml")));
     // Missing.
     QVERIFY(!data.IsSliceFileReadable());
     QVERIFY2(data.GetSliceFileError().startsWith(path + QStringLiteral(": ")), qPrintable(data.GetSliceFileError()));
@@ -494,31 +555,86 @@ void TestKzConfigureData::sliceFileCheck()
     QVERIFY(!data.GetSliceFileError().isEmpty());
 }
 
-QProcess *TestKzConfigureData::RunProbe(const QString &folder, const QProcessEnvironment &environment)
+void TestKzConfigureData::sliceFileValues_data()
+{
+    QTest::addColumn<QByteArray>("setting");
+    QTest::addColumn<QString>("problem");   // after "<path>:3: "
+    const auto row = [](const char *name, const char *column, const char *value) {
+        return QByteArray("<SliceParam Name=\"") + name + "\"><" + column + ">" + value + "</" + column + ">"
+               + "</SliceParam>";
+    };
+    QTest::newRow("a word for a layer height")
+        << row("layer_height", "Fast", "abc") << QStringLiteral("setting \"layer_height\", Fast: \"abc\" is not a number of 0 or more");
+    QTest::newRow("a word for a speed")
+        << row("print_speed", "Standard", "fast") << QStringLiteral("setting \"print_speed\", Standard: \"fast\" is not a whole number of 0 or more");
+    QTest::newRow("a fraction for a whole number")
+        << row("travel_speed", "Custom", "150.0") << QStringLiteral("setting \"travel_speed\", Custom: \"150.0\" is not a whole number of 0 or more");
+    QTest::newRow("a negative length")
+        << row("wall_thickness", "Optimal", "-1.2") << QStringLiteral("setting \"wall_thickness\", Optimal: \"-1.2\" is not a number of 0 or more");
+    QTest::newRow("not a switch")
+        << row("retraction_enable", "Fast", "yes") << QStringLiteral("setting \"retraction_enable\", Fast: \"yes\" is neither True nor False");
+    QTest::newRow("an unknown support")
+        << row("support", "Fast", "Sometimes")
+        << QStringLiteral("setting \"support\", Fast: \"Sometimes\" is not one of None, Touching buildplate, Everywhere");
+    QTest::newRow("no name") << QByteArray("<SliceParam><Fast>0.3</Fast></SliceParam>")
+                             << QStringLiteral("SliceParam without a Name");
+    QTest::newRow("an unknown setting") << row("layer_heigth", "Fast", "0.3")
+                                        << QStringLiteral("unknown setting \"layer_heigth\"");
+}
+
+// A well-formed preset file with a value its setting cannot take is as bad as
+// a broken one: it would slice with 0 (or 1 mm layers) instead of what it says.
+void TestKzConfigureData::sliceFileValues()
+{
+    QFETCH(QByteArray, setting);
+    QFETCH(QString, problem);
+    KzConfigureData data;
+    ScratchFolder::WriteFile(QStringLiteral("Configure/slice.xml"),
+                             "<SliceProfile>\n<SliceParam Name=\"layer_height\"><Fast> 0.3 </Fast><Custom>0.2</Custom>"
+                             "</SliceParam>\n" + setting + "\n</SliceProfile>\n");
+    const QString path = QFileInfo(QStringLiteral("Configure/slice.xml")).absoluteFilePath();
+    QVERIFY(!data.IsSliceFileReadable());
+    QCOMPARE(data.GetSliceFileError(), QStringLiteral("%1:3: %2").arg(path, problem));
+}
+
+QProcess *TestKzConfigureData::RunProbe(const QString &folder, const QProcessEnvironment &environment,
+                                        const QStringList &arguments)
 {
     QProcess *probe = new QProcess(this);
     probe->setProcessEnvironment(environment);
     probe->setWorkingDirectory(folder);
-    probe->start(QStringLiteral(KZ_PROBE_PATH), QStringList());
+    probe->start(QStringLiteral(KZ_PROBE_PATH), arguments);
     if (!probe->waitForFinished(30000))
         probe->kill();
     return probe;
 }
 
-void TestKzConfigureData::instanceIsCreatedAtLibraryLoad()
+void TestKzConfigureData::storeIsReadFromTheDataFolderWhenFirstAsked()
 {
     WriteMachineFile(QStringLiteral("<Basic>")
                      + Machine(QStringLiteral("Name=\"Cedar\" Description=\"Cedar 220\" Selected=\"True\""),
                                220, 220, 220)
                      + QStringLiteral("</Basic>"));
-    QProcess *probe = RunProbe(m_pFolder->Path(), QProcessEnvironment::systemEnvironment());
+    // The data folder given before the first question is the one read, from
+    // whatever working folder: the file was not read while the library loaded.
+    QProcess *probe = RunProbe(QDir::rootPath(), QProcessEnvironment::systemEnvironment(), {m_pFolder->Path()});
     QCOMPARE(probe->exitStatus(), QProcess::NormalExit);
     QCOMPARE(probe->exitCode(), 0);
-    const QString out = QString::fromUtf8(probe->readAllStandardOutput());
-    // The file was read before main() touched the store.
+    QString out = QString::fromUtf8(probe->readAllStandardOutput());
+    QVERIFY2(out.contains(QStringLiteral("data=%1\n").arg(m_pFolder->Path())), qPrintable(out));
     QVERIFY2(out.contains(QStringLiteral("selected=2\n")), qPrintable(out));
     QVERIFY2(out.contains(QStringLiteral("initial=d\n")), qPrintable(out));
     QVERIFY2(out.contains(QStringLiteral("machine=Cedar 220\n")), qPrintable(out));
+
+    // Without one, the working folder's machine file is not looked at: the
+    // data folder is the probe's own, which holds none, so the built-in
+    // printers stand in.
+    probe = RunProbe(m_pFolder->Path(), QProcessEnvironment::systemEnvironment());
+    QCOMPARE(probe->exitCode(), 0);
+    out = QString::fromUtf8(probe->readAllStandardOutput());
+    QVERIFY2(out.contains(QStringLiteral("data=%1\n").arg(QFileInfo(QStringLiteral(KZ_PROBE_PATH)).path())),
+             qPrintable(out));
+    QVERIFY2(out.contains(QStringLiteral("selected=1\ninitial=d\nmachine=Hazel 200\n")), qPrintable(out));
 
     QCOMPARE(KzConfigureData::GetInstance().get(), KzConfigureData::GetInstance().get());
     QVERIFY(KzConfigureData::GetInstance());
@@ -526,14 +642,15 @@ void TestKzConfigureData::instanceIsCreatedAtLibraryLoad()
 
 void TestKzConfigureData::temporaryFilesLiveInVellumFolder()
 {
-    // The instance was made before any application object existed, so no
-    // application name is part of the folder.
+    // The store is made once the application object exists: its name is part
+    // of the folder, below the user's XDG data folder.
     const QString dataHome = qEnvironmentVariable("XDG_DATA_HOME");
     QVERIFY2(!dataHome.isEmpty(), "the test runs with its own XDG_DATA_HOME");
     std::shared_ptr<KzConfigureData> data = KzConfigureData::GetInstance();
-    QCOMPARE(data->GetTmpSTLFilePath(), dataHome + QStringLiteral("/Vellum/tmpSTL.stl"));
-    QCOMPARE(data->GetTmpGcodeFilePath(), dataHome + QStringLiteral("/Vellum/tmpGCode.gcode"));
-    QVERIFY(QFileInfo(dataHome + QStringLiteral("/Vellum")).isDir());
+    const QString folder = dataHome + QStringLiteral("/tst_KzConfigureData/Vellum");
+    QCOMPARE(data->GetTmpSTLFilePath(), folder + QStringLiteral("/tmpSTL.stl"));
+    QCOMPARE(data->GetTmpGcodeFilePath(), folder + QStringLiteral("/tmpGCode.gcode"));
+    QVERIFY(QFileInfo(folder).isDir());
 }
 
 void TestKzConfigureData::machineWithoutNameIsFatal_data()
@@ -556,13 +673,13 @@ void TestKzConfigureData::machineWithoutNameIsFatal()
     if (!display.isEmpty())
         environment.insert(QStringLiteral("DISPLAY"), display);
 
-    QProcess *probe = RunProbe(m_pFolder->Path(), environment);
+    QProcess *probe = RunProbe(m_pFolder->Path(), environment, {m_pFolder->Path()});
     const QString err = QString::fromUtf8(probe->readAllStandardError());
     QCOMPARE(probe->exitStatus(), QProcess::NormalExit);
     QVERIFY2(probe->exitCode() != 0, qPrintable(err));
     QVERIFY2(err.contains(QString::fromUtf8(kFatalText)), qPrintable(err));
     QVERIFY2(err.contains(QStringLiteral("Critical error")), qPrintable(err));
-    // main() never ran.
+    // The process ended while the store read the file.
     QCOMPARE(probe->readAllStandardOutput(), QByteArray());
 }
 
@@ -590,6 +707,9 @@ void TestKzConfigureData::shippedMachineFile()
                                    QStringLiteral("Birch"), QStringLiteral("Rowan"), QStringLiteral("Spruce")}));
 
     KzConfigureData data;
+    QCOMPARE(data.GetMachineFileErrors(), QStringList());
+    // The built-in tables, used when the file is broken, are a copy of it.
+    ExpectBuiltInTables(data);
     QSet<QString> descriptions;
     for (int type = 0; type < 6; ++type) {
         data.SetMachineType(type);

@@ -1,3 +1,4 @@
+#include "KzEngineOutput.h"
 #include "KzSliceProfile.h"
 #include "KzSliceWork.h"
 #include "ScratchFolder.h"
@@ -46,6 +47,7 @@ struct Record
     Ranges ranges;
     Values values;
     QStringList infos;
+    QStringList reasons;      // the tip texts, given before result 3
     bool engineLeft = false;  // an engine process this process did not collect
 };
 
@@ -75,6 +77,26 @@ pid_t ReadPid(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return -1;
     return pid_t(file.readAll().trimmed().toInt());
+}
+
+// A field of /proc/self/status, in kB.
+qint64 StatusKb(const char *field)
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n')) {
+        if (line.startsWith(field))
+            return line.mid(int(qstrlen(field))).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+// Starts measuring the peak resident size afresh.
+bool ResetPeakResident()
+{
+    QFile refs(QStringLiteral("/proc/self/clear_refs"));
+    return refs.open(QIODevice::WriteOnly) && refs.write("5") == 1;
 }
 
 // Lowers the file-size limit of this process for one scope.
@@ -146,6 +168,12 @@ private slots:
     void postProcessingKeepsEveryByte();
     void failedRewriteLeavesEngineFileWhole();
 
+    void outputFloodKeepsMemoryBounded_data();
+    void outputFloodKeepsMemoryBounded();
+    void progressFloodIsThrottled();
+    void engineOutputKeepsLittle();
+    void hugeGCodeIsPostProcessedAsAStream();
+
     void engineFailures_data();
     void engineFailures();
     void engineCannotStart_data();
@@ -215,6 +243,8 @@ void TestKzSliceWork::Attach(KzSliceWork &job, Record &record)
             [&record](int value) { record.values.append(value); });
     connect(&job, &KzSliceWork::signal_SendPrintInfo, this,
             [&record](const QString &info) { record.infos.append(info); });
+    connect(&job, &KzSliceWork::signal_UpdateTipText, this,
+            [&record](const QString &reason) { record.reasons.append(reason); });
 }
 
 void TestKzSliceWork::Prepare(KzSliceWork &job)
@@ -493,24 +523,168 @@ void TestKzSliceWork::failedRewriteLeavesEngineFileWhole()
     QCOMPARE(QDir(QStringLiteral("app data")).entryList(QDir::Files), QStringList{QStringLiteral("tmpGCode.gcode")});
 }
 
+void TestKzSliceWork::outputFloodKeepsMemoryBounded_data()
+{
+    QTest::addColumn<QString>("flood");
+    QTest::addColumn<int>("megabytes");
+    QTest::newRow("lines") << QStringLiteral("yes 'noise from the engine' | head -c %1") << 64;
+    QTest::newRow("one line without a break") << QStringLiteral("head -c %1 /dev/zero | tr '\\0' x") << 32;
+}
+
+// Tens of megabytes of output: the run ends as usual, the lines after the
+// flood still count, and the job's memory does not grow with the output (it
+// kept all of it, twice over, and rescanned an unended line at every read).
+void TestKzSliceWork::outputFloodKeepsMemoryBounded()
+{
+    QFETCH(QString, flood);
+    QFETCH(int, megabytes);
+    InstallEngine(flood.arg(megabytes << 20)
+                  + QStringLiteral("\nprintf '\\r\\nLayer count: 2\\r\\nProgress:export:1:2\\r\\nPrint time: 120\\r\\n'\n"
+                                   "write_gcode\n"));
+    const qint64 before = StatusKb("VmRSS:");
+    QVERIFY(ResetPeakResident());
+    const Record record = RunJob();
+    const qint64 growth = StatusKb("VmHWM:") - before;
+    qInfo("peak resident growth over %d MB of output: %lld kB", megabytes, growth);
+    QCOMPARE(record.results, QList<int>{0});
+    QCOMPARE(record.ranges, (Ranges{{0, 6}}));
+    QCOMPARE(record.values, Values{5});
+    QCOMPARE(record.infos, QStringList{QStringLiteral("2 minutes\n")});
+    QVERIFY2(growth < 16 * 1024, qPrintable(QString::number(growth)));
+}
+
+// An engine that floods progress lines: the window gets at most a burst of
+// steps per interval, never one signal per line, and the last step it gets
+// is the engine's last.
+void TestKzSliceWork::progressFloodIsThrottled()
+{
+    const int lines = 200000;
+    InstallEngine(QStringLiteral("printf 'Layer count: %1\\r\\n'\n"
+                                 "awk 'BEGIN { for (i = 1; i <= %1; i++) printf \"Progress:inset:%d:%1\\r\\n\", i }'\n"
+                                 "write_gcode\n").arg(lines));
+    QElapsedTimer clock;
+    clock.start();
+    const Record record = RunJob();
+    const qint64 elapsed = clock.elapsed();
+    qInfo("%d progress lines gave %d steps in %lld ms", lines, int(record.values.size()), elapsed);
+    QCOMPARE(record.results, QList<int>{0});
+    QCOMPARE(record.ranges, (Ranges{{0, 3 * lines}}));
+    QVERIFY(!record.values.isEmpty());
+    QCOMPARE(record.values.last(), lines);
+    const qint64 allowed = KzEngineOutput::ms_nProgressBurst * (elapsed / KzEngineOutput::ms_nProgressWindowMs + 2);
+    QVERIFY2(record.values.size() <= allowed, qPrintable(QStringLiteral("%1 > %2").arg(record.values.size()).arg(allowed)));
+}
+
+// The parser alone: a long unended line keeps only its start, whatever comes;
+// a burst of progress is sent in order up to the limit, the rest summed up.
+void TestKzSliceWork::engineOutputKeepsLittle()
+{
+    KzEngineOutput output;
+    const QByteArray junk(64 * 1024, 'x');
+    for (int i = 0; i < 128; ++i) {
+        output.Append(junk.constData(), junk.size());
+        QVERIFY(output.GetKeptLineSize() <= KzEngineOutput::ms_nMaxKeptLine);
+    }
+    QCOMPARE(output.GetKeptLineSize(), KzEngineOutput::ms_nMaxKeptLine);
+    const QByteArray end = "\r\nProgress:inset:7:9\r\nError: out of memory\r\nnext";
+    output.Append(end.constData(), end.size());
+    QCOMPARE(output.GetKeptLineSize(), 4);
+    QCOMPARE(output.GetLastError(), QStringLiteral("out of memory"));
+    const QVector<KzEngineOutput::Progress> first = output.TakeProgress(0);
+    QCOMPARE(first.size(), 1);
+    QCOMPARE(first.first().nValue, 7);
+
+    // More steps at once than a burst: summed up by the latest range and value.
+    const int burst = KzEngineOutput::ms_nProgressBurst;
+    const int window = KzEngineOutput::ms_nProgressWindowMs;
+    QByteArray lines = "Layer count: 1000\r\n";
+    for (int i = 1; i <= 3 * burst; ++i)
+        lines += "Progress:skin:" + QByteArray::number(i) + ":1000\r\n";
+    output.Append(lines.constData(), lines.size());
+    const QVector<KzEngineOutput::Progress> summed = output.TakeProgress(1);
+    QCOMPARE(summed.size(), 2);
+    QVERIFY(summed.at(0).bRange && summed.at(0).nValue == 3000);
+    QVERIFY(!summed.at(1).bRange && summed.at(1).nValue == 1000 + 3 * burst);
+
+    // One step at a time, as a slow engine writes them: each goes out at once
+    // until the window's burst is used up; the latest waits for the next window.
+    KzEngineOutput paced;
+    int sent = 0;
+    for (int i = 1; i <= burst + 10; ++i) {
+        const QByteArray line = "Progress:inset:" + QByteArray::number(i) + ":999\r\n";
+        paced.Append(line.constData(), line.size());
+        sent += paced.TakeProgress(window + 1).size();
+    }
+    QCOMPARE(sent, burst);
+    const QVector<KzEngineOutput::Progress> next = paced.TakeProgress(2 * window + 1);
+    QCOMPARE(next.size(), 1);
+    QCOMPARE(next.first().nValue, burst + 10);
+    QVERIFY(paced.TakeLastProgress().isEmpty());
+}
+
+// A G-code beyond 2 GB (sparse here, so the test writes little) is checked and
+// rewritten block by block: one buffer could not hold it.
+void TestKzSliceWork::hugeGCodeIsPostProcessedAsAStream()
+{
+    const qint64 holeEnd = Q_INT64_C(2200) << 20;
+    InstallEngine(QStringLiteral("write_gcode\ntruncate -s %1 \"$out\"\n"
+                                 "printf ';LAYER:1\\nG1 X2 Y2\\n;END\\n' >> \"$out\"\n"
+                                 "printf 'Print time: 3700\\r\\n'\n").arg(holeEnd));
+    const Record record = RunJob();
+    QCOMPARE(record.results, QList<int>{0});
+    QCOMPARE(record.reasons, QStringList());
+    const QByteArray head = ";Print time: 1 hour 1 minutes\nM104 S200\n;LAYER:0\nG1 X1 Y1\n";
+    const QByteArray tail = ";LAYER:1\nG1 X2 Y2\n;END\n";
+    const qint64 firstLine = qstrlen(";FLAVOR:RepRap\n");
+    const qint64 filled = qstrlen("1 hour 1 minutes") - qstrlen("{print_time}");
+    QFile gcode(m_strGCodePath);
+    QVERIFY(gcode.open(QIODevice::ReadOnly));
+    QCOMPARE(gcode.size(), holeEnd - firstLine + filled + tail.size());
+    QCOMPARE(gcode.read(head.size()), head);
+    QVERIFY(gcode.seek(gcode.size() - tail.size()));
+    QCOMPARE(gcode.readAll(), tail);
+    gcode.close();
+
+    // Zeros up to the very end are kept as well.
+    const qint64 shortEnd = Q_INT64_C(3) << 20;
+    InstallEngine(QStringLiteral("write_gcode\ntruncate -s %1 \"$out\"\nprintf 'Print time: 3700\\r\\n'\n")
+                      .arg(shortEnd));
+    QCOMPARE(RunJob().results, QList<int>{0});
+    QVERIFY(gcode.open(QIODevice::ReadOnly));
+    QCOMPARE(gcode.size(), shortEnd - firstLine + filled);
+    QCOMPARE(gcode.read(head.size()), head);
+    QVERIFY(gcode.seek(gcode.size() - 4096));
+    QCOMPARE(gcode.readAll(), QByteArray(4096, '\0'));
+}
+
 void TestKzSliceWork::engineFailures_data()
 {
     QTest::addColumn<QString>("engine");
     QTest::addColumn<QByteArray>("before");   // G-code file content before the run
+    QTest::addColumn<QString>("reason");      // the source text; the window shows it translated
     QTest::newRow("exit status 1") << QStringLiteral("printf 'Print time: 60\\r\\n'\nwrite_gcode\nexit 1\n")
-                                   << QByteArray();
-    QTest::newRow("killed by a signal") << QStringLiteral("write_gcode\nkill -TERM $$\n") << QByteArray();
-    QTest::newRow("no G-code written") << QStringLiteral("printf 'Print time: 60\\r\\n'\n") << QByteArray();
+                                   << QByteArray() << QString::fromUtf8("切片引擎退出，代码 1");
+    QTest::newRow("killed by a signal") << QStringLiteral("write_gcode\nkill -TERM $$\n") << QByteArray()
+                                        << QString::fromUtf8("切片引擎意外停止（信号 15）");
+    QTest::newRow("crashed") << QStringLiteral("printf 'Layer count: 3\\r\\n'\nkill -SEGV $$\n") << QByteArray()
+                             << QString::fromUtf8("切片引擎意外停止（信号 11）");
+    QTest::newRow("no G-code written") << QStringLiteral("printf 'Print time: 60\\r\\n'\n") << QByteArray()
+                                       << QString::fromUtf8("切片引擎没有写出G-code");
     QTest::newRow("G-code without layers")
-        << QStringLiteral("printf ';FLAVOR:RepRap\\nG28\\nG1 X1 ;LAYER:0\\n' > \"$out\"\n") << QByteArray();
+        << QStringLiteral("printf ';FLAVOR:RepRap\\nG28\\nG1 X1 ;LAYER:0\\n' > \"$out\"\n") << QByteArray()
+        << QString::fromUtf8("切片引擎写出的G-code中没有任何层");
     QTest::newRow("stale G-code from an earlier run")
-        << QStringLiteral("printf 'Print time: 60\\r\\n'\n") << QByteArray(";old\n;LAYER:0\nG1 X1\n");
+        << QStringLiteral("printf 'Print time: 60\\r\\n'\n") << QByteArray(";old\n;LAYER:0\nG1 X1\n")
+        << QString::fromUtf8("切片引擎没有写出G-code");
 }
 
+// Every failure gives its reason, the engine's own "Error:" line or else what
+// happened to it.
 void TestKzSliceWork::engineFailures()
 {
     QFETCH(QString, engine);
     QFETCH(QByteArray, before);
+    QFETCH(QString, reason);
     if (!before.isEmpty())
         ScratchFolder::WriteFile(m_strGCodePath, before);
     InstallEngine(engine);
@@ -518,6 +692,7 @@ void TestKzSliceWork::engineFailures()
     QCOMPARE(record.results, QList<int>{3});
     QVERIFY(record.infos.isEmpty());
     QVERIFY(!record.engineLeft);
+    QCOMPARE(record.reasons, QStringList{reason});
 }
 
 void TestKzSliceWork::engineCannotStart_data()
@@ -579,7 +754,10 @@ void TestKzSliceWork::failureReasonIsReported()
     run();
     QCOMPARE(results, (QList<int>{3, 0, 3}));
     QCOMPARE(reasons.size(), 2);
-    QVERIFY2(reasons.last().startsWith(QStringLiteral("Engine/CuraEngine: ")), qPrintable(reasons.last()));
+    // The bridge of the data folder, by its whole path.
+    const QString program = m_pFolder->FilePath(QStringLiteral("Engine/CuraEngine"));
+    QCOMPARE(KzDataFolder::GetEngineProgram(), program);
+    QVERIFY2(reasons.last().startsWith(program + QStringLiteral(": ")), qPrintable(reasons.last()));
 }
 
 void TestKzSliceWork::stopWhileWaitingForOutput_data()

@@ -9,6 +9,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/sysmacros.h>
+
 namespace {
 
 class FakeSystem
@@ -175,6 +177,10 @@ void tst_KzRemovableStorage::twoCardsInSortedOrder()
     KzRemovableStorage storage = fake.Storage();
     QVERIFY(storage.DetectRemovableStorage());
     QCOMPARE(storage.GetStorageList(), QStringList({"/media/maker/ALPHA", "/media/maker/ZETA"}));
+    // Each card's device, for acting on that card later; none for the system's root.
+    QCOMPARE(storage.GetDeviceNumber("/media/maker/ALPHA"), quint64(makedev(8, 17)));
+    QCOMPARE(storage.GetDeviceNumber("/media/maker/ZETA"), quint64(makedev(8, 32)));
+    QCOMPARE(storage.GetDeviceNumber("/"), quint64(0));
     QString name = "part";
     storage.CalSDFullName(name);
     QCOMPARE(name, QString("/media/maker/ALPHA/part.gcode"));
@@ -256,6 +262,8 @@ void tst_KzRemovableStorage::builtInSdSlot()
     KzRemovableStorage storage = fake.Storage();
     QVERIFY(storage.DetectRemovableStorage());
     QCOMPARE(storage.GetStorageList(), QStringList{"/media/maker/CARD"});
+    QCOMPARE(storage.GetDeviceNumber("/media/maker/CARD"), quint64(makedev(179, 1)));
+    QCOMPARE(storage.GetDeviceNumber("/media/maker/DATA"), quint64(0));
     // An unpartitioned card, mounted whole.
     QVERIFY(fake.SetMounts(FakeSystem::SystemMounts()
                            + FakeSystem::Mount("179:0", "/run/media/maker/WHOLE", "vfat", "/dev/mmcblk0")));

@@ -1,12 +1,12 @@
 #include "Kz3mfPlate.h"
 
-#include "Kz3DScene.h"
 #include "Kz3mfReader.h"
 #include "Kz3mfWriter.h"
 #include "KPolygonAlgorithm.h"
 #include "KzLoadReport.h"
 #include "KzModel3D.h"
-#include "KzModelPainter.h"
+#include "KzPlate.h"
+#include "KzPlateInstance.h"
 
 #include <algorithm>
 #include <cmath>
@@ -14,10 +14,10 @@
 namespace {
 
 // The models loaded from the package at path, by their index in it.
-QVector<KzModel3D*> ModelsOf(const Kz3DScene& scene, const QString& path)
+QVector<KzModel3D*> ModelsOf(const KzPlate& plate, const QString& path)
 {
     QVector<KzModel3D*> models;
-    for (KzModel3D* model : scene.GetModels()) {
+    for (KzModel3D* model : plate.GetModels()) {
         const int part = model->GetPackagePart();
         if (part < 0 || model->FileName() != path)
             continue;
@@ -38,21 +38,22 @@ QMatrix4x4 Linear(const QMatrix4x4& m)
 
 } // namespace
 
-int Kz3mfPlate::Open(Kz3DScene& scene, const QString& path, KzLoadReport& report)
+QVector<KzPlateInstance*> Kz3mfPlate::Open(KzPlate& plate, const QString& path, const MakeInstance& make,
+                                           bool& kept, KzLoadReport& report)
 {
     Kz3mfPackage package;
     QVector<KzModel3D*> models;   // by index in the package
-    QVector<KzModel3D*> fresh;    // loaded now, not the scene's yet
-    if (!LoadModels(scene, path, package, models, fresh, report))
-        return 0;
-    const QVector<QMatrix4x4> places = PlatePlaces(scene, package);
-    QVector<KzModelPainter*> painters;
+    QVector<KzModel3D*> fresh;    // loaded now, not the plate's yet
+    if (!LoadModels(plate, path, package, models, fresh, report))
+        return {};
+    const QVector<QMatrix4x4> places = PlatePlaces(plate, package);
+    QVector<KzPlateInstance*> instances;
     double extent = 0;
     for (int i = 0; i < package.m_vecItems.size(); ++i) {
-        auto* painter = new KzModelPainter(models[package.m_vecItems[i].nMesh], places[i]);
+        KzPlateInstance* instance = make(models[package.m_vecItems[i].nMesh], places[i]);
         for (int axis = 0; axis < 3; ++axis)
-            extent = std::max(extent, double(painter->GetMax()[axis]) - double(painter->GetMin()[axis]));
-        painters.append(painter);
+            extent = std::max(extent, double(instance->GetMax()[axis]) - double(instance->GetMin()[axis]));
+        instances.append(instance);
     }
     qint64 facets = 0;
     bool empty = false;
@@ -62,32 +63,28 @@ int Kz3mfPlate::Open(Kz3DScene& scene, const QString& path, KzLoadReport& report
     }
     report.JudgeExtent(empty ? 0 : facets, extent);
     if (!report.IsUsable()) {
-        qDeleteAll(painters);   // before their models
+        qDeleteAll(instances);   // before their models
         qDeleteAll(fresh);
-        return 0;
+        return {};
     }
     for (KzModel3D* model : qAsConst(fresh))
-        scene.AdoptModel(model);
+        plate.AdoptModel(model);
     m_hashLayouts.insert(path, package.Layout());
-    if (FitsAsPlaced(scene, painters)) {
-        for (KzModelPainter* painter : qAsConst(painters))
-            scene.AdoptPainter(painter);
-    } else {
-        for (int i = 0; i < painters.size(); ++i) {
-            painters[i]->SetModelMatrix(Linear(places[i]), true);
-            scene.AddModelPainter(painters[i]);
-        }
+    kept = FitsAsPlaced(plate, instances);
+    if (!kept) {
+        for (int i = 0; i < instances.size(); ++i)
+            instances[i]->SetModelMatrix(Linear(places[i]), true);
     }
-    return painters.first()->GetPickCode();
+    return instances;
 }
 
 // Each mesh goes to its model by the model's own reading thread, as a file's
 // facets do; the package lets go of it once the model has its copy.
-bool Kz3mfPlate::LoadModels(Kz3DScene& scene, const QString& path, Kz3mfPackage& package,
+bool Kz3mfPlate::LoadModels(KzPlate& plate, const QString& path, Kz3mfPackage& package,
                             QVector<KzModel3D*>& models, QVector<KzModel3D*>& fresh, KzLoadReport& report)
 {
     report = KzLoadReport(path);
-    const QVector<KzModel3D*> loaded = ModelsOf(scene, path);
+    const QVector<KzModel3D*> loaded = ModelsOf(plate, path);
     const auto layout = m_hashLayouts.constFind(path);
     if (layout != m_hashLayouts.constEnd() && loaded.size() == layout->m_vecMeshes.size() && !loaded.contains(nullptr)) {
         package = *layout;
@@ -115,62 +112,54 @@ bool Kz3mfPlate::LoadModels(Kz3DScene& scene, const QString& path, Kz3mfPackage&
     return true;
 }
 
-QVector<QMatrix4x4> Kz3mfPlate::PlatePlaces(const Kz3DScene& scene, const Kz3mfPackage& package)
+QVector<QMatrix4x4> Kz3mfPlate::PlatePlaces(const KzPlate& plate, const Kz3mfPackage& package)
 {
     if (!package.m_vecPlatePlaces.isEmpty())
         return package.m_vecPlatePlaces;
-    double x = 0;
-    double y = 0;
-    scene.GetLayerOffset(x, y);   // where the print area's corner is on the plate
-    QMatrix4x4 shift;
-    shift.translate(float(x), float(y), 0);
+    QMatrix4x4 shift;   // from the print area's corner to the plate's frame
+    shift.translate(plate.GetBoundMin().x(), plate.GetBoundMin().y(), 0);
     QVector<QMatrix4x4> places;
     for (const Kz3mfPackage::Item& item : package.m_vecItems)
         places.append(shift * item.matTransform);
     return places;
 }
 
-bool Kz3mfPlate::FitsAsPlaced(const Kz3DScene& scene, const QVector<KzModelPainter*>& painters)
+bool Kz3mfPlate::FitsAsPlaced(const KzPlate& plate, const QVector<KzPlateInstance*>& instances)
 {
-    QVector3D max;
-    QVector3D min;
-    scene.GetPrintBound(max, min);
-    for (const KzModelPainter* painter : painters) {
-        if (!scene.IsInBound(painter) || painter->GetMax().z() - painter->GetMin().z() > max.z() - min.z())
+    const float height = plate.GetBoundMax().z() - plate.GetBoundMin().z();
+    for (const KzPlateInstance* instance : instances) {
+        if (!plate.IsInBound(*instance) || instance->GetMax().z() - instance->GetMin().z() > height)
             return false;
-        for (const KzModelPainter* other : scene.GetPainters()) {
+        for (const KzPlateInstance* other : plate.GetInstances()) {
             QVector2D push;
-            if (KPolygonAlgorithm::PolygonCollisionPushVector(painter->GetHull(), other->GetHull(), push))
+            if (KPolygonAlgorithm::PolygonCollisionPushVector(instance->GetHull(), other->GetHull(), push))
                 return false;
         }
     }
     return true;
 }
 
-bool Kz3mfPlate::Save(const Kz3DScene& scene, const QString& path, QVector3D& centre) const
+bool Kz3mfPlate::Save(const KzPlate& plate, const QString& path, QVector3D& centre) const
 {
-    const QMap<int, KzModelPainter*>& painters = scene.GetPainters();
-    if (painters.isEmpty())
+    const QMap<int, KzPlateInstance*>& instances = plate.GetInstances();
+    if (instances.isEmpty())
         return false;
     Kz3mfWriter writer;
     QHash<const KzModel3D*, int> meshOf;
-    QVector3D min = painters.first()->GetMin();
-    QVector3D max = painters.first()->GetMax();
-    for (const KzModelPainter* painter : painters) {
-        const KzModel3D* model = painter->GetModel();
+    QVector3D min = instances.first()->GetMin();
+    QVector3D max = instances.first()->GetMax();
+    for (const KzPlateInstance* instance : instances) {
+        const KzModel3D* model = instance->GetModel();
         auto mesh = meshOf.find(model);
         if (mesh == meshOf.end())
             mesh = meshOf.insert(model, writer.AddMesh(model->Triangls()));
-        writer.AddItem(*mesh, painter->GetModelMatrix());
+        writer.AddItem(*mesh, instance->GetModelMatrix());
         for (int axis = 0; axis < 3; ++axis) {
-            min[axis] = std::min(min[axis], painter->GetMin()[axis]);
-            max[axis] = std::max(max[axis], painter->GetMax()[axis]);
+            min[axis] = std::min(min[axis], instance->GetMin()[axis]);
+            max[axis] = std::max(max[axis], instance->GetMax()[axis]);
         }
     }
-    double x = 0;
-    double y = 0;
-    scene.GetLayerOffset(x, y);
-    writer.SetPlateCentre(float(-x), float(-y));
+    writer.SetPlateCentre(-plate.GetBoundMin().x(), -plate.GetBoundMin().y());
     centre = (min + max) / 2;
     return writer.Write(path);
 }

@@ -1,0 +1,90 @@
+#ifndef KZPLATEINSTANCE_H
+#define KZPLATEINSTANCE_H
+
+#include "KzFunctionGlobal.h"
+#include "KzTriangle3D.h"
+
+#include <QMatrix4x4>
+#include <QVector>
+#include <QVector2D>
+#include <QVector3D>
+
+class KzModel3D;
+
+// One placed copy of a loaded mesh on the build plate: the mesh (shared with
+// the other copies, counted by the model's reference count) and the matrix
+// that puts it where it stands. The instance keeps its bounds, centre and
+// footprint (the convex outline on the plate, grown by 1 mm on every side) in
+// plate coordinates; KzPlate places instances by them. Needs no OpenGL.
+class KZFUNCTION_EXPORT KzPlateInstance
+{
+public:
+    // Everything that places the instance: its matrix and what was derived
+    // from it. Set back, it puts the instance exactly where it stood.
+    struct State
+    {
+        QMatrix4x4 matrix;
+        QVector3D max;
+        QVector3D min;
+        QVector3D center;
+        QVector<QVector2D> hull;
+
+        // Bit for bit: a value that differs only in its last bit differs.
+        bool operator==(const State& other) const;
+        bool operator!=(const State& other) const { return !(*this == other); }
+    };
+
+    // Stands the new instance on the plate, centred on x = y = 0.
+    explicit KzPlateInstance(KzModel3D* model);
+    // Stands it where m puts the mesh (SetModelMatrix, not centred).
+    KzPlateInstance(KzModel3D* model, const QMatrix4x4& m);
+    virtual ~KzPlateInstance();
+
+    KzPlateInstance(const KzPlateInstance&) = delete;
+    KzPlateInstance& operator=(const KzPlateInstance&) = delete;
+
+    // m is applied after the current transform. With recompute (rotations), the
+    // bounds and footprint are rebuilt from the triangles and the instance is put
+    // back on the plate; otherwise (moves, scales) they are mapped by m.
+    void ApplyTransform(const QMatrix4x4& m, bool recompute);
+    void Translate(const QVector2D& d);
+    // Back to the file's orientation and size, centred and on the plate.
+    void ResetTransform();
+    // Puts the instance where m puts the mesh, then on the plate (when more
+    // than a hundredth of a millimetre off it); with centre, also centred on
+    // x = y = 0 first. m is kept bit for bit otherwise.
+    void SetModelMatrix(const QMatrix4x4& m, bool centre);
+
+    // The model's triangles in plate coordinates.
+    QVector<KzTriangle3D> TransformedTriangles() const;
+    // Triangle i's normal as a plate direction; zero for an invalid index.
+    QVector3D FaceNormal(int i) const;
+
+    float Diagonal() const { return (m_vMax - m_vMin).length(); }
+    KzModel3D* GetModel() const { return m_pModel; }
+    const QMatrix4x4& GetModelMatrix() const { return m_matModel; }
+    QVector3D GetMax() const { return m_vMax; }
+    QVector3D GetMin() const { return m_vMin; }
+    QVector3D GetCenter() const { return m_vCenter; }
+    const QVector<QVector2D>& GetHull() const { return m_vecHull; }
+    State GetState() const;
+    void SetState(const State& state);
+    // The area of the footprint, in square millimetres.
+    float FootprintArea() const;
+
+private:
+    void ComputeBox();
+    void ComputeHull();
+    void Place();
+    void MoveBy(const QVector3D& d, const QVector3D& fileMin, const QVector3D& fileMax);
+    void DropToFloor();
+
+    KzModel3D* m_pModel;
+    QMatrix4x4 m_matModel;
+    QVector3D m_vMax;
+    QVector3D m_vMin;
+    QVector3D m_vCenter;
+    QVector<QVector2D> m_vecHull;
+};
+
+#endif // KZPLATEINSTANCE_H

@@ -971,8 +971,8 @@ Reinstall the program, or put the file back into the program's Configure folder.
     <context>
         <name>KzCommandLine</name>
         <message>
-            <source>为小型FDM 3D打印机准备打印STL和OBJ模型。</source>
-            <translation>Prepares STL and OBJ models for printing on small FDM 3D printers.</translation>
+            <source>为小型FDM 3D打印机准备打印STL、OBJ和3MF模型。</source>
+            <translation>Prepares STL, OBJ and 3MF models for printing on small FDM 3D printers.</translation>
         </message>
         <message>
             <source>显示本帮助并退出。</source>
@@ -987,8 +987,8 @@ Reinstall the program, or put the file back into the program's Configure folder.
             <translation>FILE</translation>
         </message>
         <message>
-            <source>在打印平台上打开的STL或OBJ模型文件；相对路径从当前文件夹算起。</source>
-            <translation>STL or OBJ model files to open on the plate; relative paths start from the current folder.</translation>
+            <source>在打印平台上打开的STL、OBJ或3MF模型文件；相对路径从当前文件夹算起。</source>
+            <translation>STL, OBJ or 3MF model files to open on the plate; relative paths start from the current folder.</translation>
         </message>
         <message>
             <source>[文件…]</source>

@@ -117,7 +117,8 @@ void tst_Kz3mfFiles::openscadFilesOpenWithOpenscadsSizes()
 
 // Components flattened with their transforms, a part used by two build items
 // loaded once, inches turned into millimetres; the arrangement fits the
-// machine and is kept, each item where the file puts it.
+// machine and is kept, each item where the file puts it. Undo and redo take
+// the package as one open.
 void tst_Kz3mfFiles::componentsBuildItemsAndInches()
 {
     const QString path = m_dir.filePath("inches.3mf");
@@ -153,6 +154,21 @@ void tst_Kz3mfFiles::componentsBuildItemsAndInches()
                 hi[axis] = std::max(hi[axis], part[t][c][axis]);
             }
     QVERIFY2(Near(hi - lo, QVector3D(1, 0.5f, 1.5f) * in), qPrintable(Str(hi - lo)));
+
+    // The whole package is one step: undone, its items and meshes leave the
+    // plate; redone, the same instances stand where they stood.
+    QVector<KzModelPainter::State> stood;
+    for (const KzModelPainter* p : items)
+        stood.append(p->GetState());
+    QCOMPARE(m_pView->GetUndoStack()->count(), 1);
+    QVERIFY(m_pView->Undo());
+    QVERIFY(Painters().isEmpty());
+    QVERIFY(m_pView->GetScene().GetModels().isEmpty());
+    QVERIFY(m_pView->Redo());
+    QCOMPARE(Painters(), items);
+    QCOMPARE(m_pView->GetScene().GetModels().size(), 2);
+    for (int i = 0; i < 3; ++i)
+        QVERIFY(items[i]->GetState() == stood[i]);
 }
 
 // Items that fit stand where the file puts them (one floating item set down

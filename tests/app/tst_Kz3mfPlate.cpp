@@ -72,7 +72,7 @@ public:
         m_timer.start(30);
     }
     QStringList m_listFilters;
-    int m_nBoxes = 0;
+    QStringList m_listBoxes;   // "title / text" of each message box
 
 private:
     void Poll()
@@ -89,7 +89,7 @@ private:
             name->setText(m_strPath);
             QTimer::singleShot(0, name, [name] { QTest::keyClick(name, Qt::Key_Return); });
         } else if (auto* box = qobject_cast<QMessageBox*>(modal)) {
-            ++m_nBoxes;
+            m_listBoxes << box->windowTitle() + " / " + box->text();
             QTimer::singleShot(0, box, [box] { box->accept(); });
         }
     }
@@ -251,6 +251,7 @@ void tst_Kz3mfPlate::packagesThroughTheWindow()
     }
     const QMatrix4x4 stood = scene.GetPainters().first()->GetModelMatrix();
 
+    const int steps = view->GetUndoStack()->count();
     for (const auto& step : refused) {
         {
             DialogUser user(m_dir.filePath(step.file));
@@ -261,6 +262,7 @@ void tst_Kz3mfPlate::packagesThroughTheWindow()
         QVERIFY2(scene.GetPainters().first()->GetModelMatrix() == stood, step.file);
     }
     QCOMPARE(scene.GetModels().size(), 1);
+    QCOMPARE(view->GetUndoStack()->count(), steps);   // nothing to undo either
 
     // A drop opens a package like the dialog: both items, kept where the file puts them.
     QMimeData mime;
@@ -290,7 +292,7 @@ void tst_Kz3mfPlate::packagesThroughTheWindow()
         DialogUser user(m_dir.filePath("saved"), "*.3mf");
         ClickDial(window, 2);
         QVERIFY(user.m_listFilters.contains("*.3mf"));
-        QCOMPARE(user.m_nBoxes, 1);
+        QCOMPARE(user.m_listBoxes, QStringList{"Save 3MF / 3MF saved successfully"});
     }
     QVERIFY(ReadAll(m_dir.filePath("saved.3mf")).startsWith("PK\x03\x04"));
 

@@ -3,6 +3,7 @@
 // lib3mf's API (components, several build items, inches); where their items
 // go on a 200 x 200 mm machine; and the program's own package read by
 // OpenSCAD and by lib3mf's strict mode, to show it is standard.
+#include "Kz3mfReader.h"
 #include "Kz3mfTestFiles.h"
 #include "KPolygonAlgorithm.h"
 #include "KzModel3D.h"
@@ -45,6 +46,7 @@ private slots:
 
     void openscadFilesOpenWithOpenscadsSizes();
     void componentsBuildItemsAndInches();
+    void everyUnitComesInMillimetres();
     void arrangementKeptWhereItFitsElsePlaced();
     void savedPlateIsReadByOpenscadAndStrictLib3mf();
 
@@ -169,6 +171,38 @@ void tst_Kz3mfFiles::componentsBuildItemsAndInches()
     QCOMPARE(m_pView->GetScene().GetModels().size(), 2);
     for (int i = 0; i < 3; ++i)
         QVERIFY(items[i]->GetState() == stood[i]);
+}
+
+// The six units 3MF knows: a box of 2 x 3 x 4 units moved by one unit along
+// x comes out in millimetres, mesh and move alike.
+void tst_Kz3mfFiles::everyUnitComesInMillimetres()
+{
+    const struct { const char* unit; float mm; } units[] = {
+        {"micron", 0.001f}, {"millimeter", 1}, {"centimeter", 10}, {"inch", 25.4f}, {"foot", 304.8f}, {"meter", 1000},
+    };
+    for (const auto& u : units) {
+        const QByteArray model = Model("<resources>" + BoxObject(1, QVector3D(0, 0, 0), QVector3D(2, 3, 4))
+                                       + "</resources><build><item objectid=\"1\" transform=\"1 0 0 0 1 0 0 0 1 1 0 0\"/>"
+                                       "</build>", u.unit);
+        Kz3mfReader reader;
+        Kz3mfPackage package;
+        QVERIFY2(reader.ReadBytes(Package(model), package), u.unit);
+        QCOMPARE(package.m_vecMeshes.size(), 1);
+        QCOMPARE(package.m_vecItems.size(), 1);
+        QVector3D lo = package.m_vecMeshes[0][0][0];
+        QVector3D hi = lo;
+        for (const KzTriangle3D& t : package.m_vecMeshes[0])
+            for (int c = 0; c < 3; ++c)
+                for (int axis = 0; axis < 3; ++axis) {
+                    lo[axis] = std::min(lo[axis], t[c][axis]);
+                    hi[axis] = std::max(hi[axis], t[c][axis]);
+                }
+        const float tol = u.mm * 1e-6f;
+        QVERIFY2(Near(lo, QVector3D(0, 0, 0), tol) && Near(hi, QVector3D(2, 3, 4) * u.mm, tol),
+                 qPrintable(QString(u.unit) + " " + Str(hi)));
+        const QVector3D moved = package.m_vecItems[0].matTransform.map(QVector3D(0, 0, 0));
+        QVERIFY2(Near(moved, QVector3D(u.mm, 0, 0), tol), qPrintable(QString(u.unit) + " " + Str(moved)));
+    }
 }
 
 // Items that fit stand where the file puts them (one floating item set down

@@ -117,7 +117,7 @@ QStringList KzCommandLine::Arguments(int argc, char** argv)
 void KzCommandLine::AddOptions(QCommandLineParser& parser)
 {
     parser.setApplicationDescription(
-        tr("为小型FDM 3D打印机准备打印STL和OBJ模型。") + QLatin1Char('\n')
+        tr("为小型FDM 3D打印机准备打印STL、OBJ和3MF模型。") + QLatin1Char('\n')
         + tr("不开窗口切片：%1 --slice -o 输出.gcode [--machine 名称] [--material 名称] [--preset fast|standard|optimal] 模型…")
               .arg(QCoreApplication::applicationName()));
     parser.addOption(QCommandLineOption(Names(kHelpNames), tr("显示本帮助并退出。")));
@@ -138,7 +138,7 @@ void KzCommandLine::AddOptions(QCommandLineParser& parser)
     parser.addOption(QCommandLineOption(QLatin1String(kPreset),
                                         tr("与 --slice 一起：一键切片的预设 fast、standard 或 optimal。默认为 standard。"),
                                         tr("预设")));
-    parser.addPositionalArgument(tr("文件"), tr("在打印平台上打开的STL或OBJ模型文件；相对路径从当前文件夹算起。"),
+    parser.addPositionalArgument(tr("文件"), tr("在打印平台上打开的STL、OBJ或3MF模型文件；相对路径从当前文件夹算起。"),
                                  tr("[文件…]"));
 }
 

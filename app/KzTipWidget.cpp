@@ -8,6 +8,27 @@
 #include <QStringList>
 #include <QTimerEvent>
 
+namespace {
+
+// Why a 3MF package was refused, by KzLoadReport::emPackageFault.
+const char* const kPackageFaults[] = {
+    QT_TRANSLATE_NOOP("KzTipWidget", "未打开%1：无法读取此3MF文件"),
+    QT_TRANSLATE_NOOP("KzTipWidget", "未打开%1：无法读取此3MF文件"),
+    QT_TRANSLATE_NOOP("KzTipWidget", "未打开%1：不是3MF文件（不是zip压缩包）"),
+    QT_TRANSLATE_NOOP("KzTipWidget", "未打开%1：3MF压缩包已损坏"),
+    QT_TRANSLATE_NOOP("KzTipWidget", "未打开%1：3MF文件中没有三维模型"),
+    QT_TRANSLATE_NOOP("KzTipWidget", "未打开%1：3MF文件中的模型数据格式错误"),
+    QT_TRANSLATE_NOOP("KzTipWidget", "未打开%1：有三角面的顶点索引无效"),
+    QT_TRANSLATE_NOOP("KzTipWidget", "未打开%1：构建项引用了不存在的对象"),
+    QT_TRANSLATE_NOOP("KzTipWidget", "未打开%1：其中有无效的坐标或变换"),
+    QT_TRANSLATE_NOOP("KzTipWidget", "未打开%1：网格数据超过2 GB"),
+    QT_TRANSLATE_NOOP("KzTipWidget", "未打开%1：其中没有要打印的对象"),
+};
+static_assert(sizeof(kPackageFaults) / sizeof(kPackageFaults[0]) == KzLoadReport::Package_NoItems + 1,
+              "a text for every reason");
+
+} // namespace
+
 KzTipWidget::KzTipWidget(QWidget* parent)
     : QFrame(parent)
     , m_pUi(new Ui::TipWidget)
@@ -83,6 +104,9 @@ QStringList KzTipWidget::DescribeLoad(const KzLoadReport& report)
     case KzLoadReport::Verdict_TooLarge:
         lines << tr("未打开%1：模型长达%2米，超出任何打印机的范围")
                      .arg(name, QString::number(report.GetExtent() / 1000, 'g', 3));
+        break;
+    case KzLoadReport::Verdict_BadPackage:
+        lines << tr(kPackageFaults[report.GetPackageFault()]).arg(name);
         break;
     }
     if (report.IsShort())

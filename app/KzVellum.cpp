@@ -629,7 +629,8 @@ void KzVellum::slot_OpenFileButton_Clicked()
 {
     m_pTipWidget->slot_SetCurrentTip(0);
     const QString start = QFileInfo(m_strModelFolder).isDir() ? m_strModelFolder : QDir::homePath();
-    const QString path = QFileDialog::getOpenFileName(nullptr, tr("打开模型"), start, "*.stl;;*.obj");
+    const QString path = QFileDialog::getOpenFileName(nullptr, tr("打开模型"), start,
+                                                      "*.stl *.obj *.3mf;;*.stl;;*.obj;;*.3mf");
     if (path.isEmpty()) {
         m_pTipWidget->slot_SetCurrentTip(2);
         return;
@@ -696,17 +697,21 @@ void KzVellum::slot_CustomPrint_Clicked()
 void KzVellum::slot_SaveButton_Clicked()
 {
     m_pTipWidget->slot_SetCurrentTip(3);
-    QString name = QFileDialog::getSaveFileName(nullptr, tr("保存STL"), QDir::homePath(), "*.stl");
+    QString filter;
+    QString name = QFileDialog::getSaveFileName(nullptr, tr("保存模型"), QDir::homePath(), "*.stl;;*.3mf", &filter);
     if (name.isEmpty())
         return;
-    if (!QRegExp(".*.stl$").exactMatch(name))
-        name += ".stl";
+    // A name that is neither 3MF nor STL by the rule takes the filter's suffix.
+    if (!name.endsWith(".3mf", Qt::CaseInsensitive) && !QRegExp(".*.stl$").exactMatch(name))
+        name += filter == "*.3mf" ? ".3mf" : ".stl";
     bool saved = false;
     {
         KzBusyCursor busy;
         saved = ui.openGLWidget->SaveAllModel(name);
     }
-    if (saved)
+    if (saved && name.endsWith(".3mf", Qt::CaseInsensitive))
+        QMessageBox::information(this, tr("保存3MF"), tr("3MF保存成功"));
+    else if (saved)
         QMessageBox::information(this, tr("保存STL"), tr("STL保存成功"));
     else
         m_pTipWidget->slot_SetCurrentTip(5);

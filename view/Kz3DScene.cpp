@@ -1,5 +1,6 @@
 #include "Kz3DScene.h"
 
+#include "Kz3mfReader.h"
 #include "KzLoadReport.h"
 #include "KzModel3D.h"
 #include "KLayerModel.h"
@@ -267,12 +268,32 @@ bool Kz3DScene::AreAllModelsInBound() const
 
 int Kz3DScene::AddModel(QString path, KzLoadReport& report)
 {
+    if (Kz3mfReader::IsPackagePath(path))
+        return AddPackage(path, report);
     KzModel3D* model = m_plate.LoadModel(path, report);
     if (model == nullptr)
         return 0;
     auto* painter = new KzModelPainter(model);
     AddModelPainter(painter);
     return painter->GetPickCode();
+}
+
+// The plate makes an instance of each build item through the painters made
+// here, and puts them where they go.
+int Kz3DScene::AddPackage(const QString& path, KzLoadReport& report)
+{
+    QVector<KzModelPainter*> made;
+    const auto make = [&made](KzModel3D* model, const QMatrix4x4& m) {
+        made.append(new KzModelPainter(model, m));
+        return made.last();
+    };
+    const auto key = [&made](int i) { return made.at(i)->GetID(); };
+    if (m_plate.AddPackageFile(path, report, make, key).isEmpty())
+        return 0;
+    for (KzModelPainter* painter : qAsConst(made))
+        m_mapPainters.insert(painter->GetID(), painter);
+    UpdateHandles();
+    return made.first()->GetPickCode();
 }
 
 bool Kz3DScene::RemoveCurrentPainter()

@@ -73,7 +73,8 @@ public:
     // Model files. AddModel loads a file once per exact path (later instances
     // share the mesh) and returns the new instance's pick code, 0 when the
     // file is refused; report gets what the load came to. The view's context
-    // must be current.
+    // must be current. A 3MF package (".3mf") puts all its build items on
+    // the plate (KzPlate::AddPackageFile); the first one's code is returned.
     int AddModel(QString path, KzLoadReport& report);
     bool RemoveCurrentPainter();
     // An instance taken off the plate stays whole, with its mesh, for whoever
@@ -87,8 +88,9 @@ public:
     // A copy of the selected instance that shares its mesh and transform,
     // placed as a new instance is; null without a selection.
     KzModelPainter* DuplicateCurrent();
-    // Every instance's triangles in plate coordinates as one binary STL;
-    // centre gets the middle of their common bounding box.
+    // Every instance's triangles in plate coordinates as one binary STL, or a
+    // 3MF package for a name ending in ".3mf" (KzPlate::SaveAll); centre gets
+    // the middle of their common bounding box.
     bool SaveAll(QString path, QVector3D& centre) const;
     QString GetFirstModelName() const;
 
@@ -157,6 +159,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* e) override;
 
 private:
+    int AddPackage(const QString& path, KzLoadReport& report);
     void DrawInstance(KzModelPainter* painter);
     void DrawMoveFeedback();
     void DrawRotateFeedback();

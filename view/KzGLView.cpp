@@ -1,5 +1,6 @@
 #include "KzGLView.h"
 
+#include "Kz3mfReader.h"
 #include "KzConfigureData.h"
 
 #include "KzModelPainter.h"
@@ -954,8 +955,9 @@ void KzGLView::dragEnterEvent(QDragEnterEvent* e)
     const QMimeData* mime = e->mimeData();
     if (mime == nullptr || !mime->hasFormat(QStringLiteral("text/uri-list")) || mime->urls().size() != 1)
         return;
-    const QString suffix = QFileInfo(mime->urls().first().toLocalFile()).suffix();
-    if (suffix.endsWith(QStringLiteral("stl"), Qt::CaseInsensitive))
+    const QString path = mime->urls().first().toLocalFile();
+    if (QFileInfo(path).suffix().endsWith(QStringLiteral("stl"), Qt::CaseInsensitive)
+        || Kz3mfReader::IsPackagePath(path))
         e->acceptProposedAction();
 }
 

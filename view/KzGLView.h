@@ -62,12 +62,15 @@ public:
     // Model files. Opening leaves layer mode and selects the new instance; a
     // path already loaded (compared exactly) shares its mesh. A file that is
     // not fit for the plate is refused and changes nothing on it. Every open
-    // ends with signal_LoadReported, also one that came by a drop.
+    // ends with signal_LoadReported, also one that came by a drop. A 3MF
+    // package (".3mf") puts all its build items on the plate and selects the
+    // first (KzPlate::AddPackageFile).
     bool OpenSTLFile(QString path);
     const KzLoadReport& GetLoadReport() const { return m_loadReport; }
     bool RemoveCurrentModel();
-    // Every instance as one binary STL in plate coordinates; the group's centre
-    // is stored in the configuration store as the models' position.
+    // Every instance as one binary STL in plate coordinates, or, for a name
+    // ending in ".3mf", as a 3MF package (Kz3mfPlate); the group's centre is
+    // stored in the configuration store as the models' position.
     bool SaveAllModel(QString path);
     // The first loaded model's file name without folder and suffixes.
     QString GetSaveSDName() const;

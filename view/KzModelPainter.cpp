@@ -10,6 +10,12 @@ KzModelPainter::KzModelPainter(KzModel3D* model)
 {
 }
 
+KzModelPainter::KzModelPainter(KzModel3D* model, const QMatrix4x4& m)
+    : KzPlateInstance(model, m)
+    , m_bSelected(false)
+{
+}
+
 KzModelPainter::~KzModelPainter() = default;
 
 void KzModelPainter::CallLists(const QVector<unsigned int>& lists) const

@@ -16,6 +16,8 @@ class KZGLVIEW_EXPORT KzModelPainter : public Kz3DPainter, public KzPlateInstanc
 public:
     // Stands the new instance on the plate, centred on x = y = 0.
     explicit KzModelPainter(KzModel3D* model);
+    // Stands it where m puts the mesh (KzPlateInstance::SetModelMatrix, not centred).
+    KzModelPainter(KzModel3D* model, const QMatrix4x4& m);
     ~KzModelPainter() override;
 
     void Draw() override;

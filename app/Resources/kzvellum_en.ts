@@ -47,6 +47,18 @@
             <translation>STL saved successfully</translation>
         </message>
         <message>
+            <source>保存模型</source>
+            <translation>Save Models</translation>
+        </message>
+        <message>
+            <source>保存3MF</source>
+            <translation>Save 3MF</translation>
+        </message>
+        <message>
+            <source>3MF保存成功</source>
+            <translation>3MF saved successfully</translation>
+        </message>
+        <message>
             <source>选择机型</source>
             <translation>Select Type</translation>
         </message>
@@ -805,6 +817,46 @@ Reinstall the program, or put the file back into the program's Configure folder.
             <translation>%1 was not opened: the model is %2 m long, larger than any printer can hold</translation>
         </message>
         <message>
+            <source>未打开%1：无法读取此3MF文件</source>
+            <translation>%1 was not opened: the 3MF package cannot be read</translation>
+        </message>
+        <message>
+            <source>未打开%1：不是3MF文件（不是zip压缩包）</source>
+            <translation>%1 was not opened: it is not a 3MF package (not a zip archive)</translation>
+        </message>
+        <message>
+            <source>未打开%1：3MF压缩包已损坏</source>
+            <translation>%1 was not opened: the 3MF package is damaged</translation>
+        </message>
+        <message>
+            <source>未打开%1：3MF文件中没有三维模型</source>
+            <translation>%1 was not opened: the package holds no 3D model part</translation>
+        </message>
+        <message>
+            <source>未打开%1：3MF文件中的模型数据格式错误</source>
+            <translation>%1 was not opened: its model part is not valid 3MF XML</translation>
+        </message>
+        <message>
+            <source>未打开%1：有三角面的顶点索引无效</source>
+            <translation>%1 was not opened: a triangle has invalid vertex indices</translation>
+        </message>
+        <message>
+            <source>未打开%1：构建项引用了不存在的对象</source>
+            <translation>%1 was not opened: a build item refers to an object that does not exist</translation>
+        </message>
+        <message>
+            <source>未打开%1：其中有无效的坐标或变换</source>
+            <translation>%1 was not opened: it holds invalid coordinates or transforms</translation>
+        </message>
+        <message>
+            <source>未打开%1：网格数据超过2 GB</source>
+            <translation>%1 was not opened: it holds more than 2 GB of mesh data</translation>
+        </message>
+        <message>
+            <source>未打开%1：其中没有要打印的对象</source>
+            <translation>%1 was not opened: its build holds nothing to print</translation>
+        </message>
+        <message>
             <source>文件不完整：%2个三角面中只读到%1个</source>
             <translation>The file ends early: %1 of %2 facets read</translation>
         </message>
@@ -919,8 +971,8 @@ Reinstall the program, or put the file back into the program's Configure folder.
     <context>
         <name>KzCommandLine</name>
         <message>
-            <source>为小型FDM 3D打印机准备打印STL和OBJ模型。</source>
-            <translation>Prepares STL and OBJ models for printing on small FDM 3D printers.</translation>
+            <source>为小型FDM 3D打印机准备打印STL、OBJ和3MF模型。</source>
+            <translation>Prepares STL, OBJ and 3MF models for printing on small FDM 3D printers.</translation>
         </message>
         <message>
             <source>显示本帮助并退出。</source>
@@ -935,8 +987,8 @@ Reinstall the program, or put the file back into the program's Configure folder.
             <translation>FILE</translation>
         </message>
         <message>
-            <source>在打印平台上打开的STL或OBJ模型文件；相对路径从当前文件夹算起。</source>
-            <translation>STL or OBJ model files to open on the plate; relative paths start from the current folder.</translation>
+            <source>在打印平台上打开的STL、OBJ或3MF模型文件；相对路径从当前文件夹算起。</source>
+            <translation>STL, OBJ or 3MF model files to open on the plate; relative paths start from the current folder.</translation>
         </message>
         <message>
             <source>[文件…]</source>

@@ -11,15 +11,29 @@ void KzLoadReport::SetShort(qint64 promised, qint64 records)
     m_nRecords = records;
 }
 
+void KzLoadReport::SetPackageFault(emPackageFault fault)
+{
+    m_nPackageFault = fault;
+    m_nVerdict = Verdict_BadPackage;
+}
+
 void KzLoadReport::Judge(int facets, const QVector3D& min, const QVector3D& max)
 {
-    m_nFacets = facets;
-    m_dExtent = 0;
+    double extent = 0;
     for (int axis = 0; axis < 3; ++axis) {
         const double side = double(max[axis]) - double(min[axis]);
-        m_dExtent = std::isfinite(side) ? std::max(m_dExtent, side) : HUGE_VAL;
+        extent = std::isfinite(side) ? std::max(extent, side) : HUGE_VAL;
     }
-    if (!m_bOpened)
+    JudgeExtent(facets, extent);
+}
+
+void KzLoadReport::JudgeExtent(qint64 facets, double extent)
+{
+    m_nFacets = facets;
+    m_dExtent = std::isnan(extent) ? HUGE_VAL : extent;
+    if (m_nPackageFault != Package_None)
+        m_nVerdict = Verdict_BadPackage;
+    else if (!m_bOpened)
         m_nVerdict = Verdict_Unreadable;
     else if (facets == 0)
         m_nVerdict = Verdict_NoFacets;

@@ -71,6 +71,21 @@ bool KzModel3D::LoadSTLFile(QString path)
         m_report = KzLoadReport(path);
         return false;
     }
+    return RunLoad(path);
+}
+
+bool KzModel3D::LoadPackageMesh(const QString& path, int part, const QVector<KzTriangle3D>& facets)
+{
+    m_pLoader->m_strFileName = path;
+    m_pLoader->m_nFileType = 3;
+    m_pLoader->m_bValid = true;
+    m_pLoader->m_vecGiven = facets;
+    m_nPackagePart = part;
+    return RunLoad(path);
+}
+
+bool KzModel3D::RunLoad(const QString& path)
+{
     StopCoarse();
     m_facetQueue.Reset();
     m_nReadFacets = 0;

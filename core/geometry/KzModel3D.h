@@ -40,7 +40,13 @@ public:
     // True when the file's type was recognised and it was read; whether what
     // it held is fit for the plate is the report's verdict.
     bool LoadSTLFile(QString path);
+    // One mesh of a 3MF package read before (Kz3mfReader): its facets take
+    // the same way as a file's. The model is known by the package's path and
+    // the mesh's index in it.
+    bool LoadPackageMesh(const QString& path, int part, const QVector<KzTriangle3D>& facets);
     const KzLoadReport& GetLoadReport() const { return m_report; }
+    // The mesh's index in its package; -1 for a model that is a whole file.
+    int GetPackagePart() const { return m_nPackagePart; }
 
     int Count() const { return m_vecTriangles.size(); }
     KzTriangle3D Item(int i) const { return m_vecTriangles.at(i); }
@@ -81,6 +87,7 @@ private slots:
     void slot_LoadComplete();
 
 private:
+    bool RunLoad(const QString& path);
     void ReceiveFacets(bool fresh);
     void UpdateBounds();
     void UpdateCenter();
@@ -112,6 +119,7 @@ private:
     QVector3D m_vMinBound;
     QPointer<QOpenGLContext> m_pListContext;   // the context that owns the lists
     KzLoadReport m_report;
+    int m_nPackagePart = -1;
 
     std::thread m_coarseThread;
     std::atomic<bool> m_bCoarseReady{false};

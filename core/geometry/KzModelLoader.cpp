@@ -80,6 +80,8 @@ void KzModelLoader::slot_StartLoad()
         ReadAsciiSTL(m_strFileName);
     if (m_nFileType == 2)
         ReadObjFile(m_strFileName);
+    else if (m_nFileType == 3)
+        ReadGivenFacets();
     emit signal_LoadComplete();
 }
 
@@ -239,4 +241,18 @@ void KzModelLoader::ReadObjFile(QString path)
         }
         Deliver(tri);
     }
+}
+
+// A mesh read from a package by Kz3mfReader: its facets take the way of a
+// file's, so they are checked, counted and given normals alike.
+void KzModelLoader::ReadGivenFacets()
+{
+    m_report.SetOpened();
+    Expect(m_vecGiven.size());
+    KzTriangle3D tri;
+    for (int i = 0; i < m_vecGiven.size() && !m_bStop; ++i) {
+        tri = m_vecGiven.at(i);
+        Deliver(tri);
+    }
+    m_vecGiven = QVector<KzTriangle3D>();
 }

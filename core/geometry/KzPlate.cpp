@@ -1,5 +1,6 @@
 #include "KzPlate.h"
 
+#include "Kz3mfReader.h"
 #include "KPolygonAlgorithm.h"
 #include "KzLoadReport.h"
 #include "KzModel3D.h"
@@ -272,6 +273,14 @@ void KzPlate::ForgetModel(KzModel3D* model)
 
 KzPlateInstance* KzPlate::AddModelFile(const QString& path, KzLoadReport& report)
 {
+    if (Kz3mfReader::IsPackagePath(path)) {
+        const auto make = [](KzModel3D* model, const QMatrix4x4& m) { return new KzPlateInstance(model, m); };
+        const auto next = [this](int) { return m_mapInstances.isEmpty() ? 1 : m_mapInstances.lastKey() + 1; };
+        const QVector<KzPlateInstance*> made = AddPackageFile(path, report, make, next);
+        for (KzPlateInstance* instance : made)
+            m_vecOwned.emplace_back(instance);
+        return made.isEmpty() ? nullptr : made.first();
+    }
     KzModel3D* model = LoadModel(path, report);
     if (model == nullptr)
         return nullptr;
@@ -279,6 +288,21 @@ KzPlateInstance* KzPlate::AddModelFile(const QString& path, KzLoadReport& report
     KzPlateInstance* instance = m_vecOwned.back().get();
     Add(m_mapInstances.isEmpty() ? 1 : m_mapInstances.lastKey() + 1, instance);
     return instance;
+}
+
+QVector<KzPlateInstance*> KzPlate::AddPackageFile(const QString& path, KzLoadReport& report,
+                                                  const Kz3mfPlate::MakeInstance& make,
+                                                  const std::function<int(int)>& key)
+{
+    bool kept = false;
+    const QVector<KzPlateInstance*> made = m_packages.Open(*this, path, make, kept, report);
+    for (int i = 0; i < made.size(); ++i) {
+        if (kept)
+            Insert(key(i), made[i]);
+        else
+            Add(key(i), made[i]);
+    }
+    return made;
 }
 
 void KzPlate::Insert(int key, KzPlateInstance* instance)
@@ -438,6 +462,8 @@ bool KzPlate::SaveAll(const QString& path, QVector3D& centre) const
 {
     if (m_mapInstances.isEmpty())
         return false;
+    if (Kz3mfReader::IsPackagePath(path))
+        return m_packages.Save(*this, path, centre);
     KzModelWriter writer;
     bool first = true;
     QVector3D min;

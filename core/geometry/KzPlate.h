@@ -1,6 +1,7 @@
 #ifndef KZPLATE_H
 #define KZPLATE_H
 
+#include "Kz3mfPlate.h"
 #include "KzFunctionGlobal.h"
 
 #include <QMap>
@@ -8,6 +9,7 @@
 #include <QVector2D>
 #include <QVector3D>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -53,8 +55,17 @@ public:
     const QMap<int, KzModel3D*>& GetModels() const { return m_mapModels; }
 
     // An instance of the model at path, placed as Add places it and owned by
-    // the plate; nullptr when the file is refused.
+    // the plate; nullptr when the file is refused. A 3MF package (".3mf")
+    // gives one instance per build item (AddPackageFile); the first is returned.
     KzPlateInstance* AddModelFile(const QString& path, KzLoadReport& report);
+    // Every build item of the 3MF package at path as an instance made by make,
+    // on the plate under key(i) for the i-th item: where the file puts them
+    // when they all fit, else each placed as Add places it (Kz3mfPlate). The
+    // instances stay their maker's, in build order; none when the package is
+    // refused, and then nothing on the plate changes.
+    QVector<KzPlateInstance*> AddPackageFile(const QString& path, KzLoadReport& report,
+                                             const Kz3mfPlate::MakeInstance& make,
+                                             const std::function<int(int)>& key);
 
     // Takes an instance as it stands under key; placing it is up to the caller.
     void Insert(int key, KzPlateInstance* instance);
@@ -83,8 +94,10 @@ public:
     bool AreAllInBound() const;
 
     // Every instance's triangles in plate coordinates as one binary STL, in
-    // key order; centre gets the middle of their common bounding box. False
-    // with no instance or when the file cannot be written.
+    // key order, or for a name ending in ".3mf" every instance as a build
+    // item of its mesh in a 3MF package (Kz3mfPlate); centre gets the middle
+    // of their common bounding box. False with no instance or when the file
+    // cannot be written.
     bool SaveAll(const QString& path, QVector3D& centre) const;
 
 private:
@@ -95,6 +108,7 @@ private:
     QMap<int, KzModel3D*> m_mapModels;
     QMap<int, KzPlateInstance*> m_mapInstances;
     std::vector<std::unique_ptr<KzPlateInstance>> m_vecOwned;
+    Kz3mfPlate m_packages;
 };
 
 #endif // KZPLATE_H

@@ -18,6 +18,13 @@ KzPlateInstance::KzPlateInstance(KzModel3D* model)
     Place();
 }
 
+KzPlateInstance::KzPlateInstance(KzModel3D* model, const QMatrix4x4& m)
+    : m_pModel(model)
+{
+    m_pModel->IncreaseReference();
+    SetModelMatrix(m, false);
+}
+
 KzPlateInstance::~KzPlateInstance()
 {
     m_pModel->DecreaseReference();
@@ -135,6 +142,22 @@ void KzPlateInstance::Translate(const QVector2D& d)
 void KzPlateInstance::ResetTransform()
 {
     Place();
+}
+
+void KzPlateInstance::SetModelMatrix(const QMatrix4x4& m, bool centre)
+{
+    m_matModel = m;
+    m_matModel.optimize();
+    ComputeBox();
+    if (centre) {
+        QMatrix4x4 t;
+        t.translate(-(m_vMin.x() + m_vMax.x()) / 2, -(m_vMin.y() + m_vMax.y()) / 2, 0);
+        m_matModel = t * m_matModel;
+        m_matModel.optimize();
+        ComputeBox();
+    }
+    DropToFloor();
+    ComputeHull();
 }
 
 QVector<KzTriangle3D> KzPlateInstance::TransformedTriangles() const

@@ -38,6 +38,8 @@ public:
 
     // Stands the new instance on the plate, centred on x = y = 0.
     explicit KzPlateInstance(KzModel3D* model);
+    // Stands it where m puts the mesh (SetModelMatrix, not centred).
+    KzPlateInstance(KzModel3D* model, const QMatrix4x4& m);
     virtual ~KzPlateInstance();
 
     KzPlateInstance(const KzPlateInstance&) = delete;
@@ -50,6 +52,10 @@ public:
     void Translate(const QVector2D& d);
     // Back to the file's orientation and size, centred and on the plate.
     void ResetTransform();
+    // Puts the instance where m puts the mesh, then on the plate (when more
+    // than a hundredth of a millimetre off it); with centre, also centred on
+    // x = y = 0 first. m is kept bit for bit otherwise.
+    void SetModelMatrix(const QMatrix4x4& m, bool centre);
 
     // The model's triangles in plate coordinates.
     QVector<KzTriangle3D> TransformedTriangles() const;

@@ -392,7 +392,7 @@ void tst_KzPrintRoad::roadOfOnePrint()
     {
         KzModalUser user(plate, "save-stl-message");
         ClickDial(2);
-        QCOMPARE(user.m_listCaptions, QStringList{ "Save STL" });
+        QCOMPARE(user.m_listCaptions, QStringList{ "Save Models" });
         QCOMPARE(user.m_listBoxTexts, QStringList{ "Save STL / STL saved successfully" });
     }
     // The same in Chinese.
@@ -400,7 +400,7 @@ void tst_KzPrintRoad::roadOfOnePrint()
     {
         KzModalUser user(m_dir.filePath("plate-zh"), "save-stl-message-zh");
         ClickDial(2);
-        QCOMPARE(user.m_listCaptions, QStringList{ QString::fromUtf8("保存STL") });
+        QCOMPARE(user.m_listCaptions, QStringList{ QString::fromUtf8("保存模型") });
         QCOMPARE(user.m_listBoxTexts, QStringList{ QString::fromUtf8("保存STL / STL保存成功") });
     }
     SetLanguage(1, -1);

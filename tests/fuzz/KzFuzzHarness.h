@@ -39,19 +39,10 @@ inline bool Finite(const QVector3D& v)
     return std::isfinite(v.x()) && std::isfinite(v.y()) && std::isfinite(v.z());
 }
 
-// Loads bytes as a file with the given suffix; maxFacets bounds what the file
-// can honestly hold.
-inline void Load(const QByteArray& bytes, const char* suffix, qint64 maxFacets)
+// What a loaded model must hold: maxFacets bounds what its source can
+// honestly hold.
+inline void Check(const KzModel3D& model, qint64 maxFacets)
 {
-    Init();
-    static const QString path = QString("/dev/shm/kz_fuzz-%1%2").arg(getpid()).arg(suffix);
-    {
-        QFile file(path);
-        Require(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
-        Require(file.write(bytes) == bytes.size());
-    }
-    KzModel3D model;
-    Require(model.LoadSTLFile(path));
     Require(model.ReadyToRender());
     // Facets kept and left out together are bounded by the file; the report
     // agrees with the model, and only a model fit for the plate is passed.
@@ -75,6 +66,22 @@ inline void Load(const QByteArray& bytes, const char* suffix, qint64 maxFacets)
                 Require(lo[axis] <= t[c][axis] && t[c][axis] <= hi[axis]);
         }
     }
+}
+
+// Loads bytes as a file with the given suffix; maxFacets bounds what the file
+// can honestly hold.
+inline void Load(const QByteArray& bytes, const char* suffix, qint64 maxFacets)
+{
+    Init();
+    static const QString path = QString("/dev/shm/kz_fuzz-%1%2").arg(getpid()).arg(suffix);
+    {
+        QFile file(path);
+        Require(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        Require(file.write(bytes) == bytes.size());
+    }
+    KzModel3D model;
+    Require(model.LoadSTLFile(path));
+    Check(model, maxFacets);
 }
 
 } // namespace KzFuzzHarness

@@ -196,7 +196,7 @@ void tst_KzInstall::desktopFilesPassTheirValidators()
     QCOMPARE(entry.value("Exec"), QString("kzvellum %F"));
     QVERIFY(QFileInfo(Prefix("bin/" + entry.value("TryExec"))).isExecutable());
     const QStringList types = entry.value("MimeType").split(';', Qt::SkipEmptyParts);
-    QCOMPARE(types, QStringList({ "model/stl", "model/obj" }));
+    QCOMPARE(types, QStringList({ "model/stl", "model/obj", "model/3mf" }));
     QMimeDatabase mime;
     for (const QString& type : types) {
         const QMimeType known = mime.mimeTypeForName(type);

@@ -160,7 +160,8 @@ void tst_KzSliceCommand::ClickDial(QWidget* window, int id)
 // OBJ model in that order, slices them with the Standard preset and saves the
 // G-code with "Save data". The program, started on the same remembered
 // choice, gives the same bytes (but the ";MESH:" comments, which name the
-// temporary model file sliced); so does naming that printer and material.
+// temporary model file sliced); so does naming that printer and material, and
+// so does the window's plate saved as a 3MF package and sliced from it.
 void tst_KzSliceCommand::sliceGivesTheWindowsBytes()
 {
     KzUserSettings settings(m_strConfig + "/kzvellum/kzvellum.conf");
@@ -172,10 +173,11 @@ void tst_KzSliceCommand::sliceGivesTheWindowsBytes()
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.OpenModels(models);
+        auto* view = window.findChild<KzGLView*>("openGLWidget");
+        QVERIFY(view->SaveAllModel(m_strFolder + "/plate.3mf"));
         ClickDial(&window, 0);
         ClickDial(&window, 6);
         QTest::mouseClick(window.findChild<QPushButton*>("pushButton_Standard"), Qt::LeftButton);
-        auto* view = window.findChild<KzGLView*>("openGLWidget");
         QTRY_VERIFY_WITH_TIMEOUT(view->IsLayerMode(), 180000);
         KzSaveAnswer answer(saved);
         QTest::mouseClick(window.findChild<QPushButton*>("pushButton_SaveData"), Qt::LeftButton);
@@ -188,21 +190,23 @@ void tst_KzSliceCommand::sliceGivesTheWindowsBytes()
     int windowMesh = 0;
     const QByteArray expected = WithoutMeshLines(windowGCode, windowMesh);
     QVERIFY(windowMesh > 0);
-    const QList<QStringList> runs = {
-        { "--slice", "-o", "cli.gcode", "bracket.stl", "parts/pyramid.obj" },
-        { "--slice", "--machine", "CEDAR 220", "--material", "abs", "--preset", "Standard", "-o", "cli.gcode",
-          "bracket.stl", "parts/pyramid.obj" },
+    const QList<QPair<QStringList, QStringList>> runs = {
+        { { "--slice", "-o", "cli.gcode", "bracket.stl", "parts/pyramid.obj" }, models },
+        { { "--slice", "--machine", "CEDAR 220", "--material", "abs", "--preset", "Standard", "-o", "cli.gcode",
+            "bracket.stl", "parts/pyramid.obj" }, models },
+        { { "--slice", "-o", "cli.gcode", "plate.3mf" }, { m_strFolder + "/plate.3mf" } },
     };
-    for (const QStringList& arguments : runs) {
+    for (const auto& [arguments, opened] : runs) {
         QFile::remove(m_strFolder + "/cli.gcode");
         KzProgramRun run;
         RunProgram(run, arguments);
         QVERIFY2(run.GetStatus() == 0, qPrintable(run.Describe()));
         const QString log = run.GetErrors();
-        for (const QString& line : { QString("kzvellum: Printer Cedar 220, material ABS, preset standard\n"),
-                                     "kzvellum: Opened the model " + models[0] + "\n",
-                                     "kzvellum: Opened the model " + models[1] + "\n", QString("kzvellum: Slicing 100%\n"),
-                                     "kzvellum: Wrote " + m_strFolder + "/cli.gcode (" })
+        QStringList lines = { "kzvellum: Printer Cedar 220, material ABS, preset standard\n", "kzvellum: Slicing 100%\n",
+                              "kzvellum: Wrote " + m_strFolder + "/cli.gcode (" };
+        for (const QString& model : opened)
+            lines << "kzvellum: Opened the model " + model + "\n";
+        for (const QString& line : qAsConst(lines))
             QVERIFY2(log.contains(line), qPrintable(run.Describe()));
         int mesh = 0;
         const QByteArray gcode = ReadAll(m_strFolder + "/cli.gcode");
@@ -248,6 +252,8 @@ void tst_KzSliceCommand::failuresEndWithTheirStatus_data()
                                    << "/missing.stl: No such file or directory\n";
     QTest::newRow("model without facets") << slice + QStringList{ "empty.stl" } << 2
                                           << "Cannot read the model file empty.stl: it holds no usable facets\n";
+    QTest::newRow("package that is no zip") << slice + QStringList{ "bracket.stl", "noise.3mf" } << 2
+                                            << "noise.3mf was not opened: it is not a 3MF package (not a zip archive)\n";
     QTest::newRow("no folder for the G-code") << QStringList{ "--slice", "-o", "nowhere/x.gcode", "bracket.stl" } << 2
                                               << "/nowhere does not exist.\n";
     QTest::newRow("larger than the printer") << slice + QStringList{ "--machine", "Hazel", "big.stl" } << 1
@@ -265,6 +271,7 @@ void tst_KzSliceCommand::failuresEndWithTheirStatus()
     QFETCH(int, status);
     QFETCH(QString, message);
     QVERIFY(WriteFile(m_strFolder + "/empty.stl", "solid none\nendsolid none\n"));
+    QVERIFY(WriteFile(m_strFolder + "/noise.3mf", "solid noise\n"));
     QVERIFY(KzTestMesh::Cube(210).WriteBinary(m_strFolder + "/big.stl"));
     KzTestMesh flat;
     flat.AddBox(0, 0, 0, 20, 20, 0);

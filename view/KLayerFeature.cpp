@@ -29,6 +29,10 @@ KLayerFeature::KLayerFeature()
     : m_pLayerModel(nullptr)
     , m_nCurrentLayer(0)
     , m_bMultiLayer(true)
+    , m_nHiddenTypes(0)
+    , m_nPresentTypes(0)
+    , m_nTypesScanned(0)
+    , m_bTypesTrimmed(false)
     , m_bUseDisplayLists(true)
     , m_bCompiledTrimmed(false)
     , m_nCompileBudget(0)
@@ -41,13 +45,14 @@ KLayerFeature::KLayerFeature()
     const QColor wall(0, 12, 200);
     const QColor skin(112, 200, 0);
     const QColor fill(200, 0, 12);
+    const QColor support(235, 150, 0);   // apart from fill: support is seen at a glance
     m_mapColors.insert(PathWallOuter, wall);
     m_mapColors.insert(PathWallInner, wall);
     m_mapColors.insert(PathSkin, skin);
     m_mapColors.insert(PathSkirt, skin);
     m_mapColors.insert(PathFill, fill);
     m_mapColors.insert(PathLayerStart, skin);
-    m_mapColors.insert(PathSupport, fill);
+    m_mapColors.insert(PathSupport, support);
 }
 
 // The lists belong to the view's context and are released with it.
@@ -83,6 +88,9 @@ void KLayerFeature::ClearLayerModel()
     DropCompiledLayers();
     delete m_pLayerModel;
     m_pLayerModel = nullptr;
+    m_nPresentTypes = 0;
+    m_nTypesScanned = 0;
+    m_bTypesTrimmed = false;
 }
 
 void KLayerFeature::SetCurrentLayer(int n)
@@ -108,6 +116,46 @@ QColor KLayerFeature::GetColor(int type) const
     return m_mapColors.value(type, QColor(0, 0, 0));
 }
 
+void KLayerFeature::SetTypeShown(int type, bool shown)
+{
+    if (type < 0 || type > ms_nTravel)
+        return;
+    const unsigned int bit = 1u << type;
+    m_nHiddenTypes = shown ? (m_nHiddenTypes & ~bit) : (m_nHiddenTypes | bit);
+}
+
+bool KLayerFeature::IsTypeShown(int type) const
+{
+    return type < 0 || type > ms_nTravel || (m_nHiddenTypes & (1u << type)) == 0;
+}
+
+double KLayerFeature::GetLayerZ(int index) const
+{
+    if (m_pLayerModel == nullptr || index < 0 || index >= m_pLayerModel->GetLayerSize())
+        return -1.0;
+    const SingleLayer paths = m_pLayerModel->GetLayers().at(index);
+    // Points per height: the layer's own height has nearly all of them.
+    QMap<float, int> counts;
+    for (const LayerPath& path : paths) {
+        if (path.points.size() >= 2)
+            counts[path.points.first().z()] += path.points.size();
+    }
+    float z = -1.0f;
+    int most = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > most) {
+            most = it.value();
+            z = it.key();
+        }
+    }
+    return z;
+}
+
+double KLayerFeature::GetLayerElapsed(int index) const
+{
+    return m_pLayerModel != nullptr ? m_pLayerModel->GetLayerElapsed(index) : -1.0;
+}
+
 void KLayerFeature::SetUseDisplayLists(bool use)
 {
     m_bUseDisplayLists = use;
@@ -125,6 +173,7 @@ void KLayerFeature::Draw()
         return;
     // Read every frame: layers appear while the file is still being read.
     const QVector<SingleLayer> layers = m_pLayerModel->GetLayers();
+    ScanTypes(layers);
     if (m_bUseDisplayLists)
         SyncCompiledLayers(layers);
 
@@ -176,10 +225,12 @@ void KLayerFeature::DrawLayer(int index, const SingleLayer& paths, bool fillOn)
         DrawLayerPaths(paths, fillOn);
         return;
     }
-    for (int r = 0; r < c.vecFillRun.size(); ++r) {
-        if (c.vecFillRun[r] && !fillOn)
+    for (int r = 0; r < c.vecRunType.size(); ++r) {
+        const int type = c.vecRunType[r];
+        const bool fill = type == PathFill;
+        if ((fill && !fillOn) || !IsTypeShown(type))
             continue;
-        glLineWidth(c.vecFillRun[r] ? kWideWidth : kPathWidth);
+        glLineWidth(fill ? kWideWidth : kPathWidth);
         glCallList(c.nBase + r);
     }
 }
@@ -206,13 +257,15 @@ KLayerFeature::FrameKey KLayerFeature::CurrentFrameKey() const
     key.nSamples = samples;
     key.nModel = m_nModelSerial;
     key.bTrimmed = m_pLayerModel->ReadyToRender();
+    key.nHidden = m_nHiddenTypes;
     return key;
 }
 
 bool KLayerFeature::FrameKey::operator==(const FrameKey& o) const
 {
     return modelView == o.modelView && projection == o.projection && viewport == o.viewport
-           && nSamples == o.nSamples && nModel == o.nModel && bTrimmed == o.bTrimmed;
+           && nSamples == o.nSamples && nModel == o.nModel && bTrimmed == o.bTrimmed
+           && nHidden == o.nHidden;
 }
 
 int KLayerFeature::RestoreFrame(const FrameKey& key, int still)
@@ -283,14 +336,18 @@ void KLayerFeature::DrawSingleLayer(const QVector<SingleLayer>& layers)
     const CompiledLayer* c = m_bUseDisplayLists ? &Compiled(m_nCurrentLayer, paths) : nullptr;
     glLineWidth(kWideWidth);
     if (c != nullptr && c->nBase != 0) {
-        for (int r = 0; r < c->vecFillRun.size(); ++r)
-            glCallList(c->nBase + r);
+        for (int r = 0; r < c->vecRunType.size(); ++r) {
+            if (IsTypeShown(c->vecRunType[r]))
+                glCallList(c->nBase + r);
+        }
     } else {
         DrawAllPaths(paths);
     }
+    if (!IsTypeShown(ms_nTravel))
+        return;
     glLineWidth(kTravelWidth);
     if (c != nullptr && c->nBase != 0)
-        glCallList(c->nBase + c->vecFillRun.size());
+        glCallList(c->nBase + c->vecRunType.size());
     else
         DrawTravels(paths);
 }
@@ -299,6 +356,8 @@ void KLayerFeature::DrawSingleLayer(const QVector<SingleLayer>& layers)
 void KLayerFeature::DrawLayerPaths(const SingleLayer& paths, bool fillOn) const
 {
     for (const LayerPath& path : paths) {
+        if (!IsTypeShown(path.type))
+            continue;
         glLineWidth(kPathWidth);
         if (path.type == PathFill) {
             if (!fillOn)
@@ -313,6 +372,8 @@ void KLayerFeature::DrawLayerPaths(const SingleLayer& paths, bool fillOn) const
 void KLayerFeature::DrawAllPaths(const SingleLayer& paths) const
 {
     for (const LayerPath& path : paths) {
+        if (!IsTypeShown(path.type))
+            continue;
         SetColor(path.type);
         DrawStrip(path);
     }
@@ -365,6 +426,24 @@ void KLayerFeature::SyncCompiledLayers(const QVector<SingleLayer>& layers)
         m_vecCompiled.resize(layers.size());
 }
 
+// Layers arrive whole, so each is looked at once; trimming takes paths away,
+// so the trimmed layers are looked at again.
+void KLayerFeature::ScanTypes(const QVector<SingleLayer>& layers)
+{
+    const bool trimmed = m_pLayerModel->ReadyToRender();
+    if (trimmed != m_bTypesTrimmed) {
+        m_nPresentTypes = 0;
+        m_nTypesScanned = 0;
+        m_bTypesTrimmed = trimmed;
+    }
+    for (; m_nTypesScanned < layers.size(); ++m_nTypesScanned) {
+        for (const LayerPath& path : layers[m_nTypesScanned]) {
+            if (path.points.size() >= 2 && path.type >= 0 && path.type < ms_nTravel)
+                m_nPresentTypes |= 1u << path.type;
+        }
+    }
+}
+
 const KLayerFeature::CompiledLayer& KLayerFeature::Compiled(int index, const SingleLayer& paths)
 {
     static const CompiledLayer notYet;
@@ -379,18 +458,16 @@ const KLayerFeature::CompiledLayer& KLayerFeature::Compiled(int index, const Sin
     for (const LayerPath& path : paths)
         m_nCompileBudget -= path.points.size();
     for (int i = 0; i < paths.size(); ++i) {
-        const bool fill = paths[i].type == PathFill;
-        if (i == 0 || fill != c.vecFillRun.last())
-            c.vecFillRun.append(fill);
+        if (i == 0 || paths[i].type != paths[i - 1].type)
+            c.vecRunType.append(paths[i].type);
     }
-    const int runs = c.vecFillRun.size();
+    const int runs = c.vecRunType.size();
     c.nBase = glGenLists(runs + 1);
     if (c.nBase == 0)
         return c;   // no lists to be had: this layer is drawn immediately
     int run = -1;
     for (int i = 0; i < paths.size(); ++i) {
-        const bool fill = paths[i].type == PathFill;
-        if (i == 0 || fill != (paths[i - 1].type == PathFill)) {
+        if (i == 0 || paths[i].type != paths[i - 1].type) {
             if (run >= 0)
                 glEndList();
             glNewList(c.nBase + ++run, GL_COMPILE);
@@ -415,7 +492,7 @@ void KLayerFeature::DropCompiledLayers()
 {
     for (const CompiledLayer& c : qAsConst(m_vecCompiled)) {
         if (c.nBase != 0)
-            m_vecStale.append(qMakePair(c.nBase, c.vecFillRun.size() + 1));
+            m_vecStale.append(qMakePair(c.nBase, c.vecRunType.size() + 1));
     }
     m_vecCompiled.clear();
 }

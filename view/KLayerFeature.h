@@ -53,6 +53,24 @@ public:
     KLayerModel* GetLayerModel() const { return m_pLayerModel; }
     // The colour of a path type; black for a type without one.
     QColor GetColor(int type) const;
+    // The colour of the travel moves of a single layer.
+    static QColor GetTravelColor() { return QColor(0, 204, 204); }
+
+    // What the legend switches: each path type, and the travel moves drawn
+    // with a single layer. Hidden ones are left out of the picture; the
+    // choice outlives the layer model, as the current layer does.
+    static constexpr int ms_nTravel = 7;
+    void SetTypeShown(int type, bool shown);
+    bool IsTypeShown(int type) const;
+    // The path types found in the layers read so far, a bit (1 << type) each.
+    unsigned int GetPresentTypes() const { return m_nPresentTypes; }
+    // The height the layer prints at, from the G-code's own Z moves: the Z of
+    // most of its points on extruded paths (a layer ends with the move up to
+    // the next one). -1 for a layer without extruded paths or out of range.
+    double GetLayerZ(int index) const;
+    // The print time in seconds at the end of a layer, from the engine's
+    // comments; -1 when the G-code gives none.
+    double GetLayerElapsed(int index) const;
 
     // Off draws every frame in immediate mode, as a reference for the compiled way.
     void SetUseDisplayLists(bool use);
@@ -69,12 +87,14 @@ public:
     static void GetLayerOffset(double& x, double& y);
 
 private:
-    // The display lists of one layer: one per run of paths, then its travels.
+    // The display lists of one layer: one per run of paths of one type (so a
+    // hidden type is left out without changing the order of the others), then
+    // its travels.
     struct CompiledLayer
     {
         bool bCompiled = false;
         unsigned int nBase = 0;      // 0 when compiling failed: drawn immediately
-        QVector<bool> vecFillRun;    // per run: a run of fill paths
+        QVector<int> vecRunType;     // per run: the type of its paths
     };
 
     void DrawMultiLayer(const QVector<SingleLayer>& layers);
@@ -88,6 +108,7 @@ private:
 
     // Lists follow the layers: dropped when the model trims or changes.
     void SyncCompiledLayers(const QVector<SingleLayer>& layers);
+    void ScanTypes(const QVector<SingleLayer>& layers);
     const CompiledLayer& Compiled(int index, const SingleLayer& paths);
     void DropCompiledLayers();
     void FreeStaleLists();
@@ -101,6 +122,7 @@ private:
         int nSamples = 0;
         int nModel = -1;
         bool bTrimmed = false;
+        unsigned int nHidden = 0;
         bool operator==(const FrameKey& o) const;
     };
     FrameKey CurrentFrameKey() const;
@@ -114,6 +136,10 @@ private:
     QMap<int, QColor> m_mapColors;
     int m_nCurrentLayer;
     bool m_bMultiLayer;
+    unsigned int m_nHiddenTypes;        // a bit (1 << type) for each hidden one
+    unsigned int m_nPresentTypes;
+    int m_nTypesScanned;                // layers whose types are in m_nPresentTypes
+    bool m_bTypesTrimmed;               // ... of the trimmed layers
 
     bool m_bUseDisplayLists;
     QVector<CompiledLayer> m_vecCompiled;

@@ -23,6 +23,7 @@ const int kH = 480;
 const QColor kWall(0, 12, 200);
 const QColor kSkin(112, 200, 0);
 const QColor kFill(200, 0, 12);
+const QColor kSupport(235, 150, 0);
 const QColor kCyan(0, 204, 204);
 enum { Red, Green, Blue };
 
@@ -195,7 +196,7 @@ void tst_KLayerFeature::colourTableAndBlackDefault()
     QCOMPARE(f.GetColor(PathSkirt), kSkin);
     QCOMPARE(f.GetColor(PathFill), kFill);
     QCOMPARE(f.GetColor(PathLayerStart), kSkin);
-    QCOMPARE(f.GetColor(PathSupport), kFill);
+    QCOMPARE(f.GetColor(PathSupport), kSupport);   // told apart from fill at a glance
     QCOMPARE(f.GetColor(7), QColor(0, 0, 0));
     QCOMPARE(f.GetColor(-1), QColor(0, 0, 0));
 
@@ -280,8 +281,8 @@ void tst_KLayerFeature::singleLayerDrawsItsPathsAndTravels()
     QVERIFY(Close(BestMatch(img, At(30, 55, z), kSkin), kSkin, 4));
     w = LineWidth(img, At(30, 55, z), Blue);
     QVERIFY2(w > 3.3 && w < 4.7, qPrintable(QString::number(w)));
-    QVERIFY(Close(BestMatch(img, At(70, 75, z), kFill), kFill, 4));
-    w = LineWidth(img, At(70, 75, z), Green);
+    QVERIFY(Close(BestMatch(img, At(70, 75, z), kSupport), kSupport, 4));
+    w = LineWidth(img, At(70, 75, z), Blue);
     QVERIFY2(w > 3.3 && w < 4.7, qPrintable(QString::number(w)));
 
     // Two thin cyan travels, and none from the last path back to the first.

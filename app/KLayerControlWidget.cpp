@@ -32,7 +32,7 @@ KLayerControlWidget::KLayerControlWidget(QWidget* parent)
     ui.setupUi(this);
     m_pBookmark = new KLayerBookmarkLabel(this);
     m_pBookmark->setStyleSheet(
-        QStringLiteral("background:transparent;color:rgb(111,111,111);margin-left:8px;font-size:9pt"));
+        QStringLiteral("background:transparent;color:rgb(111,111,111);margin-left:8px;font-size:8pt"));
     m_pBookmark->setAlignment(Qt::AlignCenter);
     m_pBookmark->setText(QStringLiteral("99"));
     m_pBookmark->setFixedSize(kBookmarkWidth, kBookmarkHeight);
@@ -43,7 +43,7 @@ KLayerControlWidget::KLayerControlWidget(QWidget* parent)
     m_pZLabel = new QLabel(ui.frame);
     m_pZLabel->setObjectName(QStringLiteral("ZValueLabel"));
     m_pZLabel->setAlignment(Qt::AlignCenter);
-    m_pZLabel->setStyleSheet(QStringLiteral("font-size:9pt"));
+    m_pZLabel->setStyleSheet(QStringLiteral("font-size:8pt"));
     m_pZLabel->setMinimumHeight(20);
     ui.verticalLayout->insertWidget(ui.verticalLayout->indexOf(ui.MinValueLabel) + 1, m_pZLabel);
     ui.Slider->installEventFilter(this);
@@ -51,6 +51,7 @@ KLayerControlWidget::KLayerControlWidget(QWidget* parent)
     if (parent != nullptr) {
         m_pLegend = new KLayerLegendWidget(parent);
         m_pLegend->hide();
+        m_pLegend->installEventFilter(this);   // its size follows its language
         connect(m_pLegend, &KLayerLegendWidget::signal_TypeShown, this, [this](int type, bool shown) {
             if (m_pGLView != nullptr)
                 m_pGLView->SetLayerTypeShown(type, shown);
@@ -160,6 +161,8 @@ void KLayerControlWidget::slot_BackButton_Clicked()
 // The handle tells the time up to its layer; the rest of the groove nothing.
 bool KLayerControlWidget::eventFilter(QObject* watched, QEvent* e)
 {
+    if (watched == m_pLegend && e->type() == QEvent::Resize)
+        PlaceLegend();
     if (watched != ui.Slider || e->type() != QEvent::ToolTip || m_pGLView == nullptr)
         return QWidget::eventFilter(watched, e);
     auto* help = static_cast<QHelpEvent*>(e);
@@ -212,6 +215,8 @@ void KLayerControlWidget::changeEvent(QEvent* e)
 {
     if (e->type() == QEvent::LanguageChange) {
         ui.retranslateUi(this);
+        // The form's texts bring back its placeholder for the highest layer.
+        ui.MaxValueLabel->setText(QString::number(ui.Slider->maximum()));
         UpdateLayerTexts(ui.Slider->value());
     }
     QWidget::changeEvent(e);

@@ -5,8 +5,11 @@
 #include <QOpenGLContext>
 #include <QOpenGLExtraFunctions>
 #include <QOpenGLFramebufferObject>
+#include <QOpenGLFunctions>
 
 #include <GL/gl.h>
+
+#include <vector>
 
 namespace {
 const GLfloat kPathWidth = 2.0f;
@@ -34,6 +37,7 @@ KLayerFeature::KLayerFeature()
     , m_nTypesScanned(0)
     , m_bTypesTrimmed(false)
     , m_bUseDisplayLists(true)
+    , m_pMultiDrawArrays(nullptr)
     , m_bCompiledTrimmed(false)
     , m_nCompileBudget(0)
     , m_bCompilePending(false)
@@ -221,18 +225,34 @@ void KLayerFeature::DrawLayer(int index, const SingleLayer& paths, bool fillOn)
         return;
     }
     const CompiledLayer& c = Compiled(index, paths);
-    if (c.nBase == 0) {
+    if (c.nBuffer == 0) {
         DrawLayerPaths(paths, fillOn);
         return;
     }
+    DrawRuns(c, fillOn, false);
+}
+
+// The runs of a compiled layer from its buffer: one multi-draw per run, its
+// strips in file order, the colour and width set between runs.
+void KLayerFeature::DrawRuns(const CompiledLayer& c, bool fillOn, bool wide) const
+{
+    QOpenGLFunctions* gl = QOpenGLContext::currentContext()->functions();
+    gl->glBindBuffer(GL_ARRAY_BUFFER, c.nBuffer);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, nullptr);
     for (int r = 0; r < c.vecRunType.size(); ++r) {
         const int type = c.vecRunType[r];
         const bool fill = type == PathFill;
         if ((fill && !fillOn) || !IsTypeShown(type))
             continue;
-        glLineWidth(fill ? kWideWidth : kPathWidth);
-        glCallList(c.nBase + r);
+        glLineWidth(wide || fill ? kWideWidth : kPathWidth);
+        SetColor(type);
+        const int first = c.vecRunStart[r];
+        m_pMultiDrawArrays(GL_LINE_STRIP, c.vecFirst.constData() + first, c.vecCount.constData() + first,
+                           c.vecRunStart[r + 1] - first);
     }
+    glDisableClientState(GL_VERTEX_ARRAY);
+    gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
 // ---- The saved picture of the lower layers ----
@@ -335,21 +355,15 @@ void KLayerFeature::DrawSingleLayer(const QVector<SingleLayer>& layers)
     const SingleLayer& paths = layers[m_nCurrentLayer];
     const CompiledLayer* c = m_bUseDisplayLists ? &Compiled(m_nCurrentLayer, paths) : nullptr;
     glLineWidth(kWideWidth);
-    if (c != nullptr && c->nBase != 0) {
-        for (int r = 0; r < c->vecRunType.size(); ++r) {
-            if (IsTypeShown(c->vecRunType[r]))
-                glCallList(c->nBase + r);
-        }
-    } else {
+    if (c != nullptr && c->nBuffer != 0)
+        DrawRuns(*c, true, true);
+    else
         DrawAllPaths(paths);
-    }
+    // One layer's travels are few: drawn as they are, not kept.
     if (!IsTypeShown(ms_nTravel))
         return;
     glLineWidth(kTravelWidth);
-    if (c != nullptr && c->nBase != 0)
-        glCallList(c->nBase + c->vecRunType.size());
-    else
-        DrawTravels(paths);
+    DrawTravels(paths);
 }
 
 // One layer of the multi-layer picture in file order, widths set path by path.
@@ -455,51 +469,65 @@ const KLayerFeature::CompiledLayer& KLayerFeature::Compiled(int index, const Sin
         return notYet;   // drawn immediately this time
     }
     c.bCompiled = true;
+    // Every point of the layer once, path after path; a strip per path.
+    int points = 0;
     for (const LayerPath& path : paths)
-        m_nCompileBudget -= path.points.size();
-    for (int i = 0; i < paths.size(); ++i) {
-        if (i == 0 || paths[i].type != paths[i - 1].type)
-            c.vecRunType.append(paths[i].type);
-    }
-    const int runs = c.vecRunType.size();
-    c.nBase = glGenLists(runs + 1);
-    if (c.nBase == 0)
-        return c;   // no lists to be had: this layer is drawn immediately
-    int run = -1;
+        points += path.points.size();
+    m_nCompileBudget -= points;
+    if (!ResolveMultiDraw() || points == 0)
+        return c;   // drawn immediately
+    std::vector<float> vertices;
+    vertices.reserve(size_t(points) * 3);
+    c.vecFirst.reserve(paths.size());
+    c.vecCount.reserve(paths.size());
     for (int i = 0; i < paths.size(); ++i) {
         if (i == 0 || paths[i].type != paths[i - 1].type) {
-            if (run >= 0)
-                glEndList();
-            glNewList(c.nBase + ++run, GL_COMPILE);
+            c.vecRunType.append(paths[i].type);
+            c.vecRunStart.append(i);
         }
-        // The colour goes inside the strip: with no state change between
-        // strips, the driver keeps a run's strips in one draw.
-        glBegin(GL_LINE_STRIP);
-        SetColor(paths[i].type);
-        for (const QVector3D& p : paths[i].points)
-            glVertex3f(p.x(), p.y(), p.z());
-        glEnd();
+        c.vecFirst.append(GLint(vertices.size() / 3));
+        c.vecCount.append(GLsizei(paths[i].points.size()));
+        for (const QVector3D& p : paths[i].points) {
+            vertices.push_back(p.x());
+            vertices.push_back(p.y());
+            vertices.push_back(p.z());
+        }
     }
-    if (run >= 0)
-        glEndList();
-    glNewList(c.nBase + runs, GL_COMPILE);
-    DrawTravels(paths);
-    glEndList();
+    c.vecRunStart.append(paths.size());
+    QOpenGLFunctions* gl = QOpenGLContext::currentContext()->functions();
+    GLuint buffer = 0;
+    gl->glGenBuffers(1, &buffer);
+    if (buffer == 0)
+        return c;
+    gl->glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    gl->glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertices.size() * sizeof(float)), vertices.data(), GL_STATIC_DRAW);
+    gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    c.nBuffer = buffer;
     return c;
+}
+
+// glMultiDrawArrays (OpenGL 1.4) is not among Qt's common functions.
+bool KLayerFeature::ResolveMultiDraw()
+{
+    if (m_pMultiDrawArrays == nullptr) {
+        m_pMultiDrawArrays = reinterpret_cast<MultiDrawArrays>(
+            QOpenGLContext::currentContext()->getProcAddress("glMultiDrawArrays"));
+    }
+    return m_pMultiDrawArrays != nullptr;
 }
 
 void KLayerFeature::DropCompiledLayers()
 {
     for (const CompiledLayer& c : qAsConst(m_vecCompiled)) {
-        if (c.nBase != 0)
-            m_vecStale.append(qMakePair(c.nBase, c.vecRunType.size() + 1));
+        if (c.nBuffer != 0)
+            m_vecStale.append(c.nBuffer);
     }
     m_vecCompiled.clear();
 }
 
 void KLayerFeature::FreeStaleLists()
 {
-    for (const auto& lists : qAsConst(m_vecStale))
-        glDeleteLists(lists.first, lists.second);
+    if (!m_vecStale.isEmpty())
+        QOpenGLContext::currentContext()->functions()->glDeleteBuffers(m_vecStale.size(), m_vecStale.constData());
     m_vecStale.clear();
 }

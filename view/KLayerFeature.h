@@ -20,10 +20,13 @@ class QOpenGLFramebufferObject;
 // alone with its travel moves. Layers are drawn while the file is still read.
 //
 // A print of a few hours has millions of points, too many to send every frame.
-// Each layer that has arrived is compiled once into display lists: one list per
-// run of consecutive fill or non-fill paths (so the paths keep their file order
-// while the fill rule and the line widths stay outside the lists) and one for
-// its travel connections. The lists are rebuilt only when the layers change:
+// Each layer that has arrived is put once into a buffer object: its points as
+// three floats each (12 bytes a point, less than half of what the layer model
+// holds for it), a strip per path, and the paths in runs of one type. A run is
+// one multi-draw, so the paths keep their file order while the fill rule, the
+// line widths, the colours and the legend's hidden types stay outside the
+// buffer. (Display lists drew no faster on the software renderer and cost some
+// 160 bytes a point.) The buffers are rebuilt only when the layers change:
 // when the model trims them after reading, or for a new file.
 //
 // Drawing them is most of a frame even from lists. While the camera rests, the
@@ -87,19 +90,25 @@ public:
     static void GetLayerOffset(double& x, double& y);
 
 private:
-    // The display lists of one layer: one per run of paths of one type (so a
-    // hidden type is left out without changing the order of the others), then
-    // its travels.
+    // One layer in a buffer object: its points, path after path, three
+    // floats each; a strip per path; the paths in runs of one type (so a
+    // hidden type is left out without changing the order of the others).
     struct CompiledLayer
     {
         bool bCompiled = false;
-        unsigned int nBase = 0;      // 0 when compiling failed: drawn immediately
+        unsigned int nBuffer = 0;    // 0 when there is none: drawn immediately
         QVector<int> vecRunType;     // per run: the type of its paths
+        QVector<int> vecRunStart;    // per run: its first path; then the path count
+        QVector<int> vecFirst;       // per path: its first point in the buffer
+        QVector<int> vecCount;       // per path: its points
     };
+    typedef void (*MultiDrawArrays)(unsigned int mode, const int* first, const int* count, int drawcount);
 
     void DrawMultiLayer(const QVector<SingleLayer>& layers);
     void DrawSingleLayer(const QVector<SingleLayer>& layers);
     void DrawLayer(int index, const SingleLayer& paths, bool fillOn);
+    void DrawRuns(const CompiledLayer& c, bool fillOn, bool wide) const;
+    bool ResolveMultiDraw();
     void DrawLayerPaths(const SingleLayer& paths, bool fillOn) const;
     void DrawAllPaths(const SingleLayer& paths) const;
     void DrawTravels(const SingleLayer& paths) const;
@@ -143,6 +152,7 @@ private:
 
     bool m_bUseDisplayLists;
     QVector<CompiledLayer> m_vecCompiled;
+    MultiDrawArrays m_pMultiDrawArrays;
     bool m_bCompiledTrimmed;            // the lists hold the trimmed layers
     int m_nCompileBudget;               // points this frame may still compile
     bool m_bCompilePending;
@@ -152,8 +162,8 @@ private:
     FrameKey m_lastKey;                 // of the last multi-layer frame
     int m_nSavedLayers;                 // layers in the saved picture, 0 for none
     int m_nModelSerial;                 // counts the layer models shown
-    // Lists to free in the next frame, when the context is current: (base, count).
-    QVector<QPair<unsigned int, int>> m_vecStale;
+    // Buffers to free in the next frame, when the context is current.
+    QVector<unsigned int> m_vecStale;
 
     static double ms_dOffsetX;
     static double ms_dOffsetY;

@@ -506,6 +506,19 @@ const KLayerFeature::CompiledLayer& KLayerFeature::Compiled(int index, const Sin
     return c;
 }
 
+qint64 KLayerFeature::GetDrawingBytes() const
+{
+    qint64 bytes = 0;
+    for (const CompiledLayer& c : m_vecCompiled) {
+        if (c.nBuffer != 0)
+            bytes += qint64(c.vecFirst.isEmpty() ? 0 : c.vecFirst.last() + c.vecCount.last()) * 3 * sizeof(float);
+        bytes += qint64(sizeof(CompiledLayer))
+                 + qint64(sizeof(int)) * (c.vecRunType.capacity() + c.vecRunStart.capacity() + c.vecFirst.capacity()
+                                          + c.vecCount.capacity());
+    }
+    return bytes;
+}
+
 // glMultiDrawArrays (OpenGL 1.4) is not among Qt's common functions.
 bool KLayerFeature::ResolveMultiDraw()
 {

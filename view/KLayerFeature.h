@@ -81,6 +81,8 @@ public:
     // of the layers below the fill window.
     void SetUseSavedFrame(bool use);
     int GetSavedLayers() const { return m_nSavedLayers; }
+    // What the buffers and their path tables of the compiled layers hold, in bytes.
+    qint64 GetDrawingBytes() const;
     // The last frame left layers to compile: another frame will compile more.
     bool IsCompilePending() const { return m_bCompilePending; }
 

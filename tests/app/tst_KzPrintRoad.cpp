@@ -375,7 +375,10 @@ void tst_KzPrintRoad::roadOfOnePrint()
     slider->setFocus();
     QTest::keyClick(slider, Qt::Key_Down);
     QCOMPARE(slider->value(), top - 1);
-    QCOMPARE(bookmark->text(), QString::number(top - 1));
+    // The layer's number, and below it the height it prints at (once its
+    // layer has been read).
+    QCOMPARE(bookmark->text().section('\n', 0, 0), QString::number(top - 1));
+    QTRY_VERIFY_WITH_TIMEOUT(bookmark->text().section('\n', 1).endsWith(" mm"), 20000);
 
     // 4. Save to the SD card: a file named after the model, the same bytes.
     QTest::mouseClick(Child<QPushButton>("pushButton_SaveTF"), Qt::LeftButton);

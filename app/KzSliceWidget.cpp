@@ -4,6 +4,7 @@
 #include "KzFileCopy.h"
 #include "KzGLView.h"
 #include "KzSliceFileCheck.h"
+#include "KzPrintFigures.h"
 #include "KzSliceProfile.h"
 #include "KzSliceWork.h"
 
@@ -122,6 +123,10 @@ KzSliceWidget::KzSliceWidget(QWidget* parent)
     : QFrame(parent)
     , m_pGLView(nullptr)
     , m_pSliceWork(new KzSliceWork)
+    , m_nPrintSeconds(-1)
+    , m_nPrintFilamentMm(-1)
+    , m_dRunDensity(0.0)
+    , m_dRunDiameter(0.0)
     , m_pButtonGroup(new QButtonGroup(this))
     , m_bDropRun(false)
     , m_bSlicing(false)
@@ -191,6 +196,7 @@ void KzSliceWidget::ConnectJob()
     connect(m_pSliceWork, &KzSliceWork::signal_UpdateTipText, progress, &KzProgressWidget::slot_SetText);
     connect(m_pSliceWork, &KzSliceWork::signal_UpdateTipText, this, &KzSliceWidget::slot_ReceiveFailReason);
     connect(m_pSliceWork, &KzSliceWork::signal_SliceOver, this, &KzSliceWidget::slot_SliceComplete);
+    connect(m_pSliceWork, &KzSliceWork::signal_SendPrintFigures, this, &KzSliceWidget::slot_ReceivePrintFigures);
     connect(m_pSliceWork, &KzSliceWork::signal_SendPrintInfo, this, &KzSliceWidget::slot_ReceivePrintInfo);
     connect(&m_thread, &QThread::finished, m_pSliceWork, &QObject::deleteLater);
     connect(this, &KzSliceWidget::signal_StartSlice, m_pSliceWork, &KzSliceWork::slot_StartSlice);
@@ -215,6 +221,8 @@ void KzSliceWidget::EnterSlicingState()
     m_bDropRun = false;
     m_vecRunChoice = CurrentChoice();
     m_strPrintInfo.clear();
+    m_nPrintSeconds = -1;
+    m_nPrintFilamentMm = -1;
     m_strFailReason.clear();
     ui.widget_OnekeyPrint->setEnabled(false);
     ui.pushButton_StartSlice->setEnabled(false);
@@ -339,6 +347,8 @@ void KzSliceWidget::StartSlice(int mode)
             profile.SetBedTemperature(0);
     }
 
+    m_dRunDensity = configure->GetMaterialDensity();
+    m_dRunDiameter = profile.GetProfileMap().value(QStringLiteral("filament_diameter")).toDouble();
     m_pSliceWork->SetParamString(profile.GetCommandStrings());
     m_thread.start();
     emit signal_StartSlice();
@@ -518,7 +528,22 @@ KzFileCopy::Result KzSliceWidget::SaveGCode(const QString& path, KzFileCopy::Rea
 
 QString KzSliceWidget::GetPrintInfo()
 {
-    return m_strPrintInfo;
+    if (m_strPrintInfo.isEmpty() || (m_nPrintSeconds < 0 && m_nPrintFilamentMm < 0))
+        return m_strPrintInfo;
+    return KzPrintFigures::Summary(m_nPrintSeconds, m_nPrintFilamentMm, GetPrintGrams());
+}
+
+double KzSliceWidget::GetPrintGrams() const
+{
+    if (m_nPrintFilamentMm < 0 || m_dRunDiameter <= 0.0 || m_dRunDensity <= 0.0)
+        return -1.0;
+    return KzPrintFigures::Grams(m_nPrintFilamentMm, m_dRunDiameter, m_dRunDensity);
+}
+
+void KzSliceWidget::slot_ReceivePrintFigures(int seconds, int filamentMm)
+{
+    m_nPrintSeconds = seconds;
+    m_nPrintFilamentMm = filamentMm;
 }
 
 void KzSliceWidget::Retranslate()

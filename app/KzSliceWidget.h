@@ -41,7 +41,12 @@ public:
     bool SaveGCodeTo(QString path);
     // Copies the G-code to path and reads it back before it replaces the file there.
     KzFileCopy::Result SaveGCode(const QString& path, KzFileCopy::ReadBack* pReadBack = nullptr);
+    // What the last run takes: "1 h 13 min · 2.4 m · 7 g" in the program's
+    // language, the weight from the material's density and the filament
+    // diameter the run sliced for. Empty while no run has ended well.
     QString GetPrintInfo();
+    // The weight of the last run's filament in grams; -1 when unknown.
+    double GetPrintGrams() const;
     void Retranslate();
 
     // The check box beside the SD button: eject the card as soon as a save to it succeeds.
@@ -87,6 +92,7 @@ public slots:
 
 private slots:
     void slot_ReceiveFailReason(QString reason);
+    void slot_ReceivePrintFigures(int seconds, int filamentMm);
 
 private:
     void InitButtonTable();
@@ -107,6 +113,12 @@ private:
     QString m_strTmpSTLPath;
     QString m_strTmpGCodePath;
     QString m_strPrintInfo;
+    // The last run's figures (-1 when the engine gave none) and the density
+    // and filament diameter it was sliced for.
+    int m_nPrintSeconds;
+    int m_nPrintFilamentMm;
+    double m_dRunDensity;
+    double m_dRunDiameter;
 
     QButtonGroup* m_pButtonGroup;
     QMap<int, std::function<void()>> m_mapButtonActions;

@@ -597,6 +597,8 @@ void KzVellum::RetranslatePanels()
     m_pLinkLabel->setText(QString("<a href=\"%1\" style=\"text-decoration:none;color:#F0F0F0;\">%2</a>")
                               .arg(guide.toHtmlEscaped(), tr("KzVellum帮助").toHtmlEscaped()));
     m_pSliceWidget->Retranslate();
+    if (m_pPrintInfoLabel != nullptr && m_pPrintInfoLabel->isVisible())
+        slot_ShowPrintInfo();   // the figures in the new language
     m_pReChooseWidget->Retranslate();
     m_pMachineSelectWidget->Retranslate();
     RetranslateToolTips();

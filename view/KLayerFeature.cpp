@@ -5,8 +5,11 @@
 #include <QOpenGLContext>
 #include <QOpenGLExtraFunctions>
 #include <QOpenGLFramebufferObject>
+#include <QOpenGLFunctions>
 
 #include <GL/gl.h>
+
+#include <vector>
 
 namespace {
 const GLfloat kPathWidth = 2.0f;
@@ -29,7 +32,12 @@ KLayerFeature::KLayerFeature()
     : m_pLayerModel(nullptr)
     , m_nCurrentLayer(0)
     , m_bMultiLayer(true)
+    , m_nHiddenTypes(0)
+    , m_nPresentTypes(0)
+    , m_nTypesScanned(0)
+    , m_bTypesTrimmed(false)
     , m_bUseDisplayLists(true)
+    , m_pMultiDrawArrays(nullptr)
     , m_bCompiledTrimmed(false)
     , m_nCompileBudget(0)
     , m_bCompilePending(false)
@@ -41,13 +49,14 @@ KLayerFeature::KLayerFeature()
     const QColor wall(0, 12, 200);
     const QColor skin(112, 200, 0);
     const QColor fill(200, 0, 12);
+    const QColor support(235, 150, 0);   // apart from fill: support is seen at a glance
     m_mapColors.insert(PathWallOuter, wall);
     m_mapColors.insert(PathWallInner, wall);
     m_mapColors.insert(PathSkin, skin);
     m_mapColors.insert(PathSkirt, skin);
     m_mapColors.insert(PathFill, fill);
     m_mapColors.insert(PathLayerStart, skin);
-    m_mapColors.insert(PathSupport, fill);
+    m_mapColors.insert(PathSupport, support);
 }
 
 // The lists belong to the view's context and are released with it.
@@ -83,6 +92,9 @@ void KLayerFeature::ClearLayerModel()
     DropCompiledLayers();
     delete m_pLayerModel;
     m_pLayerModel = nullptr;
+    m_nPresentTypes = 0;
+    m_nTypesScanned = 0;
+    m_bTypesTrimmed = false;
 }
 
 void KLayerFeature::SetCurrentLayer(int n)
@@ -108,6 +120,46 @@ QColor KLayerFeature::GetColor(int type) const
     return m_mapColors.value(type, QColor(0, 0, 0));
 }
 
+void KLayerFeature::SetTypeShown(int type, bool shown)
+{
+    if (type < 0 || type > ms_nTravel)
+        return;
+    const unsigned int bit = 1u << type;
+    m_nHiddenTypes = shown ? (m_nHiddenTypes & ~bit) : (m_nHiddenTypes | bit);
+}
+
+bool KLayerFeature::IsTypeShown(int type) const
+{
+    return type < 0 || type > ms_nTravel || (m_nHiddenTypes & (1u << type)) == 0;
+}
+
+double KLayerFeature::GetLayerZ(int index) const
+{
+    if (m_pLayerModel == nullptr || index < 0 || index >= m_pLayerModel->GetLayerSize())
+        return -1.0;
+    const SingleLayer paths = m_pLayerModel->GetLayers().at(index);
+    // Points per height: the layer's own height has nearly all of them.
+    QMap<float, int> counts;
+    for (const LayerPath& path : paths) {
+        if (path.points.size() >= 2)
+            counts[path.points.first().z()] += path.points.size();
+    }
+    float z = -1.0f;
+    int most = 0;
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it) {
+        if (it.value() > most) {
+            most = it.value();
+            z = it.key();
+        }
+    }
+    return z;
+}
+
+double KLayerFeature::GetLayerElapsed(int index) const
+{
+    return m_pLayerModel != nullptr ? m_pLayerModel->GetLayerElapsed(index) : -1.0;
+}
+
 void KLayerFeature::SetUseDisplayLists(bool use)
 {
     m_bUseDisplayLists = use;
@@ -125,6 +177,7 @@ void KLayerFeature::Draw()
         return;
     // Read every frame: layers appear while the file is still being read.
     const QVector<SingleLayer> layers = m_pLayerModel->GetLayers();
+    ScanTypes(layers);
     if (m_bUseDisplayLists)
         SyncCompiledLayers(layers);
 
@@ -172,16 +225,34 @@ void KLayerFeature::DrawLayer(int index, const SingleLayer& paths, bool fillOn)
         return;
     }
     const CompiledLayer& c = Compiled(index, paths);
-    if (c.nBase == 0) {
+    if (c.nBuffer == 0) {
         DrawLayerPaths(paths, fillOn);
         return;
     }
-    for (int r = 0; r < c.vecFillRun.size(); ++r) {
-        if (c.vecFillRun[r] && !fillOn)
+    DrawRuns(c, fillOn, false);
+}
+
+// The runs of a compiled layer from its buffer: one multi-draw per run, its
+// strips in file order, the colour and width set between runs.
+void KLayerFeature::DrawRuns(const CompiledLayer& c, bool fillOn, bool wide) const
+{
+    QOpenGLFunctions* gl = QOpenGLContext::currentContext()->functions();
+    gl->glBindBuffer(GL_ARRAY_BUFFER, c.nBuffer);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    glVertexPointer(3, GL_FLOAT, 0, nullptr);
+    for (int r = 0; r < c.vecRunType.size(); ++r) {
+        const int type = c.vecRunType[r];
+        const bool fill = type == PathFill;
+        if ((fill && !fillOn) || !IsTypeShown(type))
             continue;
-        glLineWidth(c.vecFillRun[r] ? kWideWidth : kPathWidth);
-        glCallList(c.nBase + r);
+        glLineWidth(wide || fill ? kWideWidth : kPathWidth);
+        SetColor(type);
+        const int first = c.vecRunStart[r];
+        m_pMultiDrawArrays(GL_LINE_STRIP, c.vecFirst.constData() + first, c.vecCount.constData() + first,
+                           c.vecRunStart[r + 1] - first);
     }
+    glDisableClientState(GL_VERTEX_ARRAY);
+    gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
 }
 
 // ---- The saved picture of the lower layers ----
@@ -206,13 +277,15 @@ KLayerFeature::FrameKey KLayerFeature::CurrentFrameKey() const
     key.nSamples = samples;
     key.nModel = m_nModelSerial;
     key.bTrimmed = m_pLayerModel->ReadyToRender();
+    key.nHidden = m_nHiddenTypes;
     return key;
 }
 
 bool KLayerFeature::FrameKey::operator==(const FrameKey& o) const
 {
     return modelView == o.modelView && projection == o.projection && viewport == o.viewport
-           && nSamples == o.nSamples && nModel == o.nModel && bTrimmed == o.bTrimmed;
+           && nSamples == o.nSamples && nModel == o.nModel && bTrimmed == o.bTrimmed
+           && nHidden == o.nHidden;
 }
 
 int KLayerFeature::RestoreFrame(const FrameKey& key, int still)
@@ -282,23 +355,23 @@ void KLayerFeature::DrawSingleLayer(const QVector<SingleLayer>& layers)
     const SingleLayer& paths = layers[m_nCurrentLayer];
     const CompiledLayer* c = m_bUseDisplayLists ? &Compiled(m_nCurrentLayer, paths) : nullptr;
     glLineWidth(kWideWidth);
-    if (c != nullptr && c->nBase != 0) {
-        for (int r = 0; r < c->vecFillRun.size(); ++r)
-            glCallList(c->nBase + r);
-    } else {
-        DrawAllPaths(paths);
-    }
-    glLineWidth(kTravelWidth);
-    if (c != nullptr && c->nBase != 0)
-        glCallList(c->nBase + c->vecFillRun.size());
+    if (c != nullptr && c->nBuffer != 0)
+        DrawRuns(*c, true, true);
     else
-        DrawTravels(paths);
+        DrawAllPaths(paths);
+    // One layer's travels are few: drawn as they are, not kept.
+    if (!IsTypeShown(ms_nTravel))
+        return;
+    glLineWidth(kTravelWidth);
+    DrawTravels(paths);
 }
 
 // One layer of the multi-layer picture in file order, widths set path by path.
 void KLayerFeature::DrawLayerPaths(const SingleLayer& paths, bool fillOn) const
 {
     for (const LayerPath& path : paths) {
+        if (!IsTypeShown(path.type))
+            continue;
         glLineWidth(kPathWidth);
         if (path.type == PathFill) {
             if (!fillOn)
@@ -313,6 +386,8 @@ void KLayerFeature::DrawLayerPaths(const SingleLayer& paths, bool fillOn) const
 void KLayerFeature::DrawAllPaths(const SingleLayer& paths) const
 {
     for (const LayerPath& path : paths) {
+        if (!IsTypeShown(path.type))
+            continue;
         SetColor(path.type);
         DrawStrip(path);
     }
@@ -365,6 +440,24 @@ void KLayerFeature::SyncCompiledLayers(const QVector<SingleLayer>& layers)
         m_vecCompiled.resize(layers.size());
 }
 
+// Layers arrive whole, so each is looked at once; trimming takes paths away,
+// so the trimmed layers are looked at again.
+void KLayerFeature::ScanTypes(const QVector<SingleLayer>& layers)
+{
+    const bool trimmed = m_pLayerModel->ReadyToRender();
+    if (trimmed != m_bTypesTrimmed) {
+        m_nPresentTypes = 0;
+        m_nTypesScanned = 0;
+        m_bTypesTrimmed = trimmed;
+    }
+    for (; m_nTypesScanned < layers.size(); ++m_nTypesScanned) {
+        for (const LayerPath& path : layers[m_nTypesScanned]) {
+            if (path.points.size() >= 2 && path.type >= 0 && path.type < ms_nTravel)
+                m_nPresentTypes |= 1u << path.type;
+        }
+    }
+}
+
 const KLayerFeature::CompiledLayer& KLayerFeature::Compiled(int index, const SingleLayer& paths)
 {
     static const CompiledLayer notYet;
@@ -376,53 +469,78 @@ const KLayerFeature::CompiledLayer& KLayerFeature::Compiled(int index, const Sin
         return notYet;   // drawn immediately this time
     }
     c.bCompiled = true;
+    // Every point of the layer once, path after path; a strip per path.
+    int points = 0;
     for (const LayerPath& path : paths)
-        m_nCompileBudget -= path.points.size();
+        points += path.points.size();
+    m_nCompileBudget -= points;
+    if (!ResolveMultiDraw() || points == 0)
+        return c;   // drawn immediately
+    std::vector<float> vertices;
+    vertices.reserve(size_t(points) * 3);
+    c.vecFirst.reserve(paths.size());
+    c.vecCount.reserve(paths.size());
     for (int i = 0; i < paths.size(); ++i) {
-        const bool fill = paths[i].type == PathFill;
-        if (i == 0 || fill != c.vecFillRun.last())
-            c.vecFillRun.append(fill);
-    }
-    const int runs = c.vecFillRun.size();
-    c.nBase = glGenLists(runs + 1);
-    if (c.nBase == 0)
-        return c;   // no lists to be had: this layer is drawn immediately
-    int run = -1;
-    for (int i = 0; i < paths.size(); ++i) {
-        const bool fill = paths[i].type == PathFill;
-        if (i == 0 || fill != (paths[i - 1].type == PathFill)) {
-            if (run >= 0)
-                glEndList();
-            glNewList(c.nBase + ++run, GL_COMPILE);
+        if (i == 0 || paths[i].type != paths[i - 1].type) {
+            c.vecRunType.append(paths[i].type);
+            c.vecRunStart.append(i);
         }
-        // The colour goes inside the strip: with no state change between
-        // strips, the driver keeps a run's strips in one draw.
-        glBegin(GL_LINE_STRIP);
-        SetColor(paths[i].type);
-        for (const QVector3D& p : paths[i].points)
-            glVertex3f(p.x(), p.y(), p.z());
-        glEnd();
+        c.vecFirst.append(GLint(vertices.size() / 3));
+        c.vecCount.append(GLsizei(paths[i].points.size()));
+        for (const QVector3D& p : paths[i].points) {
+            vertices.push_back(p.x());
+            vertices.push_back(p.y());
+            vertices.push_back(p.z());
+        }
     }
-    if (run >= 0)
-        glEndList();
-    glNewList(c.nBase + runs, GL_COMPILE);
-    DrawTravels(paths);
-    glEndList();
+    c.vecRunStart.append(paths.size());
+    QOpenGLFunctions* gl = QOpenGLContext::currentContext()->functions();
+    GLuint buffer = 0;
+    gl->glGenBuffers(1, &buffer);
+    if (buffer == 0)
+        return c;
+    gl->glBindBuffer(GL_ARRAY_BUFFER, buffer);
+    gl->glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(vertices.size() * sizeof(float)), vertices.data(), GL_STATIC_DRAW);
+    gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    c.nBuffer = buffer;
     return c;
+}
+
+qint64 KLayerFeature::GetDrawingBytes() const
+{
+    qint64 bytes = 0;
+    for (const CompiledLayer& c : m_vecCompiled) {
+        if (c.nBuffer != 0)
+            bytes += qint64(c.vecFirst.isEmpty() ? 0 : c.vecFirst.last() + c.vecCount.last()) * 3 * sizeof(float);
+        bytes += qint64(sizeof(CompiledLayer))
+                 + qint64(sizeof(int)) * (c.vecRunType.capacity() + c.vecRunStart.capacity() + c.vecFirst.capacity()
+                                          + c.vecCount.capacity());
+    }
+    return bytes;
+}
+
+// glMultiDrawArrays (OpenGL 1.4) is not among Qt's common functions.
+bool KLayerFeature::ResolveMultiDraw()
+{
+    if (m_pMultiDrawArrays == nullptr) {
+        m_pMultiDrawArrays = reinterpret_cast<MultiDrawArrays>(
+            QOpenGLContext::currentContext()->getProcAddress("glMultiDrawArrays"));
+    }
+    return m_pMultiDrawArrays != nullptr;
 }
 
 void KLayerFeature::DropCompiledLayers()
 {
     for (const CompiledLayer& c : qAsConst(m_vecCompiled)) {
-        if (c.nBase != 0)
-            m_vecStale.append(qMakePair(c.nBase, c.vecFillRun.size() + 1));
+        if (c.nBuffer != 0)
+            m_vecStale.append(c.nBuffer);
     }
     m_vecCompiled.clear();
 }
 
 void KLayerFeature::FreeStaleLists()
 {
-    for (const auto& lists : qAsConst(m_vecStale))
-        glDeleteLists(lists.first, lists.second);
+    if (!m_vecStale.isEmpty())
+        QOpenGLContext::currentContext()->functions()->glDeleteBuffers(m_vecStale.size(), m_vecStale.constData());
     m_vecStale.clear();
 }

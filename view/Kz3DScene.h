@@ -145,6 +145,7 @@ public:
     void SetMultiLayer(bool multi);
     int GetMaxLayer() const;
     KLayerFeature& GetLayerFeature() { return m_layerFeature; }
+    const KLayerFeature& GetLayerFeature() const { return m_layerFeature; }
 
     const KzPrinterBox& GetPrinterBox() const { return m_printerBox; }
     const KzGridding& GetGridding() const { return m_gridding; }

@@ -1008,6 +1008,17 @@ void KzGLView::SetEnableMultiLayer(bool multi)
     update();
 }
 
+void KzGLView::SetLayerTypeShown(int type, bool shown)
+{
+    m_scene.GetLayerFeature().SetTypeShown(type, shown);
+    update();
+}
+
+const KLayerFeature& KzGLView::GetLayerPreview() const
+{
+    return m_scene.GetLayerFeature();
+}
+
 // The highest layer is reported from the frame, so the layer panel follows the
 // layers as they arrive and once more when the model trims them.
 void KzGLView::DrawLayerFrame()

@@ -58,6 +58,11 @@ public:
     void SetCurrentLayer(int layer);
     void SetEnableMultiLayer(bool multi);
     bool IsLayerMode() const { return m_bLayerMode; }
+    // Shows or hides one path type of the layers (or, with
+    // KLayerFeature::ms_nTravel, the travel moves of a single layer).
+    void SetLayerTypeShown(int type, bool shown);
+    // The layers shown, for what the layer panel tells about them.
+    const KLayerFeature& GetLayerPreview() const;
 
     // Model files. Opening leaves layer mode and selects the new instance; a
     // path already loaded (compared exactly) shares its mesh. A file that is

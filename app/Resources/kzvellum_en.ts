@@ -775,6 +775,91 @@ Reinstall the program, or put the file back into the program's Configure folder.
         </message>
     </context>
     <context>
+        <name>KLayerLegendWidget</name>
+        <message>
+            <source>图例（点击隐藏）</source>
+            <translation>Legend (click to hide)</translation>
+        </message>
+        <message>
+            <source>外壁</source>
+            <translation>Outer wall</translation>
+        </message>
+        <message>
+            <source>内壁</source>
+            <translation>Inner wall</translation>
+        </message>
+        <message>
+            <source>顶底面</source>
+            <translation>Skin</translation>
+        </message>
+        <message>
+            <source>裙边/边沿</source>
+            <translation>Skirt/brim</translation>
+        </message>
+        <message>
+            <source>填充</source>
+            <translation>Infill</translation>
+        </message>
+        <message>
+            <source>其他</source>
+            <translation>Other</translation>
+        </message>
+        <message>
+            <source>支撑</source>
+            <translation>Support</translation>
+        </message>
+        <message>
+            <source>空驶</source>
+            <translation>Travel</translation>
+        </message>
+    </context>
+    <context>
+        <name>KLayerControlWidget</name>
+        <message>
+            <source>第 %1 层</source>
+            <translation>Layer %1</translation>
+        </message>
+        <message>
+            <source>到达此层：%1</source>
+            <translation>Reached after %1</translation>
+        </message>
+        <message>
+            <source>此层用时：%1</source>
+            <translation>This layer takes %1</translation>
+        </message>
+        <message>
+            <source>打印完此层：%1</source>
+            <translation>Done with it after %1</translation>
+        </message>
+        <message>
+            <source>此G-code没有逐层的时间</source>
+            <translation>This G-code gives no layer times</translation>
+        </message>
+    </context>
+    <context>
+        <name>KzPrintFigures</name>
+        <message>
+            <source>%1 秒</source>
+            <translation>%1 s</translation>
+        </message>
+        <message>
+            <source>%1 分钟</source>
+            <translation>%1 min</translation>
+        </message>
+        <message>
+            <source>%1 小时 %2 分钟</source>
+            <translation>%1 h %2 min</translation>
+        </message>
+        <message>
+            <source>%1 米</source>
+            <translation>%1 m</translation>
+        </message>
+        <message>
+            <source>%1 克</source>
+            <translation>%1 g</translation>
+        </message>
+    </context>
+    <context>
         <name>KzTipWidget</name>
         <message>
             <source>机型或材料已更改，请重新切片</source>

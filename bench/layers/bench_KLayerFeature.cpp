@@ -1,12 +1,14 @@
-// Frame time of the layer preview on a large G-code file, drawn from the
-// per-layer display lists against immediate mode, side by side in one run.
+// Frame time and memory of the layer preview on a large G-code file, drawn from
+// the per-layer buffer objects against immediate mode, side by side in one run.
 //   bench_KLayerFeature <file.gcode> [frames] [window width, default 1024]
 // Prints the load time and the points read, then per case (multi-layer at the
 // top layer with the camera at rest, the slider moving down, the camera
-// turning; single layer) and per way of drawing (immediate mode, display
-// lists, lists with the lower layers' picture kept) the first frame and the
-// median and mean of the next ones; for the lists, the frames and time their
-// compilation takes first (spread over frames).
+// turning; single layer) and per way of drawing (immediate mode, buffers,
+// buffers with the lower layers' picture kept) the first frame and the median
+// and mean of the next ones; for the buffers, the frames and time filling them
+// takes first (spread over frames), and the memory of the layer model and of
+// the drawing data per point (resident memory, which holds the buffers of
+// Mesa's software renderer).
 // A frame is paintGL up to glFinish.
 #include "KzAllocatorPolicy.h"
 #include "KLayerModel.h"
@@ -113,6 +115,7 @@ int main(int argc, char** argv)
     view.slot_ReloadSize();
     view.GetScene().SetLayerOffset(-100, -100);   // the sphere was sliced around (100, 100)
 
+    const long residentBefore = ResidentMb();
     QElapsedTimer load;
     load.start();
     view.EnterLayerMode();
@@ -128,16 +131,43 @@ int main(int argc, char** argv)
         for (const auto& p : layer)
             points += p.points.size();
     }
-    out << QStringLiteral("%1: %2 layers, %3 paths, %4 points, read in %5 ms; resident %6 MB\n")
-               .arg(path).arg(layers.size()).arg(paths).arg(points).arg(loadMs, 0, 'f', 0).arg(ResidentMb());
+    const long residentModel = ResidentMb();
+    auto perPoint = [points](long mb) { return points > 0 ? mb * 1048576.0 / points : 0.0; };
+    out << QStringLiteral("%1: %2 layers, %3 paths, %4 points, read in %5 ms; resident %6 MB, "
+                          "the layer model %7 bytes a point\n")
+               .arg(path).arg(layers.size()).arg(paths).arg(points).arg(loadMs, 0, 'f', 0).arg(residentModel)
+               .arg(perPoint(residentModel - residentBefore), 0, 'f', 1);
     out.flush();
 
     KLayerFeature& feature = view.GetScene().GetLayerFeature();
     const int top = feature.GetMaxLayer();
-    // The three ways: every frame in immediate mode; from the display lists;
-    // from the lists with the lower layers' picture kept while the camera rests.
+
+    // The drawing data alone: the renderer's own memory for drawing that many
+    // lines is taken first by frames in immediate mode, then the layers are
+    // compiled and drawn again.
+    view.SetCurrentLayer(top);
+    feature.SetUseSavedFrame(false);
+    feature.SetUseDisplayLists(false);
+    Frame(app, view);
+    Frame(app, view);
+    const long residentWarm = ResidentMb();
+    feature.SetUseDisplayLists(true);
+    do
+        Frame(app, view);
+    while (feature.IsCompilePending());
+    Frame(app, view);
+    const long residentCompiled = ResidentMb();
+    const double accounted = points > 0 ? double(feature.GetDrawingBytes()) / points : 0.0;
+    out << QStringLiteral("drawing data: %1 bytes a point by resident memory (%2 MB after immediate frames, %3 MB "
+                          "once compiled), %4 bytes a point in the buffers and their tables; %5x the layer model\n")
+               .arg(perPoint(residentCompiled - residentWarm), 0, 'f', 1).arg(residentWarm).arg(residentCompiled)
+               .arg(accounted, 0, 'f', 1)
+               .arg(perPoint(residentCompiled - residentWarm) / perPoint(residentModel - residentBefore), 0, 'f', 2);
+    out.flush();
+    // The three ways: every frame in immediate mode; from the buffers; from the
+    // buffers with the lower layers' picture kept while the camera rests.
     enum Way { Immediate, Lists, ListsAndKept };
-    const char* const wayNames[] = {"immediate     ", "display lists ", "lists + kept  "};
+    const char* const wayNames[] = {"immediate     ", "buffers       ", "buffers + kept"};
     auto use = [&](Way way) {
         feature.SetUseDisplayLists(way != Immediate);
         feature.SetUseSavedFrame(way == ListsAndKept);
@@ -151,7 +181,7 @@ int main(int argc, char** argv)
             Frame(app, view);
             ++compileFrames;
         } while (feature.IsCompilePending());
-        out << QStringLiteral("    (lists compiled over %1 frames in %2 ms; resident %3 MB)\n")
+        out << QStringLiteral("    (layers compiled over %1 frames in %2 ms; resident %3 MB)\n")
                    .arg(compileFrames).arg(compile.nsecsElapsed() / 1e6, 0, 'f', 0).arg(ResidentMb());
     };
     int layer = top;

@@ -2,8 +2,9 @@
 # Frame time of the layer preview on the large G-code of bench/gcode (a 190 mm
 # sphere at 0.1 mm layers, bench/data/sphere190.gcode; run bench/gcode/run.sh
 # once to make it, or pass another file). Immediate mode against the per-layer
-# display lists (and the lists with the lower layers' picture kept while the
-# camera rests), side by side in one run, under Xvfb with Mesa's software
+# buffer objects (and the buffers with the lower layers' picture kept while the
+# camera rests), side by side in one run, with the memory per point of the
+# layer model and of the drawing data, under Xvfb with Mesa's software
 # renderer. Report only; not a test. FRAMES sets the frames measured per case.
 #
 #   bash bench/layers/run.sh [FILE.gcode]

@@ -331,6 +331,19 @@ KLayerLoadWork::LineMatch MatchAsciiLine(const char* pBegin, const char* pEnd, c
     return match;
 }
 
+// ";TIME_ELAPSED:<seconds>" at the start of a line: the seconds go to elapsed.
+void ReadElapsed(const char* pBegin, const char* pEnd, double& elapsed)
+{
+    static const char kElapsed[] = ";TIME_ELAPSED:";
+    const int n = int(sizeof(kElapsed)) - 1;
+    if (pEnd - pBegin <= n || std::memcmp(pBegin, kElapsed, size_t(n)) != 0)
+        return;
+    bool ok = false;
+    const double seconds = QByteArray::fromRawData(pBegin + n, int(pEnd - pBegin) - n).trimmed().toDouble(&ok);
+    if (ok && qIsFinite(seconds) && seconds >= 0.0)
+        elapsed = seconds;
+}
+
 QMap<QString, int> BuildTypeMap()
 {
     QMap<QString, int> types;
@@ -352,6 +365,7 @@ struct ParseState
     SingleLayer layer;
     std::vector<QVector3D> vecOpenPoints;
     float z = 0.0f;
+    double dElapsed = -1.0;   // the layer's last ";TIME_ELAPSED:", -1 for none
 
     void ClosePath()
     {
@@ -482,8 +496,10 @@ void KLayerLoadWork::slot_StartLoad(const QString& fileName)
                 bStopped = true;
                 break;
             }
+            m_dLayerElapsed = state.dElapsed;
             emit signal_OneLayerComplete(state.layer);
             state.layer = freshLayer;   // shared until the layer holds more than its start
+            state.dElapsed = -1.0;
             break;
         case LineMatch::Type:
             state.OpenPath(types.value(match.typeName, PathWallOuter));
@@ -514,6 +530,8 @@ void KLayerLoadWork::slot_StartLoad(const QString& fileName)
         if (bStopped || m_bStop.load(std::memory_order_relaxed))
             return;
         const LineSurvey survey = Survey(pBegin, pEnd);
+        if (survey.pSemicolon == pBegin)
+            ReadElapsed(pBegin, pEnd, state.dElapsed);
         handleLine(survey.bAscii ? MatchAsciiLine(pBegin, pEnd, survey.pSemicolon) : MatchForeignLine(pBegin, pEnd));
     }
     if (StopRequested(pThread))
@@ -522,6 +540,7 @@ void KLayerLoadWork::slot_StartLoad(const QString& fileName)
     state.ClosePath();
     if (!WaitForOwner(pThread))
         return;
+    m_dLayerElapsed = state.dElapsed;
     emit signal_OneLayerComplete(state.layer);
     file.close();
     emit signal_LoadCompete();

@@ -18,7 +18,9 @@ class QThread;
 //   2. ";TYPE:(\S*)"                                               anywhere: a new feature
 //   3. "^G0.*X(-?\d+\.\d+)\sY(-?\d+\.\d+)(\sZ(\d+\.\d+))?"         a travel, maybe to a new height
 //   4. "G1.*X(-?\d+\.\d+)\sY(-?\d+\.\d+)"                          an extrusion
-// The first that matches decides; every other line is skipped.
+// The first that matches decides; every other line is skipped. Apart from
+// them, a line that starts ";TIME_ELAPSED:" gives the print time so far (the
+// engine writes one at the end of every layer).
 class KZFUNCTION_EXPORT KLayerLoadWork : public QObject
 {
     Q_OBJECT
@@ -67,6 +69,10 @@ private:
     // the memory faster than the GUI thread empties the queue.
     std::atomic<int> m_nInFlight{0};
     bool m_bPaced = false;
+    // The print time at the end of the layer being handed over, from the
+    // engine's ";TIME_ELAPSED:" comment in it; -1 without one. Read by the
+    // owning model on this thread, while the layer is handed over.
+    double m_dLayerElapsed = -1.0;
 };
 
 #endif // KLAYERLOADWORK_H

@@ -104,6 +104,7 @@ void KLayerModel::Arrive(const SingleLayer& layer)
     const qint64 kBatchMs = 10;    // the time, that make a take worth a wake-up
     QMutexLocker lock(&m_arrivalMutex);
     m_vecArrived.append(layer);
+    m_vecArrivedElapsed.append(m_pWork->m_dLayerElapsed);
     if (m_bTakePosted)
         return;
     if (m_vecArrived.size() < kBatch && m_lastTake.isValid() && m_lastTake.elapsed() < kBatchMs)
@@ -128,21 +129,33 @@ void KLayerModel::Complete()
 void KLayerModel::TakeArrived()
 {
     QVector<SingleLayer> arrived;
+    QVector<double> elapsed;
     {
         QMutexLocker lock(&m_arrivalMutex);
         arrived.swap(m_vecArrived);
+        elapsed.swap(m_vecArrivedElapsed);
         m_bTakePosted = false;
         m_lastTake.start();
     }
-    for (const SingleLayer& layer : qAsConst(arrived))
-        slot_ReceiveOneLayer(layer);
+    for (int i = 0; i < arrived.size(); ++i) {
+        slot_ReceiveOneLayer(arrived[i]);
+        if (!m_bReady)
+            m_vecElapsed[m_vecElapsed.size() - 1] = elapsed[i];
+    }
     m_pWork->m_nInFlight.fetch_sub(arrived.size(), std::memory_order_release);
 }
 
 void KLayerModel::slot_ReceiveOneLayer(SingleLayer oneLayer)
 {
-    if (!m_bReady)   // the layers do not change once trimmed
-        m_vecLayers.append(oneLayer);
+    if (m_bReady)   // the layers do not change once trimmed
+        return;
+    m_vecLayers.append(oneLayer);
+    m_vecElapsed.append(-1.0);
+}
+
+double KLayerModel::GetLayerElapsed(int index) const
+{
+    return index >= 0 && index < m_vecElapsed.size() ? m_vecElapsed[index] : -1.0;
 }
 
 void KLayerModel::slot_LoadComplete()
@@ -156,8 +169,10 @@ void KLayerModel::slot_LoadComplete()
 
 void KLayerModel::TrimLayers()
 {
-    if (!m_vecLayers.isEmpty())
+    if (!m_vecLayers.isEmpty()) {
         m_vecLayers.removeFirst();   // what came before the first layer line
+        m_vecElapsed.removeFirst();
+    }
     for (SingleLayer& layer : m_vecLayers)
         TrimLayer(layer);
 }

@@ -35,6 +35,10 @@ public:
     QVector<QList<LayerPath>> GetLayers();
     int GetLayerSize();
     bool ReadyToRender();
+    // The print time in seconds at the end of layer index (of GetLayers()),
+    // as the engine's ";TIME_ELAPSED:" comment in that layer gives it; -1
+    // when the layer has none or there is no such layer.
+    double GetLayerElapsed(int index) const;
 
 signals:
     void signal_StartLoad(const QString& fileName);
@@ -52,12 +56,14 @@ private:
     KLayerLoadWork* m_pWork;
     QThread m_loadThread;
     QVector<QList<LayerPath>> m_vecLayers;
+    QVector<double> m_vecElapsed;   // one per layer
     bool m_bReady;
     // Layers read and not yet taken by the GUI thread. The reader posts a
     // take only when none is on its way, so a burst of layers costs the GUI
     // thread one wake-up instead of one each.
     QMutex m_arrivalMutex;
     QVector<SingleLayer> m_vecArrived;
+    QVector<double> m_vecArrivedElapsed;
     bool m_bTakePosted = false;
     QElapsedTimer m_lastTake;
 };

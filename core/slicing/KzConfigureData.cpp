@@ -36,6 +36,7 @@ MaterialInfo DefaultMaterial(int id)
     MaterialInfo material;
     material.id = id;
     material.printTemperature = 190;
+    material.density = KzConfigureData::GetDefaultDensity(id);
     return material;
 }
 
@@ -57,6 +58,7 @@ MaterialInfo BuiltInMaterial(int id, int print, int bed)
     material.id = id;
     material.printTemperature = print;
     material.bedTemperature = bed;
+    material.density = KzConfigureData::GetDefaultDensity(id);
     return material;
 }
 
@@ -163,6 +165,17 @@ void KzConfigureData::GetMaterialTemperature(int &print, int &bed)
     // Machines 4 and 5 have no heated bed.
     const bool noBed = m_currentMachine.type == 4 || m_currentMachine.type == 5;
     bed = noBed ? 0 : m_currentMaterial.bedTemperature;
+}
+
+double KzConfigureData::GetMaterialDensity() const
+{
+    return m_currentMaterial.density;
+}
+
+double KzConfigureData::GetDefaultDensity(int materialId)
+{
+    static const double densities[] = {1.24, 1.04, 1.28, 1.21};
+    return materialId >= 1 && materialId <= 3 ? densities[materialId] : densities[0];
 }
 
 void KzConfigureData::GetPrintBound(QVector3D &max, QVector3D &min)

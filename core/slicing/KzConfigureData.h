@@ -27,6 +27,7 @@ struct MaterialInfo
     int id = 0;
     int printTemperature = 0;
     int bedTemperature = 0;
+    double density = 0.0;   // g/cm³
 };
 
 // The process-wide printer configuration: machines and materials read from
@@ -62,6 +63,11 @@ public:
     void RevokeMaterial();
 
     void GetMaterialTemperature(int &print, int &bed);
+    // The current material's density in g/cm³, for the weight of a print.
+    double GetMaterialDensity() const;
+    // The density a material has unless the machine file gives its own:
+    // PLA 1.24, ABS 1.04, wood-filled 1.28, TPU 1.21 (PLA's for another id).
+    static double GetDefaultDensity(int materialId);
     void GetPrintBound(QVector3D &max, QVector3D &min);
     void GetPrintPos(double &x, double &y);
     void GetLayerModelOffset(double &x, double &y);

@@ -152,7 +152,8 @@ void KzMachineFile::Read(QXmlStreamReader &reader)
         } else if (name == QLatin1String("Length") || name == QLatin1String("Width")
                    || name == QLatin1String("Height")) {
             ReadField(reader, m_listMachineEntries, QStringLiteral("Machine"));
-        } else if (name == QLatin1String("PrintTemperature") || name == QLatin1String("BedTemperature")) {
+        } else if (name == QLatin1String("PrintTemperature") || name == QLatin1String("BedTemperature")
+                   || name == QLatin1String("Density")) {
             ReadField(reader, m_listMaterialEntries, QStringLiteral("Material"));
         }
     }
@@ -216,8 +217,31 @@ void KzMachineFile::CheckMaterial(const Entry &entry)
                           ms_nMaxPrintTemperature, material.printTemperature);
     good = ReadWhole(entry, what, QStringLiteral("BedTemperature"), 0, ms_nMaxBedTemperature,
                      material.bedTemperature) && good;
-    if (good)
-        m_listMaterials.append(material);
+    if (!good)
+        return;
+    ReadDensity(entry, what, material);
+    m_listMaterials.append(material);
+}
+
+// The density is optional: without one, or with one that is no density, the
+// material's usual one stands (a bad one is reported), and the material stays.
+void KzMachineFile::ReadDensity(const Entry &entry, const QString &what, MaterialInfo &material)
+{
+    material.density = KzConfigureData::GetDefaultDensity(material.id);
+    const auto found = entry.mapFields.constFind(QStringLiteral("Density"));
+    if (found == entry.mapFields.constEnd())
+        return;
+    bool ok = false;
+    const double density = found->strText.trimmed().toDouble(&ok);
+    if (ok && density >= ms_dMinDensity && density <= ms_dMaxDensity) {
+        material.density = density;
+        return;
+    }
+    AddError(found->nLine, QStringLiteral("%1: Density %2 is not a number from %3 to %4 (g/cm³); %5 is used")
+                               .arg(what, Quoted(found->strText))
+                               .arg(ms_dMinDensity)
+                               .arg(ms_dMaxDensity)
+                               .arg(material.density));
 }
 
 bool KzMachineFile::ReadWhole(const Entry &entry, const QString &what, const QString &field, int min, int max,

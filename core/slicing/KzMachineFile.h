@@ -35,6 +35,9 @@ public:
     static constexpr int ms_nMinPrintTemperature = 100;
     static constexpr int ms_nMaxPrintTemperature = 400;
     static constexpr int ms_nMaxBedTemperature = 150;
+    // The densities (g/cm³) taken as real for a filament.
+    static constexpr double ms_dMinDensity = 0.5;
+    static constexpr double ms_dMaxDensity = 5.0;
 
 private:
     // A number's text as written and the line it is on.
@@ -59,6 +62,7 @@ private:
     void CheckMachine(const Entry &entry);
     void CheckMaterial(const Entry &entry);
     bool ReadWhole(const Entry &entry, const QString &what, const QString &field, int min, int max, int &value);
+    void ReadDensity(const Entry &entry, const QString &what, MaterialInfo &material);
     void AddError(qint64 line, const QString &text);
 
     QString m_strWhere;

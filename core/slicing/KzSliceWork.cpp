@@ -267,6 +267,8 @@ void KzSliceWork::FinishRun(const KzEngineOutput &output)
     QString info = timeText + QLatin1Char('\n');
     if (output.HasFilament())
         info += QString::number(output.GetFilament() / 1000.0, 'f', 2) + QStringLiteral(" Metre(s)");
+    emit signal_SendPrintFigures(output.HasPrintTime() ? output.GetPrintTime() : -1,
+                                 output.HasFilament() ? output.GetFilament() : -1);
     emit signal_SendPrintInfo(info);
 
     WritePrintTime(file, timeText);

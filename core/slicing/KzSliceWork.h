@@ -50,6 +50,10 @@ signals:
     void signal_UpdateProgressValue(int value);
     void signal_UpdateTipText(QString text);
     void signal_SendPrintInfo(QString info);
+    // The same figures as numbers, for a text in the user's language: the
+    // print time in seconds and the filament in millimetres, -1 for one the
+    // engine did not report. Sent right before signal_SendPrintInfo.
+    void signal_SendPrintFigures(int seconds, int filamentMm);
 
 public slots:
     void slot_StartSlice();

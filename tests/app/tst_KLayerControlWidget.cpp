@@ -10,6 +10,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QPainter>
+#include <QToolTip>
 #include <QSignalSpy>
 #include <QTranslator>
 #include <QtTest>
@@ -28,7 +29,8 @@ QByteArray Gcode(int layers)
     QByteArray out;
     for (int i = 0; i < layers; ++i)
         out += ";LAYER:" + QByteArray::number(i) + "\n;TYPE:WALL-OUTER\nG0 X80.0 Y80.0 Z"
-               + QByteArray::number(0.3 + 0.2 * i, 'f', 2) + "\nG1 X120.0 Y80.0 E1.0\nG1 X120.0 Y120.0 E2.0\n";
+               + QByteArray::number(0.3 + 0.2 * i, 'f', 2) + "\nG1 X120.0 Y80.0 E1.0\nG1 X120.0 Y120.0 E2.0\n"
+               + ";TIME_ELAPSED:" + QByteArray::number(100 * (i + 1)) + ".25\n";
     return out;
 }
 
@@ -101,8 +103,9 @@ void tst_KLayerControlWidget::sliderPicksTheLayerAndMovesTheBookmark()
     auto* maxLabel = m_pPanel->findChild<QLabel*>(QStringLiteral("MaxValueLabel"));
     QVERIFY(slider && maxLabel && Bookmark());
     QCOMPARE(Bookmark()->text(), QStringLiteral("99"));
-    QCOMPARE(BookmarkPos(), QPoint(37, 28));
-    QCOMPARE(Bookmark()->size(), QSize(40, 24));
+    // Two lines high, its point where a one-line tag's would be.
+    QCOMPARE(BookmarkPos(), QPoint(37, 22));
+    QCOMPARE(Bookmark()->size(), QSize(55, 36));
     QCOMPARE(slider->maximum(), 99);
     QCOMPARE(slider->value(), 99);
 
@@ -118,9 +121,11 @@ void tst_KLayerControlWidget::sliderPicksTheLayerAndMovesTheBookmark()
     QCOMPARE(slider->minimum(), 0);
     QCOMPARE(slider->value(), 20);
     QCOMPARE(maxLabel->text(), QStringLiteral("20"));
-    const QPoint top = slider->pos() + QPoint(37, 0);
+    const QPoint top = slider->pos() + QPoint(37, -6);
     QCOMPARE(BookmarkPos(), top);
-    QCOMPARE(Bookmark()->text(), QStringLiteral("20"));
+    // The number and the height the G-code prints the layer at.
+    QCOMPARE(Bookmark()->text(), QStringLiteral("20\n4.30 mm"));
+    QCOMPARE(m_pPanel->findChild<QLabel*>(QStringLiteral("ZValueLabel"))->text(), QStringLiteral("4.30 mm"));
     QCOMPARE(m_pView->Layers().GetCurrentLayer(), 20);
     if (qEnvironmentVariableIsSet("KZ_SAVE_FRAMES"))
         m_pPage->grab().save(qEnvironmentVariable("KZ_SAVE_FRAMES") + "/layer-panel.png");
@@ -130,8 +135,23 @@ void tst_KLayerControlWidget::sliderPicksTheLayerAndMovesTheBookmark()
     QTest::keyClick(slider, Qt::Key_PageDown);
     QCOMPARE(slider->value(), 10);
     QCOMPARE(BookmarkPos(), top + QPoint(0, 188));
-    QCOMPARE(Bookmark()->text(), QStringLiteral("10"));
+    QCOMPARE(Bookmark()->text(), QStringLiteral("10\n2.30 mm"));
     QCOMPARE(m_pView->Layers().GetCurrentLayer(), 10);
+
+    // Hovering the handle (where the tag points) tells the engine's times up
+    // to the layer: layer 9 ends at 1000.25 s, layer 10 at 1100.25 s. The
+    // groove away from the handle tells nothing; the tag tells the same.
+    const QPoint handle(slider->width() / 2, BookmarkPos().y() + 18 - slider->pos().y());
+    QHelpEvent onHandle(QEvent::ToolTip, handle, slider->mapToGlobal(handle));
+    QApplication::sendEvent(slider, &onHandle);
+    QTRY_VERIFY(QToolTip::isVisible());
+    const QString expected = QStringLiteral("第 10 层 · Z 2.30 mm\n到达此层：16 分钟\n此层用时：1 分钟\n打印完此层：18 分钟");
+    QCOMPARE(QToolTip::text(), expected);
+    QCOMPARE(Bookmark()->toolTip(), expected);
+    const QPoint groove(slider->width() / 2, handle.y() + 120);
+    QHelpEvent onGroove(QEvent::ToolTip, groove, slider->mapToGlobal(groove));
+    QApplication::sendEvent(slider, &onGroove);
+    QTRY_VERIFY(!QToolTip::isVisible());
     QTest::keyClick(slider, Qt::Key_PageDown);
     QCOMPARE(BookmarkPos(), top + QPoint(0, 376));
     QCOMPARE(m_pView->Layers().GetCurrentLayer(), 0);
@@ -150,7 +170,7 @@ void tst_KLayerControlWidget::sliderPicksTheLayerAndMovesTheBookmark()
     m_pPanel->slot_SetMaxLayer(0);
     QCOMPARE(slider->value(), 0);
     QCOMPARE(BookmarkPos(), top);
-    QCOMPARE(Bookmark()->text(), QStringLiteral("0"));
+    QCOMPARE(Bookmark()->text(), QStringLiteral("0\n0.30 mm"));
     QCOMPARE(maxLabel->text(), QStringLiteral("0"));
 }
 

@@ -25,6 +25,7 @@
 #include <QPushButton>
 #include <QSlider>
 #include <QTextDocument>
+#include <QRegularExpression>
 #include <QtTest>
 
 #include <cmath>
@@ -349,7 +350,7 @@ void tst_KzPrintRoad::roadOfOnePrint()
     QCOMPARE(Child<QWidget>("widget_progress")->findChild<QLabel*>()->text(), QString("100%"));
     QLabel* info = nullptr;
     for (QLabel* l : m_pWindow->findChildren<QLabel*>())
-        if (l->isVisible() && l->text().contains("Metre(s)"))
+        if (l->isVisible() && l->text().contains(" m · ") && l->text().endsWith(" g"))
             info = l;
     QVERIFY2(info, "the print information is shown");
     Shot("layers");
@@ -374,7 +375,10 @@ void tst_KzPrintRoad::roadOfOnePrint()
     slider->setFocus();
     QTest::keyClick(slider, Qt::Key_Down);
     QCOMPARE(slider->value(), top - 1);
-    QCOMPARE(bookmark->text(), QString::number(top - 1));
+    // The layer's number, and below it the height it prints at (once its
+    // layer has been read).
+    QCOMPARE(bookmark->text().section('\n', 0, 0), QString::number(top - 1));
+    QTRY_VERIFY_WITH_TIMEOUT(bookmark->text().section('\n', 1).endsWith(" mm"), 20000);
 
     // 4. Save to the SD card: a file named after the model, the same bytes.
     QTest::mouseClick(Child<QPushButton>("pushButton_SaveTF"), Qt::LeftButton);
@@ -583,7 +587,9 @@ void tst_KzPrintRoad::cardSavesReplaceAndFailuresAreTold()
     // The print information sits on the floating controls' line, at W/2 + 140.
     const int t = Child<QWidget>("widget_Titile")->height();
     QCOMPARE(PrintInfoLabel()->pos(), QPoint(m_pWindow->width() / 2 + 140, m_pWindow->height() - t - 100));
-    QVERIFY(PrintInfoLabel()->text().contains("Metre(s)"));
+    // Time, filament and its weight, in the window's language.
+    QVERIFY2(QRegularExpression("^(\\d+ h )?\\d+ (min|s) · \\d+\\.\\d m · \\d+(\\.\\d)? g$").match(PrintInfoLabel()->text()).hasMatch(),
+             qPrintable(PrintInfoLabel()->text()));
     const QByteArray first = ReadAll(temp);
     QVERIFY(first.contains("G1"));
     QTest::mouseClick(save, Qt::LeftButton);

@@ -3,6 +3,7 @@
 // the spin box that ignores the wheel.
 #include "KzDoubleSpinBox.h"
 #include "KzEasyLabel.h"
+#include "KzPrintFigures.h"
 #include "KzProgressWidget.h"
 #include "KzRoundButton.h"
 
@@ -11,6 +12,7 @@
 #include <QScrollBar>
 #include <QVBoxLayout>
 #include <QWheelEvent>
+#include <QTranslator>
 #include <QtTest>
 
 namespace {
@@ -54,6 +56,7 @@ private slots:
     void roundButtonCircleMaskAndPress();
     void easyLabelLineHeightReachesHalfTheHeight();
     void wheelChangesNothingOnTheSpinBox();
+    void printFiguresInBothLanguages();
 };
 
 void tst_KzSmallWidgets::progressRangeClampAndPercentage()
@@ -183,6 +186,30 @@ void tst_KzSmallWidgets::wheelChangesNothingOnTheSpinBox()
                           Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
     QApplication::sendEvent(area.viewport(), &onContent);
     QVERIFY(bar->value() > 0);
+}
+
+// Time, length and weight as the print information gives them: whole
+// minutes from a minute on, seconds below; metres to a tenth; grams of the
+// filament's volume.
+void tst_KzSmallWidgets::printFiguresInBothLanguages()
+{
+    // 1 m of 1.75 mm PLA: 2405.28 mm³ at 1.24 g/cm³.
+    QVERIFY(qAbs(KzPrintFigures::Grams(1000.0, 1.75, 1.24) - 2.98255) < 1e-4);
+    const double grams = KzPrintFigures::Grams(2400.0, 1.75, 1.24);
+    QCOMPARE(KzPrintFigures::Summary(4380, 2400.0, grams), QStringLiteral("1 小时 13 分钟 · 2.4 米 · 7 克"));
+    QCOMPARE(KzPrintFigures::TimeText(59.4), QStringLiteral("59 秒"));
+    QCOMPARE(KzPrintFigures::TimeText(3599), QStringLiteral("59 分钟"));
+    QCOMPARE(KzPrintFigures::WeightText(0.34), QStringLiteral("0.3 克"));
+    QCOMPARE(KzPrintFigures::Summary(-1, 830.0, -1), QStringLiteral("0.8 米"));
+
+    QTranslator translator;
+    QVERIFY(translator.load(QStringLiteral(":/kzvellum_en.qm")));
+    qApp->installTranslator(&translator);
+    const QString english = KzPrintFigures::Summary(4380, 2400.0, grams);
+    const QString seconds = KzPrintFigures::TimeText(35);
+    qApp->removeTranslator(&translator);
+    QCOMPARE(english, QStringLiteral("1 h 13 min · 2.4 m · 7 g"));
+    QCOMPARE(seconds, QStringLiteral("35 s"));
 }
 
 QTEST_MAIN(tst_KzSmallWidgets)

@@ -23,6 +23,7 @@ const int kH = 480;
 const QColor kWall(0, 12, 200);
 const QColor kSkin(112, 200, 0);
 const QColor kFill(200, 0, 12);
+const QColor kSupport(235, 150, 0);
 const QColor kCyan(0, 204, 204);
 enum { Red, Green, Blue };
 
@@ -96,6 +97,7 @@ private slots:
     void maxLayerFollowsTheReadingAndTheTrim();
     void largeFileIsCompiledOverSeveralFrames();
     void lowerLayersAreKeptWhileTheCameraRests();
+    void realPrintFromBuffersAsImmediate();
     void unreadableFileLeavesGridAndBox();
     void unreadableFileCompletesWithoutLayers();
 
@@ -195,7 +197,7 @@ void tst_KLayerFeature::colourTableAndBlackDefault()
     QCOMPARE(f.GetColor(PathSkirt), kSkin);
     QCOMPARE(f.GetColor(PathFill), kFill);
     QCOMPARE(f.GetColor(PathLayerStart), kSkin);
-    QCOMPARE(f.GetColor(PathSupport), kFill);
+    QCOMPARE(f.GetColor(PathSupport), kSupport);   // told apart from fill at a glance
     QCOMPARE(f.GetColor(7), QColor(0, 0, 0));
     QCOMPARE(f.GetColor(-1), QColor(0, 0, 0));
 
@@ -280,8 +282,8 @@ void tst_KLayerFeature::singleLayerDrawsItsPathsAndTravels()
     QVERIFY(Close(BestMatch(img, At(30, 55, z), kSkin), kSkin, 4));
     w = LineWidth(img, At(30, 55, z), Blue);
     QVERIFY2(w > 3.3 && w < 4.7, qPrintable(QString::number(w)));
-    QVERIFY(Close(BestMatch(img, At(70, 75, z), kFill), kFill, 4));
-    w = LineWidth(img, At(70, 75, z), Green);
+    QVERIFY(Close(BestMatch(img, At(70, 75, z), kSupport), kSupport, 4));
+    w = LineWidth(img, At(70, 75, z), Blue);
     QVERIFY2(w > 3.3 && w < 4.7, qPrintable(QString::number(w)));
 
     // Two thin cyan travels, and none from the last path back to the first.
@@ -496,6 +498,44 @@ void tst_KLayerFeature::lowerLayersAreKeptWhileTheCameraRests()
     m_pView->resize(kW / 2, kH / 2);
     check("smaller");
     m_pView->resize(kW, kH);
+}
+
+// A print of the bridge with raft and support, seen from the side: the layers
+// drawn from their buffers are the picture of immediate mode, pixel for pixel,
+// whatever is shown, hidden or kept.
+void tst_KLayerFeature::realPrintFromBuffersAsImmediate()
+{
+    m_pView->GetScene().SetLayerOffset(-100, -100);
+    Load(QStringLiteral(KZ_SOURCE_DIR "/tests/core/geometry/layers/data/bridge-raft-support.gcode"));
+    KLayerFeature& feature = m_pView->GetScene().GetLayerFeature();
+    const int top = feature.GetMaxLayer();
+    QVERIFY(top > 20);
+    QVERIFY((feature.GetPresentTypes() & (1u << PathSupport)) != 0);
+    const QImage empty = [&] {
+        feature.SetTypeShown(PathWallOuter, false);
+        for (int type : {PathWallInner, PathSkin, PathSkirt, PathFill, PathLayerStart, PathSupport})
+            feature.SetTypeShown(type, false);
+        return Grab();
+    }();
+    for (int type = 0; type <= KLayerFeature::ms_nTravel; ++type)
+        feature.SetTypeShown(type, true);
+    QVERIFY(Grab() != empty);
+
+    for (int layer : {top, top / 2, 3}) {
+        m_pView->SetCurrentLayer(layer);
+        m_pView->SetEnableMultiLayer(true);
+        CheckSameInBothWays(qPrintable(QStringLiteral("multi-layer at %1").arg(layer)));
+        feature.SetTypeShown(PathSupport, false);
+        CheckSameInBothWays(qPrintable(QStringLiteral("multi-layer at %1 without support").arg(layer)));
+        feature.SetTypeShown(PathSupport, true);
+        m_pView->SetEnableMultiLayer(false);
+        CheckSameInBothWays(qPrintable(QStringLiteral("layer %1 alone").arg(layer)));
+        feature.SetTypeShown(PathFill, false);
+        feature.SetTypeShown(KLayerFeature::ms_nTravel, false);
+        CheckSameInBothWays(qPrintable(QStringLiteral("layer %1 alone without fill and travels").arg(layer)));
+        feature.SetTypeShown(PathFill, true);
+        feature.SetTypeShown(KLayerFeature::ms_nTravel, true);
+    }
 }
 
 void tst_KLayerFeature::unreadableFileLeavesGridAndBox()

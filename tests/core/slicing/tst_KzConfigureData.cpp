@@ -64,6 +64,7 @@ private slots:
     void machineShapes();
     void sizesBeforeAnyMachineDoNotTouchMachines();
     void materialTemperatures();
+    void materialDensities();
     void machinesWithoutHeatedBedReportBedZero_data();
     void machinesWithoutHeatedBedReportBedZero();
     void unknownKeysAreIgnored();
@@ -411,6 +412,38 @@ void TestKzConfigureData::materialTemperatures()
         data.GetMaterialTemperature(print, bed);
         QCOMPARE(print, temperatures.at(id).first);
         QCOMPARE(bed, temperatures.at(id).second);
+    }
+}
+
+// A density of the file replaces the material's usual one; a missing one
+// leaves it; one that is no density is reported and leaves it too, and the
+// material with its temperatures stays.
+void TestKzConfigureData::materialDensities()
+{
+    auto withDensity = [](const char *name, int print, const char *density) {
+        return QStringLiteral("<Material Name=\"%1\"><PrintTemperature>%2</PrintTemperature>"
+                              "<BedTemperature>50</BedTemperature><Density>%3</Density></Material>\n")
+            .arg(QLatin1String(name)).arg(print).arg(QLatin1String(density));
+    };
+    WriteMachineFile(QStringLiteral("<Basic>\n") + Machine(QStringLiteral("Name=\"Hazel\""), 200, 200, 180) + "\n"
+                     + withDensity("PLA", 207, " 1.30 ") + withDensity("ABS", 241, "heavy")  // line 3
+                     + withDensity("WOOD", 199, "9.5") + Material(QStringLiteral("TPU"), 226, 51)
+                     + QStringLiteral("</Basic>"));
+    KzConfigureData data;
+    const QString at = QFileInfo(QStringLiteral("Configure/basic.xml")).absoluteFilePath() + QLatin1Char(':');
+    QCOMPARE(data.GetMachineFileErrors(),
+             QStringList({at + QStringLiteral("4: Material \"ABS\": Density \"heavy\" is not a number from 0.5 to 5 "
+                                              "(g/cm³); 1.04 is used"),
+                          at + QStringLiteral("5: Material \"WOOD\": Density \"9.5\" is not a number from 0.5 to 5 "
+                                              "(g/cm³); 1.28 is used")}));
+    const QList<double> densities = {1.30, 1.04, 1.28, 1.21};
+    const QList<int> prints = {207, 241, 199, 226};
+    for (int id = 0; id < densities.size(); ++id) {
+        data.SetMaterialID(id);
+        QCOMPARE(data.GetMaterialDensity(), densities.at(id));
+        int print = 0, bed = 0;
+        data.GetMaterialTemperature(print, bed);
+        QCOMPARE(print, prints.at(id));
     }
 }
 

@@ -47,6 +47,7 @@ struct Record
     Ranges ranges;
     Values values;
     QStringList infos;
+    QList<QPair<int, int>> figures;   // seconds and millimetres, -1 for none
     QStringList reasons;      // the tip texts, given before result 3
     bool engineLeft = false;  // an engine process this process did not collect
 };
@@ -243,6 +244,8 @@ void TestKzSliceWork::Attach(KzSliceWork &job, Record &record)
             [&record](int value) { record.values.append(value); });
     connect(&job, &KzSliceWork::signal_SendPrintInfo, this,
             [&record](const QString &info) { record.infos.append(info); });
+    connect(&job, &KzSliceWork::signal_SendPrintFigures, this,
+            [&record](int seconds, int filament) { record.figures.append({seconds, filament}); });
     connect(&job, &KzSliceWork::signal_UpdateTipText, this,
             [&record](const QString &reason) { record.reasons.append(reason); });
 }
@@ -439,30 +442,35 @@ void TestKzSliceWork::printInformation_data()
 {
     QTest::addColumn<QList<QByteArray>>("chunks");
     QTest::addColumn<QString>("info");
+    QTest::addColumn<int>("seconds");
+    QTest::addColumn<int>("filament");
 
     QTest::newRow("time and filament")
-        << QList<QByteArray>{"Print time: 3700\r\nFilament: 1234\r\n"} << QStringLiteral("1 hour 1 minutes\n1.23 Metre(s)");
-    QTest::newRow("nothing reported") << QList<QByteArray>{"Layer count: 3\r\n"} << QStringLiteral("0s\n");
-    QTest::newRow("under a minute") << QList<QByteArray>{"Print time: 59\r\n"} << QStringLiteral("0 minutes\n");
-    QTest::newRow("two hours") << QList<QByteArray>{"Print time: 7260\r\n"} << QStringLiteral("2 hours 1 minutes\n");
-    QTest::newRow("one hour sharp") << QList<QByteArray>{"Print time: 3600\r\n"} << QStringLiteral("1 hour 0 minutes\n");
-    QTest::newRow("filament only") << QList<QByteArray>{"Filament: 1999\r\n"} << QStringLiteral("0s\n2.00 Metre(s)");
+        << QList<QByteArray>{"Print time: 3700\r\nFilament: 1234\r\n"} << QStringLiteral("1 hour 1 minutes\n1.23 Metre(s)") << 3700 << 1234;
+    QTest::newRow("nothing reported") << QList<QByteArray>{"Layer count: 3\r\n"} << QStringLiteral("0s\n") << -1 << -1;
+    QTest::newRow("under a minute") << QList<QByteArray>{"Print time: 59\r\n"} << QStringLiteral("0 minutes\n") << 59 << -1;
+    QTest::newRow("two hours") << QList<QByteArray>{"Print time: 7260\r\n"} << QStringLiteral("2 hours 1 minutes\n") << 7260 << -1;
+    QTest::newRow("one hour sharp") << QList<QByteArray>{"Print time: 3600\r\n"} << QStringLiteral("1 hour 0 minutes\n") << 3600 << -1;
+    QTest::newRow("filament only") << QList<QByteArray>{"Filament: 1999\r\n"} << QStringLiteral("0s\n2.00 Metre(s)") << -1 << 1999;
     QTest::newRow("first time counts")
-        << QList<QByteArray>{"Print time: 60\r\nPrint time: 7200\r\n"} << QStringLiteral("1 minutes\n");
+        << QList<QByteArray>{"Print time: 60\r\nPrint time: 7200\r\n"} << QStringLiteral("1 minutes\n") << 60 << -1;
     // Searched in the whole output, so neither chunks nor line ends matter.
     QTest::newRow("time split across chunks")
-        << QList<QByteArray>{"Print ti", "me: 120\r\nFila", "ment: 500"} << QStringLiteral("2 minutes\n0.50 Metre(s)");
+        << QList<QByteArray>{"Print ti", "me: 120\r\nFila", "ment: 500"} << QStringLiteral("2 minutes\n0.50 Metre(s)") << 120 << 500;
 }
 
 void TestKzSliceWork::printInformation()
 {
     QFETCH(QList<QByteArray>, chunks);
     QFETCH(QString, info);
+    QFETCH(int, seconds);
+    QFETCH(int, filament);
     WriteChunks(chunks);
     InstallEngine(QLatin1String(kChunkPlayer));
     const Record record = RunJob();
     QCOMPARE(record.results, QList<int>{0});
     QCOMPARE(record.infos, QStringList{info});
+    QCOMPARE(record.figures, (QList<QPair<int, int>>{{seconds, filament}}));
     // The same time text goes into the G-code.
     const QString time = info.section(QLatin1Char('\n'), 0, 0);
     QCOMPARE(ReadFile(m_strGCodePath),

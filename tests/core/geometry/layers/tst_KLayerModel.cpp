@@ -106,6 +106,7 @@ private slots:
     void tenLayerLinesGiveTenLayers();
     void noLayerLineGivesNoLayer();
     void negativeLayerNumbersCountByOrder();
+    void engineLayerTimes();
     void trimming_data();
     void trimming();
     void engineFiles_data();
@@ -153,6 +154,26 @@ void tst_KLayerModel::negativeLayerNumbersCountByOrder()
     QCOMPARE(layers.size(), 4);
     for (int i = 0; i < 4; ++i)
         QCOMPARE(layers[i][0].points.first().x(), float(i + 1));
+}
+
+// The engine ends each layer with the print time so far; a layer without
+// one (or with a broken one) has none, and the part before the first layer
+// goes with the trim, its time with it.
+void tst_KLayerModel::engineLayerTimes()
+{
+    QTemporaryDir dir;
+    const auto model = Load(dir, ";TIME_ELAPSED:1.0\n;LAYER:0\n;TYPE:FILL\nG0 X1.0 Y1.0 Z0.2\nG1 X2.0 Y1.0\n"
+                                 ";TIME_ELAPSED:12.5\n;LAYER:1\nG1 X3.0 Y1.0\n;TIME_ELAPSED:abc\n"
+                                 ";LAYER:2\nG1 X4.0 Y1.0\n;TIME_ELAPSED:30\n;TIME_ELAPSED:31.75\n"
+                                 ";LAYER:3\nG1 X5.0 Y1.0\n ;TIME_ELAPSED:40\n");
+    QVERIFY(model->ReadyToRender());
+    QCOMPARE(model->GetLayerSize(), 4);
+    QCOMPARE(model->GetLayerElapsed(0), 12.5);
+    QCOMPARE(model->GetLayerElapsed(1), -1.0);
+    QCOMPARE(model->GetLayerElapsed(2), 31.75);   // the last one of the layer
+    QCOMPARE(model->GetLayerElapsed(3), -1.0);    // a comment only where a line starts
+    QCOMPARE(model->GetLayerElapsed(4), -1.0);
+    QCOMPARE(model->GetLayerElapsed(-1), -1.0);
 }
 
 void tst_KLayerModel::trimming_data()

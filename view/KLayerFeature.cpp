@@ -198,6 +198,10 @@ void KLayerFeature::DrawMultiLayer(const QVector<SingleLayer>& layers)
     const int n = qMin(m_nCurrentLayer + 1, layers.size());
     // Below the fill window a layer looks the same whatever the current layer.
     const int still = qBound(0, m_nCurrentLayer - kFillDepth, n);
+    if (m_bReduced) {
+        DrawReducedLayers(layers, n, still);
+        return;
+    }
     int first = 0;
     int save = -1;
     if (m_bUseSavedFrame) {
@@ -218,23 +222,39 @@ void KLayerFeature::DrawMultiLayer(const QVector<SingleLayer>& layers)
     }
 }
 
-void KLayerFeature::DrawLayer(int index, const SingleLayer& paths, bool fillOn)
+// A turning frame: the lower layers' outer walls keep the print's shape at a
+// fraction of its paths. A kept full picture from this very camera still
+// serves; nothing reduced is ever kept, and the camera's last resting place
+// stays what the next frame at rest is compared with.
+void KLayerFeature::DrawReducedLayers(const QVector<SingleLayer>& layers, int n, int still)
+{
+    const int first = m_bUseSavedFrame ? RestoreFrame(CurrentFrameKey(), still) : 0;
+    for (int i = first; i < n; ++i)
+        DrawLayer(i, layers[i], i >= m_nCurrentLayer - kFillDepth, i < still);
+}
+
+void KLayerFeature::DrawLayer(int index, const SingleLayer& paths, bool fillOn, bool outline)
 {
     if (!m_bUseDisplayLists) {
-        DrawLayerPaths(paths, fillOn);
+        DrawLayerPaths(paths, fillOn, outline);
         return;
     }
     const CompiledLayer& c = Compiled(index, paths);
     if (c.nBuffer == 0) {
-        DrawLayerPaths(paths, fillOn);
+        DrawLayerPaths(paths, fillOn, outline);
         return;
     }
-    DrawRuns(c, fillOn, false);
+    DrawRuns(c, fillOn, false, outline);
+}
+
+bool KLayerFeature::IsDrawn(int type, bool outline) const
+{
+    return IsTypeShown(type) && (!outline || type == PathWallOuter);
 }
 
 // The runs of a compiled layer from its buffer: one multi-draw per run, its
 // strips in file order, the colour and width set between runs.
-void KLayerFeature::DrawRuns(const CompiledLayer& c, bool fillOn, bool wide) const
+void KLayerFeature::DrawRuns(const CompiledLayer& c, bool fillOn, bool wide, bool outline) const
 {
     QOpenGLFunctions* gl = QOpenGLContext::currentContext()->functions();
     gl->glBindBuffer(GL_ARRAY_BUFFER, c.nBuffer);
@@ -243,7 +263,7 @@ void KLayerFeature::DrawRuns(const CompiledLayer& c, bool fillOn, bool wide) con
     for (int r = 0; r < c.vecRunType.size(); ++r) {
         const int type = c.vecRunType[r];
         const bool fill = type == PathFill;
-        if ((fill && !fillOn) || !IsTypeShown(type))
+        if ((fill && !fillOn) || !IsDrawn(type, outline))
             continue;
         glLineWidth(wide || fill ? kWideWidth : kPathWidth);
         SetColor(type);
@@ -367,10 +387,10 @@ void KLayerFeature::DrawSingleLayer(const QVector<SingleLayer>& layers)
 }
 
 // One layer of the multi-layer picture in file order, widths set path by path.
-void KLayerFeature::DrawLayerPaths(const SingleLayer& paths, bool fillOn) const
+void KLayerFeature::DrawLayerPaths(const SingleLayer& paths, bool fillOn, bool outline) const
 {
     for (const LayerPath& path : paths) {
-        if (!IsTypeShown(path.type))
+        if (!IsDrawn(path.type, outline))
             continue;
         glLineWidth(kPathWidth);
         if (path.type == PathFill) {

@@ -80,6 +80,9 @@ public:
     // Off draws every layer in every frame, as a reference for the saved picture
     // of the layers below the fill window.
     void SetUseSavedFrame(bool use);
+    // While the camera moves, the layers below the fill window are drawn by
+    // their outer walls only; the next frame at rest is the full picture.
+    void SetReduced(bool reduced) { m_bReduced = reduced; }
     int GetSavedLayers() const { return m_nSavedLayers; }
     // What the buffers and their path tables of the compiled layers hold, in bytes.
     qint64 GetDrawingBytes() const;
@@ -108,10 +111,12 @@ private:
 
     void DrawMultiLayer(const QVector<SingleLayer>& layers);
     void DrawSingleLayer(const QVector<SingleLayer>& layers);
-    void DrawLayer(int index, const SingleLayer& paths, bool fillOn);
-    void DrawRuns(const CompiledLayer& c, bool fillOn, bool wide) const;
+    void DrawLayer(int index, const SingleLayer& paths, bool fillOn, bool outline = false);
+    void DrawRuns(const CompiledLayer& c, bool fillOn, bool wide, bool outline = false) const;
     bool ResolveMultiDraw();
-    void DrawLayerPaths(const SingleLayer& paths, bool fillOn) const;
+    void DrawLayerPaths(const SingleLayer& paths, bool fillOn, bool outline = false) const;
+    bool IsDrawn(int type, bool outline) const;
+    void DrawReducedLayers(const QVector<SingleLayer>& layers, int n, int still);
     void DrawAllPaths(const SingleLayer& paths) const;
     void DrawTravels(const SingleLayer& paths) const;
     void DrawStrip(const LayerPath& path) const;
@@ -159,6 +164,7 @@ private:
     int m_nCompileBudget;               // points this frame may still compile
     bool m_bCompilePending;
     bool m_bUseSavedFrame;
+    bool m_bReduced = false;
     QOpenGLFramebufferObject* m_pSavedFrame;
     FrameKey m_savedKey;
     FrameKey m_lastKey;                 // of the last multi-layer frame

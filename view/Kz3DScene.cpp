@@ -217,6 +217,7 @@ void Kz3DScene::GetPrintBound(QVector3D& max, QVector3D& min) const
 
 void Kz3DScene::DrawLayerScene()
 {
+    m_layerFeature.SetReduced(m_bReducedFrame);
     m_layerFeature.Draw();
     m_gridding.Draw();
     m_printerBox.Draw();

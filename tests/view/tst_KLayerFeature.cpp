@@ -98,6 +98,7 @@ private slots:
     void largeFileIsCompiledOverSeveralFrames();
     void lowerLayersAreKeptWhileTheCameraRests();
     void realPrintFromBuffersAsImmediate();
+    void turningDrawsOuterWallsThenTheFullPicture();
     void unreadableFileLeavesGridAndBox();
     void unreadableFileCompletesWithoutLayers();
 
@@ -536,6 +537,54 @@ void tst_KLayerFeature::realPrintFromBuffersAsImmediate()
         feature.SetTypeShown(PathFill, true);
         feature.SetTypeShown(KLayerFeature::ms_nTravel, true);
     }
+}
+
+static int CountColour(const QImage& img, const QColor& c)
+{
+    int n = 0;
+    for (int y = 0; y < img.height(); ++y)
+        for (int x = 0; x < img.width(); ++x)
+            n += img.pixelColor(x, y) == c ? 1 : 0;
+    return n;
+}
+
+// While the camera turns the lower layers give only their outer walls; once it
+// rests the picture is the full one, and no turning frame was kept as the
+// lower layers' picture, even two taken from one camera.
+void tst_KLayerFeature::turningDrawsOuterWallsThenTheFullPicture()
+{
+    QVector<Layer> layers;
+    for (int i = 0; i < 120; ++i) {
+        Path wall{QStringLiteral("WALL-OUTER"), {}};
+        for (int k = 0; k <= 60; ++k)
+            wall.vecPoints.append(QPointF(50 + 20 * std::cos(k * 0.105), 50 + 20 * std::sin(k * 0.105)));
+        layers.append({wall, Line("SUPPORT", {40, 22}, {60, 22}), Line("WALL-INNER", {40, 45}, {60, 45})});
+    }
+    Load(Write(layers));
+    KLayerFeature& feature = m_pView->GetScene().GetLayerFeature();
+    m_pView->SetCurrentLayer(119);
+    Grab();
+    QCOMPARE(feature.GetSavedLayers(), 119 - 5 - 32);
+    QImage turning;
+    QImage again;
+    QPoint at(300, 200);
+    // A frame is reduced for a moment after each move: two in a row from one
+    // camera, both reduced, are what could wrongly be kept.
+    QTRY_VERIFY_WITH_TIMEOUT((Drag(m_pView, at, at + QPoint(3, 0), Qt::RightButton), at += QPoint(3, 0),
+                              turning = Grab(), m_pView->IsReducedFrame() && (again = Grab(), m_pView->IsReducedFrame())),
+                             10000);
+    QCOMPARE(again, turning);
+    QTRY_VERIFY_WITH_TIMEOUT((Grab(), !m_pView->IsReducedFrame()), 2000);
+    const QImage settled = Grab();
+    QCOMPARE(Grab(), settled);
+    feature.SetUseSavedFrame(false);
+    const QImage full = Grab();
+    feature.SetUseSavedFrame(true);
+    QCOMPARE(settled, full);
+    // The turning frame shows the same print with fewer paths: the support
+    // below the top layers is left out, the walls' outline stays.
+    QVERIFY(CountColour(turning, kSupport) > 0);
+    QVERIFY(CountColour(turning, kSupport) * 4 < CountColour(full, kSupport));
 }
 
 void tst_KLayerFeature::unreadableFileLeavesGridAndBox()

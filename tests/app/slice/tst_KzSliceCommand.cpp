@@ -172,6 +172,7 @@ void tst_KzSliceCommand::sliceGivesTheWindowsBytes()
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.OpenModels(models);
+        QTRY_VERIFY(!window.IsOpeningModels());
         ClickDial(&window, 0);
         ClickDial(&window, 6);
         QTest::mouseClick(window.findChild<QPushButton*>("pushButton_Standard"), Qt::LeftButton);

@@ -377,6 +377,8 @@ void KzVellum::slot_LanguageChanged(int index)
 
 bool KzVellum::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_pSliceWidget && (event->type() == QEvent::Show || event->type() == QEvent::Hide))
+        PlaceTip();
     if (watched == ui.widget_Titile) {
         const QEvent::Type type = event->type();
         if (!m_bResize && !isMaximized()) {
@@ -516,12 +518,13 @@ void KzVellum::CreatePanels()
     m_pReChooseWidget = new KzReChooseWidget(this);
     m_pReChooseWidget->hide();
     m_pTipWidget = new KzTipWidget(page);
-    // The balloon only tells; on a small window it reaches under the slice
-    // panel, whose buttons must stay in sight above it.
+    // The balloon only tells: the slice panel's buttons stay above it, and
+    // it makes way for the panel where that would hide its words.
     m_pTipWidget->stackUnder(m_pDialWidget);
     m_pTipWidget->show();
     UpdateRestingTip();
     CreateFloatingControls();
+    m_pSliceWidget->installEventFilter(this);
 }
 
 void KzVellum::CreateFloatingControls()
@@ -630,8 +633,6 @@ void KzVellum::PlacePanels()
     const QWidget* removeSector = m_pDialWidget->findChild<QWidget*>(QStringLiteral("dialButton3"));
     const int belowDial = removeSector ? m_pDialWidget->y() + removeSector->geometry().bottom() + 1 : 0;
     m_pEditWidget->move(50, qMax(h - m_pEditWidget->height() - 270, belowDial));
-    // 100 px above the bottom, but never over the edit panel's buttons.
-    m_pTipWidget->move(50, qMax(h - m_pTipWidget->height() - 100, m_pEditWidget->geometry().bottom() + 1));
     m_pEditControlWidget->move(400, (h - 66) / 2 - m_pEditControlWidget->height() / 2 + 65);
     m_pSliceWidget->move(300, 30);
     m_pLayerControlWidget->move(w - 100, (h - m_pLayerControlWidget->height()) / 2 + t / 2);
@@ -645,6 +646,22 @@ void KzVellum::PlacePanels()
     m_pPrintInfoLabel->move(w / 2 + 140, h - t - 100);
     m_pSaveSDButton->move(w / 2 + 210, h - t - 100);
     m_pSaveSDButton->adjustSize();
+    PlaceTip();
+}
+
+// 100 px above the bottom, but never over the edit panel's buttons. The
+// open slice panel stays above the balloon, its buttons in reach; where it
+// would hide the balloon's words (a small window), the balloon moves to its
+// right, above the floating buttons.
+void KzVellum::PlaceTip()
+{
+    QRect tip(QPoint(50, qMax(height() - m_pTipWidget->height() - 100, m_pEditWidget->geometry().bottom() + 1)),
+              m_pTipWidget->size());
+    if (m_pSliceWidget->isVisible() && m_pSliceWidget->geometry().intersects(tip)) {
+        tip.moveLeft(m_pSliceWidget->geometry().right() + 11);
+        tip.moveBottom(qMin(tip.bottom(), m_pResetCameraButton->y() - 11));
+    }
+    m_pTipWidget->move(tip.topLeft());
 }
 
 void KzVellum::RetranslatePanels()

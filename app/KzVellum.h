@@ -127,6 +127,7 @@ private:
     void CreateFloatingControls();
     void ConnectPanels();
     void PlacePanels();
+    void PlaceTip();
     void RetranslatePanels();
     void FillLanguageBox();
     int StartLanguage() const;

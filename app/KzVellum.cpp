@@ -742,7 +742,7 @@ void KzVellum::OpenModels(const QStringList& paths)
     }
     m_listOpenQueue << paths;
     m_nOpenTotal += paths.size();
-    m_pTipWidget->slot_SetTipContext(tr("打开"), tr("正在打开模型：%1 / %2").arg(m_nOpenDone).arg(m_nOpenTotal));
+    ShowOpenProgress();
     m_openTimer.start();
 }
 
@@ -760,8 +760,14 @@ void KzVellum::slot_OpenNextModel()
     ++m_nOpenDone;
     if (OpenModelFile(m_listOpenQueue.takeFirst()))
         ++m_nOpened;
-    m_pTipWidget->slot_SetTipContext(tr("打开"), tr("正在打开模型：%1 / %2").arg(m_nOpenDone).arg(m_nOpenTotal));
+    ShowOpenProgress();
     m_openTimer.start();
+}
+
+void KzVellum::ShowOpenProgress()
+{
+    m_pTipWidget->slot_SetTipContext(
+        tr("打开"), tr("正在打开模型：%1 / %2").arg(m_nOpenDone).arg(m_nOpenTotal) + '\n' + tr("按Esc停止"));
 }
 
 // The whole batch is one undo step. The balloon says how many opened and
@@ -1126,8 +1132,9 @@ void KzVellum::RetranslateToolTips()
 
 bool KzVellum::RefuseInLayerMode()
 {
+    // The plate changes with the batch still; the balloon counts on.
     if (IsOpeningModels()) {
-        m_pTipWidget->slot_SetTipContext(tr("打开"), tr("正在打开模型，请稍候或按Esc停止"));
+        ShowOpenProgress();
         return true;
     }
     if (!ui.openGLWidget->IsLayerMode())

@@ -146,6 +146,7 @@ private:
     bool OpenModelFile(const QString& path);
     QString RefusalOf(const QString& path) const;
     void FinishOpening();
+    void ShowOpenProgress();
     void StopOpening();
     void ShowCardSaved(KzFileCopy::ReadBack readBack, bool bEjecting);
     void StartEject(bool bInteractive);

@@ -305,8 +305,8 @@ Ejecting the card…</translation>
             <translation>%1: no such file</translation>
         </message>
         <message>
-            <source>正在打开模型，请稍候或按Esc停止</source>
-            <translation>Opening models. Wait, or press Esc to stop</translation>
+            <source>按Esc停止</source>
+            <translation>Press Esc to stop</translation>
         </message>
     </context>
     <context>

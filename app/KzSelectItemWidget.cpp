@@ -19,8 +19,8 @@ const int kNameGap = 10;
 const double kHeightPerWidth = 1.2;
 // The tile's own look, and that of the current choice.
 const char* const kTileStyle = "*{background:transparent;font-weight:bold;}";
-const char* const kCurrentTileStyle = "*{background:transparent;font-weight:bold;}QLabel{color:rgb(75,182,226);}";
-const char* const kDetailStyle = "font-size:9pt;font-weight:normal;";
+const char* const kCurrentTileStyle = "*{background:transparent;font-weight:bold;}QLabel{color:rgb(10,60,130);}";
+const char* const kDetailStyle = "font-size:8pt;font-weight:normal;";
 
 int Round(double value)
 {
@@ -140,6 +140,10 @@ void KzSelectItemWidget::PlaceParts(const QSize& size)
     CalculateLayout(QSize(size.width(), qMax(0, size.height() - detail)), picture, name);
     m_pButton->setGeometry(picture);
     m_pButton->setIconSize(picture.size());
+    // The name's rectangle runs on by the gap below the picture; the line
+    // below it must not.
+    if (detail > 0)
+        name.setBottom(qMin(name.bottom(), size.height() - detail - 1));
     m_pLabel->setGeometry(name);
-    m_pDetailLabel->setGeometry(0, name.bottom() + 1, size.width(), detail);
+    m_pDetailLabel->setGeometry(0, size.height() - detail, size.width(), detail);
 }

@@ -348,6 +348,8 @@ void KzVellum::slot_LanguageChosen(int index)
 {
     if (m_pUserSettings && index >= 0 && index < kLanguageCount)
         m_pUserSettings->SetLanguage(QString::fromLatin1(kLanguages[index].locale));
+    // The box would keep the keys from the shortcuts; they go back to the plate.
+    ui.openGLWidget->setFocus();
 }
 
 void KzVellum::slot_LanguageChanged(int index)

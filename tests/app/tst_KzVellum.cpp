@@ -750,6 +750,8 @@ void tst_KzVellum::languageChosenInTheBoxIsKeptForTheNextStart()
     QCOMPARE(Child<QLabel>("label_SelectMachine")->text(), QString("选择机型"));
     QVERIFY(PanelTexts().contains("自动\n摆放"));
     QCOMPARE(settings.GetLanguage(), QString("zh_CN"));
+    // The keys go back to the plate, where the shortcuts act.
+    QCOMPARE(m_window->focusWidget(), static_cast<QWidget*>(Child<KzGLView>("openGLWidget")));
     m_window.reset(new KzVellum(nullptr, &settings));
     QCOMPARE(Child<QComboBox>("comboBox")->currentText(), QString("简体中文"));
     QCOMPARE(Child<QLabel>("label_SelectMachine")->text(), QString("选择机型"));

@@ -243,6 +243,8 @@ KzVellum::~KzVellum()
         QApplication::restoreOverrideCursor();
     // The children's destruction moves the focus; the shortcuts go first.
     disconnect(qApp, &QApplication::focusChanged, this, &KzVellum::slot_FocusChanged);
+    // The view empties its history as it goes, long after this window's part.
+    disconnect(ui.openGLWidget->GetUndoStack(), nullptr, this, nullptr);
     delete m_pReChooseWidget;
 }
 

@@ -6,8 +6,9 @@
 
 class KzSelectItemWidget;
 
-// The printer-model chooser: one tile per machine type, in type order. A click
-// stores the machine in the configuration store at once, then reports it.
+// The printer-model chooser: one tile per machine type, in type order, each
+// with its build volume under its name. A click stores the machine in the
+// configuration store at once, highlights its tile, then reports it.
 class KzMachineSelectWidget : public QWidget
 {
     Q_OBJECT
@@ -21,6 +22,8 @@ public:
     void Retranslate();
 
     QList<KzSelectItemWidget*> GetItems() const;
+    // Highlights the tile of machine type (none for a type without one).
+    void SetCurrent(int type);
 
 signals:
     void signal_ItemClicked(int id);

@@ -58,8 +58,15 @@ QList<KzSelectItemWidget*> KzMaterialSelectWidget::GetItems() const
     return m_listItems;
 }
 
+void KzMaterialSelectWidget::SetCurrent(int id)
+{
+    for (KzSelectItemWidget* item : qAsConst(m_listItems))
+        item->SetCurrent(item->GetId() == id);
+}
+
 void KzMaterialSelectWidget::slot_ItemClicked(int id)
 {
     KzConfigureData::GetInstance()->SetMaterialID(id);
+    SetCurrent(id);
     emit signal_ItemClicked(id);
 }

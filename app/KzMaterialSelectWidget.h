@@ -7,7 +7,8 @@
 class KzSelectItemWidget;
 
 // The material chooser: one tile per filament, in material id order. A click
-// stores the material in the configuration store at once, then reports it.
+// stores the material in the configuration store at once, highlights its
+// tile, then reports it.
 // The window shows only the materials the chosen machine can print.
 class KzMaterialSelectWidget : public QWidget
 {
@@ -25,6 +26,8 @@ public:
     bool ShowMaterialsOfMachine(int id);
 
     QList<KzSelectItemWidget*> GetItems() const;
+    // Highlights the tile of material id (none for an id without one).
+    void SetCurrent(int id);
 
 signals:
     void signal_ItemClicked(int id);

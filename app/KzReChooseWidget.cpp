@@ -5,7 +5,7 @@ KzReChooseWidget::KzReChooseWidget(QWidget* parent)
 {
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
     ui.setupUi(this);
-    resize(708, 412);
+    resize(840, 412);
     ui.buttonGroup->setId(ui.pushButton_Close, 0);
     ui.buttonGroup->setId(ui.pushButton_Yes, 1);
     ui.buttonGroup->setId(ui.pushButton_No, 2);

@@ -4,12 +4,19 @@
 #include <QImage>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPen>
 #include <QtMath>
 
 KzRoundButton::KzRoundButton(QWidget* parent)
     : QPushButton(parent)
 {
     setMouseTracking(true);
+}
+
+void KzRoundButton::SetCurrent(bool bCurrent)
+{
+    m_bCurrent = bCurrent;
+    update();
 }
 
 void KzRoundButton::enterEvent(QEvent*)
@@ -41,13 +48,20 @@ void KzRoundButton::paintEvent(QPaintEvent*)
     const int d = Diameter();
     if (d <= 0)
         return;
-    const bool greyed = (isCheckable() && !m_bHover) || !isEnabled();
+    const bool greyed = (isCheckable() && !m_bHover && !m_bCurrent) || !isEnabled();
     const QPixmap picture = icon().pixmap(d, d, greyed ? QIcon::Disabled : QIcon::Normal);
     const int size = isDown() ? qRound(0.9 * d) : d;
     const QPointF centre(width() / 2.0, height() - d / 2.0);
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
     painter.drawPixmap(QRectF(centre.x() - size / 2.0, centre.y() - size / 2.0, size, size), picture,
                        QRectF(picture.rect()));
+    if (m_bCurrent) {
+        const qreal ring = qMax(2.0, d / 30.0);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(QColor(75, 182, 226), ring));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawEllipse(QRectF(centre.x() - d / 2.0 + ring / 2, centre.y() - d / 2.0 + ring / 2, d - ring, d - ring));
+    }
 }
 
 // The circle is drawn once per size; its mask keeps clicks outside it away.

@@ -1,7 +1,8 @@
 #pragma once
 // A picture button shaped as a circle touching the bottom edge, centred
 // horizontally. Only the circle takes clicks. A checkable one shows its
-// picture greyed until the mouse is over the circle.
+// picture greyed until the mouse is over the circle; the current choice shows
+// it in full, inside a ring of the highlight colour.
 #include <QPixmap>
 #include <QPushButton>
 
@@ -11,6 +12,9 @@ class KzRoundButton : public QPushButton
 
 public:
     explicit KzRoundButton(QWidget* parent = nullptr);
+
+    void SetCurrent(bool bCurrent);
+    bool IsCurrent() const { return m_bCurrent; }
 
 protected:
     void enterEvent(QEvent* event) override;
@@ -24,4 +28,5 @@ private:
 
     QPixmap m_pixmapCircle;
     bool m_bHover = false;
+    bool m_bCurrent = false;
 };

@@ -41,6 +41,8 @@ const TipText kTips[] = {
       QT_TRANSLATE_NOOP("KzTipWidget", "保存文件失败，请检查SD内存是否足够") },
     { 19, QT_TRANSLATE_NOOP("KzTipWidget", "切片"),
       QT_TRANSLATE_NOOP("KzTipWidget", "模型超出打印范围，请移动或缩放模型") },
+    { 20, QT_TRANSLATE_NOOP("KzTipWidget", "开始"),
+      QT_TRANSLATE_NOOP("KzTipWidget", "点击转盘上方的“打开”或按Ctrl+O打开STL、OBJ或3MF模型，也可以把模型文件拖到这里") },
 };
 
 // A free text of the balloon that no command shows.

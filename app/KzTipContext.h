@@ -13,6 +13,9 @@ class KzTipContext : public QObject
 public:
     KzTipContext();
 
+    // How to begin: the balloon's tip while the plate is empty.
+    static constexpr int ms_nStartTip = 20;
+
     void SelectTip(int tipID);
     // The tip's (title, detail) source texts; empty for an unknown id.
     QPair<QString, QString> GetTip(int tipID) const;

@@ -49,6 +49,21 @@ void KzTipWidget::ClearTip()
 {
     m_pUi->label_Title->clear();
     m_pUi->label_Detail->clear();
+    m_bResting = true;
+    if (m_nRestingTip >= 0) {
+        const QPair<QString, QString> tip = m_pTipContext->GetTip(m_nRestingTip);
+        m_pUi->label_Title->setText(tr(tip.first.toUtf8().constData()));
+        m_pUi->label_Detail->setText(tr(tip.second.toUtf8().constData()));
+    }
+}
+
+void KzTipWidget::SetRestingTip(int tipID)
+{
+    if (tipID == m_nRestingTip)
+        return;
+    m_nRestingTip = tipID;
+    if (m_bResting)
+        ClearTip();
 }
 
 void KzTipWidget::ShowTipText(int tipID, const QString& strDetail)
@@ -80,6 +95,7 @@ void KzTipWidget::slot_SetTipContext(QString strTitle, QString strDetail)
 {
     if (m_nTimerId != -1)
         killTimer(m_nTimerId);
+    m_bResting = false;
     m_pUi->label_Title->setText(tr(strTitle.toUtf8().constData()));
     m_pUi->label_Detail->setText(m_bFreeDetail ? m_strFreeDetail : tr(strDetail.toUtf8().constData()));
     m_nTimerId = startTimer(ms_nClearAfterMs);

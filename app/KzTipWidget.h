@@ -1,6 +1,8 @@
 #pragma once
 // The tip balloon over the 3D view: a title and a detail, translated when
-// shown, cleared ten seconds after the last tip. Clicks fall through it.
+// shown, cleared ten seconds after the last tip. A cleared balloon shows the
+// resting tip when there is one (how to begin, on an empty plate) instead of
+// standing empty. Clicks fall through it.
 #include <QFrame>
 #include <QString>
 #include <QStringList>
@@ -20,6 +22,9 @@ public:
     ~KzTipWidget() override;
 
     void ClearTip();
+    // The table tip a cleared balloon shows; -1 for none. Shown at once when
+    // the balloon stands cleared.
+    void SetRestingTip(int tipID);
     // A table tip whose detail is a free text (a file name, an engine's
     // reason) instead of the table's detail.
     void ShowTipText(int tipID, const QString& strDetail);
@@ -50,4 +55,6 @@ private:
     KzTipContext* m_pTipContext = nullptr;
     QString m_strFreeDetail;
     bool m_bFreeDetail = false;
+    int m_nRestingTip = -1;
+    bool m_bResting = true;   // no tip since the balloon was last cleared
 };

@@ -9,6 +9,7 @@ const char kModelFolderKey[] = "Models/Folder";
 const char kMachineKey[] = "Printer/Machine";
 const char kMaterialKey[] = "Printer/Material";
 const char kEjectAfterSaveKey[] = "Card/EjectAfterSave";
+const char kLanguageKey[] = "Interface/Language";
 
 int ReadChoice(const QSettings& settings, const char* key)
 {
@@ -78,6 +79,17 @@ void KzUserSettings::SetChoice(int machineType, int materialID)
 {
     m_settings.setValue(QLatin1String(kMachineKey), machineType);
     m_settings.setValue(QLatin1String(kMaterialKey), materialID);
+    Save();
+}
+
+QString KzUserSettings::GetLanguage() const
+{
+    return m_settings.value(QLatin1String(kLanguageKey)).toString();
+}
+
+void KzUserSettings::SetLanguage(const QString& language)
+{
+    m_settings.setValue(QLatin1String(kLanguageKey), language);
     Save();
 }
 

@@ -7,8 +7,8 @@
 
 // What the program remembers between runs, in the user's configuration folder
 // ($XDG_CONFIG_HOME/kzvellum/kzvellum.conf): the window's place and size, the
-// folder of the last model opened, the printer and material chosen, and
-// whether a save to the SD card ejects it. The
+// folder of the last model opened, the printer and material chosen, the
+// language of the interface, and whether a save to the SD card ejects it. The
 // window reads it at start and writes it as the user goes; a file that cannot
 // be written only loses what would have been remembered.
 class KzUserSettings
@@ -31,6 +31,11 @@ public:
     int GetMachineType() const;
     int GetMaterialID() const;
     void SetChoice(int machineType, int materialID);
+
+    // The interface's language as a locale name ("zh_CN", "en"); empty
+    // until the user chose one.
+    QString GetLanguage() const;
+    void SetLanguage(const QString& language);
 
     // Off until chosen.
     bool GetEjectAfterSave() const;

@@ -13,6 +13,7 @@
 #include "KzPrinterChoice.h"
 #include "KzReChooseWidget.h"
 #include "KzSliceWidget.h"
+#include "KzTipContext.h"
 #include "KzTipWidget.h"
 #include "KzUserSettings.h"
 
@@ -34,6 +35,7 @@
 #include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QMessageBox>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
@@ -41,6 +43,7 @@
 #include <QRegExp>
 #include <QResizeEvent>
 #include <QScopeGuard>
+#include <QSignalBlocker>
 #include <QSurfaceFormat>
 #include <QTextEdit>
 #include <QUrl>
@@ -54,8 +57,22 @@ namespace {
 const char* const kFormFontFamily = "微软雅黑";
 const char* const kFormFontStandIn = "WenQuanYi Micro Hei";
 
-// Translation files by language box index: 0 the Chinese source texts, 1 English.
-const char* const kTranslationFiles[] = { "", ":/kzvellum_en.qm" };
+// The languages by language box index: the Chinese source texts need no
+// translation file. Each is named in its own language, and remembered by its
+// locale name.
+struct KzLanguage
+{
+    const char* locale;
+    const char* name;
+    const char* file;
+};
+const KzLanguage kLanguages[] = {
+    { "zh_CN", "简体中文", "" },
+    { "en", "English", ":/kzvellum_en.qm" },
+};
+const int kLanguageCount = int(sizeof(kLanguages) / sizeof(kLanguages[0]));
+const int kLanguageChinese = 0;
+const int kLanguageEnglish = 1;
 
 // The floating push buttons and the print-information label over the view.
 // Padding, because without it the label is drawn inside a margin that the
@@ -192,7 +209,9 @@ KzVellum::KzVellum(QWidget* parent, KzUserSettings* settings)
     ui.buttonGroup->setId(ui.pushButton_Normalize, 4);
     ui.buttonGroup->setId(ui.pushButton_Close, 5);
     connect(ui.buttonGroup, SIGNAL(idClicked(int)), this, SLOT(slot_Button_Clicked(int)));
+    FillLanguageBox();
     connect(ui.comboBox, SIGNAL(currentIndexChanged(int)), this, SLOT(slot_LanguageChanged(int)));
+    connect(ui.comboBox, SIGNAL(activated(int)), this, SLOT(slot_LanguageChosen(int)));
     ConnectPanels();
     CreateShortcuts();
 
@@ -212,8 +231,7 @@ KzVellum::KzVellum(QWidget* parent, KzUserSettings* settings)
 
     ShowPage(ui.widget_GL);
     m_bChosen = true;
-    ui.comboBox->setCurrentIndex(0);
-    slot_LanguageChanged(1);
+    slot_LanguageChanged(StartLanguage());
     RestoreWindowGeometry();
     // The keys start on the plate, not on the language box.
     ui.openGLWidget->setFocus();
@@ -221,8 +239,12 @@ KzVellum::KzVellum(QWidget* parent, KzUserSettings* settings)
 
 KzVellum::~KzVellum()
 {
+    if (IsOpeningModels())
+        QApplication::restoreOverrideCursor();
     // The children's destruction moves the focus; the shortcuts go first.
     disconnect(qApp, &QApplication::focusChanged, this, &KzVellum::slot_FocusChanged);
+    // The view empties its history as it goes, long after this window's part.
+    disconnect(ui.openGLWidget->GetUndoStack(), nullptr, this, nullptr);
     delete m_pReChooseWidget;
 }
 
@@ -304,18 +326,48 @@ void KzVellum::slot_Button_Clicked(int buttonID)
     }
 }
 
+void KzVellum::FillLanguageBox()
+{
+    ui.comboBox->clear();
+    for (const KzLanguage& language : kLanguages)
+        ui.comboBox->addItem(QString::fromUtf8(language.name), QString::fromLatin1(language.locale));
+}
+
+// The language the user chose last time; on the first start the system's:
+// Chinese for a Chinese locale, English for any other.
+int KzVellum::StartLanguage() const
+{
+    const QString remembered = m_pUserSettings ? m_pUserSettings->GetLanguage() : QString();
+    const int index = ui.comboBox->findData(remembered);
+    if (!remembered.isEmpty() && index >= 0)
+        return index;
+    return QLocale().name().startsWith(QLatin1String("zh")) ? kLanguageChinese : kLanguageEnglish;
+}
+
+// Only a choice in the box is remembered; the start's own pick is not, so a
+// user who never chose keeps following the system.
+void KzVellum::slot_LanguageChosen(int index)
+{
+    if (m_pUserSettings && index >= 0 && index < kLanguageCount)
+        m_pUserSettings->SetLanguage(QString::fromLatin1(kLanguages[index].locale));
+    // The box would keep the keys from the shortcuts; they go back to the plate.
+    ui.openGLWidget->setFocus();
+}
+
 void KzVellum::slot_LanguageChanged(int index)
 {
-    const int count = int(sizeof(kTranslationFiles) / sizeof(kTranslationFiles[0]));
-    const QString file = (index >= 0 && index < count) ? kTranslationFiles[index] : "";
+    const QString file = (index >= 0 && index < kLanguageCount) ? kLanguages[index].file : "";
     // An empty or unreadable file leaves the translator empty: Chinese shows.
     if (!m_translator.load(file) && !file.isEmpty())
         qDebug("KzVellum: cannot load the translation %s", qPrintable(file));
+    if (index >= 0 && index < kLanguageCount && ui.comboBox->currentIndex() != index) {
+        const QSignalBlocker quiet(ui.comboBox);
+        ui.comboBox->setCurrentIndex(index);
+    }
 
     m_pTipWidget->ClearTip();
     m_pDialWidget->SetLanguage(index);
 
-    ui.comboBox->setItemText(0, "English");
     setWindowTitle(QCoreApplication::translate("KzVellumClass", "KzVellum"));
     m_pResetCameraButton->setText(tr("重置\n视角"));
     m_pArrangeButton->setText(tr("自动\n摆放"));
@@ -329,6 +381,8 @@ void KzVellum::slot_LanguageChanged(int index)
 
 bool KzVellum::eventFilter(QObject* watched, QEvent* event)
 {
+    if (watched == m_pSliceWidget && (event->type() == QEvent::Show || event->type() == QEvent::Hide))
+        PlaceTip();
     if (watched == ui.widget_Titile) {
         const QEvent::Type type = event->type();
         if (!m_bResize && !isMaximized()) {
@@ -468,11 +522,13 @@ void KzVellum::CreatePanels()
     m_pReChooseWidget = new KzReChooseWidget(this);
     m_pReChooseWidget->hide();
     m_pTipWidget = new KzTipWidget(page);
-    // The balloon only tells; on a small window it reaches under the slice
-    // panel, whose buttons must stay in sight above it.
+    // The balloon only tells: the slice panel's buttons stay above it, and
+    // it makes way for the panel where that would hide its words.
     m_pTipWidget->stackUnder(m_pDialWidget);
     m_pTipWidget->show();
+    UpdateRestingTip();
     CreateFloatingControls();
+    m_pSliceWidget->installEventFilter(this);
 }
 
 void KzVellum::CreateFloatingControls()
@@ -524,7 +580,14 @@ void KzVellum::ConnectPanels()
     connect(view, &KzGLView::signal_MaxLayerChanged, m_pLayerControlWidget, &KLayerControlWidget::slot_SetMaxLayer);
     connect(view, &KzGLView::signal_ModelClicked, m_pSliceWidget, &QWidget::hide);
     connect(view, &KzGLView::signal_DisableSaveGCode, m_pSliceWidget, &KzSliceWidget::slot_DisableSave);
-    connect(view, &KzGLView::signal_LoadReported, m_pTipWidget, &KzTipWidget::slot_ShowLoadReport);
+    connect(view, &KzGLView::signal_LoadReported, this, &KzVellum::slot_LoadReported);
+    connect(view, &KzGLView::signal_FilesDropped, this, &KzVellum::OpenModels);
+    m_openTimer.setSingleShot(true);
+    m_openTimer.setInterval(0);
+    connect(&m_openTimer, &QTimer::timeout, this, &KzVellum::slot_OpenNextModel);
+    // Every plate change moves the undo stack's index; an empty plate asks
+    // for a model.
+    connect(view->GetUndoStack(), &QUndoStack::indexChanged, this, &KzVellum::UpdateRestingTip);
 
     connect(m_pEditControlWidget, &KzEditControlWidget::signal_SendEditMode, view, &KzGLView::slot_ReceiveEditList);
     connect(m_pEditControlWidget, &KzEditControlWidget::signal_SendEditMode, m_pEditWidget, &KzEditWidget::slot_ReceiveEditList);
@@ -574,8 +637,6 @@ void KzVellum::PlacePanels()
     const QWidget* removeSector = m_pDialWidget->findChild<QWidget*>(QStringLiteral("dialButton3"));
     const int belowDial = removeSector ? m_pDialWidget->y() + removeSector->geometry().bottom() + 1 : 0;
     m_pEditWidget->move(50, qMax(h - m_pEditWidget->height() - 270, belowDial));
-    // 100 px above the bottom, but never over the edit panel's buttons.
-    m_pTipWidget->move(50, qMax(h - m_pTipWidget->height() - 100, m_pEditWidget->geometry().bottom() + 1));
     m_pEditControlWidget->move(400, (h - 66) / 2 - m_pEditControlWidget->height() / 2 + 65);
     m_pSliceWidget->move(300, 30);
     m_pLayerControlWidget->move(w - 100, (h - m_pLayerControlWidget->height()) / 2 + t / 2);
@@ -589,6 +650,22 @@ void KzVellum::PlacePanels()
     m_pPrintInfoLabel->move(w / 2 + 140, h - t - 100);
     m_pSaveSDButton->move(w / 2 + 210, h - t - 100);
     m_pSaveSDButton->adjustSize();
+    PlaceTip();
+}
+
+// 100 px above the bottom, but never over the edit panel's buttons. The
+// open slice panel stays above the balloon, its buttons in reach; where it
+// would hide the balloon's words (a small window), the balloon moves to its
+// right, above the floating buttons.
+void KzVellum::PlaceTip()
+{
+    QRect tip(QPoint(50, qMax(height() - m_pTipWidget->height() - 100, m_pEditWidget->geometry().bottom() + 1)),
+              m_pTipWidget->size());
+    if (m_pSliceWidget->isVisible() && m_pSliceWidget->geometry().intersects(tip)) {
+        tip.moveLeft(m_pSliceWidget->geometry().right() + 11);
+        tip.moveBottom(qMin(tip.bottom(), m_pResetCameraButton->y() - 11));
+    }
+    m_pTipWidget->move(tip.topLeft());
 }
 
 void KzVellum::RetranslatePanels()
@@ -627,36 +704,132 @@ void KzVellum::ApplyLogoOverride()
 
 // ---- Workflows -------------------------------------------------------------
 
+void KzVellum::UpdateRestingTip()
+{
+    m_pTipWidget->SetRestingTip(ui.openGLWidget->HasModels() ? -1 : KzTipContext::ms_nStartTip);
+}
+
 void KzVellum::slot_OpenFileButton_Clicked()
 {
     m_pTipWidget->slot_SetCurrentTip(0);
     const QString start = QFileInfo(m_strModelFolder).isDir() ? m_strModelFolder : QDir::homePath();
-    const QString path = QFileDialog::getOpenFileName(nullptr, tr("打开模型"), start,
-                                                      "*.stl *.obj *.3mf;;*.stl;;*.obj;;*.3mf");
-    if (path.isEmpty()) {
+    QStringList patterns;
+    for (const QString& suffix : KzGLView::ModelSuffixes())
+        patterns << "*." + suffix << "*." + suffix.toUpper();
+    const QString filter = tr("模型文件 (%1)").arg(patterns.join(' ')) + ";;" + tr("所有文件 (*)");
+    const QStringList paths = QFileDialog::getOpenFileNames(nullptr, tr("打开模型"), start, filter);
+    if (paths.isEmpty()) {
         m_pTipWidget->slot_SetCurrentTip(2);
         return;
     }
-    OpenModels({ path });
+    OpenModels(paths);
 }
 
+// One file opens at once, as it always did. Several open one per turn of the
+// event loop, so the window keeps drawing and taking input; the balloon
+// counts them and the cursor stays busy until the last. Files that come
+// while others are opening join them.
 void KzVellum::OpenModels(const QStringList& paths)
 {
-    QStringList failed;
-    for (const QString& path : paths) {
-        if (!OpenModelFile(path))
-            failed << QFileInfo(path).fileName();
+    if (paths.isEmpty())
+        return;
+    if (paths.size() == 1 && !IsOpeningModels()) {
+        OpenModelFile(paths.first());
+        return;
     }
-    // One file's balloon already says why it failed; of several, name them all.
-    if (paths.size() > 1 && !failed.isEmpty())
-        ShowOpenFailure(failed);
+    if (!IsOpeningModels()) {
+        m_nOpenTotal = 0;
+        m_nOpenDone = 0;
+        m_nOpened = 0;
+        m_listRefused.clear();
+        m_bOpenStopped = false;
+        QApplication::setOverrideCursor(Qt::WaitCursor);
+        ui.openGLWidget->BeginPlateBatch(tr("打开模型"));
+    }
+    m_listOpenQueue << paths;
+    m_nOpenTotal += paths.size();
+    ShowOpenProgress();
+    m_openTimer.start();
+}
+
+bool KzVellum::IsOpeningModels() const
+{
+    return m_nOpenTotal > 0;
+}
+
+void KzVellum::slot_OpenNextModel()
+{
+    if (m_listOpenQueue.isEmpty()) {
+        FinishOpening();
+        return;
+    }
+    ++m_nOpenDone;
+    if (OpenModelFile(m_listOpenQueue.takeFirst()))
+        ++m_nOpened;
+    ShowOpenProgress();
+    m_openTimer.start();
+}
+
+void KzVellum::ShowOpenProgress()
+{
+    m_pTipWidget->slot_SetTipContext(
+        tr("打开"), tr("正在打开模型：%1 / %2").arg(m_nOpenDone).arg(m_nOpenTotal) + '\n' + tr("按Esc停止"));
+}
+
+// The whole batch is one undo step. The balloon says how many opened and
+// names each file refused, with its reason.
+void KzVellum::FinishOpening()
+{
+    ui.openGLWidget->EndPlateBatch();
+    QApplication::restoreOverrideCursor();
+    QStringList lines;
+    const int refused = m_listRefused.size();
+    if (refused == 0)
+        lines << tr("已打开%1个模型").arg(m_nOpened);
+    else
+        lines << tr("已打开%1个模型，%2个未打开：").arg(m_nOpened).arg(refused);
+    lines << m_listRefused.mid(0, ms_nRefusalLines);
+    if (refused > ms_nRefusalLines)
+        lines << tr("……另有%1个文件未打开").arg(refused - ms_nRefusalLines);
+    if (m_bOpenStopped)
+        lines << tr("已按Esc停止，其余%1个文件未打开").arg(m_nOpenTotal - m_nOpenDone);
+    m_pTipWidget->slot_SetTipContext(tr("打开"), lines.join('\n'));
+    m_nOpenTotal = 0;
+}
+
+// Escape ends a batch after the file being read; those opened stay.
+void KzVellum::StopOpening()
+{
+    m_listOpenQueue.clear();
+    m_bOpenStopped = true;
+}
+
+// Why a file is not even tried, or empty: what is not a model by its name,
+// or not there, is refused before the view reads it.
+QString KzVellum::RefusalOf(const QString& path) const
+{
+    const QFileInfo file(path);
+    if (!KzGLView::IsModelFile(path))
+        return tr("%1：不是STL、OBJ或3MF文件").arg(file.fileName());
+    if (!file.exists())
+        return tr("%1：文件不存在").arg(file.fileName());
+    return QString();
 }
 
 bool KzVellum::OpenModelFile(const QString& path)
 {
+    const QString refusal = RefusalOf(path);
+    if (!refusal.isEmpty()) {
+        qWarning("KzVellum: cannot open the model %s", qPrintable(path));
+        if (IsOpeningModels())
+            m_listRefused << refusal;
+        else
+            m_pTipWidget->ShowTipText(2, refusal);
+        return false;
+    }
     bool opened = false;
     {
-        // The view tells the balloon what the open came to (signal_LoadReported).
+        // The view tells what the open came to (signal_LoadReported).
         KzBusyCursor busy;
         opened = ui.openGLWidget->OpenSTLFile(path);
     }
@@ -671,10 +844,16 @@ bool KzVellum::OpenModelFile(const QString& path)
     return true;
 }
 
-// Tells the user which files could not be read: nothing of them is on the plate.
-void KzVellum::ShowOpenFailure(const QStringList& names)
+// A file opened alone is told at once; in a batch, only a refusal is kept,
+// for the end.
+void KzVellum::slot_LoadReported(const KzLoadReport& report)
 {
-    m_pTipWidget->slot_SetTipContext(tr("读取STL文件失败"), tr("无法读取模型文件：%1").arg(names.join(", ")));
+    if (!IsOpeningModels()) {
+        m_pTipWidget->slot_ShowLoadReport(report);
+        return;
+    }
+    if (!report.IsUsable())
+        m_listRefused << KzTipWidget::DescribeLoad(report).value(0);
 }
 
 void KzVellum::slot_RemoveButton_Clicked()
@@ -730,6 +909,9 @@ void KzVellum::slot_ReChoose_Clicked()
     std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
     config->SaveMachine();
     config->SaveMaterial();
+    // The dialog opens on what is chosen now.
+    m_pMachineSelectWidget->SetCurrent(config->GetCurrentMachineType());
+    m_pMaterialSelectWidget->SetCurrent(config->GetCurrentMaterialID());
 
     QRect box = m_pReChooseWidget->geometry();
     box.moveCenter(QPoint(x() + width() / 2, y() + height() / 2 + 25));
@@ -741,6 +923,8 @@ void KzVellum::slot_ReChoose_Clicked()
     config->RevokeMachine();
     slot_MachineSelected(config->GetLastMachineType());
     config->RevokeMaterial();
+    m_pMachineSelectWidget->SetCurrent(config->GetCurrentMachineType());
+    m_pMaterialSelectWidget->SetCurrent(config->GetCurrentMaterialID());
 }
 
 void KzVellum::slot_SaveToSD_Clicked()
@@ -958,6 +1142,11 @@ void KzVellum::RetranslateToolTips()
 
 bool KzVellum::RefuseInLayerMode()
 {
+    // The plate changes with the batch still; the balloon counts on.
+    if (IsOpeningModels()) {
+        ShowOpenProgress();
+        return true;
+    }
     if (!ui.openGLWidget->IsLayerMode())
         return false;
     m_pTipWidget->slot_SetTipContext(tr("切片预览"), tr("退出切片预览后才能修改平台"));
@@ -1004,7 +1193,9 @@ void KzVellum::Nudge(Qt::ArrowType direction, float millimetres)
 // First the selection goes, then the preview.
 void KzVellum::slot_Escape_Triggered()
 {
-    if (ui.openGLWidget->HasSelection())
+    if (IsOpeningModels())
+        StopOpening();
+    else if (ui.openGLWidget->HasSelection())
         ui.openGLWidget->ClearModelPainter();
     else if (ui.openGLWidget->IsLayerMode())
         slot_BackButton_Clicked();

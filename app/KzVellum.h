@@ -7,11 +7,14 @@
 
 #include <QDialog>
 #include <QPoint>
+#include <QStringList>
+#include <QTimer>
 #include <QTranslator>
 #include <QUrl>
 
 class KLayerControlWidget;
 class KzCardEject;
+class KzLoadReport;
 class KzDialWidget;
 class KzEditControlWidget;
 class KzEditWidget;
@@ -52,9 +55,15 @@ public:
     explicit KzVellum(QWidget* parent = nullptr, KzUserSettings* settings = nullptr);
     ~KzVellum() override;
 
-    // Opens each model file as the open dialog does. A file that cannot be
-    // read does not stop the others; the failure tip names it once all are tried.
+    // Opens each model file as the open dialog does: one at once, several one
+    // after another while the window stays responsive. A file that cannot be
+    // read does not stop the others; the balloon names each one refused, with
+    // its reason, once all are tried. The files of one call are one undo step.
     void OpenModels(const QStringList& paths);
+    // Whether several files are being opened still.
+    bool IsOpeningModels() const;
+    // Refused files a batch's last balloon names; it counts the others.
+    static constexpr int ms_nRefusalLines = 4;
 
     // Edge bits of m_nEdgeFlags; corners combine them (5, 6, 9, 10).
     enum EdgeFlag { EdgeTop = 1, EdgeBottom = 2, EdgeLeft = 4, EdgeRight = 8 };
@@ -88,7 +97,10 @@ private slots:
     void slot_MaterialSelected(int materialID);
     void slot_ShowPrintInfo();
     void slot_HidePrintInfo();
+    // Applies language index of the box (0 Chinese, 1 English) to every
+    // panel; a choice in the box is also remembered for the next start.
     void slot_LanguageChanged(int index);
+    void slot_LanguageChosen(int index);
     // Keyboard shortcuts, and the buttons that share them.
     void slot_Undo_Triggered();
     void slot_Redo_Triggered();
@@ -98,6 +110,9 @@ private slots:
     void slot_SaveGCode_Triggered();
     void slot_Guide_Triggered();
     void slot_FocusChanged(QWidget* old, QWidget* now);
+    void slot_OpenNextModel();
+    void slot_LoadReported(const KzLoadReport& report);
+    void UpdateRestingTip();
     // The card saved to: ejected on request, or at once after a save when
     // the user asked for that; the outcome told by the balloon.
     void slot_EjectCard_Clicked();
@@ -112,7 +127,10 @@ private:
     void CreateFloatingControls();
     void ConnectPanels();
     void PlacePanels();
+    void PlaceTip();
     void RetranslatePanels();
+    void FillLanguageBox();
+    int StartLanguage() const;
     void CreateShortcuts();
     void RetranslateToolTips();
     void Nudge(Qt::ArrowType direction, float millimetres);
@@ -126,7 +144,10 @@ private:
     void RestoreWindowGeometry();
     void RememberChoice();
     bool OpenModelFile(const QString& path);
-    void ShowOpenFailure(const QStringList& names);
+    QString RefusalOf(const QString& path) const;
+    void FinishOpening();
+    void ShowOpenProgress();
+    void StopOpening();
     void ShowCardSaved(KzFileCopy::ReadBack readBack, bool bEjecting);
     void StartEject(bool bInteractive);
 
@@ -165,6 +186,16 @@ private:
     KzUserSettings* m_pUserSettings;
     // Where the open dialog starts: the folder of the last model opened.
     QString m_strModelFolder;
+    // Several files being opened: those still to come, how many there are
+    // in all (0 when no batch runs), tried and opened so far, why those
+    // refused were, and whether Escape stopped the batch.
+    QTimer m_openTimer;
+    QStringList m_listOpenQueue;
+    int m_nOpenTotal = 0;
+    int m_nOpenDone = 0;
+    int m_nOpened = 0;
+    QStringList m_listRefused;
+    bool m_bOpenStopped = false;
 
     Ui::KzVellumClass ui;
     bool m_bChosen;

@@ -1,6 +1,5 @@
 #include "KzGLView.h"
 
-#include "Kz3mfReader.h"
 #include "KzConfigureData.h"
 
 #include "KzModelPainter.h"
@@ -950,23 +949,46 @@ bool KzGLView::AreAllModelsInBound() const
     return m_scene.AreAllModelsInBound();
 }
 
+QStringList KzGLView::ModelSuffixes()
+{
+    return { QStringLiteral("stl"), QStringLiteral("obj"), QStringLiteral("3mf") };
+}
+
+bool KzGLView::IsModelFile(const QString& path)
+{
+    return ModelSuffixes().contains(QFileInfo(path).suffix(), Qt::CaseInsensitive);
+}
+
+namespace {
+
+QStringList LocalFiles(const QMimeData* mime)
+{
+    QStringList paths;
+    if (mime == nullptr || !mime->hasUrls())
+        return paths;
+    for (const QUrl& url : mime->urls()) {
+        if (url.isLocalFile())
+            paths << url.toLocalFile();
+    }
+    return paths;
+}
+
+} // namespace
+
 void KzGLView::dragEnterEvent(QDragEnterEvent* e)
 {
-    const QMimeData* mime = e->mimeData();
-    if (mime == nullptr || !mime->hasFormat(QStringLiteral("text/uri-list")) || mime->urls().size() != 1)
-        return;
-    const QString path = mime->urls().first().toLocalFile();
-    if (QFileInfo(path).suffix().endsWith(QStringLiteral("stl"), Qt::CaseInsensitive)
-        || Kz3mfReader::IsPackagePath(path))
+    const QStringList paths = LocalFiles(e->mimeData());
+    if (std::any_of(paths.begin(), paths.end(), &KzGLView::IsModelFile))
         e->acceptProposedAction();
 }
 
 void KzGLView::dropEvent(QDropEvent* e)
 {
-    const QMimeData* mime = e->mimeData();
-    if (mime == nullptr || mime->urls().isEmpty())
+    const QStringList paths = LocalFiles(e->mimeData());
+    if (paths.isEmpty())
         return;
-    OpenSTLFile(mime->urls().first().toLocalFile());
+    e->acceptProposedAction();
+    emit signal_FilesDropped(paths);
 }
 
 // ---- Layer preview ----
@@ -1043,8 +1065,30 @@ KzPlateCommand::Snapshot KzGLView::PlateSnapshot() const
 
 void KzGLView::RecordPlateChange(const KzPlateCommand::Snapshot& before, int mergeId)
 {
-    if (KzPlateCommand* step = KzPlateCommand::Between(this, before, PlateSnapshot(), mergeId, m_nEditBurst))
-        m_undoStack.push(step);
+    KzPlateCommand* step = KzPlateCommand::Between(this, before, PlateSnapshot(), mergeId, m_nEditBurst);
+    if (step == nullptr)
+        return;
+    // The batch's step begins with its first change: one without any leaves none.
+    if (m_bBatch && !m_bBatchBegun) {
+        m_undoStack.beginMacro(m_strBatchText);
+        m_bBatchBegun = true;
+    }
+    m_undoStack.push(step);
+}
+
+void KzGLView::BeginPlateBatch(const QString& text)
+{
+    EndPlateBatch();
+    m_bBatch = true;
+    m_strBatchText = text;
+}
+
+void KzGLView::EndPlateBatch()
+{
+    if (m_bBatchBegun)
+        m_undoStack.endMacro();
+    m_bBatch = false;
+    m_bBatchBegun = false;
 }
 
 void KzGLView::DiscardDetached(KzModelPainter* painter)
@@ -1056,6 +1100,9 @@ void KzGLView::DiscardDetached(KzModelPainter* painter)
 void KzGLView::ClearHistory()
 {
     makeCurrent();
+    // The history goes with the batch's step begun in it; the rest of the
+    // batch begins another.
+    m_bBatchBegun = false;
     m_undoStack.clear();
 }
 

@@ -84,6 +84,7 @@ public:
     // Clears the selection and announces it; no model is removed.
     void ClearModelPainter();
     bool HasSelection() const { return m_scene.GetCurrentPainter() != nullptr; }
+    bool HasModels() const { return !m_scene.GetPainters().isEmpty(); }
 
     // Every change to the plate (open, remove, each edit with the push-apart
     // it caused, duplicate, arrange, nudge) is one step on the undo stack; a
@@ -101,6 +102,17 @@ public:
     // Moves the selected instance along the plate axis that runs closest to
     // the arrow's direction on the screen, and pushes the others apart.
     bool NudgeCurrentModel(Qt::ArrowType direction, float millimetres);
+    // Every change recorded from the begin to the end is one undo step (the
+    // files of one drop or one open dialog); a batch that changed nothing
+    // leaves no step. A new printer empties the history, the batch's step
+    // with it; what the batch changes after that is a step of its own.
+    void BeginPlateBatch(const QString& text);
+    void EndPlateBatch();
+
+    // The files the view takes by name: STL and OBJ, by their suffix in any
+    // case. A drag is accepted when it brings at least one.
+    static QStringList ModelSuffixes();
+    static bool IsModelFile(const QString& path);
 
 public slots:
     // Takes the build volume and the view scale of the machine now selected in
@@ -120,6 +132,9 @@ signals:
     // What the last open came to: refused with a reason, or loaded, perhaps
     // with facets left out.
     void signal_LoadReported(const KzLoadReport& report);
+    // Files dropped on the view, in the drop's order: the local files, model
+    // or not, for whoever opens them to open or refuse one by one.
+    void signal_FilesDropped(const QStringList& paths);
 
 protected:
     void initializeGL() override;
@@ -209,6 +224,10 @@ private:
     // Numeric edits merge into one step until the field reports its edit
     // finished ([7, 4]), which starts a new burst.
     int m_nEditBurst;
+    // A batch of changes under way, and whether its undo step was begun.
+    bool m_bBatch = false;
+    bool m_bBatchBegun = false;
+    QString m_strBatchText;
     KzLoadReport m_loadReport;   // of the last OpenSTLFile
     KzCamera m_camera;
     QPoint m_ptMove;

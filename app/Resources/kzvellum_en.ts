@@ -276,6 +276,50 @@ Ejecting the card…</translation>
             <source>未能弹出SD卡：%1。文件已保存。</source>
             <translation>Could not eject the card: %1. The file is saved.</translation>
         </message>
+        <message>
+            <source>模型文件 (%1)</source>
+            <translation>Model files (%1)</translation>
+        </message>
+        <message>
+            <source>所有文件 (*)</source>
+            <translation>All files (*)</translation>
+        </message>
+        <message>
+            <source>打开</source>
+            <translation>Open</translation>
+        </message>
+        <message>
+            <source>正在打开模型：%1 / %2</source>
+            <translation>Opening models: %1 / %2</translation>
+        </message>
+        <message>
+            <source>已打开%1个模型</source>
+            <translation>Models opened: %1</translation>
+        </message>
+        <message>
+            <source>已打开%1个模型，%2个未打开：</source>
+            <translation>Models opened: %1. Not opened: %2</translation>
+        </message>
+        <message>
+            <source>……另有%1个文件未打开</source>
+            <translation>…and %1 more not opened</translation>
+        </message>
+        <message>
+            <source>已按Esc停止，其余%1个文件未打开</source>
+            <translation>Stopped by Esc: %1 files left unopened</translation>
+        </message>
+        <message>
+            <source>%1：不是STL、OBJ或3MF文件</source>
+            <translation>%1: not an STL, OBJ or 3MF file</translation>
+        </message>
+        <message>
+            <source>%1：文件不存在</source>
+            <translation>%1: no such file</translation>
+        </message>
+        <message>
+            <source>按Esc停止</source>
+            <translation>Press Esc to stop</translation>
+        </message>
     </context>
     <context>
         <name>CustomPrint</name>
@@ -731,6 +775,10 @@ Reinstall the program, or put the file back into the program's Configure folder.
             <source>Spruce</source>
             <translation>Spruce</translation>
         </message>
+        <message>
+            <source>%1 × %2 × %3 mm</source>
+            <translation>%1 × %2 × %3 mm</translation>
+        </message>
     </context>
     <context>
         <name>ReChooseWidget</name>
@@ -1044,6 +1092,14 @@ Reinstall the program, or put the file back into the program's Configure folder.
         <message>
             <source>保存成功</source>
             <translation>Models saved successfully</translation>
+        </message>
+        <message>
+            <source>开始</source>
+            <translation>Start</translation>
+        </message>
+        <message>
+            <source>点击转盘上方的“打开”或按Ctrl+O打开STL、OBJ或3MF模型，也可以把模型文件拖到这里</source>
+            <translation>Open an STL, OBJ or 3MF model: click Open at the top of the dial, press Ctrl+O, or drop the files here</translation>
         </message>
     </context>
     <context>

@@ -120,6 +120,12 @@ QString KzConfigureData::GetMachineName(int type) const
     return m_mapMachine.value(type).description;
 }
 
+QVector3D KzConfigureData::GetMachineSize(int type) const
+{
+    const MachineInfo machine = m_mapMachine.value(type);
+    return QVector3D(float(machine.length), float(machine.width), float(machine.height));
+}
+
 int KzConfigureData::GetLastMachineType()
 {
     return m_savedMachine.type;

@@ -53,6 +53,9 @@ public:
     // The name a listed machine is shown by (its description); empty when
     // the tables do not hold it.
     QString GetMachineName(int type) const;
+    // A listed machine's build volume in mm (length x, width y, height z);
+    // zero when the tables do not hold it.
+    QVector3D GetMachineSize(int type) const;
     int GetLastMachineType();
     void SetMachineType(int type);
     void SetMaterialID(int id);

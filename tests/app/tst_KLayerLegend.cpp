@@ -102,7 +102,13 @@ private:
     // gizmo draws its red, green and blue arrows.
     QImage Frame()
     {
-        const QImage frame = m_pView->grabFramebuffer().convertToFormat(QImage::Format_ARGB32);
+        // Frames drawn while the camera still moves are reduced: wait for the full one.
+        QImage frame = m_pView->grabFramebuffer();
+        for (int i = 0; i < 50 && m_pView->IsReducedFrame(); ++i) {
+            QTest::qWait(KzGLView::SettleMs());
+            frame = m_pView->grabFramebuffer();
+        }
+        frame = frame.convertToFormat(QImage::Format_ARGB32);
         return frame.copy(0, 0, frame.width() - 200, frame.height());
     }
     void Save(const QString& name);

@@ -11,6 +11,8 @@
 #include "KzViewTestSupport.h"
 
 #include <QApplication>
+#include <QCursor>
+#include <QRegularExpression>
 #include <QFileDialog>
 #include <QLineEdit>
 #include <QMimeData>
@@ -52,6 +54,7 @@ class tst_KzOpenReport : public QObject
 private slots:
     void initTestCase() { KzDataFolder::Use(QStringLiteral(KZ_OUTPUT_DIR)); }
     void badFilesAfterARealModel();
+    void fiftyFilesDroppedAtOnce();
 
 private:
     // Opens a file of the test folder from the dial's open button through the dialog.
@@ -143,6 +146,105 @@ void tst_KzOpenReport::badFilesAfterARealModel()
     Open("corrupt.stl");
     QVERIFY2(Detail().startsWith(QString::fromUtf8("未打开corrupt.stl：模型长达")), qPrintable(Detail()));
     QVERIFY(real->GetModelMatrix() == stood);
+}
+
+// Fifty files dropped at once, two of them not models: the window keeps
+// turning its event loop between them (a timer of the test fires between
+// every two files and sees the balloon count), shows the busy cursor until
+// the last, names each refused file with its reason, and the batch is one
+// undo step. A second drop is stopped with Escape.
+void tst_KzOpenReport::fiftyFilesDroppedAtOnce()
+{
+    QList<QUrl> urls;
+    for (int i = 0; i < 48; ++i) {
+        const QString path = m_dir.filePath(QString("part%1.stl").arg(i));
+        QVERIFY(WriteBinaryStl(path, BoxTriangles(QVector3D(0, 0, 0), QVector3D(4 + i % 5, 3 + i % 3, 2 + i % 4))));
+        urls << QUrl::fromLocalFile(path);
+    }
+    QVERIFY(Write(m_dir.filePath("readme.txt"), "not a model"));
+    QByteArray random(3000, '\0');
+    QRandomGenerator(23).fillRange(reinterpret_cast<quint32*>(random.data()), random.size() / 4);
+    QVERIFY(Write(m_dir.filePath("noise.stl"), random));
+    urls.insert(10, QUrl::fromLocalFile(m_dir.filePath("readme.txt")));
+    urls.insert(30, QUrl::fromLocalFile(m_dir.filePath("noise.stl")));
+
+    KzVellum window;
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    KzGLView* view = window.findChild<KzGLView*>("openGLWidget");
+    Kz3DScene& scene = KzSceneOf::Of(view);
+    KzTipWidget* tip = window.findChild<KzTipWidget*>();
+    auto drop = [&] {
+        QMimeData mime;
+        mime.setUrls(urls);
+        QDragEnterEvent enter(view->rect().center(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view, &enter);
+        QVERIFY(enter.isAccepted());
+        QDropEvent dropped(view->rect().center(), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(view, &dropped);
+    };
+    QStringList counts;
+    QTimer watch;
+    connect(&watch, &QTimer::timeout, [&] {
+        if (!window.IsOpeningModels())
+            return;
+        QVERIFY(QApplication::overrideCursor() && QApplication::overrideCursor()->shape() == Qt::WaitCursor);
+        const QString count = tip->GetDetail().section('\n', 0, 0);
+        if (counts.value(counts.size() - 1) != count)
+            counts << count;
+        QCOMPARE(tip->GetDetail().section('\n', 1), QString("Press Esc to stop"));
+    });
+    watch.start(0);
+    const int stepsBefore = view->GetUndoStack()->count();
+    drop();
+    QVERIFY(window.IsOpeningModels());
+    QVERIFY(scene.GetPainters().size() < 48);
+    QTRY_VERIFY_WITH_TIMEOUT(!window.IsOpeningModels(), 60000);
+    // Every file counted in turn, as the user saw it.
+    QVERIFY2(counts.size() >= 49, qPrintable(counts.join(" | ")));
+    QCOMPARE(counts.first(), QString("Opening models: 0 / 50"));
+    QVERIFY(counts.contains("Opening models: 3 / 50"));
+    QVERIFY(!QApplication::overrideCursor());
+    QCOMPARE(scene.GetPainters().size(), 48);
+    QCOMPARE(tip->GetTitle(), QString("Open"));
+    QVERIFY2(tip->GetDetail().startsWith("Models opened: 48. Not opened: 2\nreadme.txt: not an STL, OBJ or 3MF file\n"
+                                         "noise.stl was not opened: "),
+             qPrintable(tip->GetDetail()));
+    QCOMPARE(view->GetUndoStack()->count(), stepsBefore + 1);
+
+    // One undo takes the whole drop away; one redo brings it back as it was.
+    QMap<int, QMatrix4x4> placed;
+    for (const KzModelPainter* p : scene.GetPainters())
+        placed.insert(p->GetID(), p->GetModelMatrix());
+    QApplication::setActiveWindow(&window);
+    QVERIFY(QTest::qWaitFor([&window] { return window.isActiveWindow(); }));
+    QTest::keyClick(window.windowHandle(), Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(scene.GetPainters().isEmpty());
+    QTest::keyClick(window.windowHandle(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(scene.GetPainters().size(), 48);
+    for (const KzModelPainter* p : scene.GetPainters())
+        QVERIFY(p->GetModelMatrix() == placed.value(p->GetID()));
+
+    // Escape stops the next drop after the file being read; what came stays,
+    // undo waits for the end.
+    counts.clear();
+    drop();
+    QTRY_VERIFY(counts.contains("Opening models: 3 / 50"));
+    const int during = scene.GetPainters().size();
+    QTest::keyClick(window.windowHandle(), Qt::Key_Z, Qt::ControlModifier);
+    QVERIFY(window.IsOpeningModels());
+    QVERIFY(scene.GetPainters().size() >= during);
+    QTest::keyClick(window.windowHandle(), Qt::Key_Escape);
+    QTRY_VERIFY(!window.IsOpeningModels());
+    const int added = scene.GetPainters().size() - 48;
+    QVERIFY2(added >= 3 && added < 48, qPrintable(QString::number(added)));
+    // Those tried are the models added and the refused among them.
+    const QRegularExpressionMatch stopped =
+        QRegularExpression("Stopped by Esc: (\\d+) files left unopened$").match(tip->GetDetail());
+    QVERIFY2(stopped.hasMatch(), qPrintable(tip->GetDetail()));
+    const int left = stopped.captured(1).toInt();
+    QVERIFY2(left > 0 && left + added >= 48 && left + added <= 50, qPrintable(tip->GetDetail()));
+    QVERIFY(!QApplication::overrideCursor());
 }
 
 QTEST_MAIN(tst_KzOpenReport)

@@ -246,6 +246,7 @@ void tst_KzPlateUndo::openMoveRotateDuplicateArrangeRemoveThenUndoAndRedoAll()
 void tst_KzPlateUndo::everyOtherShortcutOnTheWindow()
 {
     m_pWindow->OpenModels({ Box("a.stl", QVector3D(20, 20, 10)), Box("b.stl", QVector3D(20, 20, 10)) });
+    QTRY_VERIFY(!m_pWindow->IsOpeningModels());
     KzModelPainter* a = Scene().GetPainters().first();
     KzModelPainter* b = Scene().GetPainters().last();
     QCOMPARE(b->GetCenter().toVector2D(), QVector2D(0, 24));   // 2 mm between their footprints

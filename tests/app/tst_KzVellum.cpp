@@ -11,6 +11,7 @@
 #include "KzMachineSelectWidget.h"
 #include "KzMaterialSelectWidget.h"
 #include "KzSelectItemWidget.h"
+#include "KzUserSettings.h"
 #include "KzVellum.h"
 
 #include <QComboBox>
@@ -135,6 +136,8 @@ private slots:
     void logoBesideTheProgramTakesTheCentre();
     void languageChangeReachesEveryPanel();
     void modelsOpenTogetherAndFailuresAreNamed();
+    void languageChosenInTheBoxIsKeptForTheNextStart();
+    void reChooseShowsTheChoiceAndEachBuildVolume();
 
 private:
     template <typename T> T* Child(const char* name) const
@@ -263,10 +266,12 @@ void tst_KzVellum::startsOnTheSelectedMachineInEnglish()
     QCOMPARE(m_window->windowTitle(), QString("Tidemark"));
     QCOMPARE(Child<QLabel>("label_SelectMachine")->text(), QString("Select Type"));
     QCOMPARE(Child<QLabel>("label_SelectMaterial")->text(), QString("Select Material"));
+    // The box names each language in its own; this system's locale is not Chinese.
     QComboBox* language = Child<QComboBox>("comboBox");
-    QCOMPARE(language->count(), 1);
-    QCOMPARE(language->currentIndex(), 0);
-    QCOMPARE(language->itemText(0), QString("English"));
+    QCOMPARE(language->count(), 2);
+    QCOMPARE(language->itemText(0), QString("简体中文"));
+    QCOMPARE(language->itemText(1), QString("English"));
+    QCOMPARE(language->currentIndex(), 1);
 }
 
 void tst_KzVellum::languageSwitchesBetweenChineseAndEnglish()
@@ -277,7 +282,7 @@ void tst_KzVellum::languageSwitchesBetweenChineseAndEnglish()
     QCOMPARE(machine->text(), QString("选择机型"));
     QCOMPARE(material->text(), QString("选择材料"));
     QCOMPARE(m_window->windowTitle(), QString("KzVellum"));
-    QCOMPARE(Child<QComboBox>("comboBox")->itemText(0), QString("English"));
+    QCOMPARE(Child<QComboBox>("comboBox")->currentText(), QString("简体中文"));
     // The form's Windows font family resolves to a font with these glyphs.
     QCOMPARE(QFontInfo(machine->font()).family(), QString("WenQuanYi Micro Hei"));
     const QFontMetrics metrics(machine->font());
@@ -672,8 +677,9 @@ void tst_KzVellum::languageChangeReachesEveryPanel()
 
     ChangeLanguage(0);
     QCOMPARE(PanelTexts(), chinese);
-    QVERIFY(tip->findChild<QLabel*>("label_Title")->text().isEmpty());
-    QVERIFY(tip->findChild<QLabel*>("label_Detail")->text().isEmpty());
+    // The last tip goes; on the empty plate the balloon asks for a model.
+    QCOMPARE(tip->findChild<QLabel*>("label_Title")->text(), QString("开始"));
+    QVERIFY(tip->findChild<QLabel*>("label_Detail")->text().startsWith("点击转盘上方的“打开”"));
     QVERIFY(sector->grab().toImage() != englishSector);
     QVERIFY(QMetaObject::invokeMethod(tip, "slot_SetCurrentTip", Q_ARG(int, 1)));
     QCOMPARE(tip->findChild<QLabel*>("label_Detail")->text(), QString("读取STL文件完成"));
@@ -702,14 +708,126 @@ void tst_KzVellum::modelsOpenTogetherAndFailuresAreNamed()
 
     m_window->OpenModels({ dir.filePath("tetra.obj"), dir.filePath("missing.stl"), dir.filePath("tetra.obj"),
                            dir.filePath("empty.stl") });
+    QTRY_VERIFY(!m_window->IsOpeningModels());
     QCOMPARE(KzViewBound::ModelCount(view), 2);
-    QCOMPARE(tip->findChild<QLabel*>("label_Title")->text(), QString("Load STL file failed"));
-    QCOMPARE(tip->findChild<QLabel*>("label_Detail")->text(), QString("Cannot read the model file: missing.stl, empty.stl"));
+    QCOMPARE(tip->findChild<QLabel*>("label_Title")->text(), QString("Open"));
+    QCOMPARE(tip->findChild<QLabel*>("label_Detail")->text(),
+             QString("Models opened: 2. Not opened: 2\nmissing.stl: no such file\n"
+                     "Cannot read the model file empty.stl: it holds no usable facets"));
 
     // All well: the success tip.
     m_window->OpenModels({ dir.filePath("tetra.obj") });
     QCOMPARE(KzViewBound::ModelCount(view), 3);
     QCOMPARE(tip->findChild<QLabel*>("label_Detail")->text(), QString("Load STL file successfully"));
+}
+
+// The box offers both languages; the first start follows the locale; a
+// choice in the box (the keyboard here) turns every panel at once and is
+// what the next start opens in, while a start that was not chosen leaves
+// nothing remembered.
+void tst_KzVellum::languageChosenInTheBoxIsKeptForTheNextStart()
+{
+    m_window.reset();
+    QTemporaryDir dir;
+    KzUserSettings settings(dir.filePath("kzvellum.conf"));
+    const QLocale was;
+    QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
+    m_window.reset(new KzVellum(nullptr, &settings));
+    QLocale::setDefault(was);
+    auto* box = Child<QComboBox>("comboBox");
+    QCOMPARE(box->currentText(), QString("简体中文"));
+    QCOMPARE(Child<QLabel>("label_SelectMachine")->text(), QString("选择机型"));
+    QVERIFY(settings.GetLanguage().isEmpty());
+    m_window.reset(new KzVellum(nullptr, &settings));
+    box = Child<QComboBox>("comboBox");
+    QCOMPARE(box->currentText(), QString("English"));
+
+    m_window->show();
+    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Up);
+    QCOMPARE(box->currentText(), QString("简体中文"));
+    QCOMPARE(Child<QLabel>("label_SelectMachine")->text(), QString("选择机型"));
+    QVERIFY(PanelTexts().contains("自动\n摆放"));
+    QCOMPARE(settings.GetLanguage(), QString("zh_CN"));
+    // The keys go back to the plate, where the shortcuts act.
+    QCOMPARE(m_window->focusWidget(), static_cast<QWidget*>(Child<KzGLView>("openGLWidget")));
+    m_window.reset(new KzVellum(nullptr, &settings));
+    QCOMPARE(Child<QComboBox>("comboBox")->currentText(), QString("简体中文"));
+    QCOMPARE(Child<QLabel>("label_SelectMachine")->text(), QString("选择机型"));
+    // The file a later start reads says so too.
+    QCOMPARE(KzUserSettings(dir.filePath("kzvellum.conf")).GetLanguage(), QString("zh_CN"));
+
+    box = Child<QComboBox>("comboBox");
+    m_window->show();
+    box->setFocus();
+    QTest::keyClick(box, Qt::Key_Down);
+    QCOMPARE(Child<QLabel>("label_SelectMachine")->text(), QString("Select Type"));
+    m_window.reset(new KzVellum(nullptr, &settings));
+    QCOMPARE(Child<QComboBox>("comboBox")->currentText(), QString("English"));
+}
+
+// The dialog from the dial's centre opens on the printer and material chosen,
+// highlighted; every printer shows its build volume as the machine file
+// gives it; a click moves the highlight, and "No" puts it back.
+void tst_KzVellum::reChooseShowsTheChoiceAndEachBuildVolume()
+{
+    const std::shared_ptr<KzConfigureData> config = KzConfigureData::GetInstance();
+    const int machine = config->GetCurrentMachineType();
+    const int material = config->GetCurrentMaterialID();
+    const int other = (machine + 1) % 6;
+    QStringList seen;
+    auto current = [](QWidget* dialog, const char* chooser) {
+        QList<int> ids;
+        for (KzSelectItemWidget* tile : dialog->findChildren<KzSelectItemWidget*>())
+            if (tile->parentWidget()->inherits(chooser) && tile->IsCurrent())
+                ids << tile->GetId();
+        return ids;
+    };
+    int answered = 0;
+    QTimer answer;
+    connect(&answer, &QTimer::timeout, [&] {
+        QWidget* dialog = QApplication::activeModalWidget();
+        if (!dialog || dialog->property("kzAnswered").toBool())
+            return;
+        dialog->setProperty("kzAnswered", true);
+        ++answered;
+        QPushButton* no = dialog->findChild<QPushButton*>("pushButton_No");
+        // Answered whatever the checks find.
+        QTimer::singleShot(0, no, [no] { no->click(); });
+        dialog->grab().save("rechoose-current.png");
+        QCOMPARE(current(dialog, "KzMachineSelectWidget"), QList<int>{ machine });
+        QCOMPARE(current(dialog, "KzMaterialSelectWidget"), QList<int>{ material });
+        for (KzSelectItemWidget* tile : dialog->findChildren<KzSelectItemWidget*>()) {
+            if (!tile->parentWidget()->inherits("KzMachineSelectWidget"))
+                continue;
+            const QVector3D size = config->GetMachineSize(tile->GetId());
+            QCOMPARE(tile->GetDetailLabel()->text(),
+                     QString("%1 × %2 × %3 mm").arg(size.x()).arg(size.y()).arg(size.z()));
+            QVERIFY(tile->GetDetailLabel()->isVisible());
+            // Below the name, within the tile, the whole text in sight.
+            QVERIFY(tile->GetDetailLabel()->y() > tile->GetNameLabel()->geometry().bottom());
+            const QRect line = tile->GetDetailLabel()->geometry();
+            QVERIFY2(tile->rect().contains(line), qPrintable(QString("line %1,%2 %3x%4 in a tile %5x%6")
+                                                                .arg(line.x()).arg(line.y()).arg(line.width())
+                                                                .arg(line.height()).arg(tile->width()).arg(tile->height())));
+            QVERIFY(tile->GetDetailLabel()->sizeHint().width() <= tile->GetDetailLabel()->width());
+            seen << tile->GetDetailLabel()->text();
+            if (tile->GetId() == other)
+                QTest::mouseClick(tile->GetPictureButton(), Qt::LeftButton);
+        }
+        QCOMPARE(current(dialog, "KzMachineSelectWidget"), QList<int>{ other });
+        dialog->grab().save("rechoose-clicked.png");
+    });
+    answer.start(30);
+    QWidget* centre = Child<QWidget>("dialButton4");
+    QTest::mouseClick(centre, Qt::LeftButton, Qt::NoModifier, centre->rect().center());
+    QCOMPARE(answered, 1);
+    QCOMPARE(seen.size(), 6);
+    QVERIFY2(seen.contains("200 × 200 × 180 mm"), qPrintable(seen.join(", ")));
+    // Revoked: the highlight is back on the printer still chosen.
+    QCOMPARE(config->GetCurrentMachineType(), machine);
+    QCOMPARE(current(m_window.get(), "KzMachineSelectWidget"), QList<int>{ machine });
 }
 
 QTEST_MAIN(tst_KzVellum)

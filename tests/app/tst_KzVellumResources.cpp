@@ -189,6 +189,7 @@ const QSet<QString> kShowers = {
 const QMap<QString, QString> kExempt = {
     { QString::fromUtf8("微软雅黑"), "a font family, matched against the installed fonts, never shown" },
     { "English", "the language box names each language in that language" },
+    { QString::fromUtf8("简体中文"), "the language box names each language in that language" },
 };
 // Property and attribute names of forms whose texts are shown.
 const QSet<QString> kFormTexts = { "text", "toolTip", "statusTip", "whatsThis", "windowTitle", "placeholderText",

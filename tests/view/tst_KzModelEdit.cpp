@@ -141,7 +141,7 @@ private slots:
     void placementMatchesAFullRecomputation();
     void savingWritesEveryInstanceInPlateCoordinates();
     void sdNameAndBoundCheck();
-    void dropsTakeExactlyOneStlFile();
+    void dropsHandOnTheFilesWhenOneIsAModel();
 
     void clickSelectsAndEmptySpaceDeselects();
     void deleteKeyRemovesTheSelection();
@@ -431,15 +431,13 @@ void tst_KzModelEdit::sdNameAndBoundCheck()
     QVERIFY(m_pView->AreAllModelsInBound());
 }
 
-void tst_KzModelEdit::dropsTakeExactlyOneStlFile()
+// A drag is taken when it brings a model file by its suffix (any case); the
+// drop hands every local file on, in order, for the window to open or refuse.
+void tst_KzModelEdit::dropsHandOnTheFilesWhenOneIsAModel()
 {
     const QString stl = Write(QStringLiteral("drop.STL"), BoxTriangles({0, 0, 0}, {10, 10, 10}));
     const QString obj = m_dir.filePath(QStringLiteral("drop.obj"));
-    QFile file(obj);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n");
-    file.close();
-
+    const QString text = m_dir.filePath(QStringLiteral("notes.txt"));
     auto accepted = [this](const QList<QUrl>& urls) {
         QMimeData mime;
         mime.setUrls(urls);
@@ -448,17 +446,23 @@ void tst_KzModelEdit::dropsTakeExactlyOneStlFile()
         QApplication::sendEvent(m_pView, &enter);
         return enter.isAccepted();
     };
-    QVERIFY(!accepted({QUrl::fromLocalFile(stl), QUrl::fromLocalFile(stl)}));
-    QVERIFY(!accepted({QUrl::fromLocalFile(obj)}));
+    QVERIFY(accepted({QUrl::fromLocalFile(stl), QUrl::fromLocalFile(stl)}));
+    QVERIFY(accepted({QUrl::fromLocalFile(obj)}));
+    QVERIFY(accepted({QUrl::fromLocalFile(text), QUrl::fromLocalFile(obj)}));
+    QVERIFY(!accepted({QUrl::fromLocalFile(text)}));
+    QVERIFY(!accepted({QUrl("https://example.org/drop.stl")}));
     QVERIFY(!accepted({}));
-    QVERIFY(accepted({QUrl::fromLocalFile(stl)}));
 
+    QSignalSpy dropped(m_pView, &KzGLView::signal_FilesDropped);
     QMimeData mime;
-    mime.setUrls({QUrl::fromLocalFile(stl)});
+    mime.setUrls({QUrl::fromLocalFile(text), QUrl("https://example.org/drop.stl"), QUrl::fromLocalFile(stl),
+                  QUrl::fromLocalFile(obj)});
     QDropEvent drop(QPointF(100, 100), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
     QApplication::sendEvent(m_pView, &drop);
-    QCOMPARE(m_pView->GetScene().GetPainters().size(), 1);
-    QCOMPARE(m_pView->GetScene().GetModels().first()->FileName(), stl);
+    QCOMPARE(dropped.size(), 1);
+    QCOMPARE(dropped.at(0).at(0).toStringList(), QStringList({text, stl, obj}));
+    // The view opens nothing itself.
+    QVERIFY(m_pView->GetScene().GetPainters().isEmpty());
 }
 
 void tst_KzModelEdit::clickSelectsAndEmptySpaceDeselects()

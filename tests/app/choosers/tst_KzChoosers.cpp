@@ -252,7 +252,7 @@ void tst_KzChoosers::dialogAcceptsOnlyYes()
 {
     KzReChooseWidget dialog(nullptr);
     QVERIFY(dialog.isHidden());
-    QCOMPARE(dialog.size(), QSize(708, 412));
+    QCOMPARE(dialog.size(), QSize(840, 412));
     QVERIFY(dialog.windowFlags() & Qt::FramelessWindowHint);
     QVERIFY(dialog.windowFlags() & Qt::Window);
     QCOMPARE(dialog.windowTitle(), QString("Dialog"));

@@ -173,6 +173,7 @@ void tst_KzSliceCommand::sliceGivesTheWindowsBytes()
         window.show();
         QVERIFY(QTest::qWaitForWindowExposed(&window));
         window.OpenModels(models);
+        QTRY_VERIFY(!window.IsOpeningModels());
         auto* view = window.findChild<KzGLView*>("openGLWidget");
         QVERIFY(view->SaveAllModel(m_strFolder + "/plate.3mf"));
         ClickDial(&window, 0);

@@ -16,6 +16,7 @@
 
 #include "Kz3mfReader.h"
 #include "Kz3mfWriter.h"
+#include "KzBenchSupport.h"
 #include "KzGLView.h"
 #include "KzModel3D.h"
 
@@ -35,67 +36,10 @@
 
 namespace {
 
-double CpuSeconds()
-{
-    rusage u;
-    getrusage(RUSAGE_SELF, &u);
-    return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-long RssKb()
-{
-    FILE* f = std::fopen("/proc/self/status", "r");
-    long kb = -1;
-    char line[256];
-    while (f && std::fgets(line, sizeof line, f)) {
-        if (std::sscanf(line, "VmRSS: %ld", &kb) == 1)
-            break;
-    }
-    if (f)
-        std::fclose(f);
-    return kb;
-}
-
-// A UV sphere of radius 40 standing on z = 0, wound outward (as bench/open makes it).
-bool WriteSphereStl(const QString& path, int facets)
-{
-    const float r = 40.0f;
-    const int rows = std::max(2, int(std::sqrt(facets / 4.0)));
-    const int cols = std::max(3, facets / (2 * rows));
-    const double pi = 3.14159265358979323846;
-    auto at = [&](int i, int j) {
-        const double th = pi * i / rows, ph = 2 * pi * j / cols;
-        return QVector3D(float(r * std::sin(th) * std::cos(ph)), float(r * std::sin(th) * std::sin(ph)),
-                         float(r + r * std::cos(th)));
-    };
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QDataStream out(&file);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
-    out.writeRawData(QByteArray(80, ' ').constData(), 80);
-    out << quint32(2 * rows * cols);
-    auto facet = [&out](const QVector3D& a, const QVector3D& b, const QVector3D& c) {
-        out << 0.0f << 0.0f << 0.0f;
-        for (const QVector3D& v : {a, b, c})
-            out << v.x() << v.y() << v.z();
-        out << quint16(0);
-    };
-    for (int i = 0; i < rows; ++i) {
-        for (int j = 0; j < cols; ++j) {
-            const QVector3D a = at(i, j), b = at(i + 1, j), c = at(i + 1, j + 1), d = at(i, j + 1);
-            facet(a, b, c);
-            facet(a, c, d);
-        }
-    }
-    return file.error() == QFile::NoError;
-}
-
 int Generate(const QString& dir, int facets)
 {
     const QString stl = QDir(dir).filePath("sphere.stl");
-    if (!WriteSphereStl(stl, facets))
+    if (!KzBench::WriteStl(stl, KzBench::SphereCorners(facets)))
         return 1;
     KzModel3D model;   // no context: the facets only
     if (!model.LoadSTLFile(stl))
@@ -127,8 +71,8 @@ int Open(const QString& path)
     ShownView shown;
     if (!shown.ok)
         return 1;
-    const long rss = RssKb();
-    const double cpu = CpuSeconds();
+    const long rss = KzBench::RssKb();
+    const double cpu = KzBench::CpuSeconds();
     QElapsedTimer timer;
     timer.start();
     const bool opened = shown.view.OpenSTLFile(path);
@@ -136,8 +80,8 @@ int Open(const QString& path)
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
     if (!opened)
         return 1;
-    std::printf("%lld %.3f %.3f %ld\n", shown.view.GetLoadReport().GetFacets(), seconds, CpuSeconds() - cpu,
-                RssKb() - rss);
+    std::printf("%lld %.3f %.3f %ld\n", shown.view.GetLoadReport().GetFacets(), seconds, KzBench::CpuSeconds() - cpu,
+                KzBench::RssKb() - rss);
     return 0;
 }
 

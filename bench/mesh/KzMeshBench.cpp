@@ -5,6 +5,7 @@
 // With --gl an OpenGL context is current, so the display lists are compiled too.
 
 #include "KzAllocatorPolicy.h"
+#include "KzBenchSupport.h"
 #include "KzModel3D.h"
 
 #include <QCoreApplication>
@@ -23,28 +24,6 @@
 #include <sys/resource.h>
 
 namespace {
-
-long RssKb()
-{
-    FILE* f = std::fopen("/proc/self/status", "r");
-    long kb = -1;
-    char line[256];
-    while (f && std::fgets(line, sizeof line, f)) {
-        if (std::sscanf(line, "VmRSS: %ld", &kb) == 1)
-            break;
-    }
-    if (f)
-        std::fclose(f);
-    return kb;
-}
-
-double CpuSeconds()
-{
-    rusage usage;
-    getrusage(RUSAGE_SELF, &usage);
-    return double(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec)
-           + double(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
-}
 
 long PeakKb()
 {
@@ -158,14 +137,14 @@ int Load(const QString& path, bool withGl)
             return 1;
         }
     }
-    const long before = RssKb();
-    const double cpu = CpuSeconds();
+    const long before = KzBench::RssKb();
+    const double cpu = KzBench::CpuSeconds();
     QElapsedTimer timer;
     timer.start();
     auto model = std::make_unique<KzModel3D>();
     const bool ok = model->LoadSTLFile(path);
     const double seconds = double(timer.nsecsElapsed()) / 1e9;
-    const double cpuSeconds = CpuSeconds() - cpu;
+    const double cpuSeconds = KzBench::CpuSeconds() - cpu;
     if (!ok || !model->ReadyToRender()) {
         std::fprintf(stderr, "load failed\n");
         return 1;

@@ -23,6 +23,7 @@
 // is saved as PNG when KZ_OPEN_BENCH_PICTURE names a file.
 
 #include "KzAllocatorPolicy.h"
+#include "KzBenchSupport.h"
 #include "KzModel3D.h"
 
 #include <QCryptographicHash>
@@ -60,20 +61,6 @@ rusage Usage()
 double CpuSeconds(const rusage& u)
 {
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
-}
-
-long RssKb()
-{
-    FILE* f = std::fopen("/proc/self/status", "r");
-    long kb = -1;
-    char line[256];
-    while (f && std::fgets(line, sizeof line, f)) {
-        if (std::sscanf(line, "VmRSS: %ld", &kb) == 1)
-            break;
-    }
-    if (f)
-        std::fclose(f);
-    return kb;
 }
 
 // A UV sphere of radius r standing on z = 0, wound outward.
@@ -276,7 +263,7 @@ int Open(const QString& path, Way way, int frames, int samples)
     fbo.bind();
 
     const rusage before = Usage();
-    const long rssBefore = RssKb();
+    const long rssBefore = KzBench::RssKb();
     QElapsedTimer timer;
     timer.start();
     auto model = std::make_unique<KzModel3D>();
@@ -290,7 +277,7 @@ int Open(const QString& path, Way way, int frames, int samples)
         if (way == Way::ParseOnly) {
             std::printf("%d 0 %.4f %.3f %ld %ld 0 0 -\n", model->Count(), double(timer.nsecsElapsed()) / 1e9,
                         CpuSeconds(Usage()) - CpuSeconds(before), Usage().ru_minflt - before.ru_minflt,
-                        RssKb() - rssBefore);
+                        KzBench::RssKb() - rssBefore);
             return 0;
         }
         if (way == Way::Arrays)
@@ -308,7 +295,7 @@ int Open(const QString& path, Way way, int frames, int samples)
     glFinish();
     const double openSeconds = double(timer.nsecsElapsed()) / 1e9;
     const rusage after = Usage();
-    const long rssGrowth = RssKb() - rssBefore;
+    const long rssGrowth = KzBench::RssKb() - rssBefore;
     if (lists.empty() || glGetError() != GL_NO_ERROR) {
         std::fprintf(stderr, "no display lists or a GL error\n");
         return 1;

@@ -20,6 +20,7 @@
 //       program opens them one after another. Prints per N: N total_s last_copy_ms
 #include "KPolygonAlgorithm.h"
 #include "KzAllocatorPolicy.h"
+#include "KzBenchSupport.h"
 #include "KzFootprint.h"
 #include "KzLoadReport.h"
 #include "KzModel3D.h"
@@ -63,48 +64,6 @@ double PeakRssMb()
     return usage.ru_maxrss / 1024.0;
 }
 
-bool WriteFacets(const QString& path, const std::vector<QVector3D>& corners)
-{
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QDataStream out(&file);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
-    out.writeRawData(QByteArray(80, ' ').constData(), 80);
-    out << quint32(corners.size() / 3);
-    for (size_t i = 0; i + 2 < corners.size(); i += 3) {
-        const QVector3D n = QVector3D::normal(corners[i], corners[i + 1], corners[i + 2]);
-        out << n.x() << n.y() << n.z();
-        for (size_t k = i; k < i + 3; ++k)
-            out << corners[k].x() << corners[k].y() << corners[k].z();
-        out << quint16(0);
-    }
-    return file.error() == QFile::NoError;
-}
-
-bool Sphere(const QString& path, int facets)
-{
-    const float r = 40.0f;
-    const int rows = std::max(2, int(std::sqrt(facets / 4.0)));
-    const int cols = std::max(3, facets / (2 * rows));
-    const double pi = 3.14159265358979323846;
-    auto at = [&](int i, int j) {
-        const double th = pi * i / rows, ph = 2 * pi * j / cols;
-        return QVector3D(float(r * std::sin(th) * std::cos(ph)), float(r * std::sin(th) * std::sin(ph)),
-                         float(r + r * std::cos(th)));
-    };
-    std::vector<QVector3D> corners;
-    corners.reserve(size_t(rows) * cols * 6);
-    for (int i = 0; i < rows; ++i) {
-        for (int j = 0; j < cols; ++j) {
-            const QVector3D a = at(i, j), b = at(i + 1, j), c = at(i + 1, j + 1), d = at(i, j + 1);
-            corners.insert(corners.end(), {a, b, c, a, c, d});
-        }
-    }
-    return WriteFacets(path, corners);
-}
-
 // A spur gear's outline extruded 6 mm: 20 teeth, 24 mm across the tips.
 bool Gear(const QString& path)
 {
@@ -122,7 +81,7 @@ bool Gear(const QString& path)
         const QVector3D a = rim[size_t(s)], b = rim[size_t((s + 1) % steps)];
         corners.insert(corners.end(), {centre, b, a, centre + up, a + up, b + up, a, b, b + up, a, b + up, a + up});
     }
-    return WriteFacets(path, corners);
+    return KzBench::WriteStl(path, corners);
 }
 
 // The program's view, timing each frame up to glFinish.
@@ -292,7 +251,7 @@ int main(int argc, char** argv)
     const QByteArray mode = argc > 1 ? argv[1] : "";
     const QString file = argc > 2 ? QString::fromLocal8Bit(argv[2]) : QString();
     if (mode == "sphere" && argc == 4)
-        return Sphere(file, std::atoi(argv[3])) ? 0 : 1;
+        return KzBench::WriteStl(file, KzBench::SphereCorners(std::atoi(argv[3]))) ? 0 : 1;
     if (mode == "gear" && argc == 3)
         return Gear(file) ? 0 : 1;
     if (mode == "copies" && argc >= 4) {

@@ -63,7 +63,7 @@ print("| program | process wall s (median, min-max) | peak RSS MB (median) |")
 print("|---|---|---|")
 print("| KzVellum view | %.2f (%.2f-%.2f) | %.0f |" % (m(ours, "wall"), min(r["wall"] for r in ours), max(r["wall"] for r in ours), m(ours, "peak")))
 print("| f3d --output | %.2f (%.2f-%.2f) | %.0f |" % (m(f3d, "wall"), min(r["wall"] for r in f3d), max(r["wall"] for r in f3d), m(f3d, "peak")))
-print("ours inside the process (medians): window up %.2f s, open (read + display lists + placement) %.2f s, "
+print("ours inside the process (medians): window up %.2f s, open (read + buffers + placement) %.2f s, "
       "first frame %.2f s, main() to the end of that frame %.2f s"
       % (m(ours, "window"), m(ours, "open"), m(ours, "frame"), m(ours, "total")))
 print("(f3d's wall time includes writing its PNG and its exit; ours ends right after the first frame.)")

@@ -17,6 +17,7 @@ const int kFacetsPerBuffer = 10000;
 const int kChunksAhead = 4;   // how far the reader may run ahead of the buffers
 const int kFloatsPerFacet = 18;   // a normal and a corner for each of three vertices
 const int kVertexBytes = 6 * int(sizeof(float));
+const int kFacetsPerPiece = 2500;   // drawn and flushed at a time on a software rasterizer
 // About as many corners as the software renderer turns in a few tens of ms.
 const int kCoarseCorners = 60000;
 
@@ -288,6 +289,7 @@ void KzModel3D::DrawBuffers(const Buffers& buffers) const
     if (buffers.names.isEmpty() || !BuffersReachable())
         return;
     QOpenGLFunctions* gl = QOpenGLContext::currentContext()->functions();
+    const int piece = PieceFacets();
     glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
     glEnableClientState(GL_NORMAL_ARRAY);
     glEnableClientState(GL_VERTEX_ARRAY);
@@ -295,11 +297,43 @@ void KzModel3D::DrawBuffers(const Buffers& buffers) const
         gl->glBindBuffer(GL_ARRAY_BUFFER, buffers.names[i]);
         glNormalPointer(GL_FLOAT, kVertexBytes, nullptr);
         glVertexPointer(3, GL_FLOAT, kVertexBytes, reinterpret_cast<const void*>(3 * sizeof(float)));
-        glDrawArrays(GL_TRIANGLES, 0, 3 * buffers.facets[i]);
+        DrawPieces(buffers.facets[i], piece);
     }
     gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
     glPopClientAttrib();
     glNormal3f(buffers.lastNormal.x(), buffers.lastNormal.y(), buffers.lastNormal.z());
+}
+
+// A software rasterizer bins every triangle of a frame before it draws them,
+// keeping several scenes of up to tens of MB each in flight: a 2M-facet mesh
+// took 150 MB more at its first multisampled frame. Sent in pieces, each
+// flushed, the scenes stay small, at no cost in frame time there. A GPU
+// needs no such thing, and a flush costs it a submission.
+int KzModel3D::PieceFacets()
+{
+    static QPointer<QOpenGLContext> s_context;
+    static int s_nPiece = 0;
+    QOpenGLContext* current = QOpenGLContext::currentContext();
+    if (current != s_context) {
+        s_context = current;
+        const QByteArray renderer(reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+        const bool software = renderer.contains("llvmpipe") || renderer.contains("softpipe")
+                              || renderer.contains("swrast");
+        s_nPiece = software ? kFacetsPerPiece : 0;
+    }
+    return s_nPiece;
+}
+
+void KzModel3D::DrawPieces(int facets, int piece)
+{
+    if (piece <= 0) {
+        glDrawArrays(GL_TRIANGLES, 0, 3 * facets);
+        return;
+    }
+    for (int first = 0; first < facets; first += piece) {
+        glDrawArrays(GL_TRIANGLES, 3 * first, 3 * qMin(piece, facets - first));
+        glFlush();
+    }
 }
 
 // With no context current that can reach them, the buffers are left alone.

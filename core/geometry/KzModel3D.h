@@ -114,6 +114,8 @@ private:
     void FillBuffer(Buffers& into, const KzTriangle3D* tri, int count);
     bool BuffersReachable() const;
     void DrawBuffers(const Buffers& buffers) const;
+    static int PieceFacets();
+    static void DrawPieces(int facets, int piece);
     void DeleteBuffers();
     void StartCoarse();
     void StopCoarse();

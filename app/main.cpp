@@ -106,7 +106,7 @@ int RunBadArguments(int& argc, char** argv, const KzCommandLine& line)
 }
 
 // Slicing without a window: a plain application, no display, no OpenGL. The
-// libraries' debug lines (no display lists without a context, the engine's
+// libraries' debug lines (no buffers without a context, the engine's
 // end) are not for the user of a command; its own lines say what happened.
 int RunSlice(int&, char** argv, const KzCommandLine& line)
 {

@@ -2,6 +2,7 @@
 
 #include "KzConfigureData.h"
 
+#include "KzModel3D.h"
 #include "KzModelPainter.h"
 
 #include <QDragEnterEvent>
@@ -117,8 +118,8 @@ KzGLView::KzGLView(QWidget* parent)
 
 KzGLView::~KzGLView()
 {
-    // The scene's models, and those the undo steps hold, free their display
-    // lists while the context is current.
+    // The scene's models, and those the undo steps hold, free their buffers
+    // while the context is current.
     makeCurrent();
     m_undoStack.clear();
 }
@@ -181,8 +182,12 @@ void KzGLView::CameraMoved()
 void KzGLView::paintGL()
 {
     ++m_nFrameCount;
-    m_bLastFrameReduced = m_bCameraMoving;
+    const bool quick = m_bQuickLook;
+    m_bQuickLook = false;
+    m_bLastFrameReduced = m_bCameraMoving || quick;
     m_scene.SetReducedFrame(m_bCameraMoving);
+    if (quick)
+        QTimer::singleShot(0, this, QOverload<>::of(&KzGLView::update));
     m_baLastFrame = FrameState();
     glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
     QPainter painter(this);
@@ -896,7 +901,7 @@ void KzGLView::Trigger_Scale(QList<QVariant>& list)
 
 bool KzGLView::OpenSTLFile(QString path)
 {
-    makeCurrent();   // the model compiles its display lists
+    makeCurrent();   // the model fills its buffers
     m_bLayerMode = false;
     m_scene.ClearLayerModel();
     m_nMaxLayer = 0;
@@ -907,6 +912,8 @@ bool KzGLView::OpenSTLFile(QString path)
     if (code != 0) {
         m_nSelectedCode = code;
         m_scene.SelectPainter(code);
+        const KzModelPainter* added = m_scene.GetCurrentPainter();
+        m_bQuickLook = added != nullptr && added->GetModel()->Count() > KzModel3D::ReducedAbove();
         RecordPlateChange(before);
         EmitSelected();
     }
@@ -1093,7 +1100,7 @@ void KzGLView::EndPlateBatch()
 
 void KzGLView::DiscardDetached(KzModelPainter* painter)
 {
-    makeCurrent();   // the model may free its display lists
+    makeCurrent();   // the model may free its buffers
     m_scene.DiscardPainter(painter);
 }
 

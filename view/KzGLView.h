@@ -45,7 +45,9 @@ public:
     // Whether the last frame was a reduced one: while the camera moves (a
     // drag or the wheel) frames go without multisampling and large meshes
     // are drawn coarser; SettleMs after the last such input the full picture
-    // is drawn again.
+    // is drawn again. The first frame after opening a large mesh goes
+    // without multisampling too (the whole mesh, no coarse form), so that
+    // the model shows sooner; the full picture follows at once.
     bool IsReducedFrame() const { return m_bLastFrameReduced; }
     static int SettleMs();
 
@@ -260,6 +262,7 @@ private:
     int m_nFrameCount;
     QTimer m_settleTimer;   // runs from the last camera input to the full picture
     bool m_bCameraMoving = false;
+    bool m_bQuickLook = false;   // the next frame is the first look at a large mesh
     bool m_bLastFrameReduced = false;
 };
 

@@ -18,13 +18,15 @@ KzModelPainter::KzModelPainter(KzModel3D* model, const QMatrix4x4& m)
 
 KzModelPainter::~KzModelPainter() = default;
 
-void KzModelPainter::CallLists(const QVector<unsigned int>& lists) const
+void KzModelPainter::DrawModel(bool reduced) const
 {
     glPushMatrix();
     glMultMatrixf(GetModelMatrix().constData());
     if (GetModel()->ReadyToRender()) {
-        for (unsigned int list : lists)
-            glCallList(list);
+        if (reduced)
+            GetModel()->DrawReducedFacets();
+        else
+            GetModel()->DrawFacets();
     }
     glPopMatrix();
 }
@@ -33,7 +35,7 @@ void KzModelPainter::Draw()
 {
     glEnable(GL_LIGHTING);
     glEnable(GL_DEPTH_TEST);
-    CallLists(GetModel()->GetDisplayList());
+    DrawModel(false);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_LIGHTING);
 }
@@ -42,7 +44,7 @@ void KzModelPainter::DrawReduced()
 {
     glEnable(GL_LIGHTING);
     glEnable(GL_DEPTH_TEST);
-    CallLists(GetModel()->GetReducedDisplayList());
+    DrawModel(true);
     glDisable(GL_DEPTH_TEST);
     glDisable(GL_LIGHTING);
 }
@@ -62,5 +64,5 @@ void KzModelPainter::DrawHull() const
 
 void KzModelPainter::DrawFlat() const
 {
-    CallLists(GetModel()->GetDisplayList());
+    DrawModel(false);
 }

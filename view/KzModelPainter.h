@@ -35,7 +35,8 @@ public:
     void SetSelected(bool selected) { m_bSelected = selected; }
 
 private:
-    void CallLists(const QVector<unsigned int>& lists) const;
+    // The mesh under the instance's matrix, or its coarse stand-in.
+    void DrawModel(bool reduced) const;
 
     bool m_bSelected;
 };

@@ -5,7 +5,7 @@
 //       own 3MF writer: the same floats, bit for bit)
 //   kz_3mf_bench open FILE
 //       opens FILE in a shown view (1024 x 768) with KzGLView::OpenSTLFile, the
-//       open dialog's path: the read, the display lists, the instance's box and
+//       open dialog's path: the read, the buffers, the instance's box and
 //       footprint, the placement; then glFinish. Prints one line:
 //       facets open_s open_cpu_s rss_growth_kB
 //   kz_3mf_bench read FILE

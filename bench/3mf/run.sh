@@ -3,7 +3,7 @@
 #   bench/3mf/run.sh [RUNS] [FACETS]     RUNS per format, default 5; FACETS default 1000000
 # Writes a closed sphere as binary STL into bench/data/3mf/ and, from the same
 # floats, as 3MF with the program's writer (once), then opens each in a shown
-# view (KzGLView::OpenSTLFile, the open dialog's path: read, display lists,
+# view (KzGLView::OpenSTLFile, the open dialog's path: read, buffers,
 # the instance's box and footprint, placement) under Xvfb with Mesa's software
 # renderer, STL and 3MF taking turns run by run so that load on the machine
 # hits both alike. Also times the 3MF reader alone and saving the plate both

@@ -2,7 +2,7 @@
 //   kz_mesh_bench generate DIR     writes binary.stl (2M facets), ascii.stl (500k), mesh.obj (1M faces)
 //   kz_mesh_bench load FILE [--gl] loads FILE into a model, printing
 //                                  "seconds facets rss_before_kB peak_rss_kB cpu_seconds"
-// With --gl an OpenGL context is current, so the display lists are compiled too.
+// With --gl an OpenGL context is current, so the buffers are filled too.
 
 #include "KzAllocatorPolicy.h"
 #include "KzBenchSupport.h"
@@ -149,8 +149,8 @@ int Load(const QString& path, bool withGl)
         std::fprintf(stderr, "load failed\n");
         return 1;
     }
-    if (withGl && model->Count() > 0 && model->GetDisplayList().isEmpty()) {
-        std::fprintf(stderr, "no display lists\n");
+    if (withGl && model->Count() > 0 && model->GetBuffers().isEmpty()) {
+        std::fprintf(stderr, "no buffers\n");
         return 1;
     }
     std::printf("%.4f %d %ld %ld %.3f\n", seconds, model->Count(), before, PeakKb(), cpuSeconds);

@@ -3,7 +3,7 @@
 #   bench/mesh/run.sh [RUNS]      RUNS per measurement, default 3; best and median are shown
 # Generates a 2M-facet binary STL, a 500k-facet ASCII STL and a 1M-face OBJ in
 # bench/data/ (once), then loads each with KzModel3D (without an OpenGL context,
-# and under Xvfb with one, so display lists are compiled), with `assimp info`
+# and under Xvfb with one, so the buffers are filled), with `assimp info`
 # (default post-processing, and -r raw import; package assimp-utils, optional)
 # and with `cat FILE > /dev/null` as the floor. Needs python3, xvfb-run and GNU time.
 set -euo pipefail
@@ -51,7 +51,7 @@ uptime = subprocess.run(["uptime"], capture_output=True, text=True).stdout.strip
 print("Machine:", uptime, "| %d cores | %d runs each" % (os.cpu_count(), runs))
 print()
 print("| file | MB | cat s | ours s (best / median) | ours MB/s (best) | ours CPU s (best) | "
-      "ours + display lists s | assimp info s | assimp info -r s | our load memory / triangles | assimp peak MB |")
+      "ours + buffers s | assimp info s | assimp info -r s | our load memory / triangles | assimp peak MB |")
 print("|---|---|---|---|---|---|---|---|---|---|---|")
 for label, name in files:
     path = os.path.join(data, name)

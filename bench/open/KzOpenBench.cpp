@@ -2,13 +2,15 @@
 //   kz_open_bench generate FILE FACETS
 //       writes a closed sphere of about FACETS facets as binary STL
 //   kz_open_bench open FILE WAY MALLOC [FRAMES] [SAMPLES]
-//       WAY per-list: KzModel3D::LoadSTLFile as the program does it (each
-//           list compiled as its facets arrive from the reading thread);
+//       WAY buffers: KzModel3D::LoadSTLFile as the program does it (a buffer
+//           object filled for every 10000 facets as they arrive from the
+//           reading thread);
 //       WAY per-facet: the same load without a context (parse and bounds only),
 //           then the lists compiled the former way, one begin/end pair per
 //           facet; that compile lives here only, for comparison;
 //       WAY after-parse: the same, then one begin/end pair per list (the
-//           program's calls, without the overlap);
+//           program's display lists before it drew from buffers, without
+//           their overlap with the parse);
 //       WAY arrays: the same, then each list as one glDrawArrays of an
 //           interleaved normal + vertex array;
 //       WAY parse-only: the load without a context, no lists, no frames: what
@@ -227,7 +229,8 @@ void SetUpScene(const KzModel3D& model)
     glTranslatef(-centre.x(), -centre.y(), -centre.z());
 }
 
-double DrawFrame(const std::vector<GLuint>& lists)
+// The model's own buffers when there are no lists.
+double DrawFrame(const std::vector<GLuint>& lists, const KzModel3D& model)
 {
     QElapsedTimer timer;
     timer.start();
@@ -235,11 +238,13 @@ double DrawFrame(const std::vector<GLuint>& lists)
     glColor3f(0.61f, 0.60f, 0.61f);
     for (GLuint list : lists)
         glCallList(list);
+    if (lists.empty())
+        model.DrawFacets();
     glFinish();
     return double(timer.nsecsElapsed()) / 1e6;
 }
 
-enum class Way { PerList, PerFacet, AfterParse, Arrays, ParseOnly };
+enum class Way { Buffers, PerFacet, AfterParse, Arrays, ParseOnly };
 
 int Open(const QString& path, Way way, int frames, int samples)
 {
@@ -268,7 +273,8 @@ int Open(const QString& path, Way way, int frames, int samples)
     timer.start();
     auto model = std::make_unique<KzModel3D>();
     std::vector<GLuint> lists;
-    if (way != Way::PerList) {
+    size_t parts = 0;   // lists or buffers
+    if (way != Way::Buffers) {
         context.doneCurrent();   // no context: the model parses and bounds only
         const bool ok = model->LoadSTLFile(path);
         context.makeCurrent(&surface);
@@ -289,29 +295,28 @@ int Open(const QString& path, Way way, int frames, int samples)
     } else {
         if (!model->LoadSTLFile(path))
             return 1;
-        const QVector<unsigned int> names = model->GetDisplayList();
-        lists.assign(names.begin(), names.end());
     }
+    parts = way == Way::Buffers ? size_t(model->GetBuffers().size()) : lists.size();
     glFinish();
     const double openSeconds = double(timer.nsecsElapsed()) / 1e9;
     const rusage after = Usage();
     const long rssGrowth = KzBench::RssKb() - rssBefore;
-    if (lists.empty() || glGetError() != GL_NO_ERROR) {
-        std::fprintf(stderr, "no display lists or a GL error\n");
+    if (parts == 0 || glGetError() != GL_NO_ERROR) {
+        std::fprintf(stderr, "no display lists or buffers, or a GL error\n");
         return 1;
     }
 
     if (frames < 0) {   // open only (for profiling)
-        std::printf("%d %zu %.4f\n", model->Count(), lists.size(), openSeconds);
+        std::printf("%d %zu %.4f\n", model->Count(), parts, openSeconds);
         return 0;
     }
     fbo.bind();
     SetUpScene(*model);
-    DrawFrame(lists);   // warm-up
-    DrawFrame(lists);
+    DrawFrame(lists, *model);   // warm-up
+    DrawFrame(lists, *model);
     std::vector<double> ms;
     for (int i = 0; i < frames; ++i)
-        ms.push_back(DrawFrame(lists));
+        ms.push_back(DrawFrame(lists, *model));
     const QImage picture = fbo.toImage();
     const QByteArray md5 = QCryptographicHash::hash(
         QByteArray::fromRawData(reinterpret_cast<const char*>(picture.constBits()), int(picture.sizeInBytes())),
@@ -320,7 +325,7 @@ int Open(const QString& path, Way way, int frames, int samples)
         picture.save(qEnvironmentVariable("KZ_OPEN_BENCH_PICTURE"));
     std::sort(ms.begin(), ms.end());
 
-    std::printf("%d %zu %.4f %.3f %ld %ld %.1f %.1f %s\n", model->Count(), lists.size(), openSeconds,
+    std::printf("%d %zu %.4f %.3f %ld %ld %.1f %.1f %s\n", model->Count(), parts, openSeconds,
                 CpuSeconds(after) - CpuSeconds(before), after.ru_minflt - before.ru_minflt, rssGrowth,
                 ms.empty() ? 0.0 : ms[ms.size() / 2], ms.empty() ? 0.0 : ms.back(), md5.constData());
     if (perFacet) {
@@ -337,7 +342,7 @@ int main(int argc, char** argv)
     if (argc >= 4 && std::strcmp(argv[1], "generate") == 0)
         return Generate(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
     if (argc >= 5 && std::strcmp(argv[1], "open") == 0) {
-        Way way = Way::PerList;
+        Way way = Way::Buffers;
         if (std::strcmp(argv[3], "per-facet") == 0)
             way = Way::PerFacet;
         else if (std::strcmp(argv[3], "after-parse") == 0)
@@ -346,7 +351,7 @@ int main(int argc, char** argv)
             way = Way::Arrays;
         else if (std::strcmp(argv[3], "parse-only") == 0)
             way = Way::ParseOnly;
-        else if (std::strcmp(argv[3], "per-list") != 0)
+        else if (std::strcmp(argv[3], "buffers") != 0)
             return 2;
         if (std::strcmp(argv[4], "tuned") == 0) {
             KzAllocatorPolicy::Apply();   // the program's own settings
@@ -358,7 +363,7 @@ int main(int argc, char** argv)
         return Open(QString::fromLocal8Bit(argv[2]), way, argc > 5 ? std::atoi(argv[5]) : 5,
                      argc > 6 ? std::atoi(argv[6]) : 4);
     }
-    std::fprintf(stderr, "usage: %s generate FILE FACETS | open FILE per-list|per-facet|after-parse|arrays|parse-only default|tuned [FRAMES] [SAMPLES]\n",
+    std::fprintf(stderr, "usage: %s generate FILE FACETS | open FILE buffers|per-facet|after-parse|arrays|parse-only default|tuned [FRAMES] [SAMPLES]\n",
                  argv[0]);
     return 2;
 }

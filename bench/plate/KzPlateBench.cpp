@@ -3,7 +3,13 @@
 //   kz_plate_bench gear FILE            writes a small gear (20 teeth, 24 mm across)
 //   kz_plate_bench first FILE
 //       The program's view, 1024 x 768, opens FILE and draws it. Prints one line:
-//       window_s open_s frame_s total_s peak_rss_MB
+//       window_s open_s frame_s total_s peak_rss_MB window_rss_MB open_rss_MB frame_rss_MB
+//       quick full_frame_s full_total_s full_rss_MB first_clock full_clock
+//       (resident when the empty view is up, after the open, after the first
+//       frame; quick 1 when that frame went without multisampling, then the
+//       frame time, the end and the resident memory of the full picture; peak
+//       at the end; the clocks: when the first and the full picture were
+//       there, s since the epoch)
 //       (total: from the start of main to the end of the first frame with the
 //       model, glFinish included).
 //   kz_plate_bench turn FILE FRAMES
@@ -43,11 +49,20 @@
 #include <cstdlib>
 #include <cstring>
 #include <sys/resource.h>
+#include <ctime>
 #include <vector>
 
 namespace {
 
 QElapsedTimer g_sinceStart;
+
+// Comparable with the clock of the process that started this one.
+double WallClock()
+{
+    timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    return double(now.tv_sec) + double(now.tv_nsec) / 1e9;
+}
 
 double Median(std::vector<double> v)
 {
@@ -91,6 +106,7 @@ public:
     using KzTestView::KzTestView;
     std::vector<double> m_vecPaintMs;
     std::vector<qint64> m_vecPaintEnd;   // ms since the start of main
+    std::vector<double> m_vecPaintClock;   // the wall clock then, s since the epoch
 
 protected:
     void paintGL() override
@@ -101,6 +117,7 @@ protected:
         glFinish();
         m_vecPaintMs.push_back(t.nsecsElapsed() / 1e6);
         m_vecPaintEnd.push_back(g_sinceStart.elapsed());
+        m_vecPaintClock.push_back(WallClock());
     }
 };
 
@@ -119,6 +136,7 @@ int First(const QString& path)
     view.show();
     WaitForFrames(view, 1);
     const double windowS = g_sinceStart.elapsed() / 1e3;
+    const long windowKb = KzBench::RssKb();
     QElapsedTimer open;
     open.start();
     if (!view.OpenSTLFile(path)) {
@@ -126,11 +144,21 @@ int First(const QString& path)
         return 1;
     }
     const double openS = open.nsecsElapsed() / 1e9;
+    const long openKb = KzBench::RssKb();
     const size_t before = view.m_vecPaintMs.size();
     WaitForFrames(view, before + 1);
     const double frameS = view.m_vecPaintMs.back() / 1e3;
     const double totalS = view.m_vecPaintEnd.back() / 1e3;
-    std::printf("%.3f %.3f %.3f %.3f %.0f\n", windowS, openS, frameS, totalS, PeakRssMb());
+    const double firstClock = view.m_vecPaintClock.back();
+    const long frameKb = KzBench::RssKb();
+    // A first look without multisampling is followed by the full picture.
+    const bool quick = view.IsReducedFrame();
+    while (view.IsReducedFrame())
+        WaitForFrames(view, view.m_vecPaintMs.size() + 1);
+    std::printf("%.3f %.3f %.3f %.3f %.0f %.0f %.0f %.0f %d %.3f %.3f %.0f %.6f %.6f\n", windowS, openS, frameS,
+                totalS, PeakRssMb(), windowKb / 1024.0, openKb / 1024.0, frameKb / 1024.0, int(quick),
+                view.m_vecPaintMs.back() / 1e3, view.m_vecPaintEnd.back() / 1e3, KzBench::RssKb() / 1024.0,
+                firstClock, view.m_vecPaintClock.back());
     // The picture is there: what the process does on its way out is not measured.
     std::fflush(stdout);
     std::_Exit(0);

@@ -169,10 +169,10 @@ int main(int argc, char** argv)
     double sum = 0;
     for (double ms : v)
         sum += ms;
-    out << QStringLiteral("facets %1 (%2 display lists), samples requested %3 got %4: "
+    out << QStringLiteral("facets %1 (%2 buffers), samples requested %3 got %4: "
                           "load %5 ms, place %6 ms; draw median %7 ms, mean %8 ms, max %9 ms "
                           "over %10 frames; delivered %11 frames/s\n")
-               .arg(model->Count()).arg(model->GetDisplayList().size()).arg(samples).arg(realSamples)
+               .arg(model->Count()).arg(model->GetBuffers().size()).arg(samples).arg(realSamples)
                .arg(loadMs, 0, 'f', 0).arg(placeMs, 0, 'f', 0)
                .arg(Median(v), 0, 'f', 1).arg(v.empty() ? 0 : sum / v.size(), 0, 'f', 1)
                .arg(v.empty() ? 0 : *std::max_element(v.begin(), v.end()), 0, 'f', 1)

@@ -4,10 +4,11 @@
 #include <malloc.h>
 #endif
 
-// Compiling a large model's display lists makes Mesa allocate and free blocks
-// of a few hundred kB to a few MB per list; by default glibc maps each afresh
-// and trims the heap after it, so every list pays for new zeroed pages. Kept
-// on the heap and reused, opening a model is faster.
+// Opening a large model allocates and frees blocks of a few hundred kB to a
+// few MB again and again (a buffer's floats on their way in, Mesa's own
+// copies); by default glibc maps each afresh and trims the heap after it, so
+// every block pays for new zeroed pages. Kept on the heap and reused, they
+// cost fewer page faults (bench/open: about 9 % fewer for a 2M-facet model).
 void KzAllocatorPolicy::Apply()
 {
 #ifdef __GLIBC__

@@ -11,7 +11,7 @@
 #include <mutex>
 
 // Hands facets from the thread that reads a mesh file to the thread that owns
-// the model, in chunks, so the owner can compile a chunk's display list while
+// the model, in chunks, so the owner can fill a chunk's buffer while
 // the reader parses the next one. One reader, one taker. The reader waits
 // while maxQueued chunks are untaken: a reader faster than the taker would
 // otherwise hold a second copy of the whole mesh in its chunks.

@@ -6,14 +6,18 @@
 
 #include <QDebug>
 #include <QOpenGLContext>
+#include <QOpenGLFunctions>
 
 #include <GL/gl.h>
 
 #include <utility>
 
 namespace {
-const int kFacetsPerList = 10000;
-const int kChunksAhead = 4;   // how far the reader may run ahead of the lists
+const int kFacetsPerBuffer = 10000;
+const int kChunksAhead = 4;   // how far the reader may run ahead of the buffers
+const int kFloatsPerFacet = 18;   // a normal and a corner for each of three vertices
+const int kVertexBytes = 6 * int(sizeof(float));
+const int kFacetsPerPiece = 2500;   // drawn and flushed at a time on a software rasterizer
 // About as many corners as the software renderer turns in a few tens of ms.
 const int kCoarseCorners = 60000;
 
@@ -35,7 +39,7 @@ qint32 KzModel3D::ms_nModelCount = 0;
 int KzModel3D::ms_nReducedAbove = 400000;
 
 KzModel3D::KzModel3D()
-    : m_pLoader(new KzModelLoader), m_facetQueue(kFacetsPerList, kChunksAhead), m_nReference(0),
+    : m_pLoader(new KzModelLoader), m_facetQueue(kFacetsPerBuffer, kChunksAhead), m_nReference(0),
       m_nID(++ms_nModelCount), m_bReady(false), m_vCenter(0, 0, 0), m_vMaxBound(0, 0, 0), m_vMinBound(0, 0, 0)
 {
     // The loader reads on m_loadThread; its facets reach this thread through
@@ -60,7 +64,7 @@ KzModel3D::~KzModel3D()
     // can go from here.
     delete m_pLoader;
     StopCoarse();
-    DeleteDisplayLists();
+    DeleteBuffers();
 }
 
 bool KzModel3D::LoadSTLFile(QString path)
@@ -90,7 +94,7 @@ bool KzModel3D::RunLoad(const QString& path)
     m_facetQueue.Reset();
     m_nReadFacets = 0;
     m_placement = KzFootprint::Placement();
-    DeleteDisplayLists();
+    DeleteBuffers();
     const bool fresh = m_vecTriangles.isEmpty();
     m_loadThread.start(QThread::InheritPriority);
     // From here until the queue is drained, m_vecTriangles and the bounds of
@@ -106,7 +110,7 @@ bool KzModel3D::RunLoad(const QString& path)
 
 void KzModel3D::StartCoarse()
 {
-    if (m_coarseThread.joinable() || m_bCoarseReady || Count() <= ms_nReducedAbove || m_vecDisplayList.isEmpty())
+    if (m_coarseThread.joinable() || m_bCoarseReady || Count() <= ms_nReducedAbove || m_full.names.isEmpty())
         return;
     const QVector<KzTriangle3D> mesh = m_vecTriangles;   // shared, read only
     m_coarseThread = std::thread([this, mesh]() {
@@ -125,24 +129,22 @@ void KzModel3D::StopCoarse()
 
 // Asked for the first time, the coarse form is started; it is not built with
 // the model, so that it takes nothing from the way to the first picture.
-QVector<unsigned int> KzModel3D::GetReducedDisplayList()
+void KzModel3D::DrawReducedFacets()
 {
-    if (m_nCoarseList == 0)
+    if (m_coarse.names.isEmpty())
         StartCoarse();
-    QOpenGLContext* current = QOpenGLContext::currentContext();
-    if (m_nCoarseList == 0 && m_bCoarseReady && current && m_pListContext
-        && QOpenGLContext::areSharing(current, m_pListContext)) {
+    if (m_coarse.names.isEmpty() && m_bCoarseReady && BuffersReachable()) {
         m_coarseThread.join();
-        m_nCoarseList = glGenLists(1);
-        glNewList(m_nCoarseList, GL_COMPILE);
-        CompileFacets(m_vecCoarse.constData(), m_vecCoarse.size());
-        glEndList();
+        FillBuffer(m_coarse, m_vecCoarse.constData(), m_vecCoarse.size());
         m_vecCoarse = QVector<KzTriangle3D>();
         m_bCoarseReady = false;
     }
-    if (m_nCoarseList != 0)
-        return {m_nCoarseList};
-    return m_vecDisplayList;
+    DrawBuffers(m_coarse.names.isEmpty() ? m_full : m_coarse);
+}
+
+void KzModel3D::DrawFacets() const
+{
+    DrawBuffers(m_full);
 }
 
 void KzModel3D::slot_FacetsExpected(int count)
@@ -166,7 +168,7 @@ void KzModel3D::slot_TriangleReady(KzTriangle3D tri)
     m_facetQueue.Add(tri);
 }
 
-// Still on the reading thread, while the last lists are compiled: the
+// Still on the reading thread, while the last buffers are filled: the
 // placement every instance starts from, when the facets are this load's alone.
 void KzModel3D::slot_LoadComplete()
 {
@@ -181,19 +183,22 @@ KzTriangle3D* KzModel3D::ItemPtr(int i)
     return &m_vecTriangles[i];
 }
 
-// Compiling a chunk's list while the reader parses the next one hides most of
-// the parse behind the compile. The chunks are exactly one list's facets, so
-// the lists come out as CompileDisplayLists makes them. A model loaded a
-// second time has its lists compiled again, all at once, at the end.
+// Filling a chunk's buffer while the reader parses the next one hides the
+// parse behind the copy. The chunks are exactly one buffer's facets, so the
+// buffers come out as FillBuffers makes them. A model loaded a second time
+// has its buffers filled again, all at once, at the end.
 void KzModel3D::ReceiveFacets(bool fresh)
 {
     QOpenGLContext* context = fresh ? QOpenGLContext::currentContext() : nullptr;
     QVector<KzTriangle3D> chunk;
     while (m_facetQueue.Take(chunk)) {
-        if (context)
-            CompileList(chunk.constData(), chunk.size());
+        if (context) {
+            m_pBufferContext = context;
+            FillBuffer(m_full, chunk.constData(), chunk.size());
+        }
         m_facetQueue.Recycle(std::move(chunk));
     }
+    m_vecStaging = std::vector<float>();
     // Drained: the reader is done, and what it wrote is visible here.
     if (m_vecTriangles.isEmpty())
         return;
@@ -204,21 +209,8 @@ void KzModel3D::ReceiveFacets(bool fresh)
     } else {
         UpdateBounds();
     }
-    if (!context) {
-        CompileDisplayLists();
-    } else if (m_vecTriangles.size() % kFacetsPerList == 0) {
-        m_vecDisplayList.append(glGenLists(1));   // the trailing empty name, as CompileDisplayLists leaves it
-    }
-}
-
-void KzModel3D::CompileList(const KzTriangle3D* tri, int count)
-{
-    m_pListContext = QOpenGLContext::currentContext();
-    const GLuint name = glGenLists(1);
-    m_vecDisplayList.append(name);
-    glNewList(name, GL_COMPILE);
-    CompileFacets(tri, count);
-    glEndList();
+    if (!context)
+        FillBuffers();
 }
 
 void KzModel3D::UpdateBounds()
@@ -236,54 +228,127 @@ void KzModel3D::UpdateCenter()
                           (m_vMinBound.z() + m_vMaxBound.z()) * 0.5f);
 }
 
-// At most 10000 facets per list; n facets always get n / 10000 + 1 names, so
-// when n is a multiple of 10000 the last name stays empty.
-void KzModel3D::CompileDisplayLists()
+// At most 10000 facets per buffer.
+void KzModel3D::FillBuffers()
 {
     QOpenGLContext* context = QOpenGLContext::currentContext();
     if (!context) {
-        qDebug() << "no current OpenGL context: model" << m_nID << "has no display lists";
+        qDebug() << "no current OpenGL context: model" << m_nID << "has no buffers";
         return;
     }
+    m_pBufferContext = context;
     const int n = m_vecTriangles.size();
-    for (int first = 0; first < n; first += kFacetsPerList)
-        CompileList(m_vecTriangles.constData() + first, qMin(n - first, kFacetsPerList));
-    if (n % kFacetsPerList == 0)
-        m_vecDisplayList.append(glGenLists(1));
-    m_pListContext = context;
+    for (int first = 0; first < n; first += kFacetsPerBuffer)
+        FillBuffer(m_full, m_vecTriangles.constData() + first, qMin(n - first, kFacetsPerBuffer));
+    m_vecStaging = std::vector<float>();
 }
 
-// One begin/end pair around all the facets of a list draws the same triangles,
-// normals and order as one pair per facet, but Mesa compiles it about twice as
-// fast: it keeps a primitive record per pair and merges them all again when
-// the list ends (bench/open measures both).
-void KzModel3D::CompileFacets(const KzTriangle3D* tri, int count)
+// Each vertex takes its facet's normal, so the buffer draws what one
+// glNormal and three glVertex calls per facet draw, in the same order. Unlike
+// a display list, which Mesa rebuilds at about 100 bytes a facet at
+// considerable cost, the buffer holds the 72 bytes and is a plain copy.
+void KzModel3D::FillBuffer(Buffers& into, const KzTriangle3D* tri, int count)
 {
-    glBegin(GL_TRIANGLES);
+    if (count <= 0)
+        return;
+    m_vecStaging.resize(size_t(count) * kFloatsPerFacet);
+    float* out = m_vecStaging.data();
     for (int i = 0; i < count; ++i) {
         const QVector3D normal = tri[i].GetNormal();
-        glNormal3f(normal.x(), normal.y(), normal.z());
-        for (int c = 0; c < 3; ++c)
-            glVertex3f(tri[i][c].x(), tri[i][c].y(), tri[i][c].z());
+        for (int c = 0; c < 3; ++c) {
+            *out++ = normal.x();
+            *out++ = normal.y();
+            *out++ = normal.z();
+            *out++ = tri[i][c].x();
+            *out++ = tri[i][c].y();
+            *out++ = tri[i][c].z();
+        }
     }
-    glEnd();
+    QOpenGLFunctions* gl = QOpenGLContext::currentContext()->functions();
+    GLuint name = 0;
+    gl->glGenBuffers(1, &name);
+    gl->glBindBuffer(GL_ARRAY_BUFFER, name);
+    gl->glBufferData(GL_ARRAY_BUFFER, GLsizeiptr(m_vecStaging.size() * sizeof(float)), m_vecStaging.data(),
+                     GL_STATIC_DRAW);
+    gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    into.names.append(name);
+    into.facets.append(count);
+    into.lastNormal = tri[count - 1].GetNormal();
 }
 
-// Lists belong to the context that compiled them (and those sharing with it);
-// with no such context current they cannot be reached and are left alone.
-void KzModel3D::DeleteDisplayLists()
+// Buffer names belong to the context that made them (and those sharing with
+// it); in any other context the same numbers are someone else's.
+bool KzModel3D::BuffersReachable() const
 {
-    if (m_vecDisplayList.isEmpty())
-        return;
     QOpenGLContext* current = QOpenGLContext::currentContext();
-    if (current && m_pListContext && QOpenGLContext::areSharing(current, m_pListContext)) {
-        for (unsigned int name : qAsConst(m_vecDisplayList))
-            glDeleteLists(name, 1);
-        if (m_nCoarseList != 0)
-            glDeleteLists(m_nCoarseList, 1);
-    } else {
-        qDebug() << "model" << m_nID << ": display lists not deleted, their OpenGL context is not current";
+    return current && m_pBufferContext && QOpenGLContext::areSharing(current, m_pBufferContext);
+}
+
+void KzModel3D::DrawBuffers(const Buffers& buffers) const
+{
+    if (buffers.names.isEmpty() || !BuffersReachable())
+        return;
+    QOpenGLFunctions* gl = QOpenGLContext::currentContext()->functions();
+    const int piece = PieceFacets();
+    glPushClientAttrib(GL_CLIENT_VERTEX_ARRAY_BIT);
+    glEnableClientState(GL_NORMAL_ARRAY);
+    glEnableClientState(GL_VERTEX_ARRAY);
+    for (int i = 0; i < buffers.names.size(); ++i) {
+        gl->glBindBuffer(GL_ARRAY_BUFFER, buffers.names[i]);
+        glNormalPointer(GL_FLOAT, kVertexBytes, nullptr);
+        glVertexPointer(3, GL_FLOAT, kVertexBytes, reinterpret_cast<const void*>(3 * sizeof(float)));
+        DrawPieces(buffers.facets[i], piece);
     }
-    m_vecDisplayList.clear();
-    m_nCoarseList = 0;
+    gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
+    glPopClientAttrib();
+    glNormal3f(buffers.lastNormal.x(), buffers.lastNormal.y(), buffers.lastNormal.z());
+}
+
+// A software rasterizer bins every triangle of a frame before it draws them,
+// keeping several scenes of up to tens of MB each in flight: a 2M-facet mesh
+// took 150 MB more at its first multisampled frame. Sent in pieces, each
+// flushed, the scenes stay small, at no cost in frame time there. A GPU
+// needs no such thing, and a flush costs it a submission.
+int KzModel3D::PieceFacets()
+{
+    static QPointer<QOpenGLContext> s_context;
+    static int s_nPiece = 0;
+    QOpenGLContext* current = QOpenGLContext::currentContext();
+    if (current != s_context) {
+        s_context = current;
+        const QByteArray renderer(reinterpret_cast<const char*>(glGetString(GL_RENDERER)));
+        const bool software = renderer.contains("llvmpipe") || renderer.contains("softpipe")
+                              || renderer.contains("swrast");
+        s_nPiece = software ? kFacetsPerPiece : 0;
+    }
+    return s_nPiece;
+}
+
+void KzModel3D::DrawPieces(int facets, int piece)
+{
+    if (piece <= 0) {
+        glDrawArrays(GL_TRIANGLES, 0, 3 * facets);
+        return;
+    }
+    for (int first = 0; first < facets; first += piece) {
+        glDrawArrays(GL_TRIANGLES, 3 * first, 3 * qMin(piece, facets - first));
+        glFlush();
+    }
+}
+
+// With no context current that can reach them, the buffers are left alone.
+void KzModel3D::DeleteBuffers()
+{
+    if (m_full.names.isEmpty() && m_coarse.names.isEmpty())
+        return;
+    if (BuffersReachable()) {
+        QOpenGLFunctions* gl = QOpenGLContext::currentContext()->functions();
+        gl->glDeleteBuffers(m_full.names.size(), m_full.names.constData());
+        if (!m_coarse.names.isEmpty())
+            gl->glDeleteBuffers(m_coarse.names.size(), m_coarse.names.constData());
+    } else {
+        qDebug() << "model" << m_nID << ": buffers not deleted, their OpenGL context is not current";
+    }
+    m_full = Buffers();
+    m_coarse = Buffers();
 }

@@ -16,19 +16,21 @@
 
 #include <atomic>
 #include <thread>
+#include <vector>
 
 class KzModelLoader;
 class QOpenGLContext;
 
-// One mesh file in memory: its triangles, bounds and centre, the display lists
-// that draw it, a unique id and the number of placed copies that share it.
+// One mesh file in memory: its triangles, bounds and centre, the buffer
+// objects that draw it, a unique id and the number of placed copies that
+// share it.
 //
-// LoadSTLFile reads the file on the model's own thread and compiles the
-// display lists, chunk by chunk as the facets arrive, with the OpenGL context
-// current on the calling thread (none current: no lists); it returns when
-// both are done. The destructor deletes the lists only when that context, or
-// one sharing with it, is current; so whoever owns the context makes it
-// current before deleting models.
+// LoadSTLFile reads the file on the model's own thread and fills the buffers,
+// chunk by chunk as the facets arrive, with the OpenGL context current on the
+// calling thread (none current: no buffers); it returns when both are done.
+// The destructor deletes the buffers only when that context, or one sharing
+// with it, is current; so whoever owns the context makes it current before
+// deleting models.
 class KZFUNCTION_EXPORT KzModel3D : public QObject
 {
     Q_OBJECT
@@ -58,13 +60,22 @@ public:
     QVector3D MinBound() const { return m_vMinBound; }
     QVector3D MaxBound() const { return m_vMaxBound; }
     QVector3D GetCenter() const { return m_vCenter; }
-    QVector<unsigned int> GetDisplayList() const { return m_vecDisplayList; }
+    // The buffer objects, one to every 10000 facets in file order, each
+    // holding a normal and a corner per vertex (six floats), and how many
+    // facets each holds.
+    QVector<unsigned int> GetBuffers() const { return m_full.names; }
+    QVector<int> GetBufferFacets() const { return m_full.facets; }
+    // Draws every facet, lit by the current lights, when the buffers' context
+    // (or one sharing with it) is current. The current normal is left as the
+    // last facet's, as drawing the facets one by one leaves it.
+    void DrawFacets() const;
     // What to draw while the camera moves. A mesh of more facets than
     // ReducedAbove() gets a coarser stand-in, built on a thread of its own
-    // from the first call on and compiled here once it is there (the lists'
-    // context current); until then, and for smaller meshes, the full lists.
-    QVector<unsigned int> GetReducedDisplayList();
-    bool HasReducedForm() const { return m_nCoarseList != 0; }
+    // from the first call on and put in a buffer here once it is there (the
+    // buffers' context current); until then, and for smaller meshes, the
+    // full mesh.
+    void DrawReducedFacets();
+    bool HasReducedForm() const { return !m_coarse.names.isEmpty(); }
     static int ReducedAbove() { return ms_nReducedAbove; }
     static void SetReducedAbove(int facets) { ms_nReducedAbove = facets; }
     bool ReadyToRender() const { return m_bReady; }
@@ -91,10 +102,21 @@ private:
     void ReceiveFacets(bool fresh);
     void UpdateBounds();
     void UpdateCenter();
-    void CompileDisplayLists();
-    void CompileList(const KzTriangle3D* tri, int count);
-    static void CompileFacets(const KzTriangle3D* tri, int count);
-    void DeleteDisplayLists();
+    // Buffers and what each holds; the normal the last facet leaves current.
+    struct Buffers
+    {
+        QVector<unsigned int> names;
+        QVector<int> facets;
+        QVector3D lastNormal;
+    };
+
+    void FillBuffers();
+    void FillBuffer(Buffers& into, const KzTriangle3D* tri, int count);
+    bool BuffersReachable() const;
+    void DrawBuffers(const Buffers& buffers) const;
+    static int PieceFacets();
+    static void DrawPieces(int facets, int piece);
+    void DeleteBuffers();
     void StartCoarse();
     void StopCoarse();
 
@@ -113,18 +135,19 @@ private:
     qint32 m_nReference;
     qint32 m_nID;
     bool m_bReady;
-    QVector<unsigned int> m_vecDisplayList;
+    Buffers m_full;
+    std::vector<float> m_vecStaging;   // one buffer's floats on their way in
     QVector3D m_vCenter;
     QVector3D m_vMaxBound;
     QVector3D m_vMinBound;
-    QPointer<QOpenGLContext> m_pListContext;   // the context that owns the lists
+    QPointer<QOpenGLContext> m_pBufferContext;   // the context that owns the buffers
     KzLoadReport m_report;
     int m_nPackagePart = -1;
 
     std::thread m_coarseThread;
     std::atomic<bool> m_bCoarseReady{false};
     QVector<KzTriangle3D> m_vecCoarse;   // written by m_coarseThread until m_bCoarseReady
-    unsigned int m_nCoarseList = 0;
+    Buffers m_coarse;
 
     static qint32 ms_nModelCount;
     static int ms_nReducedAbove;

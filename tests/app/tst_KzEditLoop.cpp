@@ -37,7 +37,7 @@ KzModelPainter* tst_KzEditLoop::AddBox(KzTestView* view, const QVector3D& min, c
     const QString path = m_dir.filePath(QStringLiteral("box.stl"));
     if (!WriteBinaryStl(path, BoxTriangles(min, max)))
         return nullptr;
-    view->makeCurrent(); // the model compiles its display lists
+    view->makeCurrent(); // the model fills its buffers
     auto* model = new KzModel3D;
     if (!model->LoadSTLFile(path)) {
         delete model;

@@ -653,9 +653,11 @@ void tst_KzGLView::reloadSizeTakesTheSelectedMachine()
 }
 
 // Child mode: start as the program does (the selected machine), reload, report.
-// While the camera moves, frames are reduced (no multisampling, a large
-// mesh's coarser form); after the last input the full picture comes back by
-// itself, pixel for pixel what a view that never turned shows with that camera.
+// A large mesh is first shown without multisampling (the whole mesh), and
+// the full picture follows by itself. While the camera moves, frames are
+// reduced (no multisampling, a large mesh's coarser form); after the last
+// input the full picture comes back by itself, pixel for pixel what a view
+// that never turned shows with that camera.
 void tst_KzGLView::turningDrawsReducedFramesThenTheFullPicture()
 {
     const int above = KzModel3D::ReducedAbove();
@@ -672,8 +674,16 @@ void tst_KzGLView::turningDrawsReducedFramesThenTheFullPicture()
         view->ClearModelPainter();
     }
     KzModel3D* model = m_pView->GetScene().GetModels().first();
+    const QImage firstLook = Grab();
+    QVERIFY(m_pView->IsReducedFrame());
+    QVERIFY(!model->HasReducedForm());   // the whole mesh, not a coarse one
+    const int looked = m_pView->GetFrameCount();
+    QTRY_VERIFY_WITH_TIMEOUT(m_pView->GetFrameCount() > looked && !m_pView->IsReducedFrame(), 2000);
     const QImage atRest = Grab();
     QVERIFY(!m_pView->IsReducedFrame());
+    QVERIFY(firstLook != atRest);   // multisampled edges
+    still.grabFramebuffer();   // its own first look
+    QCOMPARE(still.grabFramebuffer().convertToFormat(QImage::Format_RGB32), atRest);
 
     const QPoint centre(kW / 2, kH / 2);
     Press(m_pView, centre, Qt::RightButton);

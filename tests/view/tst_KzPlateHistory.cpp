@@ -1,7 +1,7 @@
 // The plate's history in the view: an arrangement by the placement rule as
 // one step, and removed instances with their mesh kept exactly as long as a
 // step can bring them back (the sanitizer build checks the rest: no leak, no
-// use after free, display lists freed with the context current).
+// use after free, buffers freed with the context current).
 #include "KzModel3D.h"
 #include "KzModelPainter.h"
 #include "KzViewTestSupport.h"

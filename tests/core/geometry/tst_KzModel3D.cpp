@@ -3,6 +3,8 @@
 
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
+#include <QOpenGLFramebufferObject>
+#include <QOpenGLFunctions>
 #include <QSurfaceFormat>
 #include <QtTest>
 
@@ -42,41 +44,29 @@ private:
         return context;
     }
 
-    // Facets a display list draws, counted through the feedback buffer.
-    static int FacetsInList(GLuint name)
+    // Bytes a buffer object holds, in the current context.
+    static GLint BufferBytes(GLuint name)
     {
-        std::vector<GLfloat> buffer(10000 * 11 + 16);
-        glFeedbackBuffer(GLsizei(buffer.size()), GL_3D, buffer.data());
-        glRenderMode(GL_FEEDBACK);
-        glMatrixMode(GL_PROJECTION);
-        glLoadIdentity();
-        glMatrixMode(GL_MODELVIEW);
-        glLoadIdentity();
-        glDisable(GL_CULL_FACE);
-        glCallList(name);
-        const GLint values = glRenderMode(GL_RENDER);
-        if (values < 0)
-            return -1;   // overflow: more than a list may hold
-        int facets = 0;
-        for (GLint i = 0; i < values;) {
-            if (GLint(buffer[size_t(i)]) != GL_POLYGON_TOKEN)
-                return -2;
-            const GLint corners = GLint(buffer[size_t(i) + 1]);
-            if (corners != 3)
-                return -3;
-            ++facets;
-            i += 2 + corners * 3;
-        }
-        return facets;
+        QOpenGLFunctions* gl = QOpenGLContext::currentContext()->functions();
+        GLint bytes = -1;
+        gl->glBindBuffer(GL_ARRAY_BUFFER, name);
+        gl->glGetBufferParameteriv(GL_ARRAY_BUFFER, GL_BUFFER_SIZE, &bytes);
+        gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
+        return bytes;
+    }
+
+    static bool IsBuffer(GLuint name)
+    {
+        return QOpenGLContext::currentContext()->functions()->glIsBuffer(name);
     }
 
     // What a drawing sends down the pipeline, read back through the feedback
     // buffer: every corner's window position and lit colour, in drawing order.
     // The light makes a facet's colour depend on its normal.
     template <typename Draw>
-    static std::vector<GLfloat> LitFeedback(Draw draw)
+    static std::vector<GLfloat> LitFeedback(int facets, Draw draw)
     {
-        std::vector<GLfloat> buffer(10000 * (2 + 3 * 7) + 16);
+        std::vector<GLfloat> buffer(size_t(facets) * (2 + 3 * 7) + 16);
         glFeedbackBuffer(GLsizei(buffer.size()), GL_3D_COLOR, buffer.data());
         glRenderMode(GL_FEEDBACK);
         glMatrixMode(GL_PROJECTION);
@@ -93,19 +83,69 @@ private:
         return buffer;
     }
 
-    // The facets of one list drawn the former way, one begin/end pair each.
-    static std::vector<GLfloat> FacetByFacetFeedback(const KzModel3D& model, int list)
+    // The model's facets drawn one begin/end pair each.
+    static std::vector<GLfloat> FacetByFacetFeedback(const KzModel3D& model)
     {
-        return LitFeedback([&] {
-            for (int i = list * 10000; i < qMin(model.Count(), (list + 1) * 10000); ++i) {
-                const KzTriangle3D t = model.Item(i);
-                glBegin(GL_TRIANGLES);
-                glNormal3f(t.GetNormal().x(), t.GetNormal().y(), t.GetNormal().z());
-                for (int c = 0; c < 3; ++c)
-                    glVertex3f(t[c].x(), t[c].y(), t[c].z());
-                glEnd();
-            }
-        });
+        return LitFeedback(model.Count(), [&] { FacetByFacet(model); });
+    }
+
+    static void FacetByFacet(const KzModel3D& model)
+    {
+        for (int i = 0; i < model.Count(); ++i) {
+            const KzTriangle3D t = model.Item(i);
+            glBegin(GL_TRIANGLES);
+            glNormal3f(t.GetNormal().x(), t.GetNormal().y(), t.GetNormal().z());
+            for (int c = 0; c < 3; ++c)
+                glVertex3f(t[c].x(), t[c].y(), t[c].z());
+            glEnd();
+        }
+    }
+
+    // The model drawn from its buffers, and what it leaves as the current normal.
+    static std::vector<GLfloat> BufferFeedback(const KzModel3D& model, QVector3D& normal)
+    {
+        glNormal3f(7, 7, 7);
+        const std::vector<GLfloat> drawn = LitFeedback(model.Count(), [&] { model.DrawFacets(); });
+        GLfloat current[3];
+        glGetFloatv(GL_CURRENT_NORMAL, current);
+        normal = QVector3D(current[0], current[1], current[2]);
+        return drawn;
+    }
+
+    // A lit, multisampled picture of the model under a turned camera.
+    template <typename Draw>
+    static QImage Picture(const KzModel3D& model, Draw draw)
+    {
+        QOpenGLFramebufferObjectFormat format;
+        format.setSamples(4);
+        format.setAttachment(QOpenGLFramebufferObject::Depth);
+        QOpenGLFramebufferObject fbo(160, 120, format);
+        fbo.bind();
+        glViewport(0, 0, 160, 120);
+        glClearColor(0.6f, 0.6f, 0.6f, 1);
+        glClear(GL_COLOR_BUFFER_BIT | GL_DEPTH_BUFFER_BIT);
+        glMatrixMode(GL_PROJECTION);
+        glLoadIdentity();
+        glFrustum(-0.6, 0.6, -0.45, 0.45, 1, 10);
+        glMatrixMode(GL_MODELVIEW);
+        glLoadIdentity();
+        glTranslatef(0, 0, -3);
+        glRotatef(-50, 1, 0, 0);
+        glRotatef(20, 0, 0, 1);
+        glTranslatef(-model.GetCenter().x(), -model.GetCenter().y(), -model.GetCenter().z());
+        const GLfloat position[] = {0.4f, 0.5f, 1.0f, 0.0f};
+        glLightfv(GL_LIGHT0, GL_POSITION, position);
+        glLightModelf(GL_LIGHT_MODEL_LOCAL_VIEWER, 1.0f);
+        glEnable(GL_LIGHTING);
+        glEnable(GL_LIGHT0);
+        glEnable(GL_NORMALIZE);
+        glEnable(GL_DEPTH_TEST);
+        glEnable(GL_MULTISAMPLE);
+        draw();
+        glDisable(GL_DEPTH_TEST);
+        glDisable(GL_LIGHTING);
+        fbo.release();
+        return fbo.toImage();
     }
 
     // Facets tilted each its own way, all inside the unit cube.
@@ -183,61 +223,69 @@ private slots:
         QCOMPARE(model.Count(), 0);
     }
 
-    void displayListsHoldTenThousandFacetsEach_data()
+    void buffersHoldTenThousandFacetsEach_data()
     {
         QTest::addColumn<int>("facets");
-        QTest::addColumn<QVector<int>>("perList");
+        QTest::addColumn<QVector<int>>("perBuffer");
         QTest::newRow("0") << 0 << QVector<int>{};
         QTest::newRow("1") << 1 << QVector<int>{1};
-        QTest::newRow("10000") << 10000 << QVector<int>{10000, 0};
+        QTest::newRow("10000") << 10000 << QVector<int>{10000};
         QTest::newRow("10001") << 10001 << QVector<int>{10000, 1};
         QTest::newRow("25000") << 25000 << QVector<int>{10000, 10000, 5000};
     }
 
-    void displayListsHoldTenThousandFacetsEach()
+    // Six floats (normal, corner) for each of a facet's three vertices.
+    void buffersHoldTenThousandFacetsEach()
     {
         QFETCH(int, facets);
-        QFETCH(QVector<int>, perList);
+        QFETCH(QVector<int>, perBuffer);
         auto model = std::make_unique<KzModel3D>();
         QVERIFY(model->LoadSTLFile(WriteGrid(facets)));
         QVERIFY(model->ReadyToRender());
         QCOMPARE(model->Count(), facets);
-        const QVector<unsigned int> names = model->GetDisplayList();
-        QCOMPARE(names.size(), perList.size());
+        QCOMPARE(model->GetBufferFacets(), perBuffer);
+        const QVector<unsigned int> names = model->GetBuffers();
+        QCOMPARE(names.size(), perBuffer.size());
         for (int i = 0; i < names.size(); ++i) {
-            QVERIFY(glIsList(names[i]));
-            QCOMPARE(FacetsInList(names[i]), perList[i]);
+            QVERIFY(IsBuffer(names[i]));
+            QCOMPARE(BufferBytes(names[i]), perBuffer[i] * 3 * 6 * int(sizeof(float)));
         }
-        model.reset();   // context current: the lists go with the model
+        model.reset();   // context current: the buffers go with the model
         for (unsigned int name : names)
-            QVERIFY(!glIsList(name));
+            QVERIFY(!IsBuffer(name));
         QCOMPARE(glGetError(), GLenum(GL_NO_ERROR));
     }
 
-    // Each list must draw its facets exactly as one begin/end pair per facet
-    // would: same corners, same normals, same order, split at the same place.
-    void listsDrawLikeFacetByFacet()
+    // The buffers must draw the facets exactly as one begin/end pair per
+    // facet would: same corners, same normals, same order, across the split
+    // between buffers; the same pixels, multisampled and lit; and the normal
+    // left current, which the next lit drawing may take, must be the same.
+    void buffersDrawLikeFacetByFacet()
     {
         const QString path = m_dir.filePath("tilted.stl");
         QVERIFY(WriteBytes(path, BinaryStl(TiltedFacets(10003))));
         KzModel3D model;
         QVERIFY(model.LoadSTLFile(path));
-        const QVector<unsigned int> names = model.GetDisplayList();
-        QCOMPARE(names.size(), 2);
-        for (int list = 0; list < names.size(); ++list) {
-            const std::vector<GLfloat> compiled = LitFeedback([&] { glCallList(names[list]); });
-            const std::vector<GLfloat> expected = FacetByFacetFeedback(model, list);
-            QCOMPARE(expected.size(), size_t(list == 0 ? 10000 * 23 : 3 * 23));
-            QVERIFY2(compiled == expected, qPrintable(QString("list %1 draws differently").arg(list)));
-        }
+        QCOMPARE(model.GetBufferFacets(), (QVector<int>{10000, 3}));
+        QVector3D left;
+        const std::vector<GLfloat> drawn = BufferFeedback(model, left);
+        const std::vector<GLfloat> expected = FacetByFacetFeedback(model);
+        QCOMPARE(expected.size(), size_t(10003 * 23));
+        QVERIFY2(drawn == expected, "the buffers draw differently");
+        QCOMPARE(left, model.Item(10002).GetNormal());
+
+        const QImage fromBuffers = Picture(model, [&] { model.DrawFacets(); });
+        const QImage facetByFacet = Picture(model, [&] { FacetByFacet(model); });
+        QVERIFY(fromBuffers.pixel(80, 60) != qRgba(153, 153, 153, 255));   // the model is in the picture
+        QCOMPARE(fromBuffers, facetByFacet);
         QCOMPARE(glGetError(), GLenum(GL_NO_ERROR));
     }
 
-    // The facets reach the lists in chunks while the file is still being
+    // The facets reach the buffers in chunks while the file is still being
     // read. An ASCII file announces no count, so nothing is reserved ahead;
-    // every facet must still land in its list, in file order, and the bounds
-    // must cover every chunk, not only the first or the last.
-    void asciiFileStreamsIntoTheSameLists()
+    // every facet must still land in its buffer, in file order, and the
+    // bounds must cover every chunk, not only the first or the last.
+    void asciiFileStreamsIntoTheSameBuffers()
     {
         std::vector<Facet> facets = TiltedFacets(20001);
         // The extremes sit in the second and the last chunk (still inside the
@@ -253,20 +301,15 @@ private slots:
         QCOMPARE(model.MinBound(), QVector3D(-0.95f, -0.9f, -0.93f));
         for (int i : {0, 9999, 10000, 15000, 20000})
             QCOMPARE(model.Item(i)[1], facets[size_t(i)].corner[1]);
-        const QVector<unsigned int> names = model.GetDisplayList();
-        QCOMPARE(names.size(), 3);
-        for (int list = 0; list < 3; ++list) {
-            QCOMPARE(FacetsInList(names[list]), list < 2 ? 10000 : 1);
-            const std::vector<GLfloat> compiled = LitFeedback([&] { glCallList(names[list]); });
-            const std::vector<GLfloat> expected = FacetByFacetFeedback(model, list);
-            QVERIFY2(compiled == expected, qPrintable(QString("list %1 draws differently").arg(list)));
-        }
+        QCOMPARE(model.GetBufferFacets(), (QVector<int>{10000, 10000, 1}));
+        QVector3D left;
+        QVERIFY2(BufferFeedback(model, left) == FacetByFacetFeedback(model), "the buffers draw differently");
         QCOMPARE(glGetError(), GLenum(GL_NO_ERROR));
     }
 
-    // A second file loaded into the same model adds its facets; the lists are
-    // all made again over the whole mesh and the bounds cover both files.
-    void secondLoadRebuildsEveryList()
+    // A second file loaded into the same model adds its facets; the buffers
+    // are all made again over the whole mesh and the bounds cover both files.
+    void secondLoadRebuildsEveryBuffer()
     {
         std::vector<Facet> far = TiltedFacets(3);
         for (Facet& f : far) {
@@ -277,19 +320,19 @@ private slots:
         QVERIFY(WriteBytes(farPath, BinaryStl(far)));
         auto model = std::make_unique<KzModel3D>();
         QVERIFY(model->LoadSTLFile(WriteGrid(10000)));
-        QCOMPARE(model->GetDisplayList().size(), 2);
+        QCOMPARE(model->GetBufferFacets(), QVector<int>{10000});
         QVERIFY(model->LoadSTLFile(farPath));
         QCOMPARE(model->Count(), 10003);
-        const QVector<unsigned int> names = model->GetDisplayList();
-        QCOMPARE(names.size(), 2);
-        QCOMPARE(FacetsInList(names[0]), 10000);
-        QCOMPARE(FacetsInList(names[1]), 3);
+        QCOMPARE(model->GetBufferFacets(), (QVector<int>{10000, 3}));
         QCOMPARE(model->MinBound(), QVector3D(-0.85f, -0.85f, 0));   // the second file's corner
         QVERIFY(model->MaxBound().z() > 0.7f);
         QCOMPARE(model->Item(10002)[0], far[2].corner[0]);
+        QVector3D left;
+        QVERIFY2(BufferFeedback(*model, left) == FacetByFacetFeedback(*model), "the buffers draw differently");
+        const QVector<unsigned int> names = model->GetBuffers();
         model.reset();
         for (unsigned int name : names)
-            QVERIFY(!glIsList(name));
+            QVERIFY(!IsBuffer(name));
     }
 
     void emptyModelKeepsZeroBounds()
@@ -333,44 +376,49 @@ private slots:
         QCOMPARE(model.Triangls()[2][1], QVector3D(42, 42, 42));
     }
 
-    void listsOfAnotherContextAreNotTouched()
+    void buffersOfAnotherContextAreNotTouched()
     {
         auto model = std::make_unique<KzModel3D>();
         QVERIFY(model->LoadSTLFile(WriteGrid(1)));
-        const GLuint ours = model->GetDisplayList().at(0);
+        const GLuint ours = model->GetBuffers().at(0);
 
         // A context that does not share with ours has its own names: give it
-        // a list under the same number.
+        // a buffer under the same number.
         std::unique_ptr<QOpenGLContext> other = MakeContext();
         QVERIFY(other);
         QVERIFY(other->makeCurrent(&m_surface));
+        QOpenGLFunctions* gl = other->functions();
         const GLuint theirs = ours;
-        glNewList(theirs, GL_COMPILE);
-        glEndList();
-        QVERIFY(glIsList(theirs));
+        gl->glBindBuffer(GL_ARRAY_BUFFER, theirs);
+        gl->glBufferData(GL_ARRAY_BUFFER, 16, nullptr, GL_STATIC_DRAW);
+        gl->glBindBuffer(GL_ARRAY_BUFFER, 0);
+        QVERIFY(IsBuffer(theirs));
+        model->DrawFacets();   // not its buffers: draws nothing, touches nothing
+        QCOMPARE(glGetError(), GLenum(GL_NO_ERROR));
         model.reset();
-        QVERIFY(glIsList(theirs));
-        glDeleteLists(theirs, 1);
+        QVERIFY(IsBuffer(theirs));
+        QCOMPARE(BufferBytes(theirs), 16);
+        gl->glDeleteBuffers(1, &theirs);
 
         QVERIFY(m_pContext->makeCurrent(&m_surface));
-        QVERIFY(glIsList(ours));   // left alone, not deleted in the wrong place
-        glDeleteLists(ours, 1);
+        QVERIFY(IsBuffer(ours));   // left alone, not deleted in the wrong place
+        m_pContext->functions()->glDeleteBuffers(1, &ours);
     }
 
-    void sharingContextDeletesTheLists()
+    void sharingContextDeletesTheBuffers()
     {
         auto model = std::make_unique<KzModel3D>();
         QVERIFY(model->LoadSTLFile(WriteGrid(1)));
-        const GLuint name = model->GetDisplayList().at(0);
+        const GLuint name = model->GetBuffers().at(0);
         std::unique_ptr<QOpenGLContext> shared = MakeContext(m_pContext.get());
         QVERIFY(shared);
         QVERIFY(shared->makeCurrent(&m_surface));
         model.reset();
         QVERIFY(m_pContext->makeCurrent(&m_surface));
-        QVERIFY(!glIsList(name));
+        QVERIFY(!IsBuffer(name));
     }
 
-    void noContextMeansNoListsButBounds()
+    void noContextMeansNoBuffersButBounds()
     {
         m_pContext->doneCurrent();
         KzModel3D model;
@@ -378,7 +426,7 @@ private slots:
         QVERIFY(m_pContext->makeCurrent(&m_surface));
         QVERIFY(model.ReadyToRender());
         QCOMPARE(model.Count(), 3);
-        QVERIFY(model.GetDisplayList().isEmpty());
+        QVERIFY(model.GetBuffers().isEmpty());
         QCOMPARE(model.MinBound(), QVector3D(0, 0, 0));
         QVERIFY(qFuzzyCompare(model.MaxBound(), QVector3D(0.025f, 0.005f, 0)));
     }

@@ -8,7 +8,9 @@
 #      time and the memory go;
 #   2. frames of that model at rest against frames while the camera turns,
 #      and when the full picture comes back after the drag;
-#   3. opening 10, 50 and 200 copies of a small gear, one after another.
+#   3. opening 10, 50 and 200 copies of a small gear, one after another;
+#   4. the layer preview of the 108 MB G-code of bench/gcode (bench/layers/run.sh):
+#      frames at rest against frames while turning, and its memory per point.
 # Under one Xvfb with Mesa's software renderer. Prints `uptime` before and after.
 #   bench/plate/run.sh [RUNS]     RUNS of each first picture, default 3; FRAMES (env), default 10
 set -euo pipefail
@@ -35,7 +37,7 @@ trap 'rm -rf "$scratch"' EXIT
 # The view's temporary files go to a scratch folder, not the user's.
 export HOME=$scratch XDG_DATA_HOME=$scratch/.local/share XDG_RUNTIME_DIR=$scratch/run
 mkdir -p "$XDG_RUNTIME_DIR" && chmod 700 "$XDG_RUNTIME_DIR"
-exec xvfb-run -a -s "-screen 0 1280x1024x24" python3 - "$bench" "$data" "$runs" "${FRAMES:-10}" "$scratch" <<'PY'
+xvfb-run -a -s "-screen 0 1280x1024x24" python3 - "$bench" "$data" "$runs" "${FRAMES:-10}" "$scratch" <<'PY'
 import statistics, subprocess, sys, time
 bench, data, runs, frames, scratch = sys.argv[1], sys.argv[2], int(sys.argv[3]), sys.argv[4], sys.argv[5]
 sphere, gear = data + "/plate-sphere-2M.stl", data + "/plate-gear.stl"
@@ -102,3 +104,10 @@ print("200 copies take %.1fx the time of 50" % (t[200] / t[50]))
 print()
 print("Machine after:", uptime())
 PY
+echo
+echo "4. The layer preview of a large G-code"
+if [ -s "$data/sphere190.gcode" ]; then
+    BENCH_BUILD_DIR=$build bash "$root/bench/layers/run.sh" "$data/sphere190.gcode"
+else
+    echo "no $data/sphere190.gcode: run bench/gcode/run.sh once to make it"
+fi

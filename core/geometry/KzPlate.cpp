@@ -2,6 +2,7 @@
 
 #include "Kz3mfReader.h"
 #include "KPolygonAlgorithm.h"
+#include "KzFootprintExtent.h"
 #include "KzLoadReport.h"
 #include "KzModel3D.h"
 #include "KzModelWriter.h"
@@ -9,172 +10,67 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_map>
+#include <limits>
 #include <vector>
 
 namespace {
 
-// A footprint's extent, whether one of its edges runs exactly along the x
-// axis (horizontal) or the y axis (vertical), and (once asked for) a disc
-// inside it.
-struct Extent
-{
-    float minX = 0, maxX = 0, minY = 0, maxY = 0;
-    bool vertical = false;
-    bool horizontal = false;
-    bool finite = true;
-    bool shortEdge = false;   // an edge the polygon test cannot take a direction from
-    double reach = 0;         // the largest coordinate, by size
-    bool inscribed = false;
-    double cx = 0, cy = 0, radius = 0;
-};
-
-Extent ExtentOf(const QVector<QVector2D>& hull)
-{
-    Extent e;
-    const int n = hull.size();
-    if (n == 0) {
-        e.finite = false;
-        return e;
-    }
-    e.minX = e.maxX = hull[0].x();
-    e.minY = e.maxY = hull[0].y();
-    for (int i = 0; i < n; ++i) {
-        const QVector2D& a = hull[i];
-        const QVector2D& b = hull[(i + 1) % n];
-        if (!std::isfinite(a.x()) || !std::isfinite(a.y()))
-            e.finite = false;
-        e.minX = std::min(e.minX, a.x());
-        e.maxX = std::max(e.maxX, a.x());
-        e.minY = std::min(e.minY, a.y());
-        e.maxY = std::max(e.maxY, a.y());
-        e.vertical = e.vertical || (a.x() == b.x() && a.y() != b.y());
-        e.horizontal = e.horizontal || (a.y() == b.y() && a.x() != b.x());
-        const double dx = double(b.x() - a.x()), dy = double(b.y() - a.y());
-        e.shortEdge = e.shortEdge || dx * dx + dy * dy <= 1e-9;
-    }
-    e.reach = std::max({std::abs(double(e.minX)), std::abs(double(e.maxX)), std::abs(double(e.minY)),
-                        std::abs(double(e.maxY))});
-    return e;
-}
-
-// The largest disc about the mean of the corners that stays inside every
-// edge; none when the mean is not strictly inside.
-void Inscribe(Extent& e, const QVector<QVector2D>& hull)
-{
-    e.inscribed = true;
-    const int n = hull.size();
-    if (n < 3 || e.shortEdge || !e.finite)
-        return;
-    for (const QVector2D& a : hull) {
-        e.cx += double(a.x()) / n;
-        e.cy += double(a.y()) / n;
-    }
-    double least = -1;   // squared distance to the nearest edge line
-    int side = 0;
-    for (int i = 0; i < n; ++i) {
-        const QVector2D& a = hull[i];
-        const QVector2D& b = hull[(i + 1) % n];
-        const double dx = double(b.x()) - a.x(), dy = double(b.y()) - a.y();
-        const double cross = dx * (e.cy - a.y()) - dy * (e.cx - a.x());
-        const int sign = cross > 0 ? 1 : (cross < 0 ? -1 : 0);
-        if (sign == 0 || (side != 0 && sign != side))
-            return;
-        side = sign;
-        const double squared = cross * cross / (dx * dx + dy * dy);
-        least = least < 0 ? squared : std::min(least, squared);
-    }
-    e.radius = std::sqrt(least);
-}
-
-// True when PolygonCollisionPushVector is sure to find a and b apart, without
-// asking it. It tries the normal of every edge of both: an edge exactly along
-// the y axis has the x axis for its normal (unit, or within rounding of unit
-// and then kept as it is), and along it every projection is the x coordinate
-// times one factor, rounded, so in the coordinates' order. Extents apart in x
-// (touching is apart, as there) are then apart in that test; likewise in y.
-bool SurelyApart(const Extent& a, const Extent& b)
-{
-    if (!a.finite || !b.finite)
-        return false;
-    if ((a.vertical || b.vertical) && (b.maxX <= a.minX || b.minX >= a.maxX))
-        return true;
-    return (a.horizontal || b.horizontal) && (b.maxY <= a.minY || b.minY >= a.maxY);
-}
-
-// True when PolygonCollisionPushVector is sure to find a and b overlapping:
-// discs inside each that overlap by more than the test's rounding (a few
-// units in the last place of the largest coordinate, here taken a thousand
-// times over) overlap along every direction the test tries. Not when an edge
-// is too short to give it a direction: it finds the polygons apart then.
-bool SurelyOverlapping(const Extent& a, const Extent& b)
-{
-    if (!a.finite || !b.finite || a.shortEdge || b.shortEdge || a.radius <= 0 || b.radius <= 0)
-        return false;
-    const double slack = 0.01 + 1e-4 * std::max(a.reach, b.reach);
-    return std::hypot(a.cx - b.cx, a.cy - b.cy) < a.radius + b.radius - slack;
-}
+using Extent = KzFootprintExtent;
 
 // The footprints of the instances standing on the plate, and a grid of
 // cells over their extents: a footprint with edges along both axes can only
 // overlap those whose extents share a cell with its own (others are surely
 // apart); footprints without such edges, or not finite, are always asked.
+// The extents are the instances' own, kept from one placement to the next;
+// the grid is laid out flat, the instances of each cell in one run of a list.
 class Neighbourhood
 {
 public:
     explicit Neighbourhood(const QMap<int, KzPlateInstance*>& instances)
     {
-        for (const KzPlateInstance* q : instances) {
-            m_vecOthers.push_back(q);
-            m_vecExtents.push_back(ExtentOf(q->GetHull()));
-        }
+        m_vecOthers.reserve(size_t(instances.size()));
         double largest = 1;
-        for (const Extent& e : m_vecExtents) {
+        for (const KzPlateInstance* q : instances) {
+            const Extent& e = q->GetExtent();
+            if (!Gridded(e))
+                m_vecAlways.push_back(m_vecOthers.size());
+            m_vecOthers.push_back(q);
             if (e.finite)
                 largest = std::max({largest, double(e.maxX) - e.minX, double(e.maxY) - e.minY});
         }
         m_dCell = largest;
-        for (size_t o = 0; o < m_vecExtents.size(); ++o) {
-            const Extent& e = m_vecExtents[o];
-            if (!e.finite || e.reach > 1e6) {
-                m_vecAlways.push_back(o);
-                continue;
-            }
-            for (qint64 x = Cell(e.minX); x <= Cell(e.maxX); ++x) {
-                for (qint64 y = Cell(e.minY); y <= Cell(e.maxY); ++y)
-                    m_mapCells[Key(x, y)].push_back(o);
-            }
-        }
+        Lay();
         m_vecSeen.assign(m_vecOthers.size(), 0);
     }
 
-    // Whether the footprint overlaps none of the others, as the polygon test
-    // tells; it is asked only where neither of the shortcuts above knows.
-    bool IsFree(const QVector<QVector2D>& hull)
+    // Whether p's footprint overlaps none of the others, as the polygon test
+    // tells; it is asked only where neither shortcut knows.
+    bool IsFree(const KzPlateInstance& p)
     {
-        Extent here = ExtentOf(hull);
+        const Extent& here = p.GetExtent();
         ++m_nStamp;
-        if (!here.finite || !here.vertical || !here.horizontal || here.reach > 1e6) {
+        if (!here.finite || !here.HasAxisEdges() || here.reach > 1e6) {
             for (size_t o = 0; o < m_vecOthers.size(); ++o) {
-                if (Collides(here, hull, o))
+                if (Collides(p, o))
                     return false;
             }
             return true;
         }
         for (size_t o : m_vecAlways) {
-            if (Collides(here, hull, o))
+            if (Collides(p, o))
                 return false;
         }
-        for (qint64 x = Cell(here.minX); x <= Cell(here.maxX); ++x) {
-            for (qint64 y = Cell(here.minY); y <= Cell(here.maxY); ++y) {
-                const auto cell = m_mapCells.find(Key(x, y));
-                if (cell == m_mapCells.end())
-                    continue;
-                for (size_t o : cell->second) {
+        const qint64 x0 = std::max(Cell(here.minX), m_nX0), x1 = std::min(Cell(here.maxX), m_nX0 + m_nWidth - 1);
+        const qint64 y0 = std::max(Cell(here.minY), m_nY0), y1 = std::min(Cell(here.maxY), m_nY0 + m_nHeight - 1);
+        for (qint64 x = x0; x <= x1; ++x) {
+            for (qint64 y = y0; y <= y1; ++y) {
+                const size_t cell = size_t((x - m_nX0) * m_nHeight + (y - m_nY0));
+                for (size_t i = m_vecStart[cell]; i < m_vecStart[cell + 1]; ++i) {
+                    const size_t o = m_vecInCell[i];
                     if (m_vecSeen[o] == m_nStamp)
                         continue;
                     m_vecSeen[o] = m_nStamp;
-                    if (Collides(here, hull, o))
+                    if (Collides(p, o))
                         return false;
                 }
             }
@@ -183,31 +79,76 @@ public:
     }
 
 private:
-    bool Collides(Extent& here, const QVector<QVector2D>& hull, size_t o)
+    bool Collides(const KzPlateInstance& p, size_t o)
     {
-        Extent& there = m_vecExtents[o];
-        if (SurelyApart(here, there))
+        const KzPlateInstance* q = m_vecOthers[o];
+        if (Extent::SurelyApart(p.GetExtent(), q->GetExtent()))
             return false;
-        if (!here.inscribed)
-            Inscribe(here, hull);
-        if (!there.inscribed)
-            Inscribe(there, m_vecOthers[o]->GetHull());
-        if (SurelyOverlapping(here, there))
+        if (Extent::SurelyOverlapping(p.GetInscribedExtent(), q->GetInscribedExtent()))
             return true;
         QVector2D push;
-        return KPolygonAlgorithm::PolygonCollisionPushVector(hull, m_vecOthers[o]->GetHull(), push);
+        return KPolygonAlgorithm::PolygonCollisionPushVector(p.GetHull(), q->GetHull(), push);
+    }
+
+    bool Gridded(const Extent& e) const { return e.finite && e.reach <= 1e6; }
+
+    // The cells the extents cover, counted, then filled in; cells twice as
+    // large while there would be far more of them than instances.
+    void Lay()
+    {
+        if (m_vecAlways.size() == m_vecOthers.size())
+            return;   // no cells
+        for (;;) {
+            qint64 x1 = std::numeric_limits<qint64>::min(), y1 = x1;
+            m_nX0 = m_nY0 = std::numeric_limits<qint64>::max();
+            for (const KzPlateInstance* q : m_vecOthers) {
+                const Extent& e = q->GetExtent();
+                if (!Gridded(e))
+                    continue;
+                m_nX0 = std::min(m_nX0, Cell(e.minX));
+                m_nY0 = std::min(m_nY0, Cell(e.minY));
+                x1 = std::max(x1, Cell(e.maxX));
+                y1 = std::max(y1, Cell(e.maxY));
+            }
+            m_nWidth = x1 - m_nX0 + 1;
+            m_nHeight = y1 - m_nY0 + 1;
+            if (m_nWidth * m_nHeight <= 4 * qint64(m_vecOthers.size()) + 64)
+                break;
+            m_dCell *= 2;
+        }
+        m_vecStart.assign(size_t(m_nWidth * m_nHeight) + 1, 0);
+        EachCell([this](size_t cell, size_t) { ++m_vecStart[cell + 1]; });
+        for (size_t c = 1; c < m_vecStart.size(); ++c)
+            m_vecStart[c] += m_vecStart[c - 1];
+        m_vecInCell.resize(m_vecStart.back());
+        std::vector<size_t> next(m_vecStart.begin(), m_vecStart.end() - 1);
+        EachCell([this, &next](size_t cell, size_t o) { m_vecInCell[next[cell]++] = o; });
+    }
+
+    template <typename F>
+    void EachCell(const F& f)
+    {
+        for (size_t o = 0; o < m_vecOthers.size(); ++o) {
+            const Extent& e = m_vecOthers[o]->GetExtent();
+            if (!Gridded(e))
+                continue;
+            for (qint64 x = Cell(e.minX); x <= Cell(e.maxX); ++x) {
+                for (qint64 y = Cell(e.minY); y <= Cell(e.maxY); ++y)
+                    f(size_t((x - m_nX0) * m_nHeight + (y - m_nY0)), o);
+            }
+        }
     }
 
     qint64 Cell(float v) const { return qint64(std::floor(double(v) / m_dCell)); }
-    static quint64 Key(qint64 x, qint64 y) { return (quint64(x) << 32) ^ quint64(y & 0xFFFFFFFF); }
 
     std::vector<const KzPlateInstance*> m_vecOthers;
-    std::vector<Extent> m_vecExtents;
     std::vector<size_t> m_vecAlways;
-    std::unordered_map<quint64, std::vector<size_t>> m_mapCells;
+    std::vector<size_t> m_vecStart;    // cell c holds m_vecInCell[m_vecStart[c] .. m_vecStart[c + 1])
+    std::vector<size_t> m_vecInCell;
     std::vector<quint32> m_vecSeen;
     quint32 m_nStamp = 0;
     double m_dCell = 1;
+    qint64 m_nX0 = 0, m_nY0 = 0, m_nWidth = 0, m_nHeight = 0;
 };
 
 } // namespace
@@ -397,7 +338,7 @@ void KzPlate::PlaceNew(KzPlateInstance* p)
             p->Translate(k - p->GetCenter().toVector2D());
             if (found && k.length() >= best.length())
                 continue;
-            if (others.IsFree(p->GetHull())) {
+            if (others.IsFree(*p)) {
                 found = true;
                 best = k;
             }

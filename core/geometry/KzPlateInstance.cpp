@@ -47,6 +47,7 @@ void KzPlateInstance::ComputeHull()
         return;
     m_vecSteps.clear();
     m_vecHull = KzFootprint::Outline(triangles, m_matModel);
+    m_bExtent = false;
 }
 
 const QVector<QVector2D>& KzPlateInstance::GetHull() const
@@ -55,18 +56,41 @@ const QVector<QVector2D>& KzPlateInstance::GetHull() const
     return m_vecHull;
 }
 
-// A translation maps a point (x, y) to (x + dx, y + dy), one float sum each.
+const KzFootprintExtent& KzPlateInstance::GetExtent() const
+{
+    if (!m_bExtent) {
+        m_extent = KzFootprintExtent::Of(GetHull());
+        m_bExtent = true;
+    }
+    return m_extent;
+}
+
+const KzFootprintExtent& KzPlateInstance::GetInscribedExtent() const
+{
+    if (!m_bExtent || !m_extent.inscribed) {
+        m_extent = KzFootprintExtent::Of(GetHull());
+        m_extent.Inscribe(m_vecHull);
+        m_bExtent = true;
+    }
+    return m_extent;
+}
+
+// A translation maps a point (x, y) to (x + dx, y + dy), one float sum each,
+// step after step; a step is taken by all the coordinates at once, which
+// gives the same sums in the same order.
 void KzPlateInstance::FollowSteps() const
 {
     if (m_vecSteps.empty())
         return;
-    for (QVector2D& p : m_vecHull) {
-        float x = p.x(), y = p.y();
-        for (const QVector2D& d : m_vecSteps) {
-            x += d.x();
-            y += d.y();
+    static_assert(sizeof(QVector2D) == 2 * sizeof(float), "QVector2D holds its two floats only");
+    float* v = reinterpret_cast<float*>(m_vecHull.data());
+    const int n = 2 * m_vecHull.size();
+    for (const QVector2D& d : m_vecSteps) {
+        const float dx = d.x(), dy = d.y();
+        for (int i = 0; i < n; i += 2) {
+            v[i] += dx;
+            v[i + 1] += dy;
         }
-        p = QVector2D(x, y);
     }
     m_vecSteps.clear();
 }
@@ -79,6 +103,7 @@ void KzPlateInstance::FollowSteps() const
 void KzPlateInstance::Place()
 {
     const KzFootprint::Placement& placed = m_pModel->GetPlacement();
+    m_bExtent = false;
     if (placed.valid) {
         m_vecSteps.clear();
         m_matModel = placed.matrix;
@@ -109,6 +134,7 @@ void KzPlateInstance::DropToFloor()
 void KzPlateInstance::ApplyTransform(const QMatrix4x4& m, bool recompute)
 {
     FollowSteps();
+    m_bExtent = false;
     m_matModel = m * m_matModel;
     m_matModel.optimize();
     if (recompute) {
@@ -134,7 +160,10 @@ void KzPlateInstance::Translate(const QVector2D& d)
     m_vMax = t.map(m_vMax);
     m_vMin = t.map(m_vMin);
     m_vCenter = t.map(m_vCenter);
-    m_vecSteps.push_back(QVector2D(t(0, 3), t(1, 3)));
+    const QVector2D step(t(0, 3), t(1, 3));
+    m_vecSteps.push_back(step);
+    if (m_bExtent && !m_extent.Follow(step))
+        m_bExtent = false;
     if (m_vecSteps.size() >= 256)
         FollowSteps();
 }
@@ -197,6 +226,7 @@ void KzPlateInstance::SetState(const State& state)
     m_vCenter = state.center;
     m_vecHull = state.hull;
     m_vecSteps.clear();
+    m_bExtent = false;
 }
 
 // The shoelace formula over the convex outline.

@@ -1,6 +1,7 @@
 #ifndef KZPLATEINSTANCE_H
 #define KZPLATEINSTANCE_H
 
+#include "KzFootprintExtent.h"
 #include "KzFunctionGlobal.h"
 #include "KzTriangle3D.h"
 
@@ -73,6 +74,11 @@ public:
     void SetState(const State& state);
     // The area of the footprint, in square millimetres.
     float FootprintArea() const;
+    // What placement knows of the footprint before its polygon test: kept
+    // through moves (Translate) without following the footprint, worked out
+    // anew after any other change. The second has the disc inside it too.
+    const KzFootprintExtent& GetExtent() const;
+    const KzFootprintExtent& GetInscribedExtent() const;
 
 private:
     void ComputeBox();
@@ -92,6 +98,8 @@ private:
     // tries many spots and looks at its footprint at few of them.
     mutable QVector<QVector2D> m_vecHull;
     mutable std::vector<QVector2D> m_vecSteps;
+    mutable KzFootprintExtent m_extent;
+    mutable bool m_bExtent = false;
 };
 
 #endif // KZPLATEINSTANCE_H

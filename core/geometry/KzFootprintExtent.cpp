@@ -3,14 +3,6 @@
 #include <algorithm>
 #include <cmath>
 
-namespace {
-
-// Past this drift (mm) an extent is worked out anew: it keeps the shortcuts'
-// allowances small against the footprints' own sizes.
-const double kDriftLimit = 1e-2;
-
-} // namespace
-
 KzFootprintExtent KzFootprintExtent::Of(const QVector<QVector2D>& hull)
 {
     KzFootprintExtent e;
@@ -78,65 +70,3 @@ void KzFootprintExtent::Inscribe(const QVector<QVector2D>& hull)
     radius = std::sqrt(least) + m_dDrift;
 }
 
-// Each moved coordinate is off the exact sum by at most half a unit in the
-// last place of the result, which is within the new extent: 2^-24 of reach.
-// A length along an axis changes by two of those, a point by less; the
-// disc's centre moves in doubles, far finer.
-bool KzFootprintExtent::Follow(const QVector2D& d)
-{
-    if (!finite)
-        return false;
-    minX += d.x();
-    maxX += d.x();
-    minY += d.y();
-    maxY += d.y();
-    if (!std::isfinite(minX) || !std::isfinite(maxX) || !std::isfinite(minY) || !std::isfinite(maxY))
-        return false;
-    reach = std::max({std::abs(double(minX)), std::abs(double(maxX)), std::abs(double(minY)), std::abs(double(maxY))});
-    if (inscribed) {
-        cx += d.x();
-        cy += d.y();
-    }
-    m_dDrift += std::ldexp(reach, -23) * 1.001 + 1e-40;
-    return m_dDrift <= kDriftLimit;
-}
-
-// The polygon test finds no overlap when a flat edge's length falls to
-// (about) 3e-5 mm; an edge that was longer by more than the drift allows
-// has not come down to that.
-bool KzFootprintExtent::ShortEdge() const
-{
-    return m_bShortEdge || m_dShortest <= 1e-4 + 4 * m_dDrift;
-}
-
-// PolygonCollisionPushVector tries the normal of every edge of both: an edge
-// exactly along the y axis has the x axis for its normal (unit, or within
-// rounding of unit and then kept as it is), and along it every projection is
-// the x coordinate times one factor, rounded, so in the coordinates' order.
-// Extents apart in x (touching is apart, as there) are then apart in that
-// test; likewise in y.
-bool KzFootprintExtent::SurelyApart(const KzFootprintExtent& a, const KzFootprintExtent& b)
-{
-    if (!a.finite || !b.finite)
-        return false;
-    if ((a.Vertical() || b.Vertical()) && (b.maxX <= a.minX || b.minX >= a.maxX))
-        return true;
-    return (a.Horizontal() || b.Horizontal()) && (b.maxY <= a.minY || b.minY >= a.maxY);
-}
-
-// Discs inside each that overlap by more than the test's rounding (a few
-// units in the last place of the largest coordinate, here taken a thousand
-// times over) overlap along every direction the test tries. A disc is taken
-// smaller by the drift: the points may have come that much closer to it.
-// Not when an edge is too short to give the test a direction: it finds the
-// polygons apart then.
-bool KzFootprintExtent::SurelyOverlapping(const KzFootprintExtent& a, const KzFootprintExtent& b)
-{
-    if (!a.finite || !b.finite || a.ShortEdge() || b.ShortEdge())
-        return false;
-    const double ra = a.radius - a.m_dDrift, rb = b.radius - b.m_dDrift;
-    if (ra <= 0 || rb <= 0)
-        return false;
-    const double slack = 0.01 + 1e-4 * std::max(a.reach, b.reach);
-    return std::hypot(a.cx - b.cx, a.cy - b.cy) < ra + rb - slack;
-}

@@ -6,6 +6,9 @@
 #include <QVector>
 #include <QVector2D>
 
+#include <algorithm>
+#include <cmath>
+
 // What placement knows of a footprint before it asks the polygon test
 // (KPolygonAlgorithm::PolygonCollisionPushVector): its extent, whether it has
 // an edge exactly along the y axis (vertical) or the x axis (horizontal), and
@@ -37,15 +40,32 @@ public:
     // from the points (not finite, or the drift has grown past its limit).
     bool Follow(const QVector2D& d);
 
+    // What SurelyApart looks at, in a few bytes: placement keeps these side
+    // by side for the footprints standing still.
+    struct Box
+    {
+        float minX, maxX, minY, maxY;
+        bool finite, vertical, horizontal;
+    };
+    Box GetBox() const { return Box{minX, maxX, minY, maxY, finite, Vertical(), Horizontal()}; }
+
     // An edge along each axis, usable for SurelyApart.
     bool HasAxisEdges() const { return Vertical() && Horizontal(); }
 
     // True when the polygon test is sure to find a and b apart.
-    static bool SurelyApart(const KzFootprintExtent& a, const KzFootprintExtent& b);
+    static bool SurelyApart(const Box& a, const Box& b);
+    static bool SurelyApart(const KzFootprintExtent& a, const KzFootprintExtent& b)
+    {
+        return SurelyApart(a.GetBox(), b.GetBox());
+    }
     // True when the polygon test is sure to find a and b overlapping.
     static bool SurelyOverlapping(const KzFootprintExtent& a, const KzFootprintExtent& b);
 
 private:
+    // Past this drift (mm) an extent is worked out anew: it keeps the
+    // shortcuts' allowances small against the footprints' own sizes.
+    static constexpr double kDriftLimit = 1e-2;
+
     bool Vertical() const { return m_dVerticalSpan > m_dDrift; }
     bool Horizontal() const { return m_dHorizontalSpan > m_dDrift; }
     bool ShortEdge() const;
@@ -60,5 +80,73 @@ private:
     // would have put it, twice over.
     double m_dDrift = 0;
 };
+
+// Inline: placement asks these for every spot it tries.
+
+// Each moved coordinate is off the exact sum by at most half a unit in the
+// last place of the result, which is within the new extent: 2^-24 of reach.
+// A length along an axis changes by two of those, a point by less; the
+// disc's centre moves in doubles, far finer.
+inline bool KzFootprintExtent::Follow(const QVector2D& d)
+{
+    if (!finite)
+        return false;
+    minX += d.x();
+    maxX += d.x();
+    minY += d.y();
+    maxY += d.y();
+    if (!std::isfinite(minX) || !std::isfinite(maxX) || !std::isfinite(minY) || !std::isfinite(maxY))
+        return false;
+    reach = std::max(std::max(std::abs(double(minX)), std::abs(double(maxX))),
+                     std::max(std::abs(double(minY)), std::abs(double(maxY))));
+    if (inscribed) {
+        cx += d.x();
+        cy += d.y();
+    }
+    m_dDrift += reach * (1.001 / (1 << 23)) + 1e-40;
+    return m_dDrift <= kDriftLimit;
+}
+
+// The polygon test finds no overlap when a flat edge's length falls to
+// (about) 3e-5 mm; an edge that was longer by more than the drift allows
+// has not come down to that.
+inline bool KzFootprintExtent::ShortEdge() const
+{
+    return m_bShortEdge || m_dShortest <= 1e-4 + 4 * m_dDrift;
+}
+
+// PolygonCollisionPushVector tries the normal of every edge of both: an edge
+// exactly along the y axis has the x axis for its normal (unit, or within
+// rounding of unit and then kept as it is), and along it every projection is
+// the x coordinate times one factor, rounded, so in the coordinates' order.
+// Extents apart in x (touching is apart, as there) are then apart in that
+// test; likewise in y.
+inline bool KzFootprintExtent::SurelyApart(const Box& a, const Box& b)
+{
+    if (!a.finite || !b.finite)
+        return false;
+    if ((a.vertical || b.vertical) && (b.maxX <= a.minX || b.minX >= a.maxX))
+        return true;
+    return (a.horizontal || b.horizontal) && (b.maxY <= a.minY || b.minY >= a.maxY);
+}
+
+// Discs inside each that overlap by more than the test's rounding (a few
+// units in the last place of the largest coordinate, here taken a thousand
+// times over) overlap along every direction the test tries. A disc is taken
+// smaller by the drift: the points may have come that much closer to it.
+// (The distance is compared squared: its rounding is far below the slack.)
+// Not when an edge is too short to give the test a direction: it finds the
+// polygons apart then.
+inline bool KzFootprintExtent::SurelyOverlapping(const KzFootprintExtent& a, const KzFootprintExtent& b)
+{
+    if (!a.finite || !b.finite || a.ShortEdge() || b.ShortEdge())
+        return false;
+    const double ra = a.radius - a.m_dDrift, rb = b.radius - b.m_dDrift;
+    if (ra <= 0 || rb <= 0)
+        return false;
+    const double reach = ra + rb - (0.01 + 1e-4 * std::max(a.reach, b.reach));
+    const double dx = a.cx - b.cx, dy = a.cy - b.cy;
+    return reach > 0 && dx * dx + dy * dy < reach * reach;
+}
 
 #endif // KZFOOTPRINTEXTENT_H

@@ -17,12 +17,26 @@ namespace {
 
 using Extent = KzFootprintExtent;
 
+// QVector2D::length() as Qt 5 works it out (in doubles, rounded once to a
+// float), inline: placement asks it for every spot it tries.
+float Length(const QVector2D& v)
+{
+    return float(std::sqrt(double(v.x()) * v.x() + double(v.y()) * v.y()));
+}
+
+bool Within(const QVector2D& step, float limit)
+{
+    return std::isfinite(step.x()) && std::isfinite(step.y()) && Length(step) <= limit;
+}
+
 // The footprints of the instances standing on the plate, and a grid of
 // cells over their extents: a footprint with edges along both axes can only
 // overlap those whose extents share a cell with its own (others are surely
 // apart); footprints without such edges, or not finite, are always asked.
-// The extents are the instances' own, kept from one placement to the next;
-// the grid is laid out flat, the instances of each cell in one run of a list.
+// The extents are the instances' own, kept from one placement to the next.
+// The grid is laid out flat, each cell a run of the boxes in it (copies: the
+// others stand still meanwhile); the cell round the middle of the footprint
+// asked about is looked at first, where what it lands on mostly stands.
 class Neighbourhood
 {
 public:
@@ -60,37 +74,61 @@ public:
             if (Collides(p, o))
                 return false;
         }
+        const Extent::Box box = here.GetBox();
         const qint64 x0 = std::max(Cell(here.minX), m_nX0), x1 = std::min(Cell(here.maxX), m_nX0 + m_nWidth - 1);
         const qint64 y0 = std::max(Cell(here.minY), m_nY0), y1 = std::min(Cell(here.maxY), m_nY0 + m_nHeight - 1);
+        if (x0 > x1 || y0 > y1)
+            return true;
+        const qint64 mx = std::min(std::max(Cell((here.minX + here.maxX) / 2), x0), x1);
+        const qint64 my = std::min(std::max(Cell((here.minY + here.maxY) / 2), y0), y1);
+        if (CellCollides(p, box, mx, my))
+            return false;
         for (qint64 x = x0; x <= x1; ++x) {
             for (qint64 y = y0; y <= y1; ++y) {
-                const size_t cell = size_t((x - m_nX0) * m_nHeight + (y - m_nY0));
-                for (size_t i = m_vecStart[cell]; i < m_vecStart[cell + 1]; ++i) {
-                    const size_t o = m_vecInCell[i];
-                    if (m_vecSeen[o] == m_nStamp)
-                        continue;
-                    m_vecSeen[o] = m_nStamp;
-                    if (Collides(p, o))
-                        return false;
-                }
+                if ((x != mx || y != my) && CellCollides(p, box, x, y))
+                    return false;
             }
         }
         return true;
     }
 
 private:
+    struct Entry
+    {
+        Extent::Box box;
+        quint32 other;
+    };
+
+    bool CellCollides(const KzPlateInstance& p, const Extent::Box& box, qint64 x, qint64 y)
+    {
+        const size_t cell = size_t((x - m_nX0) * m_nHeight + (y - m_nY0));
+        for (size_t i = m_vecStart[cell]; i < m_vecStart[cell + 1]; ++i) {
+            const Entry& entry = m_vecInCell[i];
+            if (m_vecSeen[entry.other] == m_nStamp)
+                continue;
+            m_vecSeen[entry.other] = m_nStamp;
+            if (!Extent::SurelyApart(box, entry.box) && Asked(p, entry.other))
+                return true;
+        }
+        return false;
+    }
+
     bool Collides(const KzPlateInstance& p, size_t o)
     {
+        return !Extent::SurelyApart(p.GetExtent(), m_vecOthers[o]->GetExtent()) && Asked(p, o);
+    }
+
+    // Past SurelyApart: the discs, then the polygon test.
+    bool Asked(const KzPlateInstance& p, size_t o)
+    {
         const KzPlateInstance* q = m_vecOthers[o];
-        if (Extent::SurelyApart(p.GetExtent(), q->GetExtent()))
-            return false;
         if (Extent::SurelyOverlapping(p.GetInscribedExtent(), q->GetInscribedExtent()))
             return true;
         QVector2D push;
         return KPolygonAlgorithm::PolygonCollisionPushVector(p.GetHull(), q->GetHull(), push);
     }
 
-    bool Gridded(const Extent& e) const { return e.finite && e.reach <= 1e6; }
+    static bool Gridded(const Extent& e) { return e.finite && e.reach <= 1e6; }
 
     // The cells the extents cover, counted, then filled in; cells twice as
     // large while there would be far more of them than instances.
@@ -98,7 +136,8 @@ private:
     {
         if (m_vecAlways.size() == m_vecOthers.size())
             return;   // no cells
-        for (;;) {
+        for (;; m_dCell *= 2) {
+            m_dPerCell = 1 / m_dCell;
             qint64 x1 = std::numeric_limits<qint64>::min(), y1 = x1;
             m_nX0 = m_nY0 = std::numeric_limits<qint64>::max();
             for (const KzPlateInstance* q : m_vecOthers) {
@@ -114,7 +153,6 @@ private:
             m_nHeight = y1 - m_nY0 + 1;
             if (m_nWidth * m_nHeight <= 4 * qint64(m_vecOthers.size()) + 64)
                 break;
-            m_dCell *= 2;
         }
         m_vecStart.assign(size_t(m_nWidth * m_nHeight) + 1, 0);
         EachCell([this](size_t cell, size_t) { ++m_vecStart[cell + 1]; });
@@ -122,7 +160,9 @@ private:
             m_vecStart[c] += m_vecStart[c - 1];
         m_vecInCell.resize(m_vecStart.back());
         std::vector<size_t> next(m_vecStart.begin(), m_vecStart.end() - 1);
-        EachCell([this, &next](size_t cell, size_t o) { m_vecInCell[next[cell]++] = o; });
+        EachCell([this, &next](size_t cell, size_t o) {
+            m_vecInCell[next[cell]++] = Entry{m_vecOthers[o]->GetExtent().GetBox(), quint32(o)};
+        });
     }
 
     template <typename F>
@@ -139,15 +179,24 @@ private:
         }
     }
 
-    qint64 Cell(float v) const { return qint64(std::floor(double(v) / m_dCell)); }
+    // About floor(v / cell), far inside 64 bits for the extents gridded.
+    // Rounded or not, it keeps the order of v: extents that overlap share
+    // a cell.
+    qint64 Cell(float v) const
+    {
+        const double q = double(v) * m_dPerCell;
+        const qint64 i = qint64(q);
+        return double(i) > q ? i - 1 : i;
+    }
 
     std::vector<const KzPlateInstance*> m_vecOthers;
     std::vector<size_t> m_vecAlways;
     std::vector<size_t> m_vecStart;    // cell c holds m_vecInCell[m_vecStart[c] .. m_vecStart[c + 1])
-    std::vector<size_t> m_vecInCell;
+    std::vector<Entry> m_vecInCell;
     std::vector<quint32> m_vecSeen;
     quint32 m_nStamp = 0;
     double m_dCell = 1;
+    double m_dPerCell = 1;   // 1 / m_dCell
     qint64 m_nX0 = 0, m_nY0 = 0, m_nWidth = 0, m_nHeight = 0;
 };
 
@@ -309,7 +358,7 @@ float KzPlate::GetMoveLimit() const
 
 bool KzPlate::WithinMoveLimit(const QVector2D& step) const
 {
-    return std::isfinite(step.x()) && std::isfinite(step.y()) && step.length() <= GetMoveLimit();
+    return Within(step, GetMoveLimit());
 }
 
 // Tries the eight neighbours (4 mm apart) of every instance and takes the free
@@ -324,8 +373,10 @@ void KzPlate::PlaceNew(KzPlateInstance* p)
                                          {-1, 0}, {1, -1}, {0, -1}, {-1, -1}};
     const QVector2D size = (p->GetMax() - p->GetMin()).toVector2D();
     const QVector2D home = p->GetCenter().toVector2D();
+    const float limit = GetMoveLimit();
     bool found = false;
     QVector2D best;
+    float bestLength = 0;
     // The others stand still meanwhile.
     Neighbourhood others(m_mapInstances);
     for (const KzPlateInstance* q : qAsConst(m_mapInstances)) {
@@ -333,14 +384,15 @@ void KzPlate::PlaceNew(KzPlateInstance* p)
         const QVector2D c = q->GetCenter().toVector2D();
         for (const auto& n : kNeighbour) {
             const QVector2D k = c + QVector2D(n[0] * gap.x(), n[1] * gap.y());
-            if (!WithinMoveLimit(k - home))
+            if (!Within(k - home, limit))
                 continue;
             p->Translate(k - p->GetCenter().toVector2D());
-            if (found && k.length() >= best.length())
+            if (found && Length(k) >= bestLength)
                 continue;
             if (others.IsFree(*p)) {
                 found = true;
                 best = k;
+                bestLength = Length(k);
             }
         }
     }

@@ -34,6 +34,7 @@ KzPlateInstance::~KzPlateInstance()
 // once per change, from the final matrix, after the box.
 void KzPlateInstance::ComputeBox()
 {
+    Settle();
     const QVector<KzTriangle3D> triangles = m_pModel->Triangls();
     if (!KzFootprint::Box(triangles, m_matModel, m_vMin, m_vMax))
         return;
@@ -42,6 +43,7 @@ void KzPlateInstance::ComputeBox()
 
 void KzPlateInstance::ComputeHull()
 {
+    Settle();
     const QVector<KzTriangle3D> triangles = m_pModel->Triangls();
     if (triangles.isEmpty())
         return;
@@ -56,22 +58,13 @@ const QVector<QVector2D>& KzPlateInstance::GetHull() const
     return m_vecHull;
 }
 
-const KzFootprintExtent& KzPlateInstance::GetExtent() const
+// From the footprint as it stands, with the disc when asked for.
+const KzFootprintExtent& KzPlateInstance::RenewExtent(bool inscribed) const
 {
-    if (!m_bExtent) {
-        m_extent = KzFootprintExtent::Of(GetHull());
-        m_bExtent = true;
-    }
-    return m_extent;
-}
-
-const KzFootprintExtent& KzPlateInstance::GetInscribedExtent() const
-{
-    if (!m_bExtent || !m_extent.inscribed) {
-        m_extent = KzFootprintExtent::Of(GetHull());
+    m_extent = KzFootprintExtent::Of(GetHull());
+    if (inscribed)
         m_extent.Inscribe(m_vecHull);
-        m_bExtent = true;
-    }
+    m_bExtent = true;
     return m_extent;
 }
 
@@ -103,6 +96,7 @@ void KzPlateInstance::FollowSteps() const
 void KzPlateInstance::Place()
 {
     const KzFootprint::Placement& placed = m_pModel->GetPlacement();
+    Unsettle();
     m_bExtent = false;
     if (placed.valid) {
         m_vecSteps.clear();
@@ -125,6 +119,7 @@ void KzPlateInstance::DropToFloor()
 {
     if (std::abs(m_vMin.z()) <= kFloorTolerance)
         return;
+    Unsettle();
     QMatrix4x4 t;
     t.translate(0, 0, -m_vMin.z());
     m_matModel = t * m_matModel;
@@ -134,6 +129,7 @@ void KzPlateInstance::DropToFloor()
 void KzPlateInstance::ApplyTransform(const QMatrix4x4& m, bool recompute)
 {
     FollowSteps();
+    Unsettle();
     m_bExtent = false;
     m_matModel = m * m_matModel;
     m_matModel.optimize();
@@ -150,17 +146,80 @@ void KzPlateInstance::ApplyTransform(const QMatrix4x4& m, bool recompute)
         p = m.map(QVector3D(p, 0)).toVector2D();
 }
 
-// As ApplyTransform(t, false), with the footprint following later.
+void KzPlateInstance::SettleMatrix() const
+{
+    float* m = m_matModel.data();
+    m[12] = m_fColumnX;
+    m[13] = m_fColumnY;
+    m_matModel.optimize();
+    m_bPending = false;
+}
+
+void KzPlateInstance::Unsettle()
+{
+    Settle();
+    m_bPlain = false;
+}
+
+namespace {
+
+// Nothing off the diagonal but the translation column's x and y, the last
+// row (0, 0, 0, 1), to the bit, and every value finite; the column's z is
+// not -0. Multiplied by a translation after optimize(), such a matrix takes
+// QMatrix4x4's short way (scale and translation only), which adds the
+// translation's x and y to the column's and leaves every other bit as it is.
+bool IsPlain(const QMatrix4x4& matrix)
+{
+    const float* m = matrix.constData();
+    const auto bits = [m](int i) {
+        quint32 b;
+        std::memcpy(&b, &m[i], sizeof b);
+        return b;
+    };
+    for (int i : {0, 5, 10, 12, 13, 14}) {
+        if (!std::isfinite(m[i]))
+            return false;
+    }
+    for (int i : {1, 2, 3, 4, 6, 7, 8, 9, 11}) {
+        if (bits(i) != 0)
+            return false;
+    }
+    return bits(14) != 0x80000000u && m[15] == 1.0f;
+}
+
+// QMatrix4x4::map of a translation by (dx, dy, 0), as Qt writes it.
+QVector3D Moved(const QVector3D& v, float dx, float dy)
+{
+    return QVector3D(v.x() * 1.0f + dx, v.y() * 1.0f + dy, v.z() * 1.0f + 0.0f);
+}
+
+} // namespace
+
+// As ApplyTransform(t, false), with the footprint following later: the
+// matrix as t * m followed by optimize(), the short way once it is plain
+// (IsPlain), and the box and centre as t maps them.
 void KzPlateInstance::Translate(const QVector2D& d)
 {
-    QMatrix4x4 t;
-    t.translate(d.x(), d.y(), 0);
-    m_matModel = t * m_matModel;
-    m_matModel.optimize();
-    m_vMax = t.map(m_vMax);
-    m_vMin = t.map(m_vMin);
-    m_vCenter = t.map(m_vCenter);
-    const QVector2D step(t(0, 3), t(1, 3));
+    const float dx = d.x(), dy = d.y();
+    if (m_bPlain) {
+        if (!m_bPending) {
+            m_fColumnX = m_matModel.constData()[12];
+            m_fColumnY = m_matModel.constData()[13];
+            m_bPending = true;
+        }
+        m_fColumnX = dx + m_fColumnX;
+        m_fColumnY = dy + m_fColumnY;
+    } else {
+        QMatrix4x4 t;
+        t.translate(dx, dy, 0);
+        m_matModel = t * m_matModel;
+        m_matModel.optimize();
+        m_bPlain = IsPlain(m_matModel);
+    }
+    m_vMax = Moved(m_vMax, dx, dy);
+    m_vMin = Moved(m_vMin, dx, dy);
+    m_vCenter = Moved(m_vCenter, dx, dy);
+    const QVector2D step(dx, dy);
     m_vecSteps.push_back(step);
     if (m_bExtent && !m_extent.Follow(step))
         m_bExtent = false;
@@ -175,6 +234,7 @@ void KzPlateInstance::ResetTransform()
 
 void KzPlateInstance::SetModelMatrix(const QMatrix4x4& m, bool centre)
 {
+    Unsettle();
     m_matModel = m;
     m_matModel.optimize();
     ComputeBox();
@@ -191,6 +251,7 @@ void KzPlateInstance::SetModelMatrix(const QMatrix4x4& m, bool centre)
 
 QVector<KzTriangle3D> KzPlateInstance::TransformedTriangles() const
 {
+    Settle();
     QVector<KzTriangle3D> triangles = m_pModel->Triangls();
     for (KzTriangle3D& t : triangles)
         t.Convert(m_matModel);
@@ -201,6 +262,7 @@ QVector3D KzPlateInstance::FaceNormal(int i) const
 {
     if (i < 0 || i >= m_pModel->Count())
         return QVector3D();
+    Settle();
     return m_matModel.mapVector(m_pModel->Item(i).GetNormal());
 }
 
@@ -215,11 +277,13 @@ bool KzPlateInstance::State::operator==(const State& other) const
 
 KzPlateInstance::State KzPlateInstance::GetState() const
 {
+    Settle();
     return State{m_matModel, m_vMax, m_vMin, m_vCenter, GetHull()};
 }
 
 void KzPlateInstance::SetState(const State& state)
 {
+    Unsettle();
     m_matModel = state.matrix;
     m_vMax = state.max;
     m_vMin = state.min;

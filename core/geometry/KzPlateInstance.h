@@ -65,7 +65,11 @@ public:
 
     float Diagonal() const { return (m_vMax - m_vMin).length(); }
     KzModel3D* GetModel() const { return m_pModel; }
-    const QMatrix4x4& GetModelMatrix() const { return m_matModel; }
+    const QMatrix4x4& GetModelMatrix() const
+    {
+        Settle();
+        return m_matModel;
+    }
     QVector3D GetMax() const { return m_vMax; }
     QVector3D GetMin() const { return m_vMin; }
     QVector3D GetCenter() const { return m_vCenter; }
@@ -77,8 +81,11 @@ public:
     // What placement knows of the footprint before its polygon test: kept
     // through moves (Translate) without following the footprint, worked out
     // anew after any other change. The second has the disc inside it too.
-    const KzFootprintExtent& GetExtent() const;
-    const KzFootprintExtent& GetInscribedExtent() const;
+    const KzFootprintExtent& GetExtent() const { return m_bExtent ? m_extent : RenewExtent(false); }
+    const KzFootprintExtent& GetInscribedExtent() const
+    {
+        return m_bExtent && m_extent.inscribed ? m_extent : RenewExtent(true);
+    }
 
 private:
     void ComputeBox();
@@ -87,9 +94,28 @@ private:
     void DropToFloor();
     // Moves the footprint by the translations made since it was last asked for.
     void FollowSteps() const;
+    const KzFootprintExtent& RenewExtent(bool inscribed) const;
+    // Writes the moves gathered in m_fColumnX/Y into the matrix.
+    void Settle() const
+    {
+        if (m_bPending)
+            SettleMatrix();
+    }
+    void SettleMatrix() const;
+    // Any change of the matrix but a move: the next move goes the full way.
+    void Unsettle();
 
     KzModel3D* m_pModel;
-    QMatrix4x4 m_matModel;
+    mutable QMatrix4x4 m_matModel;
+    // A move multiplies the matrix by a translation. Once that has left it a
+    // plain scale and translation (nothing off the diagonal but the
+    // translation column, finite), every further move only adds to the
+    // column's x and y, and those sums are kept here until the matrix is asked
+    // for: placement moves an instance to many spots before anyone looks.
+    bool m_bPlain = false;
+    mutable bool m_bPending = false;
+    float m_fColumnX = 0;
+    float m_fColumnY = 0;
     QVector3D m_vMax;
     QVector3D m_vMin;
     QVector3D m_vCenter;

@@ -49,6 +49,14 @@ public:
     };
     Box GetBox() const { return Box{minX, maxX, minY, maxY, finite, Vertical(), Horizontal()}; }
 
+    // What SurelyOverlapping looks at: the disc as far as it can be trusted.
+    struct Disc
+    {
+        double cx, cy, radius, reach;
+        bool usable;
+    };
+    Disc GetDisc() const;
+
     // An edge along each axis, usable for SurelyApart.
     bool HasAxisEdges() const { return Vertical() && Horizontal(); }
 
@@ -59,7 +67,11 @@ public:
         return SurelyApart(a.GetBox(), b.GetBox());
     }
     // True when the polygon test is sure to find a and b overlapping.
-    static bool SurelyOverlapping(const KzFootprintExtent& a, const KzFootprintExtent& b);
+    static bool SurelyOverlapping(const Disc& a, const Disc& b);
+    static bool SurelyOverlapping(const KzFootprintExtent& a, const KzFootprintExtent& b)
+    {
+        return SurelyOverlapping(a.GetDisc(), b.GetDisc());
+    }
 
 private:
     // Past this drift (mm) an extent is worked out anew: it keeps the
@@ -130,21 +142,24 @@ inline bool KzFootprintExtent::SurelyApart(const Box& a, const Box& b)
     return (a.horizontal || b.horizontal) && (b.maxY <= a.minY || b.minY >= a.maxY);
 }
 
+// A disc is taken smaller by the drift: the points may have come that much
+// closer to it. None when an edge is too short to give the polygon test a
+// direction: it finds the polygons apart then.
+inline KzFootprintExtent::Disc KzFootprintExtent::GetDisc() const
+{
+    const double r = radius - m_dDrift;
+    return Disc{cx, cy, r, reach, inscribed && finite && !ShortEdge() && r > 0};
+}
+
 // Discs inside each that overlap by more than the test's rounding (a few
 // units in the last place of the largest coordinate, here taken a thousand
-// times over) overlap along every direction the test tries. A disc is taken
-// smaller by the drift: the points may have come that much closer to it.
-// (The distance is compared squared: its rounding is far below the slack.)
-// Not when an edge is too short to give the test a direction: it finds the
-// polygons apart then.
-inline bool KzFootprintExtent::SurelyOverlapping(const KzFootprintExtent& a, const KzFootprintExtent& b)
+// times over) overlap along every direction the test tries. (The distance is
+// compared squared: its own rounding is far below that allowance.)
+inline bool KzFootprintExtent::SurelyOverlapping(const Disc& a, const Disc& b)
 {
-    if (!a.finite || !b.finite || a.ShortEdge() || b.ShortEdge())
+    if (!a.usable || !b.usable)
         return false;
-    const double ra = a.radius - a.m_dDrift, rb = b.radius - b.m_dDrift;
-    if (ra <= 0 || rb <= 0)
-        return false;
-    const double reach = ra + rb - (0.01 + 1e-4 * std::max(a.reach, b.reach));
+    const double reach = a.radius + b.radius - (0.01 + 1e-4 * std::max(a.reach, b.reach));
     const double dx = a.cx - b.cx, dy = a.cy - b.cy;
     return reach > 0 && dx * dx + dy * dy < reach * reach;
 }

@@ -24,31 +24,44 @@ float Length(const QVector2D& v)
     return float(std::sqrt(double(v.x()) * v.x() + double(v.y()) * v.y()));
 }
 
+// Length(step) <= limit, without the square root where the squares tell:
+// a square within limit's (exact in doubles) has its root within limit.
 bool Within(const QVector2D& step, float limit)
 {
-    return std::isfinite(step.x()) && std::isfinite(step.y()) && Length(step) <= limit;
+    if (!std::isfinite(step.x()) || !std::isfinite(step.y()))
+        return false;
+    const double squared = double(step.x()) * step.x() + double(step.y()) * step.y();
+    return squared <= double(limit) * limit || float(std::sqrt(squared)) <= limit;
 }
 
 // The footprints of the instances standing on the plate, and a grid of
 // cells over their extents: a footprint with edges along both axes can only
 // overlap those whose extents share a cell with its own (others are surely
 // apart); footprints without such edges, or not finite, are always asked.
-// The extents are the instances' own, kept from one placement to the next.
-// The grid is laid out flat, each cell a run of the boxes in it (copies: the
-// others stand still meanwhile); the cell round the middle of the footprint
-// asked about is looked at first, where what it lands on mostly stands.
+// The extents are the instances' own, kept from one placement to the next;
+// their boxes and discs are copied side by side here (the others stand still
+// meanwhile), and the grid is laid out flat, each cell a run of boxes. The
+// one found in the way last time a spot was tried is asked first, then the
+// cell round the middle of the footprint, where what it lands on mostly
+// stands.
 class Neighbourhood
 {
 public:
+    static const quint32 kNone = 0xFFFFFFFFu;
+
     explicit Neighbourhood(const QMap<int, KzPlateInstance*>& instances)
     {
         m_vecOthers.reserve(size_t(instances.size()));
+        m_vecBoxes.reserve(size_t(instances.size()));
+        m_vecDiscs.reserve(size_t(instances.size()));
         double largest = 1;
         for (const KzPlateInstance* q : instances) {
-            const Extent& e = q->GetExtent();
+            const Extent& e = q->GetInscribedExtent();
             if (!Gridded(e))
-                m_vecAlways.push_back(m_vecOthers.size());
+                m_vecAlways.push_back(quint32(m_vecOthers.size()));
             m_vecOthers.push_back(q);
+            m_vecBoxes.push_back(e.GetBox());
+            m_vecDiscs.push_back(e.GetDisc());
             if (e.finite)
                 largest = std::max({largest, double(e.maxX) - e.minX, double(e.maxY) - e.minY});
         }
@@ -58,35 +71,40 @@ public:
     }
 
     // Whether p's footprint overlaps none of the others, as the polygon test
-    // tells; it is asked only where neither shortcut knows.
-    bool IsFree(const KzPlateInstance& p)
+    // tells; it is asked only where neither shortcut knows. in the way gets
+    // the one that overlaps it, and is asked first.
+    bool IsFree(const KzPlateInstance& p, quint32& inTheWay)
     {
         const Extent& here = p.GetExtent();
+        const Extent::Box box = here.GetBox();
+        m_bDisc = false;
+        if (inTheWay < m_vecOthers.size() && Collides(p, box, inTheWay))
+            return false;
         ++m_nStamp;
         if (!here.finite || !here.HasAxisEdges() || here.reach > 1e6) {
-            for (size_t o = 0; o < m_vecOthers.size(); ++o) {
-                if (Collides(p, o))
-                    return false;
+            for (quint32 o = 0; o < m_vecOthers.size(); ++o) {
+                if (Collides(p, box, o))
+                    return Blocked(inTheWay, o);
             }
             return true;
         }
-        for (size_t o : m_vecAlways) {
-            if (Collides(p, o))
-                return false;
+        for (quint32 o : m_vecAlways) {
+            if (Collides(p, box, o))
+                return Blocked(inTheWay, o);
         }
-        const Extent::Box box = here.GetBox();
         const qint64 x0 = std::max(Cell(here.minX), m_nX0), x1 = std::min(Cell(here.maxX), m_nX0 + m_nWidth - 1);
         const qint64 y0 = std::max(Cell(here.minY), m_nY0), y1 = std::min(Cell(here.maxY), m_nY0 + m_nHeight - 1);
         if (x0 > x1 || y0 > y1)
             return true;
         const qint64 mx = std::min(std::max(Cell((here.minX + here.maxX) / 2), x0), x1);
         const qint64 my = std::min(std::max(Cell((here.minY + here.maxY) / 2), y0), y1);
-        if (CellCollides(p, box, mx, my))
-            return false;
+        quint32 o = kNone;
+        if (CellCollides(p, box, mx, my, o))
+            return Blocked(inTheWay, o);
         for (qint64 x = x0; x <= x1; ++x) {
             for (qint64 y = y0; y <= y1; ++y) {
-                if ((x != mx || y != my) && CellCollides(p, box, x, y))
-                    return false;
+                if ((x != mx || y != my) && CellCollides(p, box, x, y, o))
+                    return Blocked(inTheWay, o);
             }
         }
         return true;
@@ -99,7 +117,13 @@ private:
         quint32 other;
     };
 
-    bool CellCollides(const KzPlateInstance& p, const Extent::Box& box, qint64 x, qint64 y)
+    static bool Blocked(quint32& inTheWay, quint32 o)
+    {
+        inTheWay = o;
+        return false;
+    }
+
+    bool CellCollides(const KzPlateInstance& p, const Extent::Box& box, qint64 x, qint64 y, quint32& o)
     {
         const size_t cell = size_t((x - m_nX0) * m_nHeight + (y - m_nY0));
         for (size_t i = m_vecStart[cell]; i < m_vecStart[cell + 1]; ++i) {
@@ -107,25 +131,30 @@ private:
             if (m_vecSeen[entry.other] == m_nStamp)
                 continue;
             m_vecSeen[entry.other] = m_nStamp;
-            if (!Extent::SurelyApart(box, entry.box) && Asked(p, entry.other))
+            if (!Extent::SurelyApart(box, entry.box) && Asked(p, entry.other)) {
+                o = entry.other;
                 return true;
+            }
         }
         return false;
     }
 
-    bool Collides(const KzPlateInstance& p, size_t o)
+    bool Collides(const KzPlateInstance& p, const Extent::Box& box, quint32 o)
     {
-        return !Extent::SurelyApart(p.GetExtent(), m_vecOthers[o]->GetExtent()) && Asked(p, o);
+        return !Extent::SurelyApart(box, m_vecBoxes[o]) && Asked(p, o);
     }
 
     // Past SurelyApart: the discs, then the polygon test.
-    bool Asked(const KzPlateInstance& p, size_t o)
+    bool Asked(const KzPlateInstance& p, quint32 o)
     {
-        const KzPlateInstance* q = m_vecOthers[o];
-        if (Extent::SurelyOverlapping(p.GetInscribedExtent(), q->GetInscribedExtent()))
+        if (!m_bDisc) {
+            m_disc = p.GetInscribedExtent().GetDisc();
+            m_bDisc = true;
+        }
+        if (Extent::SurelyOverlapping(m_disc, m_vecDiscs[o]))
             return true;
         QVector2D push;
-        return KPolygonAlgorithm::PolygonCollisionPushVector(p.GetHull(), q->GetHull(), push);
+        return KPolygonAlgorithm::PolygonCollisionPushVector(p.GetHull(), m_vecOthers[o]->GetHull(), push);
     }
 
     static bool Gridded(const Extent& e) { return e.finite && e.reach <= 1e6; }
@@ -161,7 +190,7 @@ private:
         m_vecInCell.resize(m_vecStart.back());
         std::vector<size_t> next(m_vecStart.begin(), m_vecStart.end() - 1);
         EachCell([this, &next](size_t cell, size_t o) {
-            m_vecInCell[next[cell]++] = Entry{m_vecOthers[o]->GetExtent().GetBox(), quint32(o)};
+            m_vecInCell[next[cell]++] = Entry{m_vecBoxes[o], quint32(o)};
         });
     }
 
@@ -186,15 +215,19 @@ private:
     {
         const double q = double(v) * m_dPerCell;
         const qint64 i = qint64(q);
-        return double(i) > q ? i - 1 : i;
+        return i - qint64(double(i) > q);
     }
 
     std::vector<const KzPlateInstance*> m_vecOthers;
-    std::vector<size_t> m_vecAlways;
+    std::vector<Extent::Box> m_vecBoxes;
+    std::vector<Extent::Disc> m_vecDiscs;
+    std::vector<quint32> m_vecAlways;
     std::vector<size_t> m_vecStart;    // cell c holds m_vecInCell[m_vecStart[c] .. m_vecStart[c + 1])
     std::vector<Entry> m_vecInCell;
     std::vector<quint32> m_vecSeen;
     quint32 m_nStamp = 0;
+    Extent::Disc m_disc{};   // the one asked about, once needed
+    bool m_bDisc = false;
     double m_dCell = 1;
     double m_dPerCell = 1;   // 1 / m_dCell
     qint64 m_nX0 = 0, m_nY0 = 0, m_nWidth = 0, m_nHeight = 0;
@@ -379,17 +412,25 @@ void KzPlate::PlaceNew(KzPlateInstance* p)
     float bestLength = 0;
     // The others stand still meanwhile.
     Neighbourhood others(m_mapInstances);
+    if (m_vecInTheWay.size() < size_t(m_mapInstances.size())) {
+        InTheWay none;
+        none.fill(Neighbourhood::kNone);
+        m_vecInTheWay.resize(size_t(m_mapInstances.size()), none);
+    }
+    auto inTheWay = m_vecInTheWay.begin();
     for (const KzPlateInstance* q : qAsConst(m_mapInstances)) {
+        InTheWay& around = *inTheWay++;
         const QVector2D gap = ((q->GetMax() - q->GetMin()).toVector2D() + size) / 2 + QVector2D(4, 4);
         const QVector2D c = q->GetCenter().toVector2D();
-        for (const auto& n : kNeighbour) {
+        for (int i = 0; i < 8; ++i) {
+            const auto& n = kNeighbour[i];
             const QVector2D k = c + QVector2D(n[0] * gap.x(), n[1] * gap.y());
             if (!Within(k - home, limit))
                 continue;
             p->Translate(k - p->GetCenter().toVector2D());
             if (found && Length(k) >= bestLength)
                 continue;
-            if (others.IsFree(*p)) {
+            if (others.IsFree(*p, around[size_t(i)])) {
                 found = true;
                 best = k;
                 bestLength = Length(k);

@@ -68,9 +68,30 @@ const KzFootprintExtent& KzPlateInstance::RenewExtent(bool inscribed) const
     return m_extent;
 }
 
+namespace {
+
+// Points (x, y, x, y, ...) through every step, a block of them at a time
+// held in registers.
+template <int Floats>
+void StepBlock(float* v, const std::vector<QVector2D>& steps)
+{
+    float b[Floats];
+    std::memcpy(b, v, sizeof b);
+    for (const QVector2D& d : steps) {
+        const float dx = d.x(), dy = d.y();
+        for (int i = 0; i < Floats; i += 2) {
+            b[i] += dx;
+            b[i + 1] += dy;
+        }
+    }
+    std::memcpy(v, b, sizeof b);
+}
+
+} // namespace
+
 // A translation maps a point (x, y) to (x + dx, y + dy), one float sum each,
-// step after step; a step is taken by all the coordinates at once, which
-// gives the same sums in the same order.
+// step after step: each coordinate gets the same sums in the same order
+// however the points are grouped.
 void KzPlateInstance::FollowSteps() const
 {
     if (m_vecSteps.empty())
@@ -78,13 +99,13 @@ void KzPlateInstance::FollowSteps() const
     static_assert(sizeof(QVector2D) == 2 * sizeof(float), "QVector2D holds its two floats only");
     float* v = reinterpret_cast<float*>(m_vecHull.data());
     const int n = 2 * m_vecHull.size();
-    for (const QVector2D& d : m_vecSteps) {
-        const float dx = d.x(), dy = d.y();
-        for (int i = 0; i < n; i += 2) {
-            v[i] += dx;
-            v[i + 1] += dy;
-        }
-    }
+    int i = 0;
+    for (; i + 32 <= n; i += 32)
+        StepBlock<32>(v + i, m_vecSteps);
+    for (; i + 8 <= n; i += 8)
+        StepBlock<8>(v + i, m_vecSteps);
+    for (; i < n; i += 2)
+        StepBlock<2>(v + i, m_vecSteps);
     m_vecSteps.clear();
 }
 

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 
 // What placement knows of a footprint before it asks the polygon test
 // (KPolygonAlgorithm::PolygonCollisionPushVector): its extent, whether it has
@@ -101,16 +102,17 @@ private:
 // disc's centre moves in doubles, far finer.
 inline bool KzFootprintExtent::Follow(const QVector2D& d)
 {
-    if (!finite)
+    if (!finite || !std::isfinite(d.x()) || !std::isfinite(d.y()))
         return false;
     minX += d.x();
     maxX += d.x();
     minY += d.y();
     maxY += d.y();
-    if (!std::isfinite(minX) || !std::isfinite(maxX) || !std::isfinite(minY) || !std::isfinite(maxY))
+    // The largest coordinate by size, infinite when one has run over.
+    const float largest = std::max(std::max(-minX, maxX), std::max(-minY, maxY));
+    if (!(largest <= std::numeric_limits<float>::max()))
         return false;
-    reach = std::max(std::max(std::abs(double(minX)), std::abs(double(maxX))),
-                     std::max(std::abs(double(minY)), std::abs(double(maxY))));
+    reach = largest;
     if (inscribed) {
         cx += d.x();
         cy += d.y();

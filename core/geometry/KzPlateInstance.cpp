@@ -70,21 +70,40 @@ const KzFootprintExtent& KzPlateInstance::RenewExtent(bool inscribed) const
 
 namespace {
 
-// Points (x, y, x, y, ...) through every step, a block of them at a time
-// held in registers.
-template <int Floats>
-void StepBlock(float* v, const std::vector<QVector2D>& steps)
+// Points (x, y, x, y, ...) through every step, up to 8 * Vectors floats at
+// a time held in registers (the last ones padded).
+template <int Vectors>
+inline __attribute__((always_inline)) void StepBlock(float* v, int n, const QVector2D* steps, size_t count)
 {
-    float b[Floats];
-    std::memcpy(b, v, sizeof b);
-    for (const QVector2D& d : steps) {
-        const float dx = d.x(), dy = d.y();
-        for (int i = 0; i < Floats; i += 2) {
-            b[i] += dx;
-            b[i + 1] += dy;
-        }
+    typedef float Eight __attribute__((vector_size(32)));
+    Eight b[Vectors] = {};
+    const size_t bytes = sizeof(float) * size_t(std::min(n, 8 * Vectors));
+    std::memcpy(b, v, bytes);
+    typedef double Four __attribute__((vector_size(32)));
+    for (size_t s = 0; s < count; ++s) {
+        // The step's two floats, as one 8-byte value repeated (moved, not
+        // computed with).
+        double pair;
+        std::memcpy(&pair, &steps[s], sizeof pair);
+        const Eight d = (Eight)Four{pair, pair, pair, pair};
+        for (int i = 0; i < Vectors; ++i)
+            b[i] += d;
     }
-    std::memcpy(v, b, sizeof b);
+    std::memcpy(v, b, bytes);
+}
+
+// Wider registers where the processor has them (the sums are the same).
+__attribute__((target_clones("avx2", "default"))) void StepAll(float* v, int n, const QVector2D* steps,
+                                                                size_t count)
+{
+    for (; n > 0; v += 96, n -= 96) {
+        if (n > 32)
+            StepBlock<12>(v, n, steps, count);
+        else if (n > 8)
+            StepBlock<4>(v, n, steps, count);
+        else
+            StepBlock<1>(v, n, steps, count);
+    }
 }
 
 } // namespace
@@ -97,15 +116,7 @@ void KzPlateInstance::FollowSteps() const
     if (m_vecSteps.empty())
         return;
     static_assert(sizeof(QVector2D) == 2 * sizeof(float), "QVector2D holds its two floats only");
-    float* v = reinterpret_cast<float*>(m_vecHull.data());
-    const int n = 2 * m_vecHull.size();
-    int i = 0;
-    for (; i + 32 <= n; i += 32)
-        StepBlock<32>(v + i, m_vecSteps);
-    for (; i + 8 <= n; i += 8)
-        StepBlock<8>(v + i, m_vecSteps);
-    for (; i < n; i += 2)
-        StepBlock<2>(v + i, m_vecSteps);
+    StepAll(reinterpret_cast<float*>(m_vecHull.data()), 2 * m_vecHull.size(), m_vecSteps.data(), m_vecSteps.size());
     m_vecSteps.clear();
 }
 
@@ -208,28 +219,16 @@ bool IsPlain(const QMatrix4x4& matrix)
     return bits(14) != 0x80000000u && m[15] == 1.0f;
 }
 
-// QMatrix4x4::map of a translation by (dx, dy, 0), as Qt writes it.
-QVector3D Moved(const QVector3D& v, float dx, float dy)
-{
-    return QVector3D(v.x() * 1.0f + dx, v.y() * 1.0f + dy, v.z() * 1.0f + 0.0f);
-}
-
 } // namespace
 
-// As ApplyTransform(t, false), with the footprint following later: the
-// matrix as t * m followed by optimize(), the short way once it is plain
-// (IsPlain), and the box and centre as t maps them.
-void KzPlateInstance::Translate(const QVector2D& d)
+// Translate when the matrix is not plain (IsPlain) or its moves are not yet
+// kept aside: as t * m followed by optimize().
+void KzPlateInstance::TranslateFully(float dx, float dy)
 {
-    const float dx = d.x(), dy = d.y();
     if (m_bPlain) {
-        if (!m_bPending) {
-            m_fColumnX = m_matModel.constData()[12];
-            m_fColumnY = m_matModel.constData()[13];
-            m_bPending = true;
-        }
-        m_fColumnX = dx + m_fColumnX;
-        m_fColumnY = dy + m_fColumnY;
+        m_fColumnX = dx + m_matModel.constData()[12];
+        m_fColumnY = dy + m_matModel.constData()[13];
+        m_bPending = true;
     } else {
         QMatrix4x4 t;
         t.translate(dx, dy, 0);
@@ -237,15 +236,7 @@ void KzPlateInstance::Translate(const QVector2D& d)
         m_matModel.optimize();
         m_bPlain = IsPlain(m_matModel);
     }
-    m_vMax = Moved(m_vMax, dx, dy);
-    m_vMin = Moved(m_vMin, dx, dy);
-    m_vCenter = Moved(m_vCenter, dx, dy);
-    const QVector2D step(dx, dy);
-    m_vecSteps.push_back(step);
-    if (m_bExtent && !m_extent.Follow(step))
-        m_bExtent = false;
-    if (m_vecSteps.size() >= 256)
-        FollowSteps();
+    FollowMove(dx, dy);
 }
 
 void KzPlateInstance::ResetTransform()

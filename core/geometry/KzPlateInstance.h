@@ -50,6 +50,7 @@ public:
     // bounds and footprint are rebuilt from the triangles and the instance is put
     // back on the plate; otherwise (moves, scales) they are mapped by m.
     void ApplyTransform(const QMatrix4x4& m, bool recompute);
+    // As ApplyTransform(t, false), with the footprint following later.
     void Translate(const QVector2D& d);
     // Back to the file's orientation and size, centred and on the plate.
     void ResetTransform();
@@ -102,6 +103,13 @@ private:
             SettleMatrix();
     }
     void SettleMatrix() const;
+    void TranslateFully(float dx, float dy);
+    void FollowMove(float dx, float dy);
+    // QMatrix4x4::map of a translation by (dx, dy, 0), as Qt writes it.
+    static QVector3D Moved(const QVector3D& v, float dx, float dy)
+    {
+        return QVector3D(v.x() * 1.0f + dx, v.y() * 1.0f + dy, v.z() * 1.0f + 0.0f);
+    }
     // Any change of the matrix but a move: the next move goes the full way.
     void Unsettle();
 
@@ -127,5 +135,35 @@ private:
     mutable KzFootprintExtent m_extent;
     mutable bool m_bExtent = false;
 };
+
+// Inline: placement moves an instance to every spot it tries. Once the
+// matrix is plain and its moves kept aside, a move adds to the translation
+// column's x and y as t * m does (t's then 1 times m's).
+inline void KzPlateInstance::Translate(const QVector2D& d)
+{
+    const float dx = d.x(), dy = d.y();
+    if (!m_bPlain || !m_bPending) {
+        TranslateFully(dx, dy);
+        return;
+    }
+    m_fColumnX = dx + m_fColumnX;
+    m_fColumnY = dy + m_fColumnY;
+    FollowMove(dx, dy);
+}
+
+// The box and centre as t maps them; the footprint's extent at once, its
+// points later.
+inline void KzPlateInstance::FollowMove(float dx, float dy)
+{
+    m_vMax = Moved(m_vMax, dx, dy);
+    m_vMin = Moved(m_vMin, dx, dy);
+    m_vCenter = Moved(m_vCenter, dx, dy);
+    const QVector2D step(dx, dy);
+    m_vecSteps.push_back(step);
+    if (m_bExtent && !m_extent.Follow(step))
+        m_bExtent = false;
+    if (m_vecSteps.size() >= 256)
+        FollowSteps();
+}
 
 #endif // KZPLATEINSTANCE_H

@@ -67,6 +67,6 @@ void KzFootprintExtent::Inscribe(const QVector<QVector2D>& hull)
         least = least < 0 ? squared : std::min(least, squared);
     }
     // Measured from the points as they stand: the drift so far is in them.
-    radius = std::sqrt(least) + m_dDrift;
+    radius = std::sqrt(least) + Drift();
 }
 

@@ -79,8 +79,14 @@ private:
     // shortcuts' allowances small against the footprints' own sizes.
     static constexpr double kDriftLimit = 1e-2;
 
-    bool Vertical() const { return m_dVerticalSpan > m_dDrift; }
-    bool Horizontal() const { return m_dHorizontalSpan > m_dDrift; }
+    bool Vertical() const { return m_dVerticalSpan > Drift(); }
+    bool Horizontal() const { return m_dHorizontalSpan > Drift(); }
+    // How far any coordinate may have come from where exact translations
+    // would have put it, twice over: each move adds at most 2^-23 of the
+    // largest coordinate after it (taken a little larger, and never below
+    // the smallest step there is), and none of those has been larger than
+    // m_fLargest.
+    double Drift() const { return double(m_nMoves) * (m_fLargest * (1.001 / (1 << 23)) + 1e-40); }
     bool ShortEdge() const;
 
     // The longest edge along each axis (its length along the other axis),
@@ -89,9 +95,10 @@ private:
     double m_dHorizontalSpan = 0;
     double m_dShortest = 0;
     bool m_bShortEdge = false;   // an edge the polygon test cannot take a direction from
-    // How far any coordinate may have come from where an exact translation
-    // would have put it, twice over.
-    double m_dDrift = 0;
+    // Moves followed since the extent was worked out, and the largest
+    // coordinate by size after any of them.
+    int m_nMoves = 0;
+    float m_fLargest = 0;
 };
 
 // Inline: placement asks these for every spot it tries.
@@ -117,8 +124,9 @@ inline bool KzFootprintExtent::Follow(const QVector2D& d)
         cx += d.x();
         cy += d.y();
     }
-    m_dDrift += reach * (1.001 / (1 << 23)) + 1e-40;
-    return m_dDrift <= kDriftLimit;
+    m_fLargest = std::max(m_fLargest, largest);
+    ++m_nMoves;
+    return Drift() <= kDriftLimit;
 }
 
 // The polygon test finds no overlap when a flat edge's length falls to
@@ -126,7 +134,7 @@ inline bool KzFootprintExtent::Follow(const QVector2D& d)
 // has not come down to that.
 inline bool KzFootprintExtent::ShortEdge() const
 {
-    return m_bShortEdge || m_dShortest <= 1e-4 + 4 * m_dDrift;
+    return m_bShortEdge || m_dShortest <= 1e-4 + 4 * Drift();
 }
 
 // PolygonCollisionPushVector tries the normal of every edge of both: an edge
@@ -149,7 +157,7 @@ inline bool KzFootprintExtent::SurelyApart(const Box& a, const Box& b)
 // direction: it finds the polygons apart then.
 inline KzFootprintExtent::Disc KzFootprintExtent::GetDisc() const
 {
-    const double r = radius - m_dDrift;
+    const double r = radius - Drift();
     return Disc{cx, cy, r, reach, inscribed && finite && !ShortEdge() && r > 0};
 }
 

@@ -195,11 +195,12 @@ void KzPlateInstance::Unsettle()
 
 namespace {
 
-// Nothing off the diagonal but the translation column's x and y, the last
-// row (0, 0, 0, 1), to the bit, and every value finite; the column's z is
-// not -0. Multiplied by a translation after optimize(), such a matrix takes
-// QMatrix4x4's short way (scale and translation only), which adds the
-// translation's x and y to the column's and leaves every other bit as it is.
+// Nothing off the diagonal but the translation column, the last row
+// (0, 0, 0, 1), to the bit, and every value finite. Multiplied by a
+// translation after optimize(), such a matrix takes QMatrix4x4's short way
+// (scale and translation only), which adds the translation's x and y to the
+// column's and leaves every other bit as it is: the column's z is 0 + z,
+// and a product by a translation never leaves it -0.
 bool IsPlain(const QMatrix4x4& matrix)
 {
     const float* m = matrix.constData();
@@ -216,7 +217,7 @@ bool IsPlain(const QMatrix4x4& matrix)
         if (bits(i) != 0)
             return false;
     }
-    return bits(14) != 0x80000000u && m[15] == 1.0f;
+    return m[15] == 1.0f;
 }
 
 } // namespace

@@ -63,16 +63,8 @@ public:
 
     // True when the polygon test is sure to find a and b apart.
     static bool SurelyApart(const Box& a, const Box& b);
-    static bool SurelyApart(const KzFootprintExtent& a, const KzFootprintExtent& b)
-    {
-        return SurelyApart(a.GetBox(), b.GetBox());
-    }
     // True when the polygon test is sure to find a and b overlapping.
     static bool SurelyOverlapping(const Disc& a, const Disc& b);
-    static bool SurelyOverlapping(const KzFootprintExtent& a, const KzFootprintExtent& b)
-    {
-        return SurelyOverlapping(a.GetDisc(), b.GetDisc());
-    }
 
 private:
     // Past this drift (mm) an extent is worked out anew: it keeps the
@@ -83,9 +75,9 @@ private:
     bool Horizontal() const { return m_dHorizontalSpan > Drift(); }
     // How far any coordinate may have come from where exact translations
     // would have put it, twice over: each move adds at most 2^-23 of the
-    // largest coordinate after it (taken a little larger, and never below
-    // the smallest step there is), and none of those has been larger than
-    // m_fLargest.
+    // largest coordinate after it (taken a little larger, plus more than
+    // half the spacing of the smallest floats), and none of those has been
+    // larger than m_fLargest.
     double Drift() const { return double(m_nMoves) * (m_fLargest * (1.001 / (1 << 23)) + 1e-40); }
     bool ShortEdge() const;
 

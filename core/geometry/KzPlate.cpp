@@ -47,7 +47,7 @@ bool Within(const QVector2D& step, float limit)
 class Neighbourhood
 {
 public:
-    static const quint32 kNone = 0xFFFFFFFFu;
+    static constexpr quint32 kNone = 0xFFFFFFFFu;
 
     explicit Neighbourhood(const QMap<int, KzPlateInstance*>& instances)
     {

@@ -263,7 +263,7 @@ int Copies(const QString& path, const QList<int>& counts)
             }
             lastMs = one.nsecsElapsed() / 1e6;
         }
-        std::printf("%d %.3f %.2f\n", count, total.nsecsElapsed() / 1e9, lastMs);
+        std::printf("%d %.4f %.3f\n", count, total.nsecsElapsed() / 1e9, lastMs);
         std::fflush(stdout);
     }
     return 0;

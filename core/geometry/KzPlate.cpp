@@ -2,6 +2,7 @@
 
 #include "Kz3mfReader.h"
 #include "KPolygonAlgorithm.h"
+#include "KzFootprintExtent.h"
 #include "KzLoadReport.h"
 #include "KzModel3D.h"
 #include "KzModelWriter.h"
@@ -9,205 +10,227 @@
 
 #include <algorithm>
 #include <cmath>
-#include <unordered_map>
+#include <limits>
 #include <vector>
 
 namespace {
 
-// A footprint's extent, whether one of its edges runs exactly along the x
-// axis (horizontal) or the y axis (vertical), and (once asked for) a disc
-// inside it.
-struct Extent
-{
-    float minX = 0, maxX = 0, minY = 0, maxY = 0;
-    bool vertical = false;
-    bool horizontal = false;
-    bool finite = true;
-    bool shortEdge = false;   // an edge the polygon test cannot take a direction from
-    double reach = 0;         // the largest coordinate, by size
-    bool inscribed = false;
-    double cx = 0, cy = 0, radius = 0;
-};
+using Extent = KzFootprintExtent;
 
-Extent ExtentOf(const QVector<QVector2D>& hull)
+// QVector2D::length() as Qt 5 works it out (in doubles, rounded once to a
+// float), inline: placement asks it for every spot it tries.
+float Length(const QVector2D& v)
 {
-    Extent e;
-    const int n = hull.size();
-    if (n == 0) {
-        e.finite = false;
-        return e;
-    }
-    e.minX = e.maxX = hull[0].x();
-    e.minY = e.maxY = hull[0].y();
-    for (int i = 0; i < n; ++i) {
-        const QVector2D& a = hull[i];
-        const QVector2D& b = hull[(i + 1) % n];
-        if (!std::isfinite(a.x()) || !std::isfinite(a.y()))
-            e.finite = false;
-        e.minX = std::min(e.minX, a.x());
-        e.maxX = std::max(e.maxX, a.x());
-        e.minY = std::min(e.minY, a.y());
-        e.maxY = std::max(e.maxY, a.y());
-        e.vertical = e.vertical || (a.x() == b.x() && a.y() != b.y());
-        e.horizontal = e.horizontal || (a.y() == b.y() && a.x() != b.x());
-        const double dx = double(b.x() - a.x()), dy = double(b.y() - a.y());
-        e.shortEdge = e.shortEdge || dx * dx + dy * dy <= 1e-9;
-    }
-    e.reach = std::max({std::abs(double(e.minX)), std::abs(double(e.maxX)), std::abs(double(e.minY)),
-                        std::abs(double(e.maxY))});
-    return e;
+    return float(std::sqrt(double(v.x()) * v.x() + double(v.y()) * v.y()));
 }
 
-// The largest disc about the mean of the corners that stays inside every
-// edge; none when the mean is not strictly inside.
-void Inscribe(Extent& e, const QVector<QVector2D>& hull)
+// Length(step) <= limit, without the square root where the squares tell:
+// a square within limit's (exact in doubles) has its root within limit.
+bool Within(const QVector2D& step, float limit)
 {
-    e.inscribed = true;
-    const int n = hull.size();
-    if (n < 3 || e.shortEdge || !e.finite)
-        return;
-    for (const QVector2D& a : hull) {
-        e.cx += double(a.x()) / n;
-        e.cy += double(a.y()) / n;
-    }
-    double least = -1;   // squared distance to the nearest edge line
-    int side = 0;
-    for (int i = 0; i < n; ++i) {
-        const QVector2D& a = hull[i];
-        const QVector2D& b = hull[(i + 1) % n];
-        const double dx = double(b.x()) - a.x(), dy = double(b.y()) - a.y();
-        const double cross = dx * (e.cy - a.y()) - dy * (e.cx - a.x());
-        const int sign = cross > 0 ? 1 : (cross < 0 ? -1 : 0);
-        if (sign == 0 || (side != 0 && sign != side))
-            return;
-        side = sign;
-        const double squared = cross * cross / (dx * dx + dy * dy);
-        least = least < 0 ? squared : std::min(least, squared);
-    }
-    e.radius = std::sqrt(least);
-}
-
-// True when PolygonCollisionPushVector is sure to find a and b apart, without
-// asking it. It tries the normal of every edge of both: an edge exactly along
-// the y axis has the x axis for its normal (unit, or within rounding of unit
-// and then kept as it is), and along it every projection is the x coordinate
-// times one factor, rounded, so in the coordinates' order. Extents apart in x
-// (touching is apart, as there) are then apart in that test; likewise in y.
-bool SurelyApart(const Extent& a, const Extent& b)
-{
-    if (!a.finite || !b.finite)
+    if (!std::isfinite(step.x()) || !std::isfinite(step.y()))
         return false;
-    if ((a.vertical || b.vertical) && (b.maxX <= a.minX || b.minX >= a.maxX))
-        return true;
-    return (a.horizontal || b.horizontal) && (b.maxY <= a.minY || b.minY >= a.maxY);
-}
-
-// True when PolygonCollisionPushVector is sure to find a and b overlapping:
-// discs inside each that overlap by more than the test's rounding (a few
-// units in the last place of the largest coordinate, here taken a thousand
-// times over) overlap along every direction the test tries. Not when an edge
-// is too short to give it a direction: it finds the polygons apart then.
-bool SurelyOverlapping(const Extent& a, const Extent& b)
-{
-    if (!a.finite || !b.finite || a.shortEdge || b.shortEdge || a.radius <= 0 || b.radius <= 0)
-        return false;
-    const double slack = 0.01 + 1e-4 * std::max(a.reach, b.reach);
-    return std::hypot(a.cx - b.cx, a.cy - b.cy) < a.radius + b.radius - slack;
+    const double squared = double(step.x()) * step.x() + double(step.y()) * step.y();
+    return squared <= double(limit) * limit || float(std::sqrt(squared)) <= limit;
 }
 
 // The footprints of the instances standing on the plate, and a grid of
 // cells over their extents: a footprint with edges along both axes can only
 // overlap those whose extents share a cell with its own (others are surely
 // apart); footprints without such edges, or not finite, are always asked.
+// The extents are the instances' own, kept from one placement to the next;
+// their boxes and discs are copied side by side here (the others stand still
+// meanwhile), and the grid is laid out flat, each cell a run of boxes. The
+// one found in the way last time a spot was tried is asked first, then the
+// cell round the middle of the footprint, where what it lands on mostly
+// stands.
 class Neighbourhood
 {
 public:
+    static constexpr quint32 kNone = 0xFFFFFFFFu;
+
     explicit Neighbourhood(const QMap<int, KzPlateInstance*>& instances)
     {
-        for (const KzPlateInstance* q : instances) {
-            m_vecOthers.push_back(q);
-            m_vecExtents.push_back(ExtentOf(q->GetHull()));
-        }
+        m_vecOthers.reserve(size_t(instances.size()));
+        m_vecBoxes.reserve(size_t(instances.size()));
+        m_vecDiscs.reserve(size_t(instances.size()));
         double largest = 1;
-        for (const Extent& e : m_vecExtents) {
+        for (const KzPlateInstance* q : instances) {
+            const Extent& e = q->GetInscribedExtent();
+            if (!Gridded(e))
+                m_vecAlways.push_back(quint32(m_vecOthers.size()));
+            m_vecOthers.push_back(q);
+            m_vecBoxes.push_back(e.GetBox());
+            m_vecDiscs.push_back(e.GetDisc());
             if (e.finite)
                 largest = std::max({largest, double(e.maxX) - e.minX, double(e.maxY) - e.minY});
         }
         m_dCell = largest;
-        for (size_t o = 0; o < m_vecExtents.size(); ++o) {
-            const Extent& e = m_vecExtents[o];
-            if (!e.finite || e.reach > 1e6) {
-                m_vecAlways.push_back(o);
-                continue;
-            }
-            for (qint64 x = Cell(e.minX); x <= Cell(e.maxX); ++x) {
-                for (qint64 y = Cell(e.minY); y <= Cell(e.maxY); ++y)
-                    m_mapCells[Key(x, y)].push_back(o);
-            }
-        }
+        Lay();
         m_vecSeen.assign(m_vecOthers.size(), 0);
     }
 
-    // Whether the footprint overlaps none of the others, as the polygon test
-    // tells; it is asked only where neither of the shortcuts above knows.
-    bool IsFree(const QVector<QVector2D>& hull)
+    // Whether p's footprint overlaps none of the others, as the polygon test
+    // tells; it is asked only where neither shortcut knows. in the way gets
+    // the one that overlaps it, and is asked first.
+    bool IsFree(const KzPlateInstance& p, quint32& inTheWay)
     {
-        Extent here = ExtentOf(hull);
+        const Extent& here = p.GetExtent();
+        const Extent::Box box = here.GetBox();
+        m_bDisc = false;
+        if (inTheWay < m_vecOthers.size() && Collides(p, box, inTheWay))
+            return false;
         ++m_nStamp;
-        if (!here.finite || !here.vertical || !here.horizontal || here.reach > 1e6) {
-            for (size_t o = 0; o < m_vecOthers.size(); ++o) {
-                if (Collides(here, hull, o))
-                    return false;
+        if (!here.finite || !here.HasAxisEdges() || here.reach > 1e6) {
+            for (quint32 o = 0; o < m_vecOthers.size(); ++o) {
+                if (Collides(p, box, o))
+                    return Blocked(inTheWay, o);
             }
             return true;
         }
-        for (size_t o : m_vecAlways) {
-            if (Collides(here, hull, o))
-                return false;
+        for (quint32 o : m_vecAlways) {
+            if (Collides(p, box, o))
+                return Blocked(inTheWay, o);
         }
-        for (qint64 x = Cell(here.minX); x <= Cell(here.maxX); ++x) {
-            for (qint64 y = Cell(here.minY); y <= Cell(here.maxY); ++y) {
-                const auto cell = m_mapCells.find(Key(x, y));
-                if (cell == m_mapCells.end())
-                    continue;
-                for (size_t o : cell->second) {
-                    if (m_vecSeen[o] == m_nStamp)
-                        continue;
-                    m_vecSeen[o] = m_nStamp;
-                    if (Collides(here, hull, o))
-                        return false;
-                }
+        const qint64 x0 = std::max(Cell(here.minX), m_nX0), x1 = std::min(Cell(here.maxX), m_nX0 + m_nWidth - 1);
+        const qint64 y0 = std::max(Cell(here.minY), m_nY0), y1 = std::min(Cell(here.maxY), m_nY0 + m_nHeight - 1);
+        if (x0 > x1 || y0 > y1)
+            return true;
+        const qint64 mx = std::min(std::max(Cell((here.minX + here.maxX) / 2), x0), x1);
+        const qint64 my = std::min(std::max(Cell((here.minY + here.maxY) / 2), y0), y1);
+        quint32 o = kNone;
+        if (CellCollides(p, box, mx, my, o))
+            return Blocked(inTheWay, o);
+        for (qint64 x = x0; x <= x1; ++x) {
+            for (qint64 y = y0; y <= y1; ++y) {
+                if ((x != mx || y != my) && CellCollides(p, box, x, y, o))
+                    return Blocked(inTheWay, o);
             }
         }
         return true;
     }
 
 private:
-    bool Collides(Extent& here, const QVector<QVector2D>& hull, size_t o)
+    struct Entry
     {
-        Extent& there = m_vecExtents[o];
-        if (SurelyApart(here, there))
-            return false;
-        if (!here.inscribed)
-            Inscribe(here, hull);
-        if (!there.inscribed)
-            Inscribe(there, m_vecOthers[o]->GetHull());
-        if (SurelyOverlapping(here, there))
-            return true;
-        QVector2D push;
-        return KPolygonAlgorithm::PolygonCollisionPushVector(hull, m_vecOthers[o]->GetHull(), push);
+        Extent::Box box;
+        quint32 other;
+    };
+
+    static bool Blocked(quint32& inTheWay, quint32 o)
+    {
+        inTheWay = o;
+        return false;
     }
 
-    qint64 Cell(float v) const { return qint64(std::floor(double(v) / m_dCell)); }
-    static quint64 Key(qint64 x, qint64 y) { return (quint64(x) << 32) ^ quint64(y & 0xFFFFFFFF); }
+    bool CellCollides(const KzPlateInstance& p, const Extent::Box& box, qint64 x, qint64 y, quint32& o)
+    {
+        const size_t cell = size_t((x - m_nX0) * m_nHeight + (y - m_nY0));
+        for (size_t i = m_vecStart[cell]; i < m_vecStart[cell + 1]; ++i) {
+            const Entry& entry = m_vecInCell[i];
+            if (m_vecSeen[entry.other] == m_nStamp)
+                continue;
+            m_vecSeen[entry.other] = m_nStamp;
+            if (!Extent::SurelyApart(box, entry.box) && Asked(p, entry.other)) {
+                o = entry.other;
+                return true;
+            }
+        }
+        return false;
+    }
+
+    bool Collides(const KzPlateInstance& p, const Extent::Box& box, quint32 o)
+    {
+        return !Extent::SurelyApart(box, m_vecBoxes[o]) && Asked(p, o);
+    }
+
+    // Past SurelyApart: the discs, then the polygon test.
+    bool Asked(const KzPlateInstance& p, quint32 o)
+    {
+        if (!m_bDisc) {
+            m_disc = p.GetInscribedExtent().GetDisc();
+            m_bDisc = true;
+        }
+        if (Extent::SurelyOverlapping(m_disc, m_vecDiscs[o]))
+            return true;
+        QVector2D push;
+        return KPolygonAlgorithm::PolygonCollisionPushVector(p.GetHull(), m_vecOthers[o]->GetHull(), push);
+    }
+
+    static bool Gridded(const Extent& e) { return e.finite && e.reach <= 1e6; }
+
+    // The cells the extents cover, counted, then filled in; cells twice as
+    // large while there would be far more of them than instances.
+    void Lay()
+    {
+        if (m_vecAlways.size() == m_vecOthers.size())
+            return;   // no cells
+        for (;; m_dCell *= 2) {
+            m_dPerCell = 1 / m_dCell;
+            qint64 x1 = std::numeric_limits<qint64>::min(), y1 = x1;
+            m_nX0 = m_nY0 = std::numeric_limits<qint64>::max();
+            for (const KzPlateInstance* q : m_vecOthers) {
+                const Extent& e = q->GetExtent();
+                if (!Gridded(e))
+                    continue;
+                m_nX0 = std::min(m_nX0, Cell(e.minX));
+                m_nY0 = std::min(m_nY0, Cell(e.minY));
+                x1 = std::max(x1, Cell(e.maxX));
+                y1 = std::max(y1, Cell(e.maxY));
+            }
+            m_nWidth = x1 - m_nX0 + 1;
+            m_nHeight = y1 - m_nY0 + 1;
+            if (m_nWidth * m_nHeight <= 4 * qint64(m_vecOthers.size()) + 64)
+                break;
+        }
+        m_vecStart.assign(size_t(m_nWidth * m_nHeight) + 1, 0);
+        EachCell([this](size_t cell, size_t) { ++m_vecStart[cell + 1]; });
+        for (size_t c = 1; c < m_vecStart.size(); ++c)
+            m_vecStart[c] += m_vecStart[c - 1];
+        m_vecInCell.resize(m_vecStart.back());
+        std::vector<size_t> next(m_vecStart.begin(), m_vecStart.end() - 1);
+        EachCell([this, &next](size_t cell, size_t o) {
+            m_vecInCell[next[cell]++] = Entry{m_vecBoxes[o], quint32(o)};
+        });
+    }
+
+    template <typename F>
+    void EachCell(const F& f)
+    {
+        for (size_t o = 0; o < m_vecOthers.size(); ++o) {
+            const Extent& e = m_vecOthers[o]->GetExtent();
+            if (!Gridded(e))
+                continue;
+            for (qint64 x = Cell(e.minX); x <= Cell(e.maxX); ++x) {
+                for (qint64 y = Cell(e.minY); y <= Cell(e.maxY); ++y)
+                    f(size_t((x - m_nX0) * m_nHeight + (y - m_nY0)), o);
+            }
+        }
+    }
+
+    // About floor(v / cell), far inside 64 bits for the extents gridded.
+    // Rounded or not, it keeps the order of v: extents that overlap share
+    // a cell.
+    qint64 Cell(float v) const
+    {
+        const double q = double(v) * m_dPerCell;
+        const qint64 i = qint64(q);
+        return i - qint64(double(i) > q);
+    }
 
     std::vector<const KzPlateInstance*> m_vecOthers;
-    std::vector<Extent> m_vecExtents;
-    std::vector<size_t> m_vecAlways;
-    std::unordered_map<quint64, std::vector<size_t>> m_mapCells;
+    std::vector<Extent::Box> m_vecBoxes;
+    std::vector<Extent::Disc> m_vecDiscs;
+    std::vector<quint32> m_vecAlways;
+    std::vector<size_t> m_vecStart;    // cell c holds m_vecInCell[m_vecStart[c] .. m_vecStart[c + 1])
+    std::vector<Entry> m_vecInCell;
     std::vector<quint32> m_vecSeen;
     quint32 m_nStamp = 0;
+    Extent::Disc m_disc{};   // the one asked about, once needed
+    bool m_bDisc = false;
     double m_dCell = 1;
+    double m_dPerCell = 1;   // 1 / m_dCell
+    qint64 m_nX0 = 0, m_nY0 = 0, m_nWidth = 0, m_nHeight = 0;
 };
 
 } // namespace
@@ -368,7 +391,7 @@ float KzPlate::GetMoveLimit() const
 
 bool KzPlate::WithinMoveLimit(const QVector2D& step) const
 {
-    return std::isfinite(step.x()) && std::isfinite(step.y()) && step.length() <= GetMoveLimit();
+    return Within(step, GetMoveLimit());
 }
 
 // Tries the eight neighbours (4 mm apart) of every instance and takes the free
@@ -383,23 +406,34 @@ void KzPlate::PlaceNew(KzPlateInstance* p)
                                          {-1, 0}, {1, -1}, {0, -1}, {-1, -1}};
     const QVector2D size = (p->GetMax() - p->GetMin()).toVector2D();
     const QVector2D home = p->GetCenter().toVector2D();
+    const float limit = GetMoveLimit();
     bool found = false;
     QVector2D best;
+    float bestLength = 0;
     // The others stand still meanwhile.
     Neighbourhood others(m_mapInstances);
+    if (m_vecInTheWay.size() < size_t(m_mapInstances.size())) {
+        InTheWay none;
+        none.fill(Neighbourhood::kNone);
+        m_vecInTheWay.resize(size_t(m_mapInstances.size()), none);
+    }
+    auto inTheWay = m_vecInTheWay.begin();
     for (const KzPlateInstance* q : qAsConst(m_mapInstances)) {
+        InTheWay& around = *inTheWay++;
         const QVector2D gap = ((q->GetMax() - q->GetMin()).toVector2D() + size) / 2 + QVector2D(4, 4);
         const QVector2D c = q->GetCenter().toVector2D();
-        for (const auto& n : kNeighbour) {
+        for (int i = 0; i < 8; ++i) {
+            const auto& n = kNeighbour[i];
             const QVector2D k = c + QVector2D(n[0] * gap.x(), n[1] * gap.y());
-            if (!WithinMoveLimit(k - home))
+            if (!Within(k - home, limit))
                 continue;
             p->Translate(k - p->GetCenter().toVector2D());
-            if (found && k.length() >= best.length())
+            if (found && Length(k) >= bestLength)
                 continue;
-            if (others.IsFree(p->GetHull())) {
+            if (others.IsFree(*p, around[size_t(i)])) {
                 found = true;
                 best = k;
+                bestLength = Length(k);
             }
         }
     }

@@ -9,6 +9,7 @@
 #include <QVector2D>
 #include <QVector3D>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <vector>
@@ -108,6 +109,11 @@ private:
     QMap<int, KzModel3D*> m_mapModels;
     QMap<int, KzPlateInstance*> m_mapInstances;
     std::vector<std::unique_ptr<KzPlateInstance>> m_vecOwned;
+    // Placement's guess, for each neighbour of the i-th instance, at which
+    // instance (by place in key order) stood in its way when last tried;
+    // only ever a guess, asked first.
+    using InTheWay = std::array<quint32, 8>;
+    std::vector<InTheWay> m_vecInTheWay;
     Kz3mfPlate m_packages;
 };
 

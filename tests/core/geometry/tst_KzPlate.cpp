@@ -12,6 +12,7 @@
 #include <QtTest>
 
 #include <cmath>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -74,6 +75,20 @@ bool Within(const QVector2D& step, float limit)
     return std::isfinite(step.x()) && std::isfinite(step.y()) && step.length() <= limit;
 }
 
+void ReferenceRecenter(const std::vector<KzPlateInstance*>& all, const KzPlate& plate)
+{
+    QVector2D min(10000, 10000), max(-10000, -10000);
+    for (const KzPlateInstance* q : all) {
+        min = QVector2D(std::min(min.x(), q->GetMin().x()), std::min(min.y(), q->GetMin().y()));
+        max = QVector2D(std::max(max.x(), q->GetMax().x()), std::max(max.y(), q->GetMax().y()));
+    }
+    const QVector2D shift = -(min + max) / 2;
+    if (Within(shift, plate.GetMoveLimit())) {
+        for (KzPlateInstance* q : all)
+            MoveBy(q, shift);
+    }
+}
+
 void ReferencePlace(const std::vector<KzPlateInstance*>& placed, KzPlateInstance* p, const KzPlate& plate)
 {
     const float limit = plate.GetMoveLimit();
@@ -112,18 +127,20 @@ void ReferencePlace(const std::vector<KzPlateInstance*>& placed, KzPlateInstance
     }
     std::vector<KzPlateInstance*> all = placed;
     all.push_back(p);
-    if (plate.IsInBound(*p))
-        return;
-    QVector2D min(10000, 10000), max(-10000, -10000);
-    for (const KzPlateInstance* q : all) {
-        min = QVector2D(std::min(min.x(), q->GetMin().x()), std::min(min.y(), q->GetMin().y()));
-        max = QVector2D(std::max(max.x(), q->GetMax().x()), std::max(max.y(), q->GetMax().y()));
+    if (!plate.IsInBound(*p))
+        ReferenceRecenter(all, plate);
+}
+
+// The bits a matrix maps a point to: they tell the matrix's kind too (an
+// identity hands back -0 where a translation by 0 gives +0).
+QByteArray Mapped(const QMatrix4x4& m)
+{
+    QByteArray bytes;
+    for (const QVector3D& v : {QVector3D(-0.0f, -0.0f, -0.0f), QVector3D(1.5f, -2.25f, 3)}) {
+        const QVector3D w = m.map(v);
+        bytes.append(reinterpret_cast<const char*>(&w), sizeof w);
     }
-    const QVector2D shift = -(min + max) / 2;
-    if (Within(shift, limit)) {
-        for (KzPlateInstance* q : all)
-            MoveBy(q, shift);
-    }
+    return bytes;
 }
 
 } // namespace
@@ -136,6 +153,8 @@ private slots:
     void initTestCase();
     void mixedPlateKeepsItsPositions();
     void crowdedPlatesPlaceAsFirstWritten();
+    void movesMatchWholeTransforms();
+    void placementFollowsEveryOtherChange();
 
 private:
     QString Write(const QString& name, const std::vector<Facet>& facets);
@@ -262,6 +281,170 @@ void tst_KzPlate::crowdedPlatesPlaceAsFirstWritten()
                 ++at;
             }
         }
+    }
+}
+
+// Moves go a short way once an instance's matrix is plain; whatever the
+// matrix, each must leave the instance as the whole transform does, to the
+// bit, down to signed zeros and the matrix's kind. Steps of 0 and -0, moves
+// back to the origin, a step into a subnormal, one off to infinity and back.
+void tst_KzPlate::movesMatchWholeTransforms()
+{
+    const QString cube = Write("c.stl", Box({0, 0, 0}, {4, 4, 2}));
+    KzPlate models;
+    KzLoadReport report;
+    KzModel3D* model = models.LoadModel(cube, report);
+    QVERIFY(model != nullptr);
+    QMatrix4x4 scale, mirror, turn, none;
+    scale.scale(2, 0.5f, 1);
+    mirror.scale(-1, 1, 1);
+    turn.rotate(30, 0, 0, 1);
+    const std::vector<QVector2D> steps = {{0, 0}, {-0.0f, -0.0f}, {0, -0.0f}, {3, -1}, {-3, 1}, {-0.0f, 0}, {1e-40f, -1e-40f},
+                                          {0.1f, 0.2f}, {-3.1f, 0.8f}, {-0.0f, -0.0f}, {1e38f, 0},
+                                          {1e38f, 0}, {-1e38f, 0}, {7, 7}};
+    int kind = 0;
+    for (const QMatrix4x4* m : {&none, &scale, &mirror, &turn}) {
+        KzPlateInstance moved(model), whole(model);
+        if (m != &none) {
+            moved.ApplyTransform(*m, m == &turn);
+            whole.ApplyTransform(*m, m == &turn);
+        }
+        // To the origin first: the column is then exactly zero.
+        const QVector2D home = -QVector2D(moved.GetModelMatrix()(0, 3), moved.GetModelMatrix()(1, 3));
+        moved.Translate(home);
+        MoveBy(&whole, home);
+        int at = 0;
+        for (const QVector2D& d : steps) {
+            moved.Translate(d);
+            MoveBy(&whole, d);
+            // Three moves gathered before the first look, then a look at each.
+            if (++at < 3)
+                continue;
+            if (moved.GetState() != whole.GetState())
+                QFAIL(qPrintable(QStringLiteral("kind %1, step %2: states differ").arg(kind).arg(at)));
+            QCOMPARE(Mapped(moved.GetModelMatrix()), Mapped(whole.GetModelMatrix()));
+        }
+        ++kind;
+    }
+}
+
+// Placement keeps what it knows of each footprint from one new copy to the
+// next; every other change must make it look again. Instances turned, moved
+// and scaled by whole transforms, set back to an earlier state, reset, given
+// a new matrix, taken off the plate, the group recentred, each followed by a
+// new copy: placed as first written, every instance to the bit.
+void tst_KzPlate::placementFollowsEveryOtherChange()
+{
+    const QStringList paths = {Write("g2.stl", Prism(80, 2, 12, 10.5f, 6, {0, 0, 0})),
+                               Write("b2.stl", Box({0, 0, 0}, {9, 4, 3})),
+                               Write("d2.stl", Prism(23, 1, 5.2f, 5.2f, 2, {1, 1, 0}))};
+    KzPlate plate;
+    plate.SetBound(QVector3D(60, 60, 100), QVector3D(-60, -60, 0));
+    KzPlate models;
+    KzLoadReport report;
+    // Before the plates: these go first, while their models are still there.
+    std::vector<std::unique_ptr<KzPlateInstance>> mine, reference;
+    std::vector<KzPlateInstance*> onPlate, placed;
+    std::vector<int> keys, kinds;
+    int nextKey = 1;
+    auto add = [&](int i) {
+        const QString& path = paths[i];
+        mine.emplace_back(new KzPlateInstance(plate.LoadModel(path, report)));
+        reference.emplace_back(new KzPlateInstance(models.LoadModel(path, report)));
+        plate.Add(nextKey, mine.back().get());
+        ReferencePlace(placed, reference.back().get(), plate);
+        onPlate.push_back(mine.back().get());
+        placed.push_back(reference.back().get());
+        keys.push_back(nextKey++);
+        kinds.push_back(i);
+    };
+    auto same = [&](const char* stage) {
+        if (int(onPlate.size()) != plate.GetInstances().size())
+            return QStringLiteral("after %1: %2 instances on the plate").arg(stage).arg(plate.GetInstances().size());
+        for (size_t i = 0; i < onPlate.size(); ++i) {
+            if (onPlate[i]->GetState() != placed[i]->GetState())
+                return QStringLiteral("after %1: instance %2 of %3 differs").arg(stage).arg(i).arg(onPlate.size());
+        }
+        return QString();
+    };
+    // Both sides get the same change; moves on the reference side go by
+    // whole transforms.
+    using Change = std::function<void(KzPlateInstance*, bool)>;
+    auto each = [&](size_t i, const Change& change) {
+        change(onPlate[i], false);
+        change(placed[i], true);
+    };
+    auto move = [](KzPlateInstance* p, bool whole, const QVector2D& d) {
+        if (whole)
+            MoveBy(p, d);
+        else
+            p->Translate(d);
+    };
+    for (int i = 0; i < 14; ++i)
+        add(i % 3);
+    QString differs = same("opening");
+    QVERIFY2(differs.isEmpty(), qPrintable(differs));
+
+    // Each change to the copy opened last: it stands in the spot nearest the
+    // origin that was free, the next copy's best spot should that be free.
+    // A move first, not looked at: moves gather until the instance is asked.
+    auto last = [&](const Change& change) {
+        each(onPlate.size() - 1, [&](KzPlateInstance* p, bool whole) {
+            move(p, whole, QVector2D(2.5f, -1.25f));
+            change(p, whole);
+        });
+    };
+    QMatrix4x4 turn, away, wide, put;
+    turn.rotate(50, 0, 0, 1);
+    away.translate(-31.5f, 17.25f, 0);
+    wide.scale(1.6f, 1.3f, 1);
+    put.translate(300, 5, 0);
+    const std::vector<std::pair<const char*, std::function<void()>>> changes = {
+        {"a turn", [&] { last([&](KzPlateInstance* p, bool) { p->ApplyTransform(turn, true); }); }},
+        {"a move by a whole transform",
+         [&] { last([&](KzPlateInstance* p, bool) { p->ApplyTransform(away, false); }); }},
+        {"a scale", [&] { last([&](KzPlateInstance* p, bool) { p->ApplyTransform(wide, false); }); }},
+        {"moves then an undo", [&] {
+             last([&](KzPlateInstance* p, bool whole) {
+                 const KzPlateInstance::State before = p->GetState();
+                 move(p, whole, QVector2D(40, 40));
+                 (void)p->GetExtent();
+                 move(p, whole, QVector2D(-3, 9));
+                 p->SetState(before);
+             });
+         }},
+        {"moves then an undo of the moves", [&] {
+             last([&](KzPlateInstance* p, bool whole) {
+                 const KzPlateInstance::State before = p->GetState();
+                 move(p, whole, QVector2D(-25, 30));
+                 p->SetState(before);
+                 move(p, whole, QVector2D(-0.0f, 0));
+             });
+         }},
+        {"a reset", [&] { last([&](KzPlateInstance* p, bool) { p->ResetTransform(); }); }},
+        {"a new matrix", [&] { last([&](KzPlateInstance* p, bool) { p->SetModelMatrix(put, false); }); }},
+        {"a removal", [&] {
+             plate.Remove(keys.back());
+             onPlate.pop_back();
+             placed.pop_back();
+             keys.pop_back();
+             kinds.pop_back();
+         }},
+        {"a recentring", [&] {
+             last([&](KzPlateInstance* p, bool) { p->ApplyTransform(away, false); });
+             plate.RecenterAll();
+             ReferenceRecenter(placed, plate);
+         }},
+    };
+    for (const auto& change : changes) {
+        // The next copy is of the same model: the spot left fits it.
+        const int kind = kinds.back();
+        change.second();
+        differs = same(change.first);
+        QVERIFY2(differs.isEmpty(), qPrintable(differs));
+        add(kind);
+        differs = same(change.first);
+        QVERIFY2(differs.isEmpty(), qPrintable(QStringLiteral("%1, then a new copy").arg(differs)));
     }
 }
 

@@ -92,15 +92,18 @@ print("at rest %s ms, while turning %s ms (%.2f of rest; slowest turning frame %
 print("one more instance of the open 2M-facet mesh: %s ms; its footprint from all 6M corners: %s ms now (once per"
       " mesh, on the reading thread), %s ms the former way (once per instance)" % (instance, fast, full))
 print()
-print("3. Opening copies of a small gear one after another (no window)")
-out, _, _ = timed([bench, "copies", gear, "10", "50", "200"])
-rows = [l.split() for l in out.strip().splitlines()]
-print("| copies | total s | last copy ms |")
+print("3. Opening copies of a small gear one after another (no window; medians of 7 processes)")
+totals, lasts = {}, {}
+for _ in range(7):
+    out, _, _ = timed([bench, "copies", gear, "10", "50", "200"])
+    for n, total, last in (l.split() for l in out.strip().splitlines()):
+        totals.setdefault(int(n), []).append(float(total))
+        lasts.setdefault(int(n), []).append(float(last))
+print("| copies | total s (median, min-max) | last copy ms (median) |")
 print("|---|---|---|")
-for n, total, last in rows:
-    print("| %s | %s | %s |" % (n, total, last))
-t = {int(n): float(total) for n, total, _ in rows}
-print("200 copies take %.1fx the time of 50" % (t[200] / t[50]))
+for n in sorted(totals):
+    print("| %d | %.4f (%.4f-%.4f) | %.3f |" % (n, med(totals[n]), min(totals[n]), max(totals[n]), med(lasts[n])))
+print("200 copies take %.1fx the time of 50" % (med(totals[200]) / med(totals[50])))
 print()
 print("Machine after:", uptime())
 PY

@@ -29,9 +29,7 @@
 #include "KzModel3D.h"
 
 #include <QCryptographicHash>
-#include <QDataStream>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QGuiApplication>
 #include <QImage>
 #include <QOffscreenSurface>
@@ -65,41 +63,6 @@ double CpuSeconds(const rusage& u)
     return double(u.ru_utime.tv_sec + u.ru_stime.tv_sec) + double(u.ru_utime.tv_usec + u.ru_stime.tv_usec) / 1e6;
 }
 
-// A UV sphere of radius r standing on z = 0, wound outward.
-int Generate(const QString& path, int facets)
-{
-    const float r = 40.0f;
-    const int rows = std::max(2, int(std::sqrt(facets / 4.0)));
-    const int cols = std::max(3, facets / (2 * rows));
-    const double pi = 3.14159265358979323846;
-    auto at = [&](int i, int j) {
-        const double th = pi * i / rows, ph = 2 * pi * j / cols;
-        return QVector3D(float(r * std::sin(th) * std::cos(ph)), float(r * std::sin(th) * std::sin(ph)),
-                         float(r + r * std::cos(th)));
-    };
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return 1;
-    QDataStream out(&file);
-    out.setByteOrder(QDataStream::LittleEndian);
-    out.setFloatingPointPrecision(QDataStream::SinglePrecision);
-    out.writeRawData(QByteArray(80, ' ').constData(), 80);
-    out << quint32(2 * rows * cols);
-    auto facet = [&out](const QVector3D& a, const QVector3D& b, const QVector3D& c) {
-        out << 0.0f << 0.0f << 0.0f;
-        for (const QVector3D& v : {a, b, c})
-            out << v.x() << v.y() << v.z();
-        out << quint16(0);
-    };
-    for (int i = 0; i < rows; ++i) {
-        for (int j = 0; j < cols; ++j) {
-            const QVector3D a = at(i, j), b = at(i + 1, j), c = at(i + 1, j + 1), d = at(i, j + 1);
-            facet(a, b, c);
-            facet(a, c, d);
-        }
-    }
-    return file.error() == QFile::NoError ? 0 : 1;
-}
 
 // The former compile: one begin/end pair per facet.
 std::vector<GLuint> CompilePerFacet(const KzModel3D& model)
@@ -340,7 +303,7 @@ int Open(const QString& path, Way way, int frames, int samples)
 int main(int argc, char** argv)
 {
     if (argc >= 4 && std::strcmp(argv[1], "generate") == 0)
-        return Generate(QString::fromLocal8Bit(argv[2]), std::atoi(argv[3]));
+        return KzBench::WriteStl(QString::fromLocal8Bit(argv[2]), KzBench::SphereCorners(std::atoi(argv[3]))) ? 0 : 1;
     if (argc >= 5 && std::strcmp(argv[1], "open") == 0) {
         Way way = Way::Buffers;
         if (std::strcmp(argv[3], "per-facet") == 0)

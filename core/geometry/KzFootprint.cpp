@@ -116,6 +116,18 @@ QVector<QVector2D> KzFootprint::Hull(const QVector<KzTriangle3D>& triangles, con
     return hull;
 }
 
+float KzFootprint::Area(const QVector<QVector2D>& outline)
+{
+    double twice = 0;
+    const int n = outline.size();
+    for (int i = 0; i < n; ++i) {
+        const QVector2D& a = outline[i];
+        const QVector2D& b = outline[(i + 1) % n];
+        twice += double(a.x()) * b.y() - double(b.x()) * a.y();
+    }
+    return float(std::abs(twice) / 2);
+}
+
 QVector<QVector2D> KzFootprint::Outline(const QVector<KzTriangle3D>& triangles, const QMatrix4x4& m)
 {
     if (triangles.isEmpty())
@@ -156,6 +168,7 @@ KzFootprint::Placement KzFootprint::Place(const QVector<KzTriangle3D>& triangles
         return p;
     PlaceBox(fileMin, fileMax, p.matrix, p.min, p.max);
     p.outline = Outline(triangles, p.matrix);
+    p.area = Area(p.outline);
     p.valid = true;
     return p;
 }

@@ -27,6 +27,7 @@ public:
         QVector3D min;
         QVector3D max;
         QVector<QVector2D> outline;   // grown by the gap models keep
+        float area = 0;               // the outline's (Area)
     };
 
     // Grows a box by a corner: the box of a mesh starts at its first corner
@@ -37,6 +38,8 @@ public:
 
     // The convex hull of every corner mapped by m, on the plate.
     static QVector<QVector2D> Hull(const QVector<KzTriangle3D>& triangles, const QMatrix4x4& m);
+    // The area inside an outline, in square millimetres (the shoelace formula).
+    static float Area(const QVector<QVector2D>& outline);
     // That hull grown by 1 mm on every side: models keep that gap between them.
     static QVector<QVector2D> Outline(const QVector<KzTriangle3D>& triangles, const QMatrix4x4& m);
 

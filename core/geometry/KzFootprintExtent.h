@@ -57,6 +57,10 @@ public:
         bool usable;
     };
     Disc GetDisc() const;
+    // The disc as one Follow(d) would leave it, but for its centre, which
+    // is yet to be moved by d: for any d after which no coordinate is larger
+    // by size than bound. Placement takes it once for all the spots it tries.
+    Disc DiscForMove(double bound) const;
 
     // An edge along each axis, usable for SurelyApart.
     bool HasAxisEdges() const { return Vertical() && Horizontal(); }
@@ -151,6 +155,21 @@ inline KzFootprintExtent::Disc KzFootprintExtent::GetDisc() const
 {
     const double r = radius - Drift();
     return Disc{cx, cy, r, reach, inscribed && finite && !ShortEdge() && r > 0};
+}
+
+// The move's drift taken as large as bound allows (bound rounded up).
+inline KzFootprintExtent::Disc KzFootprintExtent::DiscForMove(double bound) const
+{
+    KzFootprintExtent moved = *this;
+    float largest = float(bound);
+    if (double(largest) < bound)
+        largest = std::nextafter(largest, std::numeric_limits<float>::infinity());
+    moved.m_fLargest = std::max(m_fLargest, largest);
+    moved.reach = std::max(reach, bound);
+    ++moved.m_nMoves;
+    if (!finite || !(largest <= std::numeric_limits<float>::max()) || moved.Drift() > kDriftLimit)
+        return Disc{0, 0, 0, 0, false};
+    return moved.GetDisc();
 }
 
 // Discs inside each that overlap by more than the test's rounding (a few

@@ -24,15 +24,77 @@ float Length(const QVector2D& v)
     return float(std::sqrt(double(v.x()) * v.x() + double(v.y()) * v.y()));
 }
 
+double Squared(const QVector2D& v)
+{
+    return double(v.x()) * v.x() + double(v.y()) * v.y();
+}
+
 // Length(step) <= limit, without the square root where the squares tell:
-// a square within limit's (exact in doubles) has its root within limit.
+// a square within limit's (exact in doubles) has its root within limit, and
+// one past (limit + 2^-20 of it)'s has a root that rounds to more.
 bool Within(const QVector2D& step, float limit)
 {
     if (!std::isfinite(step.x()) || !std::isfinite(step.y()))
         return false;
-    const double squared = double(step.x()) * step.x() + double(step.y()) * step.y();
-    return squared <= double(limit) * limit || float(std::sqrt(squared)) <= limit;
+    const double squared = Squared(step);
+    const double wide = double(limit) * (1 + 1.0 / (1 << 20));
+    if (squared <= double(limit) * limit)
+        return true;
+    return squared <= wide * wide && float(std::sqrt(squared)) <= limit;
 }
+
+// Length(k) >= Length(best), given best's square: a square no smaller has a
+// root no smaller, rounded or not.
+bool NoNearer(const QVector2D& k, double bestSquared, float bestLength)
+{
+    const double squared = Squared(k);
+    return squared >= bestSquared || float(std::sqrt(squared)) >= bestLength;
+}
+
+// The new instance as it would stand moved by d straight from where it was
+// made, without moving it: its extent and disc follow the move, and its
+// footprint is moved only when the polygon test asks for it, each point by
+// one float sum, the sums a move (Translate) by d makes.
+class Spot
+{
+public:
+    explicit Spot(const KzPlateInstance& p)
+        : m_start(p.GetInscribedExtent())
+        , m_vecStart(p.GetHull())
+    {
+    }
+
+    void MoveBy(const QVector2D& d)
+    {
+        m_d = d;
+        m_extent = m_start;
+        m_bHull = false;
+        if (!m_extent.Follow(d)) {
+            // Not finite, or too far to trust the shortcuts' allowances.
+            m_extent = Extent::Of(GetHull());
+            m_extent.Inscribe(m_vecHull);
+        }
+    }
+    const Extent& GetExtent() const { return m_extent; }
+    const QVector<QVector2D>& GetHull()
+    {
+        if (!m_bHull) {
+            m_vecHull.resize(m_vecStart.size());
+            for (int i = 0; i < m_vecStart.size(); ++i)
+                m_vecHull[i] = QVector2D(m_vecStart[i].x() + m_d.x(), m_vecStart[i].y() + m_d.y());
+            m_bHull = true;
+        }
+        return m_vecHull;
+    }
+
+private:
+    const Extent m_start;
+    const QVector<QVector2D> m_vecStart;
+    QVector2D m_d;
+    Extent m_extent;
+    QVector<QVector2D> m_vecHull;
+    bool m_bHull = false;
+};
 
 // The footprints of the instances standing on the plate, and a grid of
 // cells over their extents: a footprint with edges along both axes can only
@@ -48,40 +110,73 @@ class Neighbourhood
 {
 public:
     static constexpr quint32 kNone = 0xFFFFFFFFu;
+    using Guesses = std::array<quint32, 8>;
 
     explicit Neighbourhood(const QMap<int, KzPlateInstance*>& instances)
     {
-        m_vecOthers.reserve(size_t(instances.size()));
-        m_vecBoxes.reserve(size_t(instances.size()));
-        m_vecDiscs.reserve(size_t(instances.size()));
+        const size_t n = size_t(instances.size());
+        m_vecOthers.resize(n);
+        m_vecBoxes.resize(n);
+        m_vecDiscs.resize(n);
+        m_vecCenters.resize(n);
+        m_vecSizes.resize(n);
+        m_vecGridded.resize(n);
         double largest = 1;
+        bool anyGridded = false;
+        size_t o = 0;
         for (const KzPlateInstance* q : instances) {
             const Extent& e = q->GetInscribedExtent();
-            if (!Gridded(e))
-                m_vecAlways.push_back(quint32(m_vecOthers.size()));
-            m_vecOthers.push_back(q);
-            m_vecBoxes.push_back(e.GetBox());
-            m_vecDiscs.push_back(e.GetDisc());
-            if (e.finite)
+            const bool gridded = e.finite && e.reach <= 1e6;
+            if (!gridded)
+                m_vecAlways.push_back(quint32(o));
+            m_vecOthers[o] = q;
+            m_vecBoxes[o] = e.GetBox();
+            m_vecDiscs[o] = e.GetDisc();
+            m_vecCenters[o] = q->GetCenter().toVector2D();
+            m_vecSizes[o] = (q->GetMax() - q->GetMin()).toVector2D();
+            m_vecGridded[o++] = gridded;
+            if (gridded) {
                 largest = std::max({largest, double(e.maxX) - e.minX, double(e.maxY) - e.minY});
+                if (!anyGridded)
+                    m_gridded = e.GetBox();
+                m_gridded = Extent::Box{std::min(m_gridded.minX, e.minX), std::max(m_gridded.maxX, e.maxX),
+                                        std::min(m_gridded.minY, e.minY), std::max(m_gridded.maxY, e.maxY),
+                                        true, false, false};
+                anyGridded = true;
+            }
         }
         m_dCell = largest;
-        Lay();
-        m_vecSeen.assign(m_vecOthers.size(), 0);
+    }
+
+    quint32 Count() const { return quint32(m_vecOthers.size()); }
+    QVector2D Center(quint32 o) const { return m_vecCenters[o]; }
+    QVector2D Size(quint32 o) const { return m_vecSizes[o]; }
+
+    // Whether a footprint with this disc overlaps o for sure.
+    bool SurelyBlocked(const Extent::Disc& disc, quint32 o) const
+    {
+        return o < m_vecDiscs.size() && Extent::SurelyOverlapping(disc, m_vecDiscs[o]);
     }
 
     // Whether p's footprint overlaps none of the others, as the polygon test
     // tells; it is asked only where neither shortcut knows. in the way gets
     // the one that overlaps it, and is asked first.
-    bool IsFree(const KzPlateInstance& p, quint32& inTheWay)
+    bool IsFree(Spot& p, quint32& inTheWay)
     {
         const Extent& here = p.GetExtent();
         const Extent::Box box = here.GetBox();
         m_bDisc = false;
         if (inTheWay < m_vecOthers.size() && Collides(p, box, inTheWay))
             return false;
+        // Most new instances ask few spots this far: the first few go
+        // through every box, which costs less than laying out the cells.
+        if (!m_bLaid && m_nAsked++ >= kAskedBeforeCells) {
+            Lay();
+            m_vecSeen.assign(m_vecOthers.size(), 0);
+            m_bLaid = true;
+        }
         ++m_nStamp;
-        if (!here.finite || !here.HasAxisEdges() || here.reach > 1e6) {
+        if (!m_bLaid || !here.finite || !here.HasAxisEdges() || here.reach > 1e6) {
             for (quint32 o = 0; o < m_vecOthers.size(); ++o) {
                 if (Collides(p, box, o))
                     return Blocked(inTheWay, o);
@@ -123,7 +218,7 @@ private:
         return false;
     }
 
-    bool CellCollides(const KzPlateInstance& p, const Extent::Box& box, qint64 x, qint64 y, quint32& o)
+    bool CellCollides(Spot& p, const Extent::Box& box, qint64 x, qint64 y, quint32& o)
     {
         const size_t cell = size_t((x - m_nX0) * m_nHeight + (y - m_nY0));
         for (size_t i = m_vecStart[cell]; i < m_vecStart[cell + 1]; ++i) {
@@ -139,16 +234,16 @@ private:
         return false;
     }
 
-    bool Collides(const KzPlateInstance& p, const Extent::Box& box, quint32 o)
+    bool Collides(Spot& p, const Extent::Box& box, quint32 o)
     {
         return !Extent::SurelyApart(box, m_vecBoxes[o]) && Asked(p, o);
     }
 
     // Past SurelyApart: the discs, then the polygon test.
-    bool Asked(const KzPlateInstance& p, quint32 o)
+    bool Asked(Spot& p, quint32 o)
     {
         if (!m_bDisc) {
-            m_disc = p.GetInscribedExtent().GetDisc();
+            m_disc = p.GetExtent().GetDisc();
             m_bDisc = true;
         }
         if (Extent::SurelyOverlapping(m_disc, m_vecDiscs[o]))
@@ -157,29 +252,19 @@ private:
         return KPolygonAlgorithm::PolygonCollisionPushVector(p.GetHull(), m_vecOthers[o]->GetHull(), push);
     }
 
-    static bool Gridded(const Extent& e) { return e.finite && e.reach <= 1e6; }
-
     // The cells the extents cover, counted, then filled in; cells twice as
-    // large while there would be far more of them than instances.
+    // large while there would be far more of them than instances. Cell keeps
+    // the order, so the grid spans the cells of the extents' common box.
     void Lay()
     {
         if (m_vecAlways.size() == m_vecOthers.size())
             return;   // no cells
         for (;; m_dCell *= 2) {
             m_dPerCell = 1 / m_dCell;
-            qint64 x1 = std::numeric_limits<qint64>::min(), y1 = x1;
-            m_nX0 = m_nY0 = std::numeric_limits<qint64>::max();
-            for (const KzPlateInstance* q : m_vecOthers) {
-                const Extent& e = q->GetExtent();
-                if (!Gridded(e))
-                    continue;
-                m_nX0 = std::min(m_nX0, Cell(e.minX));
-                m_nY0 = std::min(m_nY0, Cell(e.minY));
-                x1 = std::max(x1, Cell(e.maxX));
-                y1 = std::max(y1, Cell(e.maxY));
-            }
-            m_nWidth = x1 - m_nX0 + 1;
-            m_nHeight = y1 - m_nY0 + 1;
+            m_nX0 = Cell(m_gridded.minX);
+            m_nY0 = Cell(m_gridded.minY);
+            m_nWidth = Cell(m_gridded.maxX) - m_nX0 + 1;
+            m_nHeight = Cell(m_gridded.maxY) - m_nY0 + 1;
             if (m_nWidth * m_nHeight <= 4 * qint64(m_vecOthers.size()) + 64)
                 break;
         }
@@ -198,9 +283,9 @@ private:
     void EachCell(const F& f)
     {
         for (size_t o = 0; o < m_vecOthers.size(); ++o) {
-            const Extent& e = m_vecOthers[o]->GetExtent();
-            if (!Gridded(e))
+            if (!m_vecGridded[o])
                 continue;
+            const Extent::Box& e = m_vecBoxes[o];
             for (qint64 x = Cell(e.minX); x <= Cell(e.maxX); ++x) {
                 for (qint64 y = Cell(e.minY); y <= Cell(e.maxY); ++y)
                     f(size_t((x - m_nX0) * m_nHeight + (y - m_nY0)), o);
@@ -221,6 +306,10 @@ private:
     std::vector<const KzPlateInstance*> m_vecOthers;
     std::vector<Extent::Box> m_vecBoxes;
     std::vector<Extent::Disc> m_vecDiscs;
+    std::vector<QVector2D> m_vecCenters;
+    std::vector<QVector2D> m_vecSizes;   // of the boxes, in x and y
+    std::vector<bool> m_vecGridded;      // finite and not too far out for cells
+    Extent::Box m_gridded{};             // the common box of those
     std::vector<quint32> m_vecAlways;
     std::vector<size_t> m_vecStart;    // cell c holds m_vecInCell[m_vecStart[c] .. m_vecStart[c + 1])
     std::vector<Entry> m_vecInCell;
@@ -228,10 +317,80 @@ private:
     quint32 m_nStamp = 0;
     Extent::Disc m_disc{};   // the one asked about, once needed
     bool m_bDisc = false;
+    static constexpr int kAskedBeforeCells = 4;
+    int m_nAsked = 0;
+    bool m_bLaid = false;
     double m_dCell = 1;
     double m_dPerCell = 1;   // 1 / m_dCell
     qint64 m_nX0 = 0, m_nY0 = 0, m_nWidth = 0, m_nHeight = 0;
 };
+
+const int kNeighbour[8][2] = {{1, 1}, {0, 1}, {-1, 1}, {1, 0}, {-1, 0}, {1, -1}, {0, -1}, {-1, -1}};
+
+// How far the neighbours of the o-th instance stand from its centre, for a
+// new instance of size across (in x and y), and neighbour i there.
+QVector2D Gap(const Neighbourhood& others, quint32 o, const QVector2D& size)
+{
+    return (others.Size(o) + size) / 2 + QVector2D(4, 4);
+}
+
+QVector2D Neighbour(const QVector2D& centre, const QVector2D& gap, int i)
+{
+    return centre + QVector2D(kNeighbour[i][0] * gap.x(), kNeighbour[i][1] * gap.y());
+}
+
+// The spots in turn: target gets the free one nearest the origin, the first
+// of equals. guesses holds, for each spot beside each instance, the one
+// found in its way when it was last tried; it is asked first, by the discs
+// alone, which answers most spots on a crowded plate without moving anything.
+bool FindFree(const KzPlateInstance& p, Neighbourhood& others, std::vector<Neighbourhood::Guesses>& guesses,
+              const Extent::Disc& disc, float limit, QVector2D& target)
+{
+    const QVector2D size = (p.GetMax() - p.GetMin()).toVector2D();
+    const QVector2D home = p.GetCenter().toVector2D();
+    bool found = false;
+    float bestLength = 0;
+    double bestSquared = 0;
+    Spot spot(p);
+    for (quint32 o = 0; o < others.Count(); ++o) {
+        const QVector2D gap = Gap(others, o, size);
+        for (int i = 0; i < 8; ++i) {
+            const QVector2D k = Neighbour(others.Center(o), gap, i);
+            const QVector2D d = k - home;
+            if (!Within(d, limit) || (found && NoNearer(k, bestSquared, bestLength)))
+                continue;
+            Extent::Disc here = disc;
+            here.cx += d.x();
+            here.cy += d.y();
+            quint32& guess = guesses[o][size_t(i)];
+            if (others.SurelyBlocked(here, guess))
+                continue;
+            spot.MoveBy(d);
+            if (others.IsFree(spot, guess)) {
+                found = true;
+                target = k;
+                bestLength = Length(k);
+                bestSquared = Squared(k);
+            }
+        }
+    }
+    return found;
+}
+
+// With none free: the last spot tried, if any.
+bool LastTried(const KzPlateInstance& p, const Neighbourhood& others, float limit, QVector2D& target)
+{
+    const QVector2D size = (p.GetMax() - p.GetMin()).toVector2D();
+    const QVector2D home = p.GetCenter().toVector2D();
+    for (quint32 o = others.Count(); o-- > 0;) {
+        for (int i = 8; i-- > 0;) {
+            target = Neighbour(others.Center(o), Gap(others, o, size), i);
+            if (Within(target - home, limit))
+                return true;
+        }
+    }
+    return false;
+}
 
 } // namespace
 
@@ -394,51 +553,32 @@ bool KzPlate::WithinMoveLimit(const QVector2D& step) const
     return Within(step, GetMoveLimit());
 }
 
-// Tries the eight neighbours (4 mm apart) of every instance and takes the free
-// one nearest the plate's origin; with none free it stays at the last one
-// tried. Neighbours further from where the new instance stands than the plate
-// allows are not tried: with none left it stays where it was made.
+// Tries the eight neighbours (4 mm apart) of every instance, each as the new
+// instance moved there straight from where it was made, and takes the free
+// one nearest the plate's origin (the first tried of equals); with none free
+// it goes to the last one tried. Neighbours further from where the new
+// instance stands than the plate allows are not tried: with none left it
+// stays where it was made.
 void KzPlate::PlaceNew(KzPlateInstance* p)
 {
     if (m_mapInstances.isEmpty())
         return;
-    static const int kNeighbour[8][2] = {{1, 1}, {0, 1}, {-1, 1}, {1, 0},
-                                         {-1, 0}, {1, -1}, {0, -1}, {-1, -1}};
-    const QVector2D size = (p->GetMax() - p->GetMin()).toVector2D();
+    // The others stand still meanwhile, and the new one where it was made.
+    Neighbourhood others(m_mapInstances);
     const QVector2D home = p->GetCenter().toVector2D();
     const float limit = GetMoveLimit();
-    bool found = false;
-    QVector2D best;
-    float bestLength = 0;
-    // The others stand still meanwhile.
-    Neighbourhood others(m_mapInstances);
-    if (m_vecInTheWay.size() < size_t(m_mapInstances.size())) {
-        InTheWay none;
+    // No coordinate moves further than the limit (the drift of a move adds
+    // far less than a millimetre).
+    const Extent& start = p->GetInscribedExtent();
+    const Extent::Disc disc = start.DiscForMove(start.reach + double(limit) * 1.001 + 1);
+    if (m_vecGuesses.size() < size_t(others.Count())) {
+        Neighbourhood::Guesses none;
         none.fill(Neighbourhood::kNone);
-        m_vecInTheWay.resize(size_t(m_mapInstances.size()), none);
+        m_vecGuesses.resize(size_t(others.Count()), none);
     }
-    auto inTheWay = m_vecInTheWay.begin();
-    for (const KzPlateInstance* q : qAsConst(m_mapInstances)) {
-        InTheWay& around = *inTheWay++;
-        const QVector2D gap = ((q->GetMax() - q->GetMin()).toVector2D() + size) / 2 + QVector2D(4, 4);
-        const QVector2D c = q->GetCenter().toVector2D();
-        for (int i = 0; i < 8; ++i) {
-            const auto& n = kNeighbour[i];
-            const QVector2D k = c + QVector2D(n[0] * gap.x(), n[1] * gap.y());
-            if (!Within(k - home, limit))
-                continue;
-            p->Translate(k - p->GetCenter().toVector2D());
-            if (found && Length(k) >= bestLength)
-                continue;
-            if (others.IsFree(*p, around[size_t(i)])) {
-                found = true;
-                best = k;
-                bestLength = Length(k);
-            }
-        }
-    }
-    if (found)
-        p->Translate(best - p->GetCenter().toVector2D());
+    QVector2D target;
+    if (FindFree(*p, others, m_vecGuesses, disc, limit, target) || LastTried(*p, others, limit, target))
+        p->Translate(target - home);
 }
 
 // Pushes in-bound instances that overlap p out of its way, then lets each pushed

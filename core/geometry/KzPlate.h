@@ -112,8 +112,7 @@ private:
     // Placement's guess, for each neighbour of the i-th instance, at which
     // instance (by place in key order) stood in its way when last tried;
     // only ever a guess, asked first.
-    using InTheWay = std::array<quint32, 8>;
-    std::vector<InTheWay> m_vecInTheWay;
+    std::vector<std::array<quint32, 8>> m_vecGuesses;
     Kz3mfPlate m_packages;
 };
 

@@ -9,6 +9,18 @@
 namespace {
 // Instances closer to the plate than this are left where they are.
 const float kFloorTolerance = 0.01f;
+
+// Nothing but a move: the identity with a translation column.
+bool IsMove(const QMatrix4x4& m)
+{
+    for (int row = 0; row < 4; ++row) {
+        for (int column = 0; column < 3; ++column) {
+            if (m(row, column) != (row == column ? 1.0f : 0.0f))
+                return false;
+        }
+    }
+    return m(3, 3) == 1.0f;
+}
 } // namespace
 
 KzPlateInstance::KzPlateInstance(KzModel3D* model)
@@ -49,6 +61,7 @@ void KzPlateInstance::ComputeHull()
         return;
     m_vecSteps.clear();
     m_vecHull = KzFootprint::Outline(triangles, m_matModel);
+    m_fArea = KzFootprint::Area(m_vecHull);
     m_bExtent = false;
 }
 
@@ -136,6 +149,7 @@ void KzPlateInstance::Place()
         m_vMin = placed.min;
         m_vMax = placed.max;
         m_vecHull = placed.outline;
+        m_fArea = placed.area;
     } else {
         m_matModel.setToIdentity();
         ComputeBox();
@@ -176,6 +190,8 @@ void KzPlateInstance::ApplyTransform(const QMatrix4x4& m, bool recompute)
     m_vCenter = m.map(m_vCenter);
     for (QVector2D& p : m_vecHull)
         p = m.map(QVector3D(p, 0)).toVector2D();
+    if (!IsMove(m))
+        m_fArea = KzFootprint::Area(m_vecHull);
 }
 
 void KzPlateInstance::SettleMatrix() const
@@ -302,20 +318,7 @@ void KzPlateInstance::SetState(const State& state)
     m_vMin = state.min;
     m_vCenter = state.center;
     m_vecHull = state.hull;
+    m_fArea = KzFootprint::Area(m_vecHull);
     m_vecSteps.clear();
     m_bExtent = false;
-}
-
-// The shoelace formula over the convex outline.
-float KzPlateInstance::FootprintArea() const
-{
-    FollowSteps();
-    double twice = 0;
-    const int n = m_vecHull.size();
-    for (int i = 0; i < n; ++i) {
-        const QVector2D& a = m_vecHull[i];
-        const QVector2D& b = m_vecHull[(i + 1) % n];
-        twice += double(a.x()) * b.y() - double(b.x()) * a.y();
-    }
-    return float(std::abs(twice) / 2);
 }

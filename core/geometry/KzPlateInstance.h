@@ -77,8 +77,10 @@ public:
     const QVector<QVector2D>& GetHull() const;
     State GetState() const;
     void SetState(const State& state);
-    // The area of the footprint, in square millimetres.
-    float FootprintArea() const;
+    // The area of the footprint, in square millimetres, as it was worked
+    // out: moves leave it as it is (rounding would make copies of one shape
+    // differ in it by where they have been).
+    float FootprintArea() const { return m_fArea; }
     // What placement knows of the footprint before its polygon test: kept
     // through moves (Translate) without following the footprint, worked out
     // anew after any other change. The second has the disc inside it too.
@@ -131,6 +133,7 @@ private:
     // move's sum as the move itself would have made it: placing an instance
     // tries many spots and looks at its footprint at few of them.
     mutable QVector<QVector2D> m_vecHull;
+    float m_fArea = 0;
     mutable std::vector<QVector2D> m_vecSteps;
     mutable KzFootprintExtent m_extent;
     mutable bool m_bExtent = false;

@@ -65,7 +65,7 @@ std::vector<Facet> Prism(int steps, int run, float r, float r2, float height, co
 // instance moved by whole transforms. Each spot is tried with the instance
 // moved there straight from where it was made (the plate must place as this
 // does, to the bit), or, as placement was first written, moved on from the
-// spot tried before (the same spots, positions within rounding).
+// spot tried before (the same spots but where rounding decides).
 void MoveBy(KzPlateInstance* p, const QVector2D& d)
 {
     QMatrix4x4 t;
@@ -270,9 +270,9 @@ void tst_KzPlate::mixedPlateKeepsItsPositions()
     const QStringList order = {gear, brick, cube, gear, slab, disc, star, gear, cube, cube,
                                brick, gear, disc, star, slab, gear, cube, gear, gear, brick,
                                star, disc, gear, cube, gear, brick, gear, gear, slab, cube};
+    KzPlate plate, wandered;
     // After the plates: these go first, while their models are still there.
     std::vector<std::unique_ptr<KzPlateInstance>> turned;
-    KzPlate plate, wandered;
     QStringList stages;
     KzLoadReport report;
     for (KzPlate* p : {&plate, &wandered}) {

@@ -301,13 +301,14 @@ bool KzPlateInstance::State::operator==(const State& other) const
     return same(matrix.constData(), other.matrix.constData(), 16 * sizeof(float))
            && same(&max, &other.max, sizeof max) && same(&min, &other.min, sizeof min)
            && same(&center, &other.center, sizeof center) && hull.size() == other.hull.size()
-           && same(hull.constData(), other.hull.constData(), size_t(hull.size()) * sizeof(QVector2D));
+           && same(hull.constData(), other.hull.constData(), size_t(hull.size()) * sizeof(QVector2D))
+           && same(&area, &other.area, sizeof area);
 }
 
 KzPlateInstance::State KzPlateInstance::GetState() const
 {
     Settle();
-    return State{m_matModel, m_vMax, m_vMin, m_vCenter, GetHull()};
+    return State{m_matModel, m_vMax, m_vMin, m_vCenter, GetHull(), m_fArea};
 }
 
 void KzPlateInstance::SetState(const State& state)
@@ -318,7 +319,7 @@ void KzPlateInstance::SetState(const State& state)
     m_vMin = state.min;
     m_vCenter = state.center;
     m_vecHull = state.hull;
-    m_fArea = KzFootprint::Area(m_vecHull);
+    m_fArea = state.area;
     m_vecSteps.clear();
     m_bExtent = false;
 }

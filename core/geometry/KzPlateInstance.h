@@ -31,6 +31,7 @@ public:
         QVector3D min;
         QVector3D center;
         QVector<QVector2D> hull;
+        float area = 0;   // FootprintArea()
 
         // Bit for bit: a value that differs only in its last bit differs.
         bool operator==(const State& other) const;

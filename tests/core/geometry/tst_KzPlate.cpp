@@ -257,8 +257,8 @@ QString tst_KzPlate::Write(const QString& name, const std::vector<Facet>& facets
 // each stage, to within float rounding. The first three are where placement
 // put them before it was made faster (taken from that code). Arranged, they
 // stand where they do since copies of one shape keep one footprint area
-// through their moves, so that they are placed in key order as equals: the
-// same arrangement however the instances were moved about before.
+// through their moves and undos, so that they are placed in key order as
+// equals: the same arrangement however the instances were moved about before.
 void tst_KzPlate::mixedPlateKeepsItsPositions()
 {
     const QString gear = Write("gear.stl", Prism(80, 2, 12, 10.5f, 6, {3.3f, -7.1f, 0.4f}));
@@ -305,7 +305,10 @@ void tst_KzPlate::mixedPlateKeepsItsPositions()
         ++n;
         p->Translate(QVector2D(3.7f * (n % 5), -4.1f));
         MoveBy(p, QVector2D(-11.3f, 1.9f * (n % 7)));
+        // A move undone.
+        const KzPlateInstance::State before = p->GetState();
         p->Translate(QVector2D(0.1f, -0.3f * (n % 3)));
+        p->SetState(before);
     }
     wandered.ArrangeAll();
 
